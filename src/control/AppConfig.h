@@ -1,0 +1,49 @@
+#pragma once
+// The one settings record of the process, written by the page's "init", "setFields" and
+// "setFolder" on the window thread and read by the upload engine and the dialogs.
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace Vantor {
+
+class AppConfig {
+public:
+    static AppConfig& instance();
+    AppConfig() = default;
+    virtual ~AppConfig() = default;
+
+    // Limits of what the user may add (the page may set them through "init").
+    static constexpr int32_t kDefaultFilesLimit = 300;
+    static constexpr int32_t kMaxThreadCount = 10;
+    static constexpr int32_t kDefaultThreadCount = 3;
+    static constexpr int32_t kDefaultTimeoutSeconds = 60;
+
+    uint16_t PickLimit = 0;                   // most files taken in one pick; 0: no limit
+    int32_t FilesLimit = kDefaultFilesLimit;  // most items the upload list holds
+    int32_t FileSizeLimit = 0;                // bytes; 0 or less: no limit
+    int32_t ThreadCount = kDefaultThreadCount;
+    std::string Cookie;
+    std::wstring PostUrl;
+    std::wstring EncodeType = L"UTF-8";
+    std::string FileFieldName = "file";
+    std::string FileNameGen = "ori";
+    std::wstring AuthType, AuthName, AuthPass;
+    std::wstring Folder;
+    std::map<std::string, std::string> Fields;  // extra form fields, sent in key order
+
+    int32_t JpegQuality = 100;                       // 1 to 100, for the JPEG encoder
+    int32_t TimeoutSeconds = kDefaultTimeoutSeconds;  // upload stall watchdog; 0: off
+    bool IgnoreCertErrors = false;                   // accept any server certificate
+
+    int32_t getFilesLimit() const { return FilesLimit; }
+    bool isFilesLimitReached(int64_t count) const { return count >= FilesLimit; }
+    bool isFileSizeOverLimit(int64_t size) const { return FileSizeLimit > 0 && size > FileSizeLimit; }
+    uint16_t getPickLimit() const { return PickLimit; }
+    const std::wstring& getFolder() const { return Folder; }
+    void setFolder(const std::wstring& folder) { Folder = folder; }
+    // True when EncodeType asks for UTF-8 (compared without letter case).
+    bool isUtf8Encoding() const;
+};
+
+}  // namespace Vantor

@@ -1,0 +1,133 @@
+#include "control/MessageBridge.h"
+
+#include "Biz/Log.h"
+#include "control/AppConfig.h"
+#include "control/JsonText.h"
+#include "control/OutgoingMessages.h"
+#include "control/UploadPathRule.h"
+#include "platform/TextConv.h"
+
+#include <algorithm>
+
+namespace Vantor {
+
+MessageBridge::MessageBridge(AppConfig& config, Sender sender) : config_(config), sender_(std::move(sender))
+{
+    handlers_["init"] = [this](const ::Json::Value& m) { onInit(m); };
+    handlers_["setFields"] = [this](const ::Json::Value& m) { onSetFields(m); };
+    handlers_["setFolder"] = [this](const ::Json::Value& m) { onSetFolder(m); };
+    handlers_["addFile"] = [this](const ::Json::Value& m) { onAddFile(m); };
+}
+
+void MessageBridge::handle(std::wstring_view text) noexcept
+{
+    try {
+        handleUtf8(Utf16ToUtf8(text));
+    } catch (...) {
+        // Nothing reaches the page; a bad message only ever does nothing.
+    }
+}
+
+void MessageBridge::handleUtf8(std::string_view text) noexcept
+{
+    try {
+        ::Json::Value message;
+        if (!JsonText::Parse(text, message) || !message.isObject())
+            return;
+        const auto handler = handlers_.find(JsonText::ReadText(message, "name"));
+        if (handler != handlers_.end())
+            handler->second(message);
+    } catch (...) {
+    }
+}
+
+void MessageBridge::send(const ::Json::Value& message) const
+{
+    if (sender_)
+        sender_(Utf8ToUtf16(JsonText::WriteCompact(message)));
+}
+
+void AddFields(std::map<std::string, std::string>& table, const ::Json::Value& fields)
+{
+    if (!fields.isObject())
+        return;
+    for (const std::string& name : fields.getMemberNames())
+        table.emplace(name, JsonText::ReadText(fields, name.c_str()));
+}
+
+void MessageBridge::onInit(const ::Json::Value& message)
+{
+    const ::Json::Value& config = JsonText::Member(message, "config");
+    if (config.isNull())
+        return;
+    AppConfig& c = config_;
+    // Every "init" writes every setting again: a key left out returns to its default.
+    c.FileFieldName = JsonText::ReadText(config, "FileFieldName", "file");
+    const int32_t thumbWidth = JsonText::ReadInt(config, "ThumbWidth", 0);
+    const int32_t thumbHeight = JsonText::ReadInt(config, "ThumbHeight", 0);
+    const std::string imageUploadType = JsonText::ReadText(config, "ImageUploadType");
+    const int32_t jpegQuality = JsonText::ReadInt(config, "JpegQuality", 100);
+    const int32_t fileSizeLimit = JsonText::ReadInt(config, "FileSizeLimit", 0);
+    const int32_t filesLimit = JsonText::ReadInt(config, "FilesLimit", 0);
+    const std::string postUrl = JsonText::ReadText(config, "PostUrl");
+    const std::string authType = JsonText::ReadText(config, "AuthType");
+    const std::string authName = JsonText::ReadText(config, "AuthName");
+    const std::string authPass = JsonText::ReadText(config, "AuthPass");
+    const bool debug = JsonText::ReadBool(config, "Debug", false);
+    const std::string logFile = JsonText::ReadText(config, "LogFile");
+    const std::string cookie = JsonText::ReadText(config, "Cookie");
+    const std::string encodeType = JsonText::ReadText(config, "EncodeType", "utf-8");
+    c.FileNameGen = JsonText::ReadText(config, "FileNameGen", "ori");
+    // At least one worker (none would leave a task waiting for ever), at most ten.
+    c.ThreadCount = std::clamp(JsonText::ReadInt(config, "ThreadCount", AppConfig::kDefaultThreadCount), 1,
+                               AppConfig::kMaxThreadCount);
+    (void)thumbWidth;
+    (void)thumbHeight;
+    (void)imageUploadType;
+
+    c.JpegQuality = jpegQuality >= 1 && jpegQuality <= 100 ? jpegQuality : 100;
+    c.FilesLimit = filesLimit > 0 ? filesLimit : AppConfig::kDefaultFilesLimit;
+    c.FileSizeLimit = fileSizeLimit > 0 ? fileSizeLimit : 0;
+    const int32_t timeout = JsonText::ReadInt(config, "Timeout", AppConfig::kDefaultTimeoutSeconds);
+    c.TimeoutSeconds = timeout >= 0 ? timeout : AppConfig::kDefaultTimeoutSeconds;
+    c.IgnoreCertErrors = JsonText::ReadBool(config, "IgnoreCertErrors", false);
+
+    AddFields(c.Fields, JsonText::Member(config, "Fields"));
+
+    if (debug && !logFile.empty())
+        Log::instance().open(true, Utf8ToUtf16(logFile));
+
+    c.PostUrl = Utf8ToUtf16(postUrl);
+    c.Cookie = cookie;
+    c.AuthType = Utf8ToUtf16(authType);
+    c.AuthName = Utf8ToUtf16(authName);
+    c.AuthPass = Utf8ToUtf16(authPass);
+    c.EncodeType = Utf8ToUtf16(encodeType);
+
+    send(MakeLoadComplete());
+}
+
+void MessageBridge::onSetFields(const ::Json::Value& message)
+{
+    const ::Json::Value& fields = JsonText::Member(message, "fields");
+    if (!fields.isObject())
+        return;
+    config_.Fields.clear();
+    AddFields(config_.Fields, fields);
+}
+
+void MessageBridge::onSetFolder(const ::Json::Value& message)
+{
+    const std::string path = JsonText::ReadText(message, "path");
+    if (!path.empty())
+        config_.setFolder(Utf8ToUtf16(path));
+}
+
+void MessageBridge::onAddFile(const ::Json::Value& message)
+{
+    const std::wstring path = Utf8ToUtf16(JsonText::ReadText(message, "path"));
+    if (addFile_ && IsUploadableImagePath(path))
+        addFile_(path);
+}
+
+}  // namespace Vantor
