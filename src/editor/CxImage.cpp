@@ -279,6 +279,28 @@ uint8_t CxImage::GetPixelIndex(uint32_t x, uint32_t y) const
     }
 }
 
+void CxImage::SetPixelIndex(uint32_t x, uint32_t y, uint8_t index)
+{
+    uint8_t* row = GetBits(y);
+    if (!row || x >= width_ || bpp_ >= 24)
+        return;
+    switch (bpp_) {
+    case 8:
+        row[x] = index;
+        break;
+    case 4: {
+        const int shift = (x & 1) ? 0 : 4;
+        row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | ((index & 0x0F) << shift));
+        break;
+    }
+    default: {
+        const int shift = 7 - static_cast<int>(x & 7);
+        row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(1 << shift)) | ((index & 1) << shift));
+        break;
+    }
+    }
+}
+
 RGBQUAD CxImage::GetPixelColor(uint32_t x, uint32_t y) const
 {
     RGBQUAD color{0, 0, 0, 255};

@@ -60,6 +60,7 @@ public:
     // Colour of pixel (x, y), y counted from the bottom; alpha in rgbReserved (255 without a plane).
     RGBQUAD GetPixelColor(uint32_t x, uint32_t y) const;
     uint8_t GetPixelIndex(uint32_t x, uint32_t y) const;  // palette images only
+    void SetPixelIndex(uint32_t x, uint32_t y, uint8_t index);
 
     bool AlphaIsValid() const { return alpha_ != nullptr; }
     void AlphaCreate();  // opaque plane; keeps an existing one
