@@ -2,6 +2,10 @@
 // A 32-bit top-down DIB section to paint into and read back pixel by pixel.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/Handles.h"
 #include "ui/Drawing.h"
 
@@ -40,6 +44,30 @@ public:
                 n += At(x, y) != color;
         return n;
     }
+    // Pixels within `tolerance` of `color` on every channel.
+    int CountNear(const RECT& r, COLORREF color, int tolerance) const
+    {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                const COLORREF c = At(x, y);
+                n += std::abs(GetRValue(c) - GetRValue(color)) <= tolerance &&
+                     std::abs(GetGValue(c) - GetGValue(color)) <= tolerance &&
+                     std::abs(GetBValue(c) - GetBValue(color)) <= tolerance;
+            }
+        return n;
+    }
+    // The darkest channel value inside the rectangle (255 for an empty one).
+    int Darkest(const RECT& r) const
+    {
+        int darkest = 255;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                const COLORREF c = At(x, y);
+                darkest = std::min({darkest, int(GetRValue(c)), int(GetGValue(c)), int(GetBValue(c))});
+            }
+        return darkest;
+    }
     int CountExactly(const RECT& r, COLORREF color) const
     {
         int n = 0;
@@ -47,6 +75,22 @@ public:
             for (int x = r.left; x < r.right; ++x)
                 n += At(x, y) == color;
         return n;
+    }
+    // Writes the canvas as a 32-bit BMP (for looking at a failing case).
+    bool Save(const char* path) const
+    {
+        GdiFlush();
+        FILE* file = std::fopen(path, "wb");
+        if (!file)
+            return false;
+        BITMAPINFOHEADER info{sizeof(info), width_, -height_, 1, 32, BI_RGB};
+        const DWORD bytes = static_cast<DWORD>(width_ * height_ * 4);
+        BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(info) + bytes), 0, 0,
+                                static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(info))};
+        std::fwrite(&header, sizeof(header), 1, file);
+        std::fwrite(&info, sizeof(info), 1, file);
+        std::fwrite(bits_, bytes, 1, file);
+        return std::fclose(file) == 0;
     }
     COLORREF At(int x, int y) const
     {
