@@ -8,9 +8,16 @@
 
 namespace Vantor {
 
-// The events WinInet's threads set through the status callback. Shared, so that a handle
-// the platform never lets go of cannot call into freed memory: such a state is kept alive.
+// What WinInet's threads may touch: the events the status callback sets and the buffers of
+// calls that complete later. Shared, so that a handle the platform has not let go of when the
+// run ends (after the watchdog closed it) can never write into freed memory: such a state is
+// kept alive for the rest of the process.
 struct HttpClient::Events {
+    std::string headerText;
+    INTERNET_BUFFERSA sendBuffers{};
+    INTERNET_BUFFERSA receiveBuffers{};
+    char readBuffer[256] = {};
+
     UniqueKernelHandle requestComplete{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     UniqueKernelHandle connected{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     UniqueKernelHandle handleCreated{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -212,14 +219,14 @@ bool HttpClient::runSteps(const std::wstring& url, const std::wstring& objectNam
     if (ok && !stopped())
         readBody();
     ok = ok && !stopped() && readStatus();
-    if (watchdog.fired()) {
-        if (watchdog.timedOut()) {
-            failure_ = HttpFailure::TimedOut;
-            platformError_ = ERROR_INTERNET_TIMEOUT;
-        }
+    // The watchdog, or the socket's own time-out, ended a request that stopped moving.
+    const bool socketTimedOut = platformError_ == WSAETIMEDOUT || platformError_ == ERROR_INTERNET_TIMEOUT;
+    if ((watchdog.fired() && watchdog.timedOut()) || (!ok && socketTimedOut)) {
+        failure_ = HttpFailure::TimedOut;
+        platformError_ = ERROR_INTERNET_TIMEOUT;
         return false;
     }
-    return ok;
+    return ok && !watchdog.fired();
 }
 
 bool HttpClient::open(const UrlParts& parts, const std::wstring& object, const std::wstring& agent)
@@ -263,6 +270,13 @@ bool HttpClient::open(const UrlParts& parts, const std::wstring& object, const s
     }
     events_->request = handle;
 
+    if (timeoutSeconds_ > 0) {
+        // A body write blocks inside the socket, where closing the handle does not reach it
+        // under Wine: the socket's own send time-out ends it. Waits for the reply are left
+        // to the watchdog (a receive time-out there passes a silent server off as a reply).
+        DWORD milliseconds = static_cast<DWORD>(timeoutSeconds_) * 1000;
+        InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &milliseconds, sizeof milliseconds);
+    }
     if (parts.secure && ignoreCertErrors_) {
         // For intranet servers with their own certificates: unknown authorities too.
         DWORD security = 0;
@@ -300,16 +314,18 @@ bool HttpClient::complete(BOOL ok)
 
 bool HttpClient::send()
 {
-    sendBuffers_ = INTERNET_BUFFERSA{};
-    sendBuffers_.dwStructSize = sizeof sendBuffers_;
-    sendBuffers_.lpcszHeader = headerText_.c_str();
-    sendBuffers_.dwHeadersLength = static_cast<DWORD>(headerText_.size());
-    sendBuffers_.dwHeadersTotal = static_cast<DWORD>(headerText_.size());
-    sendBuffers_.dwBufferTotal = bodyLength_;
+    events_->headerText = headerText_;
+    INTERNET_BUFFERSA& buffers = events_->sendBuffers;
+    buffers = INTERNET_BUFFERSA{};
+    buffers.dwStructSize = sizeof buffers;
+    buffers.lpcszHeader = events_->headerText.c_str();
+    buffers.dwHeadersLength = static_cast<DWORD>(events_->headerText.size());
+    buffers.dwHeadersTotal = buffers.dwHeadersLength;
+    buffers.dwBufferTotal = bodyLength_;
     ResetEvent(events_->requestComplete.get());
     if (!watchdog_->enter())
         return fail(HttpFailure::Send);
-    const BOOL sent = HttpSendRequestExA(request(), &sendBuffers_, nullptr, 0,
+    const BOOL sent = HttpSendRequestExA(request(), &buffers, nullptr, 0,
                                          reinterpret_cast<DWORD_PTR>(events_.get()));
     const bool ok = complete(sent);
     watchdog_->leave();
@@ -347,9 +363,10 @@ bool HttpClient::writeBody()
                 failed = true;
             }
             watchdog_->leave();
-            if (!failed && written == 0) {
+            if (!failed && written == 0)
                 failed = true;  // nothing taken and no error: the connection is gone
-            }
+            if (failed)
+                break;
             done += written;
             watchdog_->progress();
         }
@@ -403,28 +420,30 @@ void HttpClient::readBody()
     reply_.clear();
     status_ = 0;
     for (;;) {
-        std::memset(readBuffer_, 0, sizeof readBuffer_);
+        char* const piece = events_->readBuffer;
+        std::memset(piece, 0, sizeof events_->readBuffer);
         if (stopped())
             break;
-        receiveBuffers_ = INTERNET_BUFFERSA{};
-        receiveBuffers_.dwStructSize = sizeof receiveBuffers_;
-        receiveBuffers_.lpvBuffer = readBuffer_;
-        receiveBuffers_.dwBufferLength = 254;
+        INTERNET_BUFFERSA& buffers = events_->receiveBuffers;
+        buffers = INTERNET_BUFFERSA{};
+        buffers.dwStructSize = sizeof buffers;
+        buffers.lpvBuffer = piece;
+        buffers.dwBufferLength = 254;
         ResetEvent(events_->requestComplete.get());
         if (!watchdog_->enter())
             break;
-        const BOOL read = InternetReadFileExA(request(), &receiveBuffers_, 0, reinterpret_cast<DWORD_PTR>(events_.get()));
+        const BOOL read = InternetReadFileExA(request(), &buffers, 0, reinterpret_cast<DWORD_PTR>(events_.get()));
         bool ok = read != FALSE;
         if (!ok && GetLastError() == ERROR_IO_PENDING && !stopped())
             ok = complete(FALSE);
         watchdog_->leave();
         if (!ok)
             break;
-        const DWORD count = std::min<DWORD>(receiveBuffers_.dwBufferLength, 254);
+        const DWORD count = std::min<DWORD>(buffers.dwBufferLength, 254);
         if (count == 0)
             break;
         // Every byte is kept, zeros included: the reply is judged as the server sent it.
-        reply_.append(readBuffer_, count);
+        reply_.append(piece, count);
         watchdog_->progress();
         if (reply_.size() >= kMaxReply)
             break;
@@ -453,6 +472,7 @@ void HttpClient::abortRequest()
 {
     // On the watchdog's thread. Closing the handle ends the blocked write or the wait.
     std::lock_guard<std::mutex> hold(requestLock_);
+    aborted_ = true;
     if (events_)
         SetEvent(events_->aborted.get());
     request_.reset();
@@ -472,10 +492,14 @@ void HttpClient::close()
         closing.push_back(events_->connectionClosing.get());
     connection_.reset();
     if (!closing.empty()) {
-        const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(closing.size()), closing.data(), TRUE, kCloseWaitMs);
+        // An aborted request may be held by the platform until the server lets go; its
+        // state is kept instead of waiting for that.
+        const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(closing.size()), closing.data(), TRUE,
+                                                  aborted_ ? 0 : kCloseWaitMs);
         if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED)
-            KeepForever(events_);  // the platform may still call back with this state
+            KeepForever(events_);
     }
+    aborted_ = false;
     if (session_) {
         InternetSetStatusCallbackW(session_.get(), nullptr);
         session_.reset();

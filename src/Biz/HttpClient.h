@@ -155,10 +155,7 @@ private:
     UniqueInternetHandle connection_;
     UniqueInternetHandle request_;
     bool requestOpened_ = false;
-
-    INTERNET_BUFFERSA sendBuffers_{};
-    INTERNET_BUFFERSA receiveBuffers_{};
-    char readBuffer_[256] = {};
+    bool aborted_ = false;  // the watchdog closed the request
 };
 
 }  // namespace Vantor
