@@ -1,0 +1,371 @@
+#include "control/Fotoloft.h"
+
+#include "control/AppState.h"
+#include "control/MsgDataTable.h"
+#include "control/MsgQueue.h"
+#include "control/OutgoingMessages.h"
+#include "platform/TypeLibrary.h"
+
+#include <dispex.h>
+#include <gdiplus.h>
+
+#include <cwchar>
+
+namespace Vantor {
+namespace {
+
+const ActiveXControl::Identity kIdentity{CLSID_Fotoloft, LIBID_FotoloftAppLib, kTypeLibraryMajor, kTypeLibraryMinor,
+                                         kMiscStatus};
+
+struct MemberName {
+    const wchar_t* name;
+    DISPID id;
+};
+constexpr MemberName kMembers[] = {
+    {L"postMessage", CFotoloft::kPostMessage},
+    {L"FireRecvMessage", CFotoloft::kFireRecvMessage},
+    {L"recvMessage", CFotoloft::kRecvMessage},
+};
+
+// The argument at position index (arguments arrive last first).
+VARIANT* Argument(DISPPARAMS* params, UINT index)
+{
+    if (!params || index >= params->cArgs)
+        return nullptr;
+    return &params->rgvarg[params->cArgs - 1 - index];
+}
+
+}  // namespace
+
+HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    try {
+        ComPtr<CFotoloft> control;
+        control.Attach(new CFotoloft());
+        const HRESULT hr = control->construct();
+        if (FAILED(hr))
+            return hr;
+        return control->QueryInterface(iid, out);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+CFotoloft::CFotoloft()
+    : ActiveXControl(kIdentity),
+      bridge_(AppConfig::instance(), [this](const std::wstring& json) { sender_.send(json); })
+{
+}
+
+CFotoloft::~CFotoloft()
+{
+    sender_.detach();
+    if (gdiplusToken_)
+        Gdiplus::GdiplusShutdown(gdiplusToken_);
+}
+
+HRESULT CFotoloft::construct()
+{
+    // The page's four messages are in the bridge's own table; the event queue's internal
+    // table belongs to the most recently made control.
+    MsgQueue::instance().clear();
+    registerInternalHandlers();
+
+    const HRESULT hr = sender_.attach(static_cast<IFotoloft*>(this));
+    if (FAILED(hr))
+        return hr;
+
+    const Gdiplus::GdiplusStartupInput input;  // version 1, every option off
+    if (Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) != Gdiplus::Ok)
+        gdiplusToken_ = 0;
+    return S_OK;
+}
+
+void CFotoloft::onSiteReleased()
+{
+    // The table's strong reference would keep the control alive for ever once its container
+    // has let go; revoke it so the last release destroys the control.
+    sender_.detach();
+}
+
+void CFotoloft::sendJson(const ::Json::Value& message)
+{
+    try {
+        bridge_.send(message);
+    } catch (...) {
+    }
+}
+
+void* CFotoloft::queryInterface(REFIID iid)
+{
+    if (iid == IID_IFotoloft || iid == IID_IDispatch)
+        return static_cast<IFotoloft*>(this);
+    return ActiveXControl::queryInterface(iid);
+}
+
+// ---- Notifications from the upload engine --------------------------------------------------
+
+void CFotoloft::registerInternalHandlers()
+{
+    MsgQueue& queue = MsgQueue::instance();
+    queue.registerHandler("post_process", [this](int32_t key) { onFileProgress(key); });
+    queue.registerHandler("post_complete", [this](int32_t key) { onFileComplete(key); });
+    queue.registerHandler("post_error", [this](int32_t key) { onFileError(key); });
+    queue.registerHandler("task_complete", [this](int32_t key) { onTaskComplete(key); });
+    queue.registerHandler("task_end", [this](int32_t key) { onTaskEnd(key); });
+}
+
+void CFotoloft::onFileProgress(int32_t key)
+{
+    // The item's progress band is repainted here once the upload list exists.
+    MsgDataTable::instance().take(key);
+}
+
+void CFotoloft::onFileComplete(int32_t key) { MsgDataTable::instance().take(key); }
+
+void CFotoloft::onFileError(int32_t key) { MsgDataTable::instance().take(key); }
+
+void CFotoloft::onTaskEnd(int32_t)
+{
+    // The panel leaves its uploading look here once it exists.
+    AppState::instance().setFinished();
+}
+
+void CFotoloft::onTaskComplete(int32_t)
+{
+    // The files the task uploaded come from the upload queue's completed list.
+    sendJson(MakePostComplete({}));
+}
+
+// ---- IDispatch -----------------------------------------------------------------------------
+
+STDMETHODIMP CFotoloft::GetTypeInfoCount(UINT* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+STDMETHODIMP CFotoloft::GetTypeInfo(UINT index, LCID, ITypeInfo** info)
+{
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    if (index != 0)
+        return DISP_E_BADINDEX;
+    ComPtr<ITypeInfo> typeInfo;
+    const HRESULT hr =
+        TypeLibrary::TypeInfoOf(LIBID_FotoloftAppLib, kTypeLibraryMajor, kTypeLibraryMinor, IID_IFotoloft, typeInfo);
+    if (FAILED(hr))
+        return hr;
+    *info = typeInfo.Detach();
+    return S_OK;
+}
+
+STDMETHODIMP CFotoloft::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    if (!names || !ids || count == 0)
+        return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
+    if (!names[0])
+        return DISP_E_UNKNOWNNAME;
+    for (const MemberName& member : kMembers) {
+        if (_wcsicmp(names[0], member.name) == 0) {
+            ids[0] = member.id;
+            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;  // the members take no named arguments
+        }
+    }
+    return DISP_E_UNKNOWNNAME;
+}
+
+STDMETHODIMP CFotoloft::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                               EXCEPINFO*, UINT* badArgument)
+{
+    try {
+        if (iid != IID_NULL)
+            return DISP_E_UNKNOWNINTERFACE;
+        if (result)
+            VariantInit(result);
+        switch (id) {
+        case kPostMessage:
+        case kFireRecvMessage: {
+            if (!(flags & DISPATCH_METHOD))
+                return DISP_E_MEMBERNOTFOUND;
+            if (!params || params->cArgs != 1 || params->cNamedArgs != 0)
+                return DISP_E_BADPARAMCOUNT;
+            VARIANT text;
+            VariantInit(&text);
+            if (FAILED(VariantChangeType(&text, Argument(params, 0), 0, VT_BSTR))) {
+                if (badArgument)
+                    *badArgument = 0;
+                return DISP_E_TYPEMISMATCH;
+            }
+            const HRESULT hr = id == kPostMessage ? postMessage(text.bstrVal) : FireRecvMessage(text.bstrVal);
+            VariantClear(&text);
+            return hr;
+        }
+        case kRecvMessage: {
+            // Scripts assign a function with either put flag.
+            if (!(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
+                return DISP_E_MEMBERNOTFOUND;
+            if (!params || params->cArgs != 1)
+                return DISP_E_BADPARAMCOUNT;
+            VARIANT* value = Argument(params, 0);
+            while (value->vt == (VT_VARIANT | VT_BYREF) && value->pvarVal)
+                value = value->pvarVal;
+            switch (value->vt) {
+            case VT_DISPATCH:
+                return put_recvMessage(value->pdispVal);
+            case VT_DISPATCH | VT_BYREF:
+                return put_recvMessage(value->ppdispVal ? *value->ppdispVal : nullptr);
+            case VT_UNKNOWN: {
+                ComPtr<IDispatch> dispatch;
+                if (value->punkVal)
+                    value->punkVal->QueryInterface(IID_PPV_ARGS(dispatch.GetAddressOf()));
+                return put_recvMessage(dispatch.Get());
+            }
+            case VT_EMPTY:
+            case VT_NULL:
+                return put_recvMessage(nullptr);
+            default:
+                if (badArgument)
+                    *badArgument = 0;
+                return DISP_E_TYPEMISMATCH;
+            }
+        }
+        default:
+            return DISP_E_MEMBERNOTFOUND;
+        }
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+// ---- IFotoloft -----------------------------------------------------------------------------
+
+STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
+{
+    // Every message is answered with success: a bad one only does nothing.
+    bridge_.handle(std::wstring_view(newVal ? newVal : L"", newVal ? SysStringLen(newVal) : 0));
+    return S_OK;
+}
+
+STDMETHODIMP CFotoloft::FireRecvMessage(BSTR json)
+{
+    try {
+        const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
+        if (!receiver)
+            return S_OK;
+        VARIANT argument;
+        VariantInit(&argument);
+        argument.vt = VT_BSTR;
+        argument.bstrVal = json;  // still the caller's
+        DISPPARAMS params{&argument, nullptr, 1, 0};
+        ComPtr<IDispatchEx> function;
+        if (SUCCEEDED(receiver.As(&function)))
+            function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        else
+            receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                             nullptr);
+        return S_OK;
+    } catch (...) {
+        return S_OK;
+    }
+}
+
+STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
+{
+    receiver_ = newVal;
+    return S_OK;
+}
+
+// ---- The window ----------------------------------------------------------------------------
+
+LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    handled = true;
+    switch (message) {
+    case WM_CREATE:
+        MsgQueue::instance().setTarget(window());
+        // The drop target registers here (RegisterDragDrop) and the panel is built here.
+        return 0;
+    case WM_DESTROY:
+        if (MsgQueue::instance().target() == window())
+            MsgQueue::instance().setTarget(nullptr);
+        // The drop target is revoked here and the panel released.
+        handled = false;
+        return 0;
+    case WM_PAINT:
+        onPaint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SIZE:
+        InvalidateRect(window(), nullptr, FALSE);
+        return 0;
+    case MsgQueue::kDrainMessage:
+        MsgQueue::instance().drain();
+        return 0;
+    default:
+        handled = false;
+        return ActiveXControl::onMessage(message, wParam, lParam, handled);
+    }
+}
+
+void CFotoloft::onPaint()
+{
+    PAINTSTRUCT paint;
+    const HDC windowDc = BeginPaint(window(), &paint);
+    if (!windowDc)
+        return;
+    RECT client{};
+    GetClientRect(window(), &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    if (width > 0 && height > 0) {
+        // Everything is drawn into a back buffer first, then copied in one go.
+        const UniqueMemoryDC buffer(CreateCompatibleDC(windowDc));
+        const GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(windowDc, width, height));
+        if (buffer && bitmap) {
+            const SelectObjectScope selected(buffer.get(), bitmap.get());
+            drawContent(buffer.get(), RECT{0, 0, width, height});
+            BitBlt(windowDc, 0, 0, width, height, buffer.get(), 0, 0, SRCCOPY);
+        }
+    }
+    EndPaint(window(), &paint);
+}
+
+void CFotoloft::drawContent(HDC dc, const RECT& bounds)
+{
+    const POINT origin{bounds.left, bounds.top};
+    POINT previous{};
+    SetViewportOrgEx(dc, origin.x, origin.y, &previous);
+    PaintPanelBackground(dc, bounds.right - bounds.left, bounds.bottom - bounds.top);
+    SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
+}
+
+void PaintPanelBackground(HDC dc, int width, int height)
+{
+    const auto box = [dc](int left, int top, int right, int bottom, COLORREF border, COLORREF fill) {
+        const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, border));
+        const GdiObject<HBRUSH> brush(CreateSolidBrush(fill));
+        const SelectObjectScope usePen(dc, pen.get());
+        const SelectObjectScope useBrush(dc, brush.get());
+        Rectangle(dc, left, top, right, bottom);
+    };
+    const COLORREF border = RGB(166, 197, 225);
+    box(0, 0, width, height, border, RGB(230, 242, 253));   // the whole panel
+    box(0, 0, width, 32, border, RGB(230, 242, 253));       // the button strip
+    box(0, 31, width, 57, border, RGB(240, 246, 254));      // the hint strip
+    const RECT listArea{1, 57, width - 1, height - 1};       // behind the list
+    const GdiObject<HBRUSH> listBrush(CreateSolidBrush(RGB(243, 243, 243)));
+    if (listArea.right > listArea.left && listArea.bottom > listArea.top)
+        FillRect(dc, &listArea, listBrush.get());
+}
+
+}  // namespace Vantor
