@@ -62,6 +62,8 @@ CFotoloft::CFotoloft()
 
 CFotoloft::~CFotoloft()
 {
+    // Notifications that arrive later must not reach a control that is gone.
+    MsgQueue::instance().unregisterOwner(this);
     sender_.detach();
     if (gdiplusToken_)
         Gdiplus::GdiplusShutdown(gdiplusToken_);
@@ -111,11 +113,11 @@ void* CFotoloft::queryInterface(REFIID iid)
 void CFotoloft::registerInternalHandlers()
 {
     MsgQueue& queue = MsgQueue::instance();
-    queue.registerHandler("post_process", [this](int32_t key) { onFileProgress(key); });
-    queue.registerHandler("post_complete", [this](int32_t key) { onFileComplete(key); });
-    queue.registerHandler("post_error", [this](int32_t key) { onFileError(key); });
-    queue.registerHandler("task_complete", [this](int32_t key) { onTaskComplete(key); });
-    queue.registerHandler("task_end", [this](int32_t key) { onTaskEnd(key); });
+    queue.registerHandler("post_process", [this](int32_t key) { onFileProgress(key); }, this);
+    queue.registerHandler("post_complete", [this](int32_t key) { onFileComplete(key); }, this);
+    queue.registerHandler("post_error", [this](int32_t key) { onFileError(key); }, this);
+    queue.registerHandler("task_complete", [this](int32_t key) { onTaskComplete(key); }, this);
+    queue.registerHandler("task_end", [this](int32_t key) { onTaskEnd(key); }, this);
 }
 
 void CFotoloft::onFileProgress(int32_t key)

@@ -1,5 +1,7 @@
 #include "control/MsgQueue.h"
 
+#include <algorithm>
+
 namespace Vantor {
 
 MsgQueue& MsgQueue::instance()
@@ -38,10 +40,18 @@ void MsgQueue::post(const std::string& name, int32_t argument)
         PostMessageA(target, kDrainMessage, 0, 0);
 }
 
-void MsgQueue::registerHandler(const std::string& name, Handler handler)
+void MsgQueue::registerHandler(const std::string& name, Handler handler, const void* owner)
 {
     const std::lock_guard<std::mutex> guard(lock_);
-    handlers_[name].push_back(std::move(handler));
+    handlers_[name].emplace_back(owner, std::move(handler));
+}
+
+void MsgQueue::unregisterOwner(const void* owner)
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    for (auto& [name, list] : handlers_)
+        list.erase(std::remove_if(list.begin(), list.end(), [owner](const auto& entry) { return entry.first == owner; }),
+                   list.end());
 }
 
 void MsgQueue::clear()
@@ -63,7 +73,8 @@ void MsgQueue::drain()
             const std::lock_guard<std::mutex> guard(lock_);
             const auto found = handlers_.find(name);
             if (found != handlers_.end())
-                matching = found->second;
+                for (const auto& entry : found->second)
+                    matching.push_back(entry.second);
         }
         for (const Handler& handler : matching) {
             try {

@@ -30,8 +30,10 @@ public:
     // Any thread: appends the pair and wakes the target window. Never waits for a handler.
     void post(const std::string& name, int32_t argument);
 
-    // Several handlers may share a name; each is called, in the order registered.
-    void registerHandler(const std::string& name, Handler handler);
+    // Several handlers may share a name; each is called, in the order registered. The owner
+    // (the object the handler calls into) can take its handlers away when it goes.
+    void registerHandler(const std::string& name, Handler handler, const void* owner = nullptr);
+    void unregisterOwner(const void* owner);
     void clear();
 
     // Window thread: runs the handlers of every pair queued so far, in order. The pairs are
@@ -46,7 +48,7 @@ private:
     mutable std::mutex lock_;
     HWND target_ = nullptr;
     std::deque<std::pair<std::string, int32_t>> pairs_;
-    std::unordered_map<std::string, std::vector<Handler>> handlers_;
+    std::unordered_map<std::string, std::vector<std::pair<const void*, Handler>>> handlers_;
 };
 
 }  // namespace Vantor

@@ -236,7 +236,8 @@ int Page::run()
                 DispatchMessageW(&message);
             }
         }
-        exitCode = quitRequested_ ? quitCode_ : scriptFailed_ ? kScriptErrorExit : 0;
+        // A script error anywhere, even in a function the control called, decides the outcome.
+        exitCode = scriptFailed_ ? kScriptErrorExit : quitRequested_ ? quitCode_ : 0;
         engine->Close();
     }
     destroyWindows();
