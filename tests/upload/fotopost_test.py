@@ -26,10 +26,15 @@ class FotopostTest(unittest.TestCase):
         cls.peer = servers.PeerServer(os.path.join(w, "php.log")).__enter__()
         cls.plain = servers.RecordingServer(os.path.join(w, "plain")).__enter__()
         cls.tls = servers.RecordingServer(os.path.join(w, "tls"), cls.cert, cls.key).__enter__()
+        # A real photo-like JPEG (made by ImageMagick) and a file of random bytes.
         cls.picture = os.path.join(w, "Holiday.JPG")
-        with open(cls.picture, "wb") as f:
+        subprocess.run(["/usr/bin/convert", "-size", "320x200", "plasma:fractal", "-quality", "90", "jpeg:" + cls.picture],
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.raw = os.path.join(w, "raw.bin")
+        with open(cls.raw, "wb") as f:
             f.write(os.urandom(300000))
-        cls.sha256 = hashlib.sha256(open(cls.picture, "rb").read()).hexdigest()
+        cls.raw_bytes = open(cls.raw, "rb").read()
+        cls.sha256 = hashlib.sha256(cls.raw_bytes).hexdigest()
 
     @classmethod
     def tearDownClass(cls):
@@ -70,13 +75,32 @@ class FotopostTest(unittest.TestCase):
         self.assertEqual(post["\u540d"], "\u503c")
         self.assertEqual(svr["cookie"], "sid=1; lang=zh")
         self.assertEqual(svr["agent"], "Parcelo7")
-        crc = "%08x" % int.from_bytes(
-            __import__("zlib").crc32(open(self.picture, "rb").read()).to_bytes(4, "little"), "big")
-        self.assertEqual(file["name"], crc + "%2EJPG")
+        # The picture is re-encoded before it is sent: its name is the CRC-32 of the bytes the
+        # peer received (lowest byte first), and its size is the picture's.
+        crc_le = bytes.fromhex(file["crc32"])[::-1].hex()
+        self.assertEqual(file["name"], crc_le + "%2EJPG")
         self.assertEqual(file["type"], "application/octet-stream")
-        self.assertEqual(file["size"], os.path.getsize(self.picture))
-        self.assertEqual(file["sha256"], self.sha256)
+        self.assertEqual(file["image"], [320, 200])
+        self.assertEqual((post["width"], post["height"]), ("320", "200"))
         self.assertEqual(post["remark"], "Holiday%2EJPG")
+
+    def test_as_is_sends_the_file_bytes(self):
+        rc, line, err, _ = self.post("--as-is", self.peer.url("/up.php"), self.raw, '{"FileNameGen":"md5"}')
+        self.assertEqual(rc, 0, err)
+        svr = line["svr"]
+        file = svr["files"]["file"]
+        self.assertEqual(file["sha256"], self.sha256)
+        self.assertEqual(file["size"], 300000)
+        self.assertEqual(file["name"], hashlib.md5(self.raw_bytes).hexdigest() + "%2Ebin")
+        self.assertEqual((svr["post"]["width"], svr["post"]["height"]), ("0", "0"))
+
+    def test_file_that_does_not_decode_goes_as_an_empty_part(self):
+        rc, line, err, _ = self.post(self.peer.url("/up.php"), self.raw)
+        self.assertEqual(rc, 0, err)
+        self.assertIn("does not decode", err)
+        self.assertEqual(line["svr"]["post"]["width"], "0")
+        self.assertEqual(line["svr"]["files"]["file"]["size"], 0)
+        self.assertEqual(line["svr"]["files"]["file"]["name"], "raw%2Ebin")
 
     def test_ansi_encoding_keeps_the_name(self):
         rc, line, err, _ = self.post(self.peer.url("/up.php"), self.picture, '{"EncodeType":"gbk"}')
@@ -110,13 +134,13 @@ class FotopostTest(unittest.TestCase):
         rc, line, err, _ = self.post(self.tls.url("/record"), self.picture, '{"IgnoreCertErrors":true}')
         self.assertEqual((rc, line["ok"]), (0, True), err)
         body = open(os.path.join(self.tls.folder, "%d.body" % line["svr"]["seq"]), "rb").read()
-        self.assertIn(open(self.picture, "rb").read(), body)
+        self.assertIn(b'filename="Holiday%2EJPG"', body)
 
     def test_bad_arguments_exit_2(self):
         for args in ([], [self.peer.url()], [self.peer.url(), self.picture, "not json"],
                      [self.peer.url(), self.picture, "[1]"], ["ftp://127.0.0.1/", self.picture],
                      [self.peer.url(), os.path.join(self.work.name, "missing.jpg")],
-                     [self.peer.url(), self.picture, "{}", "extra"]):
+                     [self.peer.url(), self.picture, "{}", "extra"], ["--as-is", self.peer.url()]):
             rc, _, err, _ = self.post(*args)
             self.assertEqual(rc, 2, args)
             self.assertIn("usage: fotopost", err)

@@ -1,14 +1,18 @@
 // fotopost: posts one file to an upload address exactly as the control does, for the people
 // who write the receiving server.
 //
-//   fotopost ADDRESS FILE [SETTINGS]
+//   fotopost [--as-is] ADDRESS FILE [SETTINGS]
 //
+// The picture is decoded and re-encoded as the control does before it is sent; with --as-is
+// the file's own bytes are sent instead, with width and height 0 (any file, any size: for
+// trying a server's limits, and for measuring the transfer alone).
 // SETTINGS is the JSON object the page gives "init" as "config" ("Fields", "Cookie",
 // "FileFieldName", "FileNameGen", "EncodeType", "Timeout", "IgnoreCertErrors"). Prints one
 // JSON line: {"id":...,"ok":true|false,"status":HTTP status,"svr":the parsed reply}.
 // Exit code: 0 the server accepted the file, 1 it did not (or could not be reached), 2 bad
 // arguments.
 #include "Biz/HttpClient.h"
+#include "Biz/ImageData.h"
 #include "Biz/UploadName.h"
 #include "Biz/UploadPost.h"
 #include "control/AppConfig.h"
@@ -21,8 +25,6 @@
 #include <shlwapi.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,7 +33,8 @@ using namespace Vantor;
 namespace {
 
 constexpr char kUsage[] =
-    "usage: fotopost ADDRESS FILE [SETTINGS]\n"
+    "usage: fotopost [--as-is] ADDRESS FILE [SETTINGS]\n"
+    "  --as-is   send the file's own bytes (width and height 0) instead of the prepared picture\n"
     "  ADDRESS   http:// or https:// address the file is posted to\n"
     "  FILE      the picture to send\n"
     "  SETTINGS  JSON object as the page's \"init\" gives it as \"config\", for example\n"
@@ -45,12 +48,32 @@ int BadArguments(const std::string& why)
     return 2;
 }
 
+// GDI+ for the length of the program (the picture is decoded and encoded as the control does).
+class GdiplusSession {
+public:
+    GdiplusSession()
+    {
+        Gdiplus::GdiplusStartupInput input;
+        ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
+    }
+    ~GdiplusSession()
+    {
+        if (ok_)
+            Gdiplus::GdiplusShutdown(token_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    ULONG_PTR token_ = 0;
+    bool ok_ = false;
+};
+
 bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes)
 {
     UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FF00000)
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7F000000)
         return false;
     bytes.resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
@@ -64,8 +87,11 @@ bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes)
     return true;
 }
 
-int Main(const std::vector<std::wstring>& args)
+int Main(std::vector<std::wstring> args)
 {
+    const bool asIs = args.size() > 1 && args[1] == L"--as-is";
+    if (asIs)
+        args.erase(args.begin() + 1);
     if (args.size() < 3 || args.size() > 4 || args[1] == L"-h" || args[1] == L"--help")
         return BadArguments(args.size() < 3 ? "too few arguments" : "unexpected arguments");
 
@@ -88,17 +114,41 @@ int Main(const std::vector<std::wstring>& args)
         return BadArguments("ADDRESS is not an http or https address");
 
     const std::wstring& path = args[2];
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes))
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return BadArguments("cannot read FILE");
 
     UploadPicture picture;
-    picture.id = NewUuidHex();
-    picture.name = PathFindFileNameW(path.c_str());
-    picture.extension = PathFindExtensionW(path.c_str());
-    picture.remark = picture.name;
-    picture.data = bytes.data();
-    picture.length = static_cast<uint32_t>(bytes.size());
+    std::vector<uint8_t> bytes;
+    GdiplusSession gdiplus;
+    ImageData::UploadPicture prepared;
+    if (asIs) {
+        if (!ReadWholeFile(path, bytes))
+            return BadArguments("cannot read FILE");
+        picture.id = NewUuidHex();
+        picture.name = PathFindFileNameW(path.c_str());
+        picture.extension = PathFindExtensionW(path.c_str());
+        picture.remark = picture.name;
+        picture.data = bytes.data();
+        picture.length = static_cast<uint32_t>(bytes.size());
+    } else {
+        // The picture as the control prepares it: decoded, re-encoded in the file's format,
+        // sent with its size. A file that does not decode goes as an empty part, 0 x 0.
+        const std::shared_ptr<ImageData> record = ImageData::Create(path);
+        if (!gdiplus.ok() || !record)
+            return BadArguments("cannot prepare FILE");
+        prepared = record->PrepareUpload();
+        if (!record->hasPicture())
+            std::fprintf(stderr, "fotopost: FILE does not decode as a picture; sending an empty file part\n");
+        picture.id = record->id();
+        picture.name = record->name();
+        picture.extension = record->extension();
+        picture.remark = record->remark();
+        picture.data = prepared.encoded.data();
+        picture.length = prepared.encoded.size();
+        picture.width = prepared.width;
+        picture.height = prepared.height;
+    }
 
     const auto stop = std::make_shared<std::atomic<bool>>(false);
     const UploadOutcome outcome = PostUpload(picture, settings, stop);
