@@ -1,0 +1,510 @@
+#include "Biz/HttpClient.h"
+
+#include "Biz/StallWatchdog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace Vantor {
+
+// What WinInet's threads may touch: the events the status callback sets and the buffers of
+// calls that complete later. Shared, so that a handle the platform has not let go of when the
+// run ends (after the watchdog closed it) can never write into freed memory: such a state is
+// kept alive for the rest of the process.
+struct HttpClient::Events {
+    std::string headerText;
+    INTERNET_BUFFERSA sendBuffers{};
+    INTERNET_BUFFERSA receiveBuffers{};
+    char readBuffer[256] = {};
+
+    UniqueKernelHandle requestComplete{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueKernelHandle connected{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueKernelHandle handleCreated{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueKernelHandle requestClosing{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueKernelHandle connectionClosing{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueKernelHandle aborted{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<DWORD_PTR> asyncResult{0};
+    std::atomic<DWORD> asyncError{0};
+    std::atomic<HINTERNET> request{nullptr};
+    std::atomic<HINTERNET> connection{nullptr};
+
+    bool valid() const
+    {
+        return requestComplete && connected && handleCreated && requestClosing && connectionClosing && aborted;
+    }
+};
+
+namespace {
+
+void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength)
+{
+    try {
+        auto* events = reinterpret_cast<HttpClient::Events*>(context);
+        if (!events)
+            return;
+        switch (status) {
+        case INTERNET_STATUS_CONNECTED_TO_SERVER:
+            SetEvent(events->connected.get());
+            break;
+        case INTERNET_STATUS_HANDLE_CREATED:
+            SetEvent(events->handleCreated.get());
+            break;
+        case INTERNET_STATUS_HANDLE_CLOSING:
+            if (handle && handle == events->request.load())
+                SetEvent(events->requestClosing.get());
+            else if (handle && handle == events->connection.load())
+                SetEvent(events->connectionClosing.get());
+            break;
+        case INTERNET_STATUS_REQUEST_COMPLETE:
+            if (info && infoLength >= sizeof(INTERNET_ASYNC_RESULT)) {
+                const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
+                events->asyncResult = result->dwResult;
+                events->asyncError = result->dwError;
+            }
+            SetEvent(events->requestComplete.get());
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+    }
+}
+
+// States whose handles the platform did not release in time; never freed.
+void KeepForever(std::shared_ptr<HttpClient::Events> events)
+{
+    static std::mutex lock;
+    static auto* kept = new std::vector<std::shared_ptr<HttpClient::Events>>();
+    std::lock_guard<std::mutex> hold(lock);
+    kept->push_back(std::move(events));
+}
+
+void RaiseConnectionLimits()
+{
+    // WinInet's default of 2 connections per server would hold the upload workers to 2.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        DWORD connections = 16;
+        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
+    });
+}
+
+}  // namespace
+
+const char* HttpFailureName(HttpFailure failure)
+{
+    switch (failure) {
+    case HttpFailure::None: return "none";
+    case HttpFailure::Stopped: return "stopped";
+    case HttpFailure::TimedOut: return "timed out";
+    case HttpFailure::BadUrl: return "bad address";
+    case HttpFailure::Session: return "no session";
+    case HttpFailure::Connect: return "no connection";
+    case HttpFailure::Send: return "send failed";
+    case HttpFailure::Write: return "body write failed";
+    case HttpFailure::EndRequest: return "no reply";
+    case HttpFailure::Headers: return "reply headers unreadable";
+    case HttpFailure::Status: return "status unreadable";
+    }
+    return "unknown";
+}
+
+bool SplitUrl(const std::wstring& url, UrlParts& parts)
+{
+    URL_COMPONENTSW c{};
+    c.dwStructSize = sizeof c;
+    c.dwSchemeLength = c.dwHostNameLength = c.dwUrlPathLength = c.dwExtraInfoLength = 1;
+    if (url.empty() || !InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &c))
+        return false;
+    if (c.nScheme != INTERNET_SCHEME_HTTP && c.nScheme != INTERNET_SCHEME_HTTPS)
+        return false;
+    if (!c.lpszHostName || c.dwHostNameLength == 0)
+        return false;
+    parts.secure = c.nScheme == INTERNET_SCHEME_HTTPS;
+    parts.host.assign(c.lpszHostName, c.dwHostNameLength);
+    parts.port = c.nPort ? c.nPort : (parts.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT);
+    parts.object.clear();
+    if (c.lpszUrlPath)
+        parts.object.assign(c.lpszUrlPath, c.dwUrlPathLength);
+    if (c.lpszExtraInfo)
+        parts.object.append(c.lpszExtraInfo, c.dwExtraInfoLength);
+    if (parts.object.empty() || parts.object[0] != L'/')
+        parts.object.insert(0, L"/");
+    return true;
+}
+
+void HttpRequest::setBody(const void* body, uint32_t length, int32_t fileLength)
+{
+    body_ = static_cast<const uint8_t*>(body);
+    bodyLength_ = body ? length : 0;
+    fileLength_ = fileLength;
+}
+
+uint32_t HttpRequest::FileBytesOf(uint32_t p, uint32_t n, int32_t fileLength)
+{
+    if (fileLength <= 0)
+        return n;
+    const auto h = static_cast<uint32_t>(fileLength);
+    return p >= h ? 0 : std::min(n, h - p);
+}
+
+HttpClient::HttpClient() = default;
+
+HttpClient::~HttpClient()
+{
+    try {
+        close();
+    } catch (...) {
+    }
+}
+
+bool HttpClient::fail(HttpFailure failure, DWORD error)
+{
+    if (failure_ == HttpFailure::None) {
+        failure_ = failure;
+        if (error)
+            platformError_ = error;
+    }
+    return false;
+}
+
+int HttpClient::run(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
+{
+    failure_ = HttpFailure::None;
+    platformError_ = 0;
+    status_ = 0;
+    reply_.clear();
+    bool ok = false;
+    try {
+        ok = runSteps(url, objectName, agent);
+    } catch (...) {
+        fail(HttpFailure::Connect);
+    }
+    watchdog_ = nullptr;
+    close();
+    if (stopped()) {
+        failure_ = HttpFailure::Stopped;
+        return 0;
+    }
+    return ok && failure_ == HttpFailure::None ? 1 : 0;
+}
+
+bool HttpClient::runSteps(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
+{
+    if (stopped())
+        return fail(HttpFailure::Stopped);
+    UrlParts parts;
+    if (!SplitUrl(url, parts))
+        return fail(HttpFailure::BadUrl);
+    const std::wstring object = objectName.empty() ? parts.object : objectName;
+
+    events_ = std::make_shared<Events>();
+    if (!events_->valid())
+        return fail(HttpFailure::Session, GetLastError());
+    RaiseConnectionLimits();
+
+    StallWatchdog watchdog(std::chrono::seconds(std::max(timeoutSeconds_, 0)), stop_, [this] { abortRequest(); });
+    watchdog_ = &watchdog;
+    struct Detach {
+        HttpClient* client;
+        ~Detach() { client->watchdog_ = nullptr; }
+    } detach{this};
+
+    bool ok = open(parts, object, agent);
+    ok = ok && !stopped() && send();
+    ok = ok && !stopped() && writeBody();
+    ok = ok && !stopped() && readHeaders();
+    if (ok && !stopped())
+        readBody();
+    ok = ok && !stopped() && readStatus();
+    // The watchdog, or the socket's own time-out, ended a request that stopped moving.
+    const bool socketTimedOut = platformError_ == WSAETIMEDOUT || platformError_ == ERROR_INTERNET_TIMEOUT;
+    if ((watchdog.fired() && watchdog.timedOut()) || (!ok && socketTimedOut)) {
+        failure_ = HttpFailure::TimedOut;
+        platformError_ = ERROR_INTERNET_TIMEOUT;
+        return false;
+    }
+    return ok && !watchdog.fired();
+}
+
+bool HttpClient::open(const UrlParts& parts, const std::wstring& object, const std::wstring& agent)
+{
+    session_.reset(InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC));
+    if (!session_)
+        return fail(HttpFailure::Session, GetLastError());
+    if (InternetSetStatusCallbackW(session_.get(), StatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
+        return fail(HttpFailure::Session, GetLastError());
+
+    const auto context = reinterpret_cast<DWORD_PTR>(events_.get());
+    connection_.reset(InternetConnectW(session_.get(), parts.host.c_str(), parts.port, nullptr, nullptr,
+                                       INTERNET_SERVICE_HTTP, 0, context));
+    if (!connection_)
+        return fail(HttpFailure::Connect, GetLastError());
+    events_->connection = connection_.get();
+
+    DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES;
+    if (parts.secure) {
+        flags |= INTERNET_FLAG_SECURE;
+        if (ignoreCertErrors_)
+            flags |= INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
+    }
+    ResetEvent(events_->requestComplete.get());
+    HINTERNET handle = HttpOpenRequestW(connection_.get(), method_.c_str(), object.c_str(), nullptr, nullptr,
+                                        nullptr, flags, context);
+    if (!handle && GetLastError() == ERROR_IO_PENDING && !stopped()) {
+        if (!watchdog_->enter())
+            return fail(HttpFailure::Connect);
+        const bool done = complete(FALSE);
+        watchdog_->leave();
+        if (done)
+            handle = reinterpret_cast<HINTERNET>(events_->asyncResult.load());
+    }
+    if (!handle)
+        return fail(HttpFailure::Connect, GetLastError());
+    {
+        std::lock_guard<std::mutex> hold(requestLock_);
+        request_.reset(handle);
+        requestOpened_ = true;
+    }
+    events_->request = handle;
+
+    if (timeoutSeconds_ > 0) {
+        // A body write blocks inside the socket, where closing the handle does not reach it
+        // under Wine: the socket's own send time-out ends it. Waits for the reply are left
+        // to the watchdog (a receive time-out there passes a silent server off as a reply).
+        DWORD milliseconds = static_cast<DWORD>(timeoutSeconds_) * 1000;
+        InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &milliseconds, sizeof milliseconds);
+    }
+    if (parts.secure && ignoreCertErrors_) {
+        // For intranet servers with their own certificates: unknown authorities too.
+        DWORD security = 0;
+        DWORD size = sizeof security;
+        if (InternetQueryOptionW(handle, INTERNET_OPTION_SECURITY_FLAGS, &security, &size)) {
+            security |= SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION;
+            InternetSetOptionW(handle, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
+        }
+    }
+    return true;
+}
+
+bool HttpClient::complete(BOOL ok)
+{
+    if (ok)
+        return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) {
+        platformError_ = error;
+        return false;
+    }
+    if (stopped())
+        return false;
+    const HANDLE waits[] = {events_->requestComplete.get(), events_->aborted.get()};
+    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (woke != WAIT_OBJECT_0)
+        return false;  // the watchdog closed the request
+    ResetEvent(events_->requestComplete.get());
+    if (events_->asyncResult.load() == 0) {
+        platformError_ = events_->asyncError.load();
+        return false;
+    }
+    return true;
+}
+
+bool HttpClient::send()
+{
+    events_->headerText = headerText_;
+    INTERNET_BUFFERSA& buffers = events_->sendBuffers;
+    buffers = INTERNET_BUFFERSA{};
+    buffers.dwStructSize = sizeof buffers;
+    buffers.lpcszHeader = events_->headerText.c_str();
+    buffers.dwHeadersLength = static_cast<DWORD>(events_->headerText.size());
+    buffers.dwHeadersTotal = buffers.dwHeadersLength;
+    buffers.dwBufferTotal = bodyLength_;
+    ResetEvent(events_->requestComplete.get());
+    if (!watchdog_->enter())
+        return fail(HttpFailure::Send);
+    const BOOL sent = HttpSendRequestExA(request(), &buffers, nullptr, 0,
+                                         reinterpret_cast<DWORD_PTR>(events_.get()));
+    const bool ok = complete(sent);
+    watchdog_->leave();
+    if (!ok) {
+        fail(HttpFailure::Send, platformError_);
+        ErrorCodeSignal(1);
+        return false;
+    }
+    watchdog_->progress();
+    return true;
+}
+
+bool HttpClient::writeBody()
+{
+    uint32_t position = 0;
+    bool failed = false;
+    while (position < bodyLength_ && !failed && !stopped()) {
+        const uint32_t n = std::min(kChunkSize, bodyLength_ - position);
+        // A write may take fewer bytes than offered; the rest of the chunk follows at once.
+        uint32_t done = 0;
+        while (done < n && !failed) {
+            ResetEvent(events_->requestComplete.get());
+            if (!watchdog_->enter()) {
+                failed = true;
+                break;
+            }
+            DWORD written = 0;
+            const BOOL ok = InternetWriteFile(request(), body_ + position + done, n - done, &written);
+            if (!ok && GetLastError() == ERROR_IO_PENDING) {
+                failed = !complete(FALSE);
+                if (!failed)
+                    written = static_cast<DWORD>(events_->asyncResult.load() ? n - done : 0);
+            } else if (!ok) {
+                platformError_ = GetLastError();
+                failed = true;
+            }
+            watchdog_->leave();
+            if (!failed && written == 0)
+                failed = true;  // nothing taken and no error: the connection is gone
+            if (failed)
+                break;
+            done += written;
+            watchdog_->progress();
+        }
+        const uint32_t fileBytes = FileBytesOf(position, n, fileLength_);
+        position += n;
+        ProgressSignal(position, n, fileBytes);
+    }
+    if (failed)
+        return fail(HttpFailure::Write, platformError_);
+    if (stopped())
+        return false;
+    return endRequest();
+}
+
+bool HttpClient::endRequest()
+{
+    ResetEvent(events_->requestComplete.get());
+    if (!watchdog_->enter())
+        return fail(HttpFailure::EndRequest);
+    const BOOL ended = HttpEndRequestW(request(), nullptr, 0, reinterpret_cast<DWORD_PTR>(events_.get()));
+    const bool ok = complete(ended);
+    watchdog_->leave();
+    if (!ok)
+        return fail(HttpFailure::EndRequest, platformError_);
+    watchdog_->progress();
+    return true;
+}
+
+bool HttpClient::readHeaders()
+{
+    if (!watchdog_->enter())
+        return fail(HttpFailure::Headers);
+    DWORD length = 0;
+    BOOL ok = HttpQueryInfoA(request(), HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &length, nullptr);
+    if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        std::vector<char> headers(length + 1, '\0');
+        ok = HttpQueryInfoA(request(), HTTP_QUERY_RAW_HEADERS_CRLF, headers.data(), &length, nullptr);
+    }
+    const DWORD error = ok ? 0 : GetLastError();
+    watchdog_->leave();
+    if (!ok) {
+        fail(HttpFailure::Headers, error);
+        ErrorCodeSignal(2);
+        return false;
+    }
+    return true;
+}
+
+void HttpClient::readBody()
+{
+    reply_.clear();
+    status_ = 0;
+    for (;;) {
+        char* const piece = events_->readBuffer;
+        std::memset(piece, 0, sizeof events_->readBuffer);
+        if (stopped())
+            break;
+        INTERNET_BUFFERSA& buffers = events_->receiveBuffers;
+        buffers = INTERNET_BUFFERSA{};
+        buffers.dwStructSize = sizeof buffers;
+        buffers.lpvBuffer = piece;
+        buffers.dwBufferLength = 254;
+        ResetEvent(events_->requestComplete.get());
+        if (!watchdog_->enter())
+            break;
+        const BOOL read = InternetReadFileExA(request(), &buffers, 0, reinterpret_cast<DWORD_PTR>(events_.get()));
+        bool ok = read != FALSE;
+        if (!ok && GetLastError() == ERROR_IO_PENDING && !stopped())
+            ok = complete(FALSE);
+        watchdog_->leave();
+        if (!ok)
+            break;
+        const DWORD count = std::min<DWORD>(buffers.dwBufferLength, 254);
+        if (count == 0)
+            break;
+        // Every byte is kept, zeros included: the reply is judged as the server sent it.
+        reply_.append(piece, count);
+        watchdog_->progress();
+        if (reply_.size() >= kMaxReply)
+            break;
+    }
+}
+
+bool HttpClient::readStatus()
+{
+    if (!watchdog_->enter())
+        return fail(HttpFailure::Status);
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    const BOOL ok = HttpQueryInfoA(request(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
+    const DWORD error = ok ? 0 : GetLastError();
+    watchdog_->leave();
+    if (!ok) {
+        fail(HttpFailure::Status, error);
+        ErrorCodeSignal(2);
+        return false;
+    }
+    status_ = status;
+    return true;
+}
+
+void HttpClient::abortRequest()
+{
+    // On the watchdog's thread. Closing the handle ends the blocked write or the wait.
+    std::lock_guard<std::mutex> hold(requestLock_);
+    aborted_ = true;
+    if (events_)
+        SetEvent(events_->aborted.get());
+    request_.reset();
+}
+
+void HttpClient::close()
+{
+    std::vector<HANDLE> closing;
+    {
+        std::lock_guard<std::mutex> hold(requestLock_);
+        request_.reset();
+        if (requestOpened_ && events_)
+            closing.push_back(events_->requestClosing.get());
+        requestOpened_ = false;
+    }
+    if (connection_ && events_)
+        closing.push_back(events_->connectionClosing.get());
+    connection_.reset();
+    if (!closing.empty()) {
+        // An aborted request may be held by the platform until the server lets go; its
+        // state is kept instead of waiting for that.
+        const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(closing.size()), closing.data(), TRUE,
+                                                  aborted_ ? 0 : kCloseWaitMs);
+        if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED)
+            KeepForever(events_);
+    }
+    aborted_ = false;
+    if (session_) {
+        InternetSetStatusCallbackW(session_.get(), nullptr);
+        session_.reset();
+    }
+    events_.reset();
+}
+
+}  // namespace Vantor

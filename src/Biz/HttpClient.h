@@ -1,0 +1,161 @@
+#pragma once
+// Sends one prepared request (method, header text, body in memory) with WinInet in
+// asynchronous mode and collects the reply. One client serves one request of one file, on
+// the thread that calls run(); the upload queue runs several clients on worker threads.
+//
+//   HttpClient client;
+//   client.setHeaderText(request.headerText);
+//   client.setBody(request.body.buffer(), request.body.size(), pictureLength);
+//   client.setStopFlag(stop);                 // shared by the whole task
+//   client.ProgressSignal.connect(...);       // (position, bytes of the write, file bytes)
+//   int ok = client.run(url, L"", L"Parcelo7");
+//   client.status(); client.reply(); client.failure(); client.platformError();
+//
+// The body goes out in 128 KiB writes straight from the caller's buffer. The stop flag is
+// checked before every step and every write; a platform call still running a second after
+// the stop, or making no progress for the time-out, is ended by closing the request handle.
+#include <boost/signals2/signal.hpp>
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/Handles.h"
+
+namespace Vantor {
+
+class StallWatchdog;
+
+using StopFlag = std::shared_ptr<std::atomic<bool>>;
+
+// The step at which a run ended without success.
+enum class HttpFailure {
+    None,
+    Stopped,      // the task's stop flag
+    TimedOut,     // no progress for the time-out; the watchdog closed the request
+    BadUrl,       // not an http or https address
+    Session,      // no session, or the status callback was refused
+    Connect,      // no connection or request handle
+    Send,         // the request could not be sent (refused, certificate, name lookup)
+    Write,        // a body write failed (reset, closed)
+    EndRequest,   // the reply did not come
+    Headers,      // the reply headers could not be read
+    Status,       // the status code could not be read
+};
+const char* HttpFailureName(HttpFailure failure);
+
+struct UrlParts {
+    bool secure = false;
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring object;  // path and extra information ("/up.php?x=1"); "/" when empty
+};
+// Splits an http or https address with the platform's URL cracker; false for anything else.
+bool SplitUrl(const std::wstring& url, UrlParts& parts);
+
+class HttpRequest {
+public:
+    static constexpr uint32_t kChunkSize = 131072;
+
+    // 1: the request could not be sent; 2: the reply headers or status could not be read.
+    boost::signals2::signal<void(int32_t code)> ErrorCodeSignal;
+    // After each body write: position after it, bytes written, bytes of them that belong to
+    // the file (the first fileLength bytes of the body count as the file's).
+    boost::signals2::signal<void(uint32_t position, uint32_t written, uint32_t fileBytes)> ProgressSignal;
+
+    HttpRequest() = default;
+    virtual ~HttpRequest() = default;
+    HttpRequest(const HttpRequest&) = delete;
+    HttpRequest& operator=(const HttpRequest&) = delete;
+
+    // 1 on success, 0 on failure. objectName, when not empty, replaces the URL's path.
+    virtual int run(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent) { return 1; }
+    virtual void close() {}
+
+    void setHeaderText(std::string text) { headerText_ = std::move(text); }
+    // The body is not copied: it must outlive run().
+    void setBody(const void* body, uint32_t length, int32_t fileLength);
+    void setStopFlag(StopFlag stop) { stop_ = std::move(stop); }
+    void setMethod(std::wstring method) { method_ = std::move(method); }
+
+    uint32_t status() const { return status_; }
+    const std::string& reply() const { return reply_; }
+
+    // The file's share of a write of n bytes at position p.
+    static uint32_t FileBytesOf(uint32_t p, uint32_t n, int32_t fileLength);
+
+protected:
+    bool stopped() const { return stop_ && stop_->load(); }
+
+    std::string headerText_;
+    const uint8_t* body_ = nullptr;
+    uint32_t bodyLength_ = 0;
+    int32_t fileLength_ = 0;
+    StopFlag stop_;
+    std::wstring method_ = L"POST";
+    uint32_t status_ = 0;
+    std::string reply_;
+};
+
+class HttpClient : public HttpRequest {
+public:
+    // A reply is a short JSON text; reading stops past this size.
+    static constexpr size_t kMaxReply = 16u << 20;
+    // How long closing may wait for the platform to let go of the handles.
+    static constexpr DWORD kCloseWaitMs = 10000;
+
+    HttpClient();
+    ~HttpClient() override;
+
+    // Seconds without progress before the request is abandoned; 0 turns the watchdog off.
+    void setTimeout(int seconds) { timeoutSeconds_ = seconds; }
+    // Accept any server certificate (unknown authority, wrong name, expired).
+    void setIgnoreCertErrors(bool ignore) { ignoreCertErrors_ = ignore; }
+
+    int run(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent) override;
+    void close() override;
+
+    HttpFailure failure() const { return failure_; }
+    // The WinInet or Winsock code behind the failure (12029 refused, 10054 reset, 12045
+    // unknown authority...), 0 when none.
+    DWORD platformError() const { return platformError_; }
+
+    struct Events;  // reached from WinInet's threads
+
+private:
+    bool runSteps(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent);
+    bool open(const UrlParts& parts, const std::wstring& object, const std::wstring& agent);
+    bool send();
+    bool writeBody();
+    bool endRequest();
+    bool readHeaders();
+    void readBody();
+    bool readStatus();
+
+    // Judges a call's immediate result, waiting for its completion when it pends.
+    bool complete(BOOL ok);
+    bool fail(HttpFailure failure, DWORD error = 0);
+    void abortRequest();
+    HINTERNET request() const { return request_.get(); }
+
+    int timeoutSeconds_ = 60;
+    bool ignoreCertErrors_ = false;
+    HttpFailure failure_ = HttpFailure::None;
+    DWORD platformError_ = 0;
+
+    std::shared_ptr<Events> events_;
+    StallWatchdog* watchdog_ = nullptr;  // the run's own, while it runs
+    std::mutex requestLock_;             // the request handle, against the watchdog's close
+    UniqueInternetHandle session_;
+    UniqueInternetHandle connection_;
+    UniqueInternetHandle request_;
+    bool requestOpened_ = false;
+    bool aborted_ = false;  // the watchdog closed the request
+};
+
+}  // namespace Vantor

@@ -1,0 +1,287 @@
+// The per-file record: names and size from the path, the thumbnail from the picture step,
+// and the user's turns and edits kept without holding the whole picture.
+#include "Biz/ImageData.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cwctype>
+
+#include "Biz/UploadName.h"
+#include "picker/PictureLoader.h"
+#include "platform/Handles.h"
+
+namespace Vantor {
+
+namespace {
+
+std::wstring ExtensionOf(const std::wstring& path)
+{
+    return PathFindExtensionW(path.c_str());
+}
+
+std::wstring NameOf(const std::wstring& path)
+{
+    return PathFindFileNameW(path.c_str());
+}
+
+std::wstring FormatOf(const std::wstring& extension)
+{
+    std::wstring format;
+    for (wchar_t c : extension)
+        if (c != L'.')
+            format += static_cast<wchar_t>(std::towlower(c));
+    return format;
+}
+
+uint32_t FileSizeOf(const std::wstring& path)
+{
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !SetFilePointerEx(file.get(), LARGE_INTEGER{}, &size, FILE_END))
+        return 0;
+    return static_cast<uint32_t>(size.QuadPart & 0xFFFFFFFFu);
+}
+
+bool HasAlpha(Gdiplus::PixelFormat format)
+{
+    return (format & PixelFormatAlpha) != 0 || (format & PixelFormatPAlpha) != 0;
+}
+
+// A new file name in the edits folder for this record's next edit.
+std::wstring NextEditPath(const std::string& id, bool png)
+{
+    static std::atomic<uint32_t> counter{0};
+    const std::wstring folder = ImageData::EditsFolder();
+    if (folder.empty())
+        return {};
+    return folder + L"\\" + std::wstring(id.begin(), id.end()) + L"-" + std::to_wstring(++counter) +
+           (png ? L".png" : L".bmp");
+}
+
+}  // namespace
+
+ImageData::ImageData(const std::wstring& path)
+    : id_(NewUuidHex()),
+      path_(path),
+      name_(NameOf(path)),
+      extension_(ExtensionOf(path)),
+      format_(FormatOf(extension_)),
+      fileSize_(FileSizeOf(path)),
+      remark_(name_)
+{
+}
+
+std::shared_ptr<ImageData> ImageData::Create(const std::wstring& path)
+{
+    try {
+        std::shared_ptr<ImageData> record(new ImageData(path));
+        const PictureSummary summary = LoadThumbnail(path, 0, kThumbnailBox, kThumbnailBox);
+        record->decoded_ = summary.decoded;
+        if (summary.decoded) {
+            record->width_ = summary.width;
+            record->height_ = summary.height;
+            record->thumbnail_ = summary.thumbnail;
+        }
+        return record;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+ImageData::~ImageData()
+{
+    if (!editedPath_.empty())
+        DeleteFileW(editedPath_.c_str());
+}
+
+std::wstring ImageData::EditsFolder()
+{
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    std::wstring folder(temp, length);
+    if (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    folder += L"\\Fotoloft\\Edits";
+    const int rc = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    if (rc != ERROR_SUCCESS && rc != ERROR_ALREADY_EXISTS && rc != ERROR_FILE_EXISTS)
+        return {};
+    return folder;
+}
+
+std::wstring ImageData::remark() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return remark_;
+}
+
+void ImageData::setRemark(const std::wstring& remark)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    remark_ = remark;
+}
+
+Json::Value ImageData::Reply() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return reply_;
+}
+
+void ImageData::setReply(const Json::Value& reply)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    reply_ = reply;
+}
+
+bool ImageData::hasPicture() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return decoded_;
+}
+
+uint32_t ImageData::width() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return width_;
+}
+
+uint32_t ImageData::height() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return height_;
+}
+
+int ImageData::quarterTurns() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return turns_;
+}
+
+bool ImageData::isEdited() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return !editedPath_.empty();
+}
+
+std::shared_ptr<Gdiplus::Image> ImageData::thumbnail() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return thumbnail_;
+}
+
+std::shared_ptr<Gdiplus::Bitmap> ImageData::Picture() const
+{
+    std::wstring source;
+    int turns = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!decoded_)
+            return nullptr;
+        source = editedPath_.empty() ? path_ : editedPath_;
+        turns = turns_;
+    }
+    return LoadPicture(source, turns);
+}
+
+bool ImageData::RotateLeft(int boxWidth, int boxHeight)
+{
+    return Rotate(3, boxWidth, boxHeight);
+}
+
+bool ImageData::RotateRight(int boxWidth, int boxHeight)
+{
+    return Rotate(1, boxWidth, boxHeight);
+}
+
+bool ImageData::Rotate(int quarterTurns, int boxWidth, int boxHeight)
+{
+    std::lock_guard<std::mutex> change(changeLock_);
+    std::wstring source;
+    int turns = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!decoded_)
+            return false;
+        source = editedPath_.empty() ? path_ : editedPath_;
+        turns = (turns_ + quarterTurns) % 4;
+    }
+    // The thumbnail is made again from the file, turned: no whole picture is kept.
+    const PictureSummary summary = LoadThumbnail(source, turns, boxWidth, boxHeight);
+    std::lock_guard<std::mutex> guard(lock_);
+    turns_ = (turns_ + quarterTurns) % 4;
+    std::swap(width_, height_);
+    if (summary.decoded)
+        thumbnail_ = summary.thumbnail;
+    return true;
+}
+
+bool ImageData::SetEditedImage(Gdiplus::Bitmap* bitmap, int boxWidth, int boxHeight)
+{
+    if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok)
+        return false;
+    const UINT width = bitmap->GetWidth();
+    const UINT height = bitmap->GetHeight();
+    if (width == 0 || height == 0)
+        return false;
+    std::lock_guard<std::mutex> change(changeLock_);
+    try {
+        const bool png = HasAlpha(bitmap->GetPixelFormat());
+        const std::wstring path = NextEditPath(id_, png);
+        if (path.empty())
+            return false;
+        const EncoderChoice encoder = ChooseEncoder(png ? L"png" : L"bmp");
+        if (bitmap->Save(path.c_str(), &encoder.encoder, nullptr) != Gdiplus::Ok) {
+            DeleteFileW(path.c_str());
+            return false;
+        }
+        std::shared_ptr<Gdiplus::Image> thumbnail = ThumbnailOf(*bitmap, boxWidth, boxHeight);
+        std::wstring old;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            old = std::exchange(editedPath_, path);
+            turns_ = 0;
+            decoded_ = true;
+            width_ = width;
+            height_ = height;
+            thumbnail_ = std::move(thumbnail);
+        }
+        if (!old.empty())
+            DeleteFileW(old.c_str());
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+ImageData::UploadPicture ImageData::PrepareUpload()
+{
+    UploadPicture upload;
+    try {
+        std::shared_ptr<Gdiplus::Bitmap> picture = Picture();
+        if (picture) {
+            upload.width = picture->GetWidth();
+            upload.height = picture->GetHeight();
+            upload.encoded = EncodeImage(*picture, format_);
+        }
+    } catch (...) {
+        upload = UploadPicture{};
+    }
+    UploadSize = upload.encoded.size();
+    SentBytes = 0;
+    return upload;
+}
+
+std::string ImageData::UploadFileName(const EncodedImage& encoded, std::string_view fileNameGen, bool utf8) const
+{
+    return Vantor::UploadFileName(name_, extension_, fileNameGen, utf8, encoded.data(), encoded.size());
+}
+
+std::string ImageData::EncodedRemark(bool utf8) const
+{
+    return EncodeText(remark(), utf8);
+}
+
+}  // namespace Vantor

@@ -1,0 +1,117 @@
+#pragma once
+// The per-file record shared by a list item and the upload engine.
+//
+// A record never keeps the whole decoded picture: it holds the path, the names, the small
+// thumbnail and what the user changed. Quarter turns are a count applied whenever the picture
+// is decoded; an edited picture is kept as a lossless file in the user's temporary folder and
+// removed with the record. Whoever needs the whole picture (upload, editor, preview) asks for
+// it with Picture() and lets it go when done.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <json/value.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "editor/EncodeImage.h"
+
+namespace Vantor {
+
+class ImageData {
+public:
+    // The box of the thumbnail made when a record is built.
+    static constexpr int kThumbnailBox = 120;
+
+    // Builds the record from a path: id, names, file size and the picture step (decode test,
+    // size and thumbnail). Never fails: a file that does not decode gives a record without
+    // thumbnail. Returns null only when memory for the record itself is lacking.
+    static std::shared_ptr<ImageData> Create(const std::wstring& path);
+    ~ImageData();
+    ImageData(const ImageData&) = delete;
+    ImageData& operator=(const ImageData&) = delete;
+
+    // --- identity and names (fixed at creation) ---
+    const std::string& id() const { return id_; }  // 32 lower-case hex digits
+    const std::wstring& path() const { return path_; }
+    const std::wstring& name() const { return name_; }            // "Holiday.JPG"
+    const std::wstring& extension() const { return extension_; }  // ".JPG", or empty
+    const std::wstring& format() const { return format_; }        // "jpg"
+    uint32_t fileSize() const { return fileSize_; }               // 0 when it cannot be opened
+
+    std::wstring remark() const;
+    void setRemark(const std::wstring& remark);
+
+    // --- upload state ---
+    std::atomic<uint32_t> UploadSize{0};  // bytes of the picture encoded for the last upload
+    std::atomic<uint32_t> SentBytes{0};   // bytes reported sent during the last upload
+    Json::Value Reply() const;
+    void setReply(const Json::Value& reply);
+
+    // --- the picture as the user sees it ---
+    bool hasPicture() const;  // the file decoded (or an edit replaced it)
+    uint32_t width() const;   // of the whole picture, turned; 0 without picture
+    uint32_t height() const;
+    int quarterTurns() const;  // clockwise, 0 to 3
+    bool isEdited() const;
+    std::shared_ptr<Gdiplus::Image> thumbnail() const;  // null without picture
+
+    // The whole picture decoded for one use, turned and edited as shown; null without picture.
+    std::shared_ptr<Gdiplus::Bitmap> Picture() const;
+
+    // A quarter turn; the thumbnail is rebuilt fitted into the box (the list's frame).
+    // False (nothing happens) without picture.
+    bool RotateLeft(int boxWidth, int boxHeight);
+    bool RotateRight(int boxWidth, int boxHeight);
+
+    // The editor's result replaces the picture: it is written losslessly to the temporary
+    // folder and the thumbnail is rebuilt. False (the record is unchanged) for a null or
+    // unreadable bitmap, or when the file cannot be written.
+    bool SetEditedImage(Gdiplus::Bitmap* bitmap, int boxWidth, int boxHeight);
+
+    // --- upload preparation ---
+    struct UploadPicture {
+        EncodedImage encoded;  // empty when the picture cannot be decoded
+        uint32_t width = 0;    // of the picture sent
+        uint32_t height = 0;
+    };
+    // Decodes the picture, encodes it in the record's format (png, gif, bmp, tiff keep theirs,
+    // anything else is JPEG at quality 100), releases it; sets UploadSize and clears SentBytes.
+    UploadPicture PrepareUpload();
+    // The name the file part carries ("ori", "guid", "crc", "md5" under the encoding rule).
+    std::string UploadFileName(const EncodedImage& encoded, std::string_view fileNameGen, bool utf8) const;
+    // The remark under the encoding rule (UTF-8 then URL-encoded, or the ANSI code page).
+    std::string EncodedRemark(bool utf8) const;
+
+    // Where edited pictures are kept: %TEMP%\Fotoloft\Edits.
+    static std::wstring EditsFolder();
+
+private:
+    explicit ImageData(const std::wstring& path);
+    bool Rotate(int quarterTurns, int boxWidth, int boxHeight);
+
+    const std::string id_;
+    const std::wstring path_;
+    const std::wstring name_;
+    const std::wstring extension_;
+    const std::wstring format_;
+    const uint32_t fileSize_;
+
+    std::mutex changeLock_;  // one turn or edit at a time
+    mutable std::mutex lock_;  // the fields below
+    std::wstring remark_;
+    Json::Value reply_;
+    bool decoded_ = false;
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+    int turns_ = 0;
+    std::wstring editedPath_;  // the edited picture, empty when there is none
+    std::shared_ptr<Gdiplus::Image> thumbnail_;
+};
+
+}  // namespace Vantor

@@ -1,0 +1,278 @@
+// Encoding a GDI+ picture to file bytes in memory through the platform's encoders.
+#include "editor/EncodeImage.h"
+
+#include "platform/Handles.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <unordered_map>
+
+namespace Vantor {
+
+namespace {
+
+CLSID ClsidFrom(const wchar_t* text)
+{
+    CLSID id{};
+    CLSIDFromString(const_cast<LPOLESTR>(text), &id);
+    return id;
+}
+
+const CLSID& PngEncoder()
+{
+    static const CLSID id = ClsidFrom(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}");
+    return id;
+}
+const CLSID& GifEncoder()
+{
+    static const CLSID id = ClsidFrom(L"{557CF402-1A04-11D3-9A73-0000F81EF32E}");
+    return id;
+}
+const CLSID& BmpEncoder()
+{
+    static const CLSID id = ClsidFrom(L"{557CF400-1A04-11D3-9A73-0000F81EF32E}");
+    return id;
+}
+const CLSID& TiffEncoder()
+{
+    static const CLSID id = ClsidFrom(L"{557CF405-1A04-11D3-9A73-0000F81EF32E}");
+    return id;
+}
+const CLSID& JpegEncoder()
+{
+    static const CLSID id = ClsidFrom(L"{557CF401-1A04-11D3-9A73-0000F81EF32E}");
+    return id;
+}
+
+bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b)
+{
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    return i == a.size() && b[i] == 0;
+}
+
+// The whole content of a memory stream, or nothing.
+std::shared_ptr<const std::vector<uint8_t>> ReadAll(IStream* stream)
+{
+    ULARGE_INTEGER end{};
+    const LARGE_INTEGER zero{};
+    if (FAILED(stream->Seek(zero, STREAM_SEEK_END, &end)) || end.QuadPart == 0 || end.QuadPart > 0x7FFFFFFF)
+        return nullptr;
+    if (FAILED(stream->Seek(zero, STREAM_SEEK_SET, nullptr)))
+        return nullptr;
+    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(end.QuadPart), 0);
+    ULONG read = 0;
+    if (FAILED(stream->Read(bytes->data(), static_cast<ULONG>(bytes->size()), &read)) || read != bytes->size())
+        return nullptr;
+    return bytes;
+}
+
+std::shared_ptr<const std::vector<uint8_t>> Save(Gdiplus::Image& image, const EncoderChoice& choice)
+{
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
+        return nullptr;
+    Gdiplus::EncoderParameters parameters{};
+    ULONG quality = choice.quality;
+    parameters.Count = 1;
+    parameters.Parameter[0].Guid = EncoderQualityId();
+    parameters.Parameter[0].Type = Gdiplus::EncoderParameterValueTypeLong;
+    parameters.Parameter[0].NumberOfValues = 1;
+    parameters.Parameter[0].Value = &quality;
+    if (image.Save(stream.Get(), &choice.encoder, choice.withQuality ? &parameters : nullptr) != Gdiplus::Ok)
+        return nullptr;
+    return ReadAll(stream.Get());
+}
+
+// --- GIF: an 8-bit indexed copy ---
+
+struct IndexedPicture {
+    std::vector<Gdiplus::ARGB> palette;
+    std::vector<uint8_t> indices;  // top-down, width per row
+};
+
+constexpr Gdiplus::ARGB kTransparent = 0x00000000;
+
+Gdiplus::ARGB Opaque(uint32_t argb)
+{
+    return (argb >> 24) < 128 ? kTransparent : (argb | 0xFF000000u);
+}
+
+// Exact colours when there are at most 256, otherwise a 6 x 7 x 6 colour cube (plus one
+// transparent entry when some pixel is mostly transparent).
+IndexedPicture Quantize(const Gdiplus::BitmapData& data)
+{
+    const UINT width = data.Width;
+    const UINT height = data.Height;
+    IndexedPicture out;
+    out.indices.resize(static_cast<size_t>(width) * height);
+    auto row = [&](UINT y) {
+        return reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(data.Scan0) + y * data.Stride);
+    };
+
+    std::unordered_map<Gdiplus::ARGB, uint8_t> exact;
+    bool fits = true;
+    for (UINT y = 0; y < height && fits; ++y) {
+        const uint32_t* pixels = row(y);
+        for (UINT x = 0; x < width; ++x) {
+            const Gdiplus::ARGB c = Opaque(pixels[x]);
+            auto found = exact.find(c);
+            if (found == exact.end()) {
+                if (exact.size() == 256) {
+                    fits = false;
+                    break;
+                }
+                found = exact.emplace(c, static_cast<uint8_t>(exact.size())).first;
+                out.palette.push_back(c);
+            }
+            out.indices[static_cast<size_t>(y) * width + x] = found->second;
+        }
+    }
+    if (fits)
+        return out;
+
+    out.palette.clear();
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 7; ++g)
+            for (int b = 0; b < 6; ++b)
+                out.palette.push_back(0xFF000000u | ((r * 255 / 5) << 16) | ((g * 255 / 6) << 8) | (b * 255 / 5));
+    const auto transparentIndex = static_cast<uint8_t>(out.palette.size());
+    out.palette.push_back(kTransparent);
+    for (UINT y = 0; y < height; ++y) {
+        const uint32_t* pixels = row(y);
+        uint8_t* target = out.indices.data() + static_cast<size_t>(y) * width;
+        for (UINT x = 0; x < width; ++x) {
+            const uint32_t c = pixels[x];
+            if ((c >> 24) < 128) {
+                target[x] = transparentIndex;
+                continue;
+            }
+            const uint32_t r = ((c >> 16) & 0xFF) * 5 + 127;
+            const uint32_t g = ((c >> 8) & 0xFF) * 6 + 127;
+            const uint32_t b = (c & 0xFF) * 5 + 127;
+            target[x] = static_cast<uint8_t>((r / 255) * 42 + (g / 255) * 6 + b / 255);
+        }
+    }
+    return out;
+}
+
+std::unique_ptr<Gdiplus::Bitmap> MakeIndexedCopy(Gdiplus::Image& image)
+{
+    if (image.GetType() != Gdiplus::ImageTypeBitmap)
+        return nullptr;
+    auto& source = static_cast<Gdiplus::Bitmap&>(image);
+    const UINT width = source.GetWidth();
+    const UINT height = source.GetHeight();
+    if (width == 0 || height == 0)
+        return nullptr;
+    Gdiplus::Rect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData data{};
+    if (source.LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
+        return nullptr;
+    IndexedPicture picture;
+    try {
+        picture = Quantize(data);
+    } catch (...) {
+        source.UnlockBits(&data);
+        return nullptr;
+    }
+    source.UnlockBits(&data);
+
+    auto indexed = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
+                                                     PixelFormat8bppIndexed);
+    if (indexed->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    std::vector<uint8_t> paletteBlock(sizeof(Gdiplus::ColorPalette) + 256 * sizeof(Gdiplus::ARGB), 0);
+    auto* palette = reinterpret_cast<Gdiplus::ColorPalette*>(paletteBlock.data());
+    palette->Count = static_cast<UINT>(picture.palette.size());
+    palette->Flags = 0;
+    for (size_t i = 0; i < picture.palette.size(); ++i) {
+        palette->Entries[i] = picture.palette[i];
+        if ((picture.palette[i] >> 24) != 0xFF)
+            palette->Flags |= Gdiplus::PaletteFlagsHasAlpha;
+    }
+    if (indexed->SetPalette(palette) != Gdiplus::Ok)
+        return nullptr;
+    Gdiplus::BitmapData target{};
+    if (indexed->LockBits(&rect, Gdiplus::ImageLockModeWrite, PixelFormat8bppIndexed, &target) != Gdiplus::Ok)
+        return nullptr;
+    for (UINT y = 0; y < height; ++y)
+        std::copy_n(picture.indices.data() + static_cast<size_t>(y) * width, width,
+                    static_cast<uint8_t*>(target.Scan0) + static_cast<ptrdiff_t>(y) * target.Stride);
+    indexed->UnlockBits(&target);
+    return indexed;
+}
+
+// True when the bytes decode again to a picture of the given size.
+bool DecodesTo(const std::vector<uint8_t>& bytes, UINT width, UINT height)
+{
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
+        return false;
+    ULONG written = 0;
+    if (FAILED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) || written != bytes.size())
+        return false;
+    const LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    Gdiplus::Bitmap decoded(stream.Get());
+    if (decoded.GetLastStatus() != Gdiplus::Ok || decoded.GetWidth() != width || decoded.GetHeight() != height)
+        return false;
+    // Reading the pixels makes the decoder go through the whole file.
+    Gdiplus::Rect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData data{};
+    if (decoded.LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
+        return false;
+    decoded.UnlockBits(&data);
+    return true;
+}
+
+}  // namespace
+
+const GUID& EncoderQualityId()
+{
+    static const GUID id = ClsidFrom(L"{1D5BE4B5-FA4A-452D-9CDD-5DB35105E7EB}");
+    return id;
+}
+
+EncoderChoice ChooseEncoder(const std::wstring& format)
+{
+    if (EqualsIgnoringCase(format, L"png"))
+        return {PngEncoder(), L"image/png", false, 0, false};
+    if (EqualsIgnoringCase(format, L"gif"))
+        return {GifEncoder(), L"image/gif", false, 0, true};
+    if (EqualsIgnoringCase(format, L"bmp"))
+        return {BmpEncoder(), L"image/bmp", false, 0, false};
+    if (EqualsIgnoringCase(format, L"tiff"))
+        return {TiffEncoder(), L"image/tiff", false, 0, false};
+    return {JpegEncoder(), L"image/jpeg", true, 100, false};
+}
+
+EncodedImage EncodeImage(Gdiplus::Image& image, const std::wstring& format)
+{
+    EncodedImage result;
+    try {
+        const EncoderChoice choice = ChooseEncoder(format);
+        const UINT width = image.GetWidth();
+        const UINT height = image.GetHeight();
+        if (width == 0 || height == 0)
+            return result;
+        if (choice.needsPalette) {
+            std::unique_ptr<Gdiplus::Bitmap> indexed = MakeIndexedCopy(image);
+            if (!indexed)
+                return result;
+            auto bytes = Save(*indexed, choice);
+            indexed.reset();
+            if (bytes && DecodesTo(*bytes, width, height))
+                result.bytes = std::move(bytes);
+            return result;
+        }
+        result.bytes = Save(image, choice);
+    } catch (...) {  // a failed allocation: no bytes
+        result.bytes.reset();
+    }
+    return result;
+}
+
+}  // namespace Vantor

@@ -1,0 +1,90 @@
+#pragma once
+// The base of every painted control and of each window's root control: anchored layout inside
+// the host window's client area, a list of children painted and given the mouse in order, and
+// the hover and pressed state bits.
+#include <windows.h>
+
+#include <vector>
+
+#include "ui/EventArgs.h"
+
+// Anchor flags: which host edges a control keeps its margin to.
+enum AnchorFlags : unsigned {
+    AnchorTop = 1,
+    AnchorBottom = 2,
+    AnchorLeft = 4,
+    AnchorRight = 8,
+    AnchorCenterV = 32,  // explicit vertical centring: same as neither top nor bottom
+    AnchorCenterH = 64,  // explicit horizontal centring: same as neither left nor right
+};
+
+// State bits.
+enum ControlState : unsigned {
+    StateHover = 1,
+    StatePressed = 4,
+};
+
+// Where a control of size (width, height) with the given margins and anchors sits inside a host
+// client rectangle. Pure geometry, shared by every control's layout.
+RECT ComputeAnchoredBounds(const RECT& host, const RECT& margins, unsigned anchor, int width, int height);
+
+class ControlBase {
+public:
+    ControlBase() = default;
+    ControlBase(const ControlBase&) = delete;
+    ControlBase& operator=(const ControlBase&) = delete;
+
+    // Virtual operations, in their fixed order.
+    virtual ~ControlBase();
+    virtual HWND GetHwnd() const;
+    virtual void SetVisible(int flag);
+    virtual void SetDisabled(int flag);
+    virtual void GetHostClientRect(RECT* out) const;
+    virtual void Attach(ControlBase* parent);
+    virtual void Paint(Vantor::UI::CPaintEventArgs& e);
+    virtual void OnLButtonDown(Vantor::UI::CMouseEventArgs& e);
+    virtual void OnLButtonUp(Vantor::UI::CMouseEventArgs& e);
+    virtual void OnMouseMove(Vantor::UI::CMouseEventArgs& e);
+    virtual void OnMouseLeave();
+    virtual void LayoutChildren();
+    virtual void Layout();
+    virtual void Release();
+
+    void SetSize(int width, int height);
+    void SetMargins(int left, int top, int right, int bottom);
+    void SetAnchor(unsigned flags);
+    // The bounds the anchors, margins and size give in the current host client rectangle.
+    RECT ComputeBounds() const;
+    // Invalidates the bounds on the host window (no erase).
+    void InvalidateBounds() const;
+
+    // A root control (a form, the control window) names its window here; attached controls
+    // take it from their parent.
+    void SetHostWindow(HWND hwnd) { host_ = hwnd; }
+
+    bool IsVisible() const { return visible_ != 0; }
+    bool IsDisabled() const { return disabled_ != 0; }
+    unsigned GetAnchor() const { return anchor_; }
+    unsigned GetState() const { return state_; }
+    ControlBase* GetParent() const { return parent_; }
+    const RECT& GetBounds() const { return bounds_; }
+    void SetBounds(const RECT& bounds) { bounds_ = bounds; }
+    const RECT& GetMargins() const { return margins_; }
+    int GetWidth() const { return width_; }
+    int GetHeight() const { return height_; }
+    const std::vector<ControlBase*>& GetChildren() const { return children_; }
+    bool HitTest(int x, int y) const;
+
+protected:
+    int visible_ = 1;
+    int disabled_ = 0;
+    unsigned anchor_ = AnchorTop | AnchorLeft;
+    unsigned state_ = 0;
+    ControlBase* parent_ = nullptr;
+    HWND host_ = nullptr;
+    RECT margins_{};
+    RECT bounds_{};
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<ControlBase*> children_;  // not owned
+};

@@ -1,0 +1,15 @@
+#pragma once
+// Lets GoogleTest compare and print RECTs (they live in the global namespace).
+#include <windows.h>
+
+#include <ostream>
+
+inline bool operator==(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const RECT& r)
+{
+    return out << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")";
+}

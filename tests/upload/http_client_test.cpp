@@ -1,0 +1,413 @@
+// The WinInet client against real servers on 127.0.0.1 that run_http_tests.py starts:
+// a recording server (Python's http.server), its https twin with a self-signed certificate,
+// and PHP's built-in server as a peer multipart parser.
+#include "Biz/HttpClient.h"
+#include "Biz/HttpHeader.h"
+#include "Biz/ServerReply.h"
+#include "Biz/UploadName.h"
+#include "Biz/UploadRequest.h"
+#include "control/JsonText.h"
+#include "platform/TextConv.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+using namespace Vantor;
+using Triple = std::tuple<uint32_t, uint32_t, uint32_t>;
+
+namespace {
+
+std::string Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::wstring Url(const char* base, const std::string& path) { return Utf8ToUtf16(Env(base) + path); }
+
+std::string RandomBytes(size_t length, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(length, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+std::string Sha256Hex(std::string_view data)
+{
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+    unsigned char digest[32] = {};
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0);
+    BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())), static_cast<ULONG>(data.size()), 0);
+    BCryptFinishHash(hash, digest, sizeof digest, 0);
+    BCryptDestroyHash(hash);
+    BCryptCloseAlgorithmProvider(algorithm, 0);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char b : digest) {
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+    return out;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Outcome {
+    int ok = -1;
+    HttpFailure failure = HttpFailure::None;
+    DWORD error = 0;
+    uint32_t status = 0;
+    std::string reply;
+    std::vector<Triple> progress;
+    std::vector<int32_t> errorCodes;
+    double seconds = 0;
+};
+
+struct Post {
+    std::string headers = "Accept: */*\r\nConnection: Close\r\n";
+    std::string body;
+    int32_t fileLength = 0;
+    int timeout = 60;
+    bool ignoreCerts = false;
+    StopFlag stop = std::make_shared<std::atomic<bool>>(false);
+    size_t stopAtReport = 0;  // sets the stop flag inside that progress report (1-based)
+};
+
+Outcome PostTo(const std::wstring& url, const Post& post)
+{
+    Outcome outcome;
+    HttpClient client;
+    client.setHeaderText(post.headers);
+    client.setBody(post.body.data(), static_cast<uint32_t>(post.body.size()), post.fileLength);
+    client.setStopFlag(post.stop);
+    client.setTimeout(post.timeout);
+    client.setIgnoreCertErrors(post.ignoreCerts);
+    client.ProgressSignal.connect([&](uint32_t p, uint32_t n, uint32_t f) {
+        outcome.progress.emplace_back(p, n, f);
+        if (post.stopAtReport && outcome.progress.size() == post.stopAtReport)
+            post.stop->store(true);
+    });
+    client.ErrorCodeSignal.connect([&](int32_t code) { outcome.errorCodes.push_back(code); });
+    const auto start = std::chrono::steady_clock::now();
+    outcome.ok = client.run(url, L"", L"Parcelo7");
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outcome.failure = client.failure();
+    outcome.error = client.platformError();
+    outcome.status = client.status();
+    outcome.reply = client.reply();
+    return outcome;
+}
+
+::Json::Value Parsed(const std::string& text)
+{
+    ::Json::Value value;
+    EXPECT_TRUE(JsonText::Parse(text, value)) << text;
+    return value;
+}
+
+std::string Recorded(const ::Json::Value& reply, const char* kind, const char* folder = "FOTOLOFT_RECORD_DIR")
+{
+    return ReadFile(Env(folder) + "\\" + std::to_string(reply["seq"].asInt()) + "." + kind);
+}
+
+}  // namespace
+
+TEST(HttpClientTest, BodyArrivesExactlyWithProgressTriples)
+{
+    Post post;
+    post.body = RandomBytes(300000, 1);
+    post.fileLength = 250000;
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/record"), post);
+    ASSERT_EQ(out.ok, 1) << HttpFailureName(out.failure) << " " << out.error;
+    EXPECT_EQ(out.status, 200u);
+    EXPECT_TRUE(out.errorCodes.empty());
+    const std::vector<Triple> expected = {{131072, 131072, 131072}, {262144, 131072, 118928}, {300000, 37856, 0}};
+    EXPECT_EQ(out.progress, expected);
+    const ::Json::Value reply = Parsed(out.reply);
+    EXPECT_EQ(reply["length"].asInt(), 300000);
+    EXPECT_TRUE(Recorded(reply, "body") == post.body);
+    const std::string head = Recorded(reply, "head");
+    EXPECT_NE(head.find("POST /record\n"), std::string::npos) << head;
+    EXPECT_NE(head.find("Content-Length: 300000\n"), std::string::npos) << head;
+    EXPECT_NE(head.find("User-Agent: Parcelo7\n"), std::string::npos) << head;
+    EXPECT_EQ(head.find("Cookie"), std::string::npos) << head;
+}
+
+TEST(HttpClientTest, UploadRequestIsRecordedByteForByte)
+{
+    const std::string picture = RandomBytes(200000, 2);
+    UploadForm form;
+    form.id = NewUuidHex();
+    form.width = 10;
+    form.height = 20;
+    form.remark = EncodeText(L"Holiday \u5047\u671f.JPG", true);
+    form.fields = {{"album", "7"}, {"Owner", "x"}};
+    form.fileName = UploadFileName(L"Holiday.JPG", L".JPG", "ori", true, picture.data(), picture.size());
+    form.data = picture.data();
+    form.length = picture.size();
+    form.cookie = "sid=abc; lang=zh";
+    UploadRequest request;
+    ASSERT_TRUE(BuildUploadRequest(form, request));
+    Post post;
+    post.headers = request.headerText;
+    post.body.assign(reinterpret_cast<const char*>(request.body.buffer()), request.body.size());
+    post.fileLength = static_cast<int32_t>(picture.size());
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/record?x=1"), post);
+    ASSERT_EQ(out.ok, 1) << HttpFailureName(out.failure) << " " << out.error;
+    const ::Json::Value reply = Parsed(out.reply);
+    EXPECT_TRUE(Recorded(reply, "body") == post.body);
+    const std::string head = Recorded(reply, "head");
+    EXPECT_NE(head.find("POST /record?x=1\n"), std::string::npos) << head;
+    EXPECT_NE(head.find("Cookie: sid=abc; lang=zh\n"), std::string::npos) << head;
+    EXPECT_NE(head.find("Content-Type: multipart/form-data; boundary=" + request.boundary + "\n"), std::string::npos);
+    EXPECT_NE(head.find("Connection: Close\n"), std::string::npos) << head;
+    uint64_t fileBytes = 0;
+    for (const auto& [p, n, f] : out.progress)
+        fileBytes += f;
+    EXPECT_EQ(fileBytes, picture.size());
+}
+
+TEST(HttpClientTest, PeerParserReadsEveryFieldAndTheFile)
+{
+    std::string picture = RandomBytes(1 << 20, 3);
+    // The fixed boundary inside the picture makes the request choose another one.
+    const std::string boundaryLine = "\r\n--" + std::string(HttpHeader::kBoundary) + "\r\n";
+    picture.replace(5000, boundaryLine.size(), boundaryLine);
+    UploadForm form;
+    form.id = NewUuidHex();
+    form.width = 4000;
+    form.height = 3000;
+    form.remark = EncodeText(L"\u5047\u671f \"1\"", true);
+    form.fields = {{"album", "\xE5\x80\xBC line1\r\nline2"}, {"say\"hi", "q"}, {"z", ""}};
+    form.fileFieldName = "upfile";
+    form.fileName = "my\"pic.jpg";
+    form.data = picture.data();
+    form.length = picture.size();
+    form.cookie = "sid=42";
+    UploadRequest request;
+    ASSERT_TRUE(BuildUploadRequest(form, request));
+    EXPECT_NE(request.boundary, HttpHeader::kBoundary);
+    Post post;
+    post.headers = request.headerText;
+    post.body.assign(reinterpret_cast<const char*>(request.body.buffer()), request.body.size());
+    const Outcome out = PostTo(Url("FOTOLOFT_PEER", "/upload.php"), post);
+    ASSERT_EQ(out.ok, 1) << HttpFailureName(out.failure) << " " << out.error;
+    const ::Json::Value reply = Parsed(out.reply);
+    const ::Json::Value& fields = reply["post"];
+    EXPECT_EQ(fields["id"].asString(), form.id);
+    EXPECT_EQ(fields["width"].asString(), "4000");
+    EXPECT_EQ(fields["height"].asString(), "3000");
+    EXPECT_EQ(fields["remark"].asString(), "%E5%81%87%E6%9C%9F+%221%22");
+    EXPECT_EQ(fields["album"].asString(), "\xE5\x80\xBC line1\r\nline2");
+    EXPECT_EQ(fields["say%22hi"].asString(), "q");
+    EXPECT_EQ(fields["z"].asString(), "");
+    EXPECT_EQ(fields.size(), 7u) << out.reply;
+    const ::Json::Value& file = reply["files"]["upfile"];
+    EXPECT_EQ(file["error"].asInt(), 0) << out.reply;
+    EXPECT_EQ(file["name"].asString(), "my%22pic.jpg");
+    EXPECT_EQ(file["type"].asString(), "image/jpeg");
+    EXPECT_EQ(file["size"].asUInt(), picture.size());
+    EXPECT_EQ(file["sha256"].asString(), Sha256Hex(picture));
+    EXPECT_EQ(reply["files"].size(), 1u);
+    EXPECT_EQ(reply["cookie"].asString(), "sid=42");
+    EXPECT_EQ(reply["agent"].asString(), "Parcelo7");
+}
+
+TEST(HttpClientFaults, ConnectionRefused)
+{
+    Post post;
+    post.body = "x";
+    const Outcome out = PostTo(Url("FOTOLOFT_REFUSED", "/"), post);
+    EXPECT_EQ(out.ok, 0);
+    EXPECT_EQ(out.failure, HttpFailure::Send);
+    EXPECT_EQ(out.error, 12029u);
+    EXPECT_EQ(out.errorCodes, std::vector<int32_t>{1});
+    EXPECT_TRUE(out.progress.empty());
+    EXPECT_TRUE(out.reply.empty());
+}
+
+TEST(HttpClientFaults, ResetMidBody)
+{
+    Post post;
+    post.body = RandomBytes(32u << 20, 4);
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/reset"), post);
+    EXPECT_EQ(out.ok, 0);
+    EXPECT_EQ(out.failure, HttpFailure::Write) << HttpFailureName(out.failure);
+    EXPECT_NE(out.error, 0u);
+    ASSERT_FALSE(out.progress.empty());
+    EXPECT_LT(std::get<0>(out.progress.back()), post.body.size());
+    EXPECT_LT(out.seconds, 20);
+}
+
+TEST(HttpClientFaults, ServerThatNeverAnswersIsEndedByTheWatchdog)
+{
+    Post post;
+    post.body = RandomBytes(1000, 5);
+    post.timeout = 2;
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/never"), post);
+    EXPECT_EQ(out.ok, 0);
+    EXPECT_EQ(out.failure, HttpFailure::TimedOut) << HttpFailureName(out.failure);
+    EXPECT_EQ(out.error, static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    EXPECT_GE(out.seconds, 1.9);
+    EXPECT_LT(out.seconds, 8);
+    ASSERT_EQ(out.progress.size(), 1u);  // the body went out; the reply never came
+    EXPECT_TRUE(out.reply.empty());
+}
+
+TEST(HttpClientFaults, ServerThatStopsReadingMidBodyIsEndedByTheWatchdog)
+{
+    Post post;
+    post.body = RandomBytes(96u << 20, 6);
+    post.timeout = 2;
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/stall"), post);
+    EXPECT_EQ(out.ok, 0);
+    EXPECT_EQ(out.failure, HttpFailure::TimedOut) << HttpFailureName(out.failure) << " " << out.error;
+    EXPECT_GE(out.seconds, 1.9);
+    EXPECT_LT(out.seconds, 10);
+    ASSERT_FALSE(out.progress.empty());
+    EXPECT_LT(std::get<0>(out.progress.back()), post.body.size());
+}
+
+TEST(HttpClientFaults, StopEndsAWaitForAServerThatNeverAnswers)
+{
+    Post post;
+    post.body = "x";
+    post.timeout = 0;  // no watchdog time-out: only the stop ends it
+    std::thread stopper([stop = post.stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        stop->store(true);
+    });
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/never"), post);
+    stopper.join();
+    EXPECT_EQ(out.ok, 0);
+    EXPECT_EQ(out.failure, HttpFailure::Stopped);
+    EXPECT_LT(out.seconds, 5);
+}
+
+TEST(HttpClientFaults, StopMidBodyAllowsAtMostOneMoreReport)
+{
+    Post post;
+    post.body = RandomBytes(8u << 20, 7);
+    post.stopAtReport = 3;
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/record"), post);
+    EXPECT_EQ(out.ok, 0);
+    EXPECT_EQ(out.failure, HttpFailure::Stopped);
+    EXPECT_GE(out.progress.size(), 3u);
+    EXPECT_LE(out.progress.size(), 4u);
+    EXPECT_TRUE(out.reply.empty());
+}
+
+TEST(HttpClientReplies, Status500WithSuccessIsASuccess)
+{
+    Post post;
+    post.body = "x";
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/status500"), post);
+    EXPECT_EQ(out.ok, 1);
+    EXPECT_EQ(out.status, 500u);
+    EXPECT_EQ(out.reply, "{\"success\":1}");
+    ::Json::Value stored;
+    EXPECT_TRUE(JudgeReply(out.reply, stored));
+}
+
+TEST(HttpClientReplies, HtmlReplyFailsAndLeavesTheStoredReply)
+{
+    Post post;
+    post.body = "x";
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/html"), post);
+    EXPECT_EQ(out.ok, 1);
+    EXPECT_EQ(out.reply, "<html><body><h1>Upload failed</h1></body></html>");
+    ::Json::Value stored;
+    EXPECT_FALSE(JudgeReply(out.reply, stored));
+    EXPECT_TRUE(stored.isNull());
+}
+
+TEST(HttpClientReplies, ZeroByteInTheReplyIsKept)
+{
+    Post post;
+    post.body = "x";
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/zero"), post);
+    ASSERT_EQ(out.ok, 1);
+    const std::string expected =
+        "{\"success\":1,\"pad\":\"" + std::string(100, 'x') + std::string(1, '\0') + std::string(400, 'y') + "\"}";
+    EXPECT_TRUE(out.reply == expected) << out.reply.size();
+    ::Json::Value stored;
+    EXPECT_TRUE(JudgeReply(out.reply, stored));
+    EXPECT_EQ(stored["pad"].asString().size(), 501u);
+}
+
+TEST(HttpClientHttps, CertificatesAreCheckedUnlessIgnored)
+{
+    Post post;
+    post.body = "secret picture";
+    const Outcome checked = PostTo(Url("FOTOLOFT_HTTPS", "/record"), post);
+    EXPECT_EQ(checked.ok, 0);
+    EXPECT_EQ(checked.failure, HttpFailure::Send) << HttpFailureName(checked.failure);
+    EXPECT_TRUE(checked.error == 12045u || checked.error == 12057u || checked.error == 12038u) << checked.error;
+    EXPECT_TRUE(checked.progress.empty());
+
+    post.ignoreCerts = true;
+    const Outcome ignored = PostTo(Url("FOTOLOFT_HTTPS", "/record"), post);
+    ASSERT_EQ(ignored.ok, 1) << HttpFailureName(ignored.failure) << " " << ignored.error;
+    EXPECT_TRUE(Recorded(Parsed(ignored.reply), "body", "FOTOLOFT_TLS_RECORD_DIR") == post.body);
+
+    // A name the certificate does not carry is accepted too when errors are ignored.
+    const std::wstring byName = Utf8ToUtf16("https://localhost:" + Env("FOTOLOFT_HTTPS_PORT") + "/record");
+    const Outcome named = PostTo(byName, post);
+    EXPECT_EQ(named.ok, 1) << HttpFailureName(named.failure) << " " << named.error;
+}
+
+TEST(HttpClientTest, FiveRequestsAtOnce)
+{
+    std::vector<Outcome> outcomes(5);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        threads.emplace_back([&outcomes, i] {
+            Post post;
+            post.body = RandomBytes(2u << 20, 10 + static_cast<unsigned>(i));
+            outcomes[i] = PostTo(Url("FOTOLOFT_HTTP", "/record"), post);
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (const Outcome& out : outcomes)
+        EXPECT_EQ(out.ok, 1) << HttpFailureName(out.failure) << " " << out.error;
+}
+
+TEST(HttpClientTest, AddressesThatAreNotHttpFailAtOnce)
+{
+    Post post;
+    for (const wchar_t* url : {L"", L"ftp://127.0.0.1/x", L"not a url", L"http://"}) {
+        const Outcome out = PostTo(url, post);
+        EXPECT_EQ(out.ok, 0);
+        EXPECT_EQ(out.failure, HttpFailure::BadUrl) << Utf16ToUtf8(url);
+    }
+    UrlParts parts;
+    ASSERT_TRUE(SplitUrl(L"https://example.com/a/b.php?x=1#f", parts));
+    EXPECT_TRUE(parts.secure);
+    EXPECT_EQ(parts.port, 443);
+    EXPECT_EQ(parts.object, L"/a/b.php?x=1#f");
+    ASSERT_TRUE(SplitUrl(L"http://example.com", parts));
+    EXPECT_EQ(parts.port, 80);
+    EXPECT_EQ(parts.object, L"/");
+}

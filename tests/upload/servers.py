@@ -1,0 +1,221 @@
+"""Upload targets for the tests and the benchmark, all on 127.0.0.1.
+
+RecordingServer: Python's http.server; records every request (headers and body) in a
+folder and answers by path:
+  /record          200 {"success":1,"seq":N,"length":L}
+  /status500       500 {"success":1}
+  /html            200 an HTML page
+  /zero            200 a JSON reply with a zero byte inside, longer than one read piece
+  /never           reads the body, then never answers
+  /stall           reads the headers, then never reads the body
+  /reset           reads 64 KiB of the body, then resets the connection
+  /sink            reads and discards the body, 200 {"success":1}
+  /hash            reads the body and answers its SHA-256 {"success":1,"sha256":...}
+With a certificate and key it serves https instead.
+
+PeerServer: PHP's built-in server with peer.php, which answers what PHP's own multipart
+parser made of the request ($_POST and $_FILES with each file's SHA-256).
+"""
+import hashlib
+import http.server
+import json
+import os
+import shutil
+import socket
+import ssl
+import struct
+import subprocess
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_port(port, timeout=15.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+                return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+class _Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, *args):
+        pass
+
+    def _read_body(self, limit=None):
+        length = int(self.headers.get("Content-Length", "0"))
+        want = length if limit is None else min(limit, length)
+        chunks, got = [], 0
+        while got < want:
+            chunk = self.rfile.read(min(1 << 20, want - got))
+            if not chunk:
+                break
+            chunks.append(chunk)
+            got += len(chunk)
+        return b"".join(chunks)
+
+    def _answer(self, status, body, content_type="application/json"):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_POST(self):
+        server = self.server
+        path = self.path.split("?")[0]
+        if path == "/stall":
+            server.release.wait(120)
+            return
+        if path == "/reset":
+            self._read_body(64 * 1024)
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            return
+        if path == "/sink":
+            length = int(self.headers.get("Content-Length", "0"))
+            left = length
+            while left > 0:
+                chunk = self.rfile.read(min(1 << 20, left))
+                if not chunk:
+                    break
+                left -= len(chunk)
+            self._answer(200, b'{"success":1}')
+            return
+        if path == "/hash":
+            length = int(self.headers.get("Content-Length", "0"))
+            digest, left = hashlib.sha256(), length
+            while left > 0:
+                chunk = self.rfile.read(min(1 << 20, left))
+                if not chunk:
+                    break
+                digest.update(chunk)
+                left -= len(chunk)
+            self._answer(200, json.dumps({"success": 1, "sha256": digest.hexdigest()}).encode())
+            return
+        body = self._read_body()
+        seq = server.record(self, body)
+        if path == "/never":
+            server.release.wait(120)
+            return
+        if path == "/status500":
+            self._answer(500, b'{"success":1}')
+        elif path == "/html":
+            self._answer(200, b"<html><body><h1>Upload failed</h1></body></html>", "text/html")
+        elif path == "/zero":
+            self._answer(200, b'{"success":1,"pad":"' + b"x" * 100 + b"\x00" + b"y" * 400 + b'"}')
+        else:
+            self._answer(200, json.dumps({"success": 1, "seq": seq, "length": len(body)}).encode())
+
+
+class _Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        pass  # clients that go away mid-reply are part of the tests
+
+
+class RecordingServer:
+    def __init__(self, folder, certfile=None, keyfile=None):
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        self.port = free_port()
+        self.httpd = _Server(("127.0.0.1", self.port), _Handler)
+        self.httpd.release = threading.Event()
+        self.httpd.record = self._record
+        self.lock = threading.Lock()
+        self.count = 0
+        self.scheme = "http"
+        if certfile:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(certfile, keyfile)
+            self.httpd.socket = context.wrap_socket(self.httpd.socket, server_side=True)
+            self.scheme = "https"
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+
+    def _record(self, handler, body):
+        with self.lock:
+            self.count += 1
+            seq = self.count
+        with open(os.path.join(self.folder, "%d.body" % seq), "wb") as f:
+            f.write(body)
+        with open(os.path.join(self.folder, "%d.head" % seq), "w", newline="") as f:
+            f.write("%s %s\n" % (handler.command, handler.path))
+            for name, value in handler.headers.items():
+                f.write("%s: %s\n" % (name, value))
+        return seq
+
+    def url(self, path="/record", host="127.0.0.1"):
+        return "%s://%s:%d%s" % (self.scheme, host, self.port, path)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.httpd.release.set()
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+class PeerServer:
+    def __init__(self, log_path):
+        self.port = free_port()
+        self.log = open(log_path, "wb")
+        self.proc = subprocess.Popen(
+            ["php", "-d", "upload_max_filesize=200M", "-d", "post_max_size=300M", "-d", "memory_limit=512M",
+             "-S", "127.0.0.1:%d" % self.port, os.path.join(HERE, "peer.php")],
+            stdout=self.log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, cwd=HERE)
+        if not wait_port(self.port):
+            raise RuntimeError("php -S did not start")
+
+    def url(self, path="/upload"):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.proc.terminate()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+        self.log.close()
+
+
+def make_certificate(folder, names=("IP:127.0.0.1",), common_name="127.0.0.1"):
+    """A self-signed certificate and key made now with openssl."""
+    cert, key = os.path.join(folder, "server.crt"), os.path.join(folder, "server.key")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=" + common_name, "-addext", "subjectAltName=" + ",".join(names),
+                    "-keyout", key, "-out", cert], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    return cert, key
+
+
+def winepath(path):
+    """The Windows form of a host path inside the prefix (Z: is the host's root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run_wine(args, out_path, env=None, timeout=600):
+    """Runs a Windows program; its output goes to a file (never a pipe) and is returned."""
+    with open(out_path, "wb") as out:
+        proc = subprocess.run(["wine"] + args, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                              env=env, timeout=timeout)
+    with open(out_path, "rb") as f:
+        return proc.returncode, f.read().decode("utf-8", "replace")
