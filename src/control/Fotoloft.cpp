@@ -5,11 +5,16 @@
 #include "control/MsgQueue.h"
 #include "control/OutgoingMessages.h"
 #include "platform/TypeLibrary.h"
+#include "ui/EventArgs.h"
+#include "ui/ImageLister.h"
+#include "ui/SkinTable.h"
 
 #include <dispex.h>
 #include <gdiplus.h>
+#include <windowsx.h>
 
 #include <cwchar>
+#include <utility>
 
 namespace Vantor {
 namespace {
@@ -294,28 +299,94 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     switch (message) {
     case WM_CREATE:
         MsgQueue::instance().setTarget(window());
-        // The drop target registers here (RegisterDragDrop) and the panel is built here.
+        UI::LoadSkins();
+        panel_.AttachToWindow(window());
+        // The panel's controls are built here, and the drop target registers here.
         return 0;
     case WM_DESTROY:
+        panel_.Release();
+        pressed_ = nullptr;
+        // The drop target is revoked here.
+        UI::ImageLister::Instance().Clear();  // filled again when a window is next created
         if (MsgQueue::instance().target() == window())
             MsgQueue::instance().setTarget(nullptr);
-        // The drop target is revoked here and the panel released.
         handled = false;
         return 0;
     case WM_PAINT:
         onPaint();
         return 0;
     case WM_ERASEBKGND:
-        return 1;
+        return 1;  // the panel paints everything
     case WM_SIZE:
+        panel_.Layout();
         InvalidateRect(window(), nullptr, FALSE);
         return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MOUSELEAVE:
+    case WM_CAPTURECHANGED:
+        if (onMouse(message, wParam, lParam))
+            return 0;
+        break;
+    case WM_MOUSEWHEEL:
+        // Scrolls the upload list once it exists.
+        break;
     case MsgQueue::kDrainMessage:
         MsgQueue::instance().drain();
         return 0;
     default:
-        handled = false;
-        return ActiveXControl::onMessage(message, wParam, lParam, handled);
+        break;
+    }
+    handled = false;
+    return ActiveXControl::onMessage(message, wParam, lParam, handled);
+}
+
+bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    UI::CMouseEventArgs e(wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        SetCapture(window());
+        panel_.OnLButtonDown(e);
+        pressed_ = e.handled ? e.handler : nullptr;
+        // The mouse also activates the control in its container.
+        return false;
+    case WM_MOUSEMOVE:
+        if (pressed_)
+            pressed_->OnMouseMove(e);
+        else
+            panel_.OnMouseMove(e);
+        if (!mouseTracked_) {
+            TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window(), 0};
+            mouseTracked_ = TrackMouseEvent(&track) != FALSE;
+        }
+        return true;
+    case WM_LBUTTONUP: {
+        // Take the press's owner first: releasing the capture sends WM_CAPTURECHANGED.
+        ControlBase* const pressed = std::exchange(pressed_, nullptr);
+        ReleaseCapture();
+        if (pressed)
+            pressed->OnLButtonUp(e);
+        else
+            panel_.OnLButtonUp(e);
+        return true;
+    }
+    case WM_MOUSELEAVE:
+        panel_.OnMouseLeave();
+        mouseTracked_ = false;
+        return true;
+    case WM_CAPTURECHANGED:
+        // Capture taken away mid-press: the pressed control sees a release far outside itself.
+        if (reinterpret_cast<HWND>(lParam) != window()) {
+            if (ControlBase* const pressed = std::exchange(pressed_, nullptr)) {
+                UI::CMouseEventArgs away(0, -32768, -32768);
+                pressed->OnLButtonUp(away);
+            }
+        }
+        return false;
+    default:
+        return false;
     }
 }
 
@@ -332,42 +403,32 @@ void CFotoloft::onPaint()
     if (width > 0 && height > 0) {
         // Everything is drawn into a back buffer first, then copied in one go.
         const UniqueMemoryDC buffer(CreateCompatibleDC(windowDc));
+        const UniqueMemoryDC spare(CreateCompatibleDC(windowDc));
         const GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(windowDc, width, height));
-        if (buffer && bitmap) {
+        if (buffer && spare && bitmap) {
             const SelectObjectScope selected(buffer.get(), bitmap.get());
-            drawContent(buffer.get(), RECT{0, 0, width, height});
+            paintTree(buffer.get(), spare.get());
             BitBlt(windowDc, 0, 0, width, height, buffer.get(), 0, 0, SRCCOPY);
         }
     }
     EndPaint(window(), &paint);
 }
 
-void CFotoloft::drawContent(HDC dc, const RECT& bounds)
+void CFotoloft::paintTree(HDC dc, HDC spare)
 {
-    const POINT origin{bounds.left, bounds.top};
-    POINT previous{};
-    SetViewportOrgEx(dc, origin.x, origin.y, &previous);
-    PaintPanelBackground(dc, bounds.right - bounds.left, bounds.bottom - bounds.top);
-    SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
+    Gdiplus::Graphics graphics(dc);
+    UI::CPaintEventArgs e(dc, spare, gdiplusToken_ && graphics.GetLastStatus() == Gdiplus::Ok ? &graphics : nullptr);
+    panel_.Paint(e);
 }
 
-void PaintPanelBackground(HDC dc, int width, int height)
+void CFotoloft::drawContent(HDC dc, const RECT& bounds)
 {
-    const auto box = [dc](int left, int top, int right, int bottom, COLORREF border, COLORREF fill) {
-        const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, border));
-        const GdiObject<HBRUSH> brush(CreateSolidBrush(fill));
-        const SelectObjectScope usePen(dc, pen.get());
-        const SelectObjectScope useBrush(dc, brush.get());
-        Rectangle(dc, left, top, right, bottom);
-    };
-    const COLORREF border = RGB(166, 197, 225);
-    box(0, 0, width, height, border, RGB(230, 242, 253));   // the whole panel
-    box(0, 0, width, 32, border, RGB(230, 242, 253));       // the button strip
-    box(0, 31, width, 57, border, RGB(240, 246, 254));      // the hint strip
-    const RECT listArea{1, 57, width - 1, height - 1};       // behind the list
-    const GdiObject<HBRUSH> listBrush(CreateSolidBrush(RGB(243, 243, 243)));
-    if (listArea.right > listArea.left && listArea.bottom > listArea.top)
-        FillRect(dc, &listArea, listBrush.get());
+    // A container drawing the control elsewhere (a print, a snapshot): the same tree, moved.
+    const UniqueMemoryDC spare(CreateCompatibleDC(dc));
+    POINT previous{};
+    SetViewportOrgEx(dc, bounds.left, bounds.top, &previous);
+    paintTree(dc, spare.get());
+    SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
 }
 
 }  // namespace Vantor

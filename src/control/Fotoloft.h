@@ -5,10 +5,13 @@
 // FireRecvMessage (hands a text to that function).
 //
 // Notifications from worker threads reach the window thread through MsgQueue; outgoing texts
-// reach the page from any thread through sendJson.
+// reach the page from any thread through sendJson. The window's painting and mouse go to the
+// root of its owner-drawn control tree, the main panel (a member: ControlBase's Release()
+// cannot share a class with IUnknown's).
 #include "control/AppConfig.h"
 #include "control/FotoloftIds.h"
 #include "control/JsonSender.h"
+#include "control/MainPanel.h"
 #include "control/MessageBridge.h"
 #include "platform/ActiveXControl.h"
 
@@ -65,6 +68,8 @@ protected:
 private:
     void registerInternalHandlers();
     void onPaint();
+    void paintTree(HDC dc, HDC spare);
+    bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
     // The upload engine's notifications, handled on the window thread.
     void onFileProgress(int32_t key);
     void onFileComplete(int32_t key);
@@ -72,14 +77,13 @@ private:
     void onTaskEnd(int32_t key);
     void onTaskComplete(int32_t key);
 
+    MainPanel panel_;
+    ControlBase* pressed_ = nullptr;  // the control that took the last button press
+    bool mouseTracked_ = false;
     MessageBridge bridge_;
     ComPtr<IDispatch> receiver_;  // the page's recvMessage function
     JsonSender sender_;
     ULONG_PTR gdiplusToken_ = 0;
 };
-
-// The panel's background (the boxes behind the buttons, the hint line and the list) for a
-// client area of the given size, drawn at the origin of dc.
-void PaintPanelBackground(HDC dc, int width, int height);
 
 }  // namespace Vantor
