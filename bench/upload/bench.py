@@ -75,7 +75,8 @@ def main():
             big_body, content_type = recorded_body(server, work, big, "big")
             mid_body, mid_type = recorded_body(server, work, mid, "mid")
             size = os.path.getsize(big_body)
-            print("body: %d bytes; %d rounds each; medians" % (size, ROUNDS))
+            print("body: %d bytes; medians of %d rounds (whole process) and %d rounds (in-process)"
+                  % (size, ROUNDS, ROUNDS * 3))
 
             for path in ("/hash", "/sink"):
                 url = server.url(path)
@@ -96,7 +97,7 @@ def main():
                     ("50 MB, one file", big, big_body, content_type, "1", "1", size),
                     ("10 x 5 MB, 5 at a time", mid, mid_body, mid_type, "5", "10", os.path.getsize(mid_body) * 10)):
                 _, text = timed_wine([BENCH, "compare", url, servers.winepath(path), servers.winepath(body), ctype,
-                                      str(ROUNDS), conc, files], out)
+                                      str(ROUNDS * 3), conc, files], out)
                 times = {}
                 for line in text.splitlines():
                     name, _, value = line.partition(" ")

@@ -22,8 +22,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,12 +30,25 @@ using namespace Vantor;
 
 namespace {
 
+// The whole file in one buffer, read as fotopost reads it.
 std::string ReadAll(const std::wstring& path)
 {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size))
+        return {};
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+        if (!ReadFile(file.get(), bytes.data() + done, want, &read, nullptr) || read == 0)
+            break;
+        done += read;
+    }
+    bytes.resize(done);
+    return bytes;
 }
 
 // The platform's own cost: synchronous WinInet, 128 KiB writes, the reply read and dropped.

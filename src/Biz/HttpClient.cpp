@@ -379,7 +379,8 @@ bool HttpClient::writeBody()
         // A write may take fewer bytes than offered; the rest of the chunk follows at once.
         uint32_t done = 0;
         while (done < n && !failed) {
-            ResetEvent(events_->requestComplete.get());
+            // The request-complete event is already reset: after the send's wait and after
+            // every wait since (resetting it here too would cost a trip to the server per write).
             if (!watchdog_->enter()) {
                 failed = true;
                 break;
