@@ -1,45 +1,11 @@
 // The GDI helpers, checked pixel by pixel on a 32-bit DIB section.
 #include <gtest/gtest.h>
 
-#include "platform/Handles.h"
+#include "Canvas.h"
 #include "ui/Drawing.h"
 #include "ui/Theme.h"
 
 namespace {
-
-class Canvas {
-public:
-    Canvas(int width, int height) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr))
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        bits_ = static_cast<const DWORD*>(bits);
-        old_ = SelectObject(dc_.get(), bitmap_.get());
-        RECT all{0, 0, width, height};
-        FillSolid(dc_.get(), all, RGB(0, 0, 0));
-    }
-    ~Canvas() { SelectObject(dc_.get(), old_); }
-    HDC dc() const { return dc_.get(); }
-    COLORREF At(int x, int y) const
-    {
-        GdiFlush();
-        const DWORD p = bits_[y * width_ + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-
-private:
-    int width_, height_;
-    Vantor::UniqueMemoryDC dc_;
-    Vantor::GdiObject<HBITMAP> bitmap_;
-    const DWORD* bits_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-};
 
 TEST(Drawing, BoxesAndFramesLieInsideTheirRectangle)
 {

@@ -9,6 +9,8 @@ foreach ($_FILES as $field => $file) {
         'size' => $file['size'],
         'error' => $file['error'],
         'sha256' => $file['error'] === UPLOAD_ERR_OK ? hash_file('sha256', $file['tmp_name']) : '',
+        'crc32' => $file['error'] === UPLOAD_ERR_OK ? hash_file('crc32b', $file['tmp_name']) : '',
+        'image' => $file['error'] === UPLOAD_ERR_OK ? array_slice(getimagesize($file['tmp_name']) ?: [], 0, 2) : [],
     ];
 }
 header('Content-Type: application/json');

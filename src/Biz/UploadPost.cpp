@@ -1,0 +1,74 @@
+#include "Biz/UploadPost.h"
+
+#include "Biz/ServerReply.h"
+#include "Biz/UploadName.h"
+#include "Biz/UploadRequest.h"
+#include "control/AppConfig.h"
+
+namespace Vantor {
+
+UploadSettings UploadSettings::From(const AppConfig& config)
+{
+    UploadSettings settings;
+    settings.postUrl = config.PostUrl;
+    settings.cookie = config.Cookie;
+    settings.fileFieldName = config.FileFieldName;
+    settings.fileNameGen = config.FileNameGen;
+    settings.utf8 = IsUtf8EncodeType(config.EncodeType);
+    settings.fields = config.Fields;
+    settings.timeoutSeconds = config.TimeoutSeconds;
+    settings.ignoreCertErrors = config.IgnoreCertErrors;
+    return settings;
+}
+
+UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& settings, const StopFlag& stop,
+                         const UploadCallbacks& callbacks)
+{
+    UploadOutcome outcome;
+    try {
+        UploadForm form;
+        form.id = picture.id;
+        form.width = picture.width;
+        form.height = picture.height;
+        form.remark = EncodeText(picture.remark, settings.utf8);
+        form.fields = settings.fields;
+        form.fileFieldName = settings.fileFieldName;
+        form.fileName = UploadFileName(picture.name, picture.extension, settings.fileNameGen, settings.utf8,
+                                       picture.data, picture.data ? picture.length : 0);
+        form.data = picture.data;
+        form.length = picture.data ? picture.length : 0;
+        form.cookie = settings.cookie;
+        outcome.fileName = form.fileName;
+
+        UploadRequest request;
+        if (!BuildUploadRequest(form, request)) {
+            outcome.failure = HttpFailure::Send;
+            outcome.platformError = ERROR_NOT_ENOUGH_MEMORY;
+            return outcome;
+        }
+
+        HttpClient client;
+        client.setStopFlag(stop);
+        client.setHeaderText(request.headerText);
+        client.setBody(request.body.buffer(), static_cast<uint32_t>(request.body.size()),
+                       static_cast<int32_t>(form.length));
+        client.setTimeout(settings.timeoutSeconds);
+        client.setIgnoreCertErrors(settings.ignoreCertErrors);
+        if (callbacks.progress)
+            client.ProgressSignal.connect(callbacks.progress);
+        if (callbacks.error)
+            client.ErrorCodeSignal.connect(callbacks.error);
+        client.run(settings.postUrl, L"", kUploadAgent);
+
+        outcome.status = client.status();
+        outcome.reply = client.reply();
+        outcome.failure = client.failure();
+        outcome.platformError = client.platformError();
+        outcome.success = JudgeReply(outcome.reply, outcome.svr);
+    } catch (...) {
+        outcome.success = false;
+    }
+    return outcome;
+}
+
+}  // namespace Vantor

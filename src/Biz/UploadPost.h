@@ -1,0 +1,65 @@
+#pragma once
+// One file's upload after its picture is prepared: the texts encoded, the upload name made,
+// headers and body built, the request run and the reply judged. The upload workers and the
+// command-line poster both go through here, so a server sees the same request from either.
+#include "Biz/HttpClient.h"
+
+#include <json/value.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace Vantor {
+
+class AppConfig;
+
+// The settings one upload reads, copied from AppConfig when the upload starts.
+struct UploadSettings {
+    std::wstring postUrl;
+    std::string cookie;
+    std::string fileFieldName = "file";
+    std::string fileNameGen = "ori";
+    bool utf8 = true;  // EncodeType is "utf-8"
+    std::map<std::string, std::string> fields;
+    int timeoutSeconds = 60;
+    bool ignoreCertErrors = false;
+
+    static UploadSettings From(const AppConfig& config);
+};
+
+// The prepared picture and what is said about it.
+struct UploadPicture {
+    std::string id;          // 32 lower-case hex digits
+    std::wstring name;       // the file's own name ("Holiday.JPG")
+    std::wstring extension;  // as in the path, with its dot (".JPG")
+    std::wstring remark;
+    const void* data = nullptr;  // the bytes sent as the file; not owned
+    uint32_t length = 0;
+    int64_t width = 0;  // of the picture sent, in pixels
+    int64_t height = 0;
+};
+
+struct UploadOutcome {
+    bool success = false;  // the reply's "success" was 1
+    uint32_t status = 0;   // HTTP status, 0 when none was read
+    std::string reply;     // the reply body as received
+    ::Json::Value svr;     // the parsed reply; null when it did not parse
+    std::string fileName;  // the upload file name used
+    HttpFailure failure = HttpFailure::None;
+    DWORD platformError = 0;
+};
+
+struct UploadCallbacks {
+    std::function<void(uint32_t position, uint32_t written, uint32_t fileBytes)> progress;
+    std::function<void(int32_t code)> error;  // the client's own failures (1 send, 2 reply)
+};
+
+inline constexpr wchar_t kUploadAgent[] = L"Parcelo7";
+
+// Never throws; a failure of any step is an outcome without success.
+UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& settings, const StopFlag& stop,
+                         const UploadCallbacks& callbacks = {});
+
+}  // namespace Vantor

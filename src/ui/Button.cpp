@@ -1,0 +1,96 @@
+#include "ui/Button.h"
+
+#include "ui/Drawing.h"
+#include "ui/ImageLister.h"
+#include "ui/Theme.h"
+
+namespace Vantor::UI::Controls {
+
+void Button::Create(ControlBase* parent, const std::wstring& caption)
+{
+    Attach(parent);
+    caption_ = caption;
+}
+
+void Button::SetImages(const std::string& normal, const std::string& hover, const std::string& pressed,
+                       const std::string& disabled)
+{
+    normalImage_ = normal;
+    hoverImage_ = hover;
+    pressedImage_ = pressed;
+    disabledImage_ = disabled;
+    InvalidateBounds();
+}
+
+void Button::SetCaption(const std::wstring& caption)
+{
+    caption_ = caption;
+    InvalidateBounds();
+}
+
+const std::string& Button::CurrentImage() const
+{
+    if (disabled_)
+        return disabledImage_;
+    if (state_ & StatePressed)
+        return pressedImage_;
+    if (state_ & StateHover)
+        return hoverImage_;
+    return normalImage_;
+}
+
+void Button::PaintBackground(CPaintEventArgs& e)
+{
+    ImageLister::Instance().DrawSkinStretched(e.dc, CurrentImage(), bounds_);
+}
+
+void Button::Paint(CPaintEventArgs& e)
+{
+    if (!visible_)
+        return;
+    PaintBackground(e);
+    if (!caption_.empty()) {
+        const Theme& theme = Theme::Instance();
+        DrawTextIn(e.dc, bounds_, caption_, disabled_ ? theme.DisabledTextColor() : theme.NormalTextColor(),
+                   theme.NormalFont(), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+}
+
+void Button::OnLButtonDown(CMouseEventArgs& e)
+{
+    if (!visible_ || disabled_ || !HitTest(e.x, e.y))
+        return;
+    state_ |= StatePressed;
+    e.handled = true;
+    e.handler = this;
+    InvalidateBounds();
+}
+
+void Button::OnMouseMove(CMouseEventArgs& e)
+{
+    if (!visible_ || disabled_ || (state_ & StatePressed))
+        return;
+    const unsigned before = state_;
+    if (HitTest(e.x, e.y))
+        state_ |= StateHover;
+    else
+        state_ &= ~StateHover;
+    if (state_ != before)
+        InvalidateBounds();
+}
+
+void Button::OnLButtonUp(CMouseEventArgs& e)
+{
+    if (!visible_ || disabled_ || !(state_ & StatePressed))
+        return;
+    if (HitTest(e.x, e.y)) {
+        state_ &= ~StatePressed;
+        InvalidateBounds();
+        Click();
+    } else {
+        state_ = 0;
+        InvalidateBounds();
+    }
+}
+
+}  // namespace Vantor::UI::Controls

@@ -1,0 +1,90 @@
+#include "ui/CheckBox.h"
+
+#include "ui/Drawing.h"
+#include "ui/ImageLister.h"
+#include "ui/Theme.h"
+
+namespace Vantor::UI::Controls {
+
+void CheckBox::Create(ControlBase* parent, const std::wstring& caption)
+{
+    Attach(parent);
+    caption_ = caption;
+    const HWND hwnd = GetHwnd();
+    const HDC dc = GetDC(hwnd);
+    const SIZE extent = MeasureText(dc, caption_, Theme::Instance().NormalFont());
+    ReleaseDC(hwnd, dc);
+    SetSize(extent.cx, extent.cy);
+}
+
+void CheckBox::Layout()
+{
+    RECT host{};
+    GetHostClientRect(&host);
+    bounds_ = ComputeAnchoredBounds(host, margins_, anchor_, width_ + BoxWidth, height_);
+    bounds_.right = bounds_.left + width_ + BoxWidth;
+    bounds_.bottom = bounds_.top + BoxHeight;
+}
+
+const std::string& CheckBox::CurrentImage() const
+{
+    const bool hover = (state_ & StateHover) != 0;
+    if (checked_)
+        return hover ? checkedHoverImage_ : checkedImage_;
+    return hover ? hoverImage_ : normalImage_;
+}
+
+void CheckBox::Paint(CPaintEventArgs& e)
+{
+    if (!visible_)
+        return;
+    ImageLister::Instance().DrawSkin(e.dc, CurrentImage(), POINT{bounds_.left, bounds_.top});
+    RECT text = bounds_;
+    OffsetRect(&text, BoxWidth, 0);
+    const Theme& theme = Theme::Instance();
+    DrawTextIn(e.dc, text, caption_, theme.NormalTextColor(), theme.NormalFont(),
+               DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+void CheckBox::SetChecked(bool checked)
+{
+    checked_ = checked;
+    InvalidateBounds();
+}
+
+void CheckBox::OnLButtonDown(CMouseEventArgs& e)
+{
+    if (!visible_ || disabled_ || !HitTest(e.x, e.y))
+        return;
+    state_ |= StatePressed;
+    e.handled = true;
+    e.handler = this;
+    InvalidateBounds();
+}
+
+void CheckBox::OnMouseMove(CMouseEventArgs& e)
+{
+    if (!visible_ || (state_ & StatePressed))
+        return;
+    const unsigned before = state_;
+    if (HitTest(e.x, e.y))
+        state_ |= StateHover;
+    else
+        state_ &= ~StateHover;
+    if (state_ != before)
+        InvalidateBounds();
+}
+
+void CheckBox::OnLButtonUp(CMouseEventArgs& e)
+{
+    if (!visible_ || !(state_ & StatePressed))
+        return;
+    state_ &= ~StatePressed;
+    InvalidateBounds();
+    if (HitTest(e.x, e.y)) {
+        checked_ = !checked_;
+        Click();
+    }
+}
+
+}  // namespace Vantor::UI::Controls

@@ -1,0 +1,52 @@
+#pragma once
+// Turns a borderless window into the host of a control tree: the form is the root control. It
+// paints the tree through a back buffer, routes the mouse (a control that takes a press gets
+// the following moves and the release), lets the user drag the window by any area no control
+// takes, and maximises and restores.
+//
+// A window class that hosts a form calls ProcessWindowMessage from its message map first.
+#include <windows.h>
+
+#include "platform/Handles.h"
+#include "ui/ControlBase.h"
+#include "ui/FormDrager.h"
+
+class IFormWindow {
+public:
+    virtual ~IFormWindow() = default;
+    // Handles WM_DESTROY, WM_SIZE, WM_PAINT, WM_ERASEBKGND, WM_GETMINMAXINFO, WM_MOUSEMOVE,
+    // WM_LBUTTONDOWN, WM_LBUTTONUP and WM_MOUSELEAVE; false for anything else.
+    virtual bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+    // The root control's window and bounds.
+    virtual void AttachWindow(HWND hwnd, int x, int y, int width, int height) = 0;
+    virtual void AttachWindow(HWND hwnd, const RECT& rect) = 0;  // left, top, width, height
+};
+
+class FormBase : public IFormWindow, public ControlBase {
+public:
+    bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void AttachWindow(HWND hwnd, int x, int y, int width, int height) override;
+    void AttachWindow(HWND hwnd, const RECT& rect) override;
+
+    void ToggleMaximize();
+    bool IsMaximized() const { return maximized_; }
+    bool IsResizable() const { return resizable_; }
+    bool IsDraggable() const { return draggable_; }
+    bool IsMouseTracked() const { return mouseTracked_; }
+    bool IsDragging() const { return drager_.IsActive(); }
+    ControlBase* GetCapturedControl() const { return captured_; }
+    HBITMAP GetBackBuffer() const { return backBuffer_.get(); }
+
+protected:
+    void OnSize(HWND hwnd, int width, int height);
+    void OnPaint(HWND hwnd);
+
+    bool maximized_ = false;
+    bool resizable_ = true;
+    bool draggable_ = true;
+    bool mouseTracked_ = false;
+    Vantor::GdiObject<HBITMAP> backBuffer_;
+    SIZE backBufferSize_{};
+    FormDrager drager_;
+    ControlBase* captured_ = nullptr;
+};

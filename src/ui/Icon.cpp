@@ -1,0 +1,20 @@
+#include "ui/Icon.h"
+
+#include "ui/ImageLister.h"
+
+namespace Vantor::UI::Controls {
+
+void Icon::Create(ControlBase* parent) { Attach(parent); }
+
+void Icon::SetImage(const std::string& name)
+{
+    image_ = name;
+    InvalidateBounds();
+}
+
+void Icon::Paint(CPaintEventArgs& e)
+{
+    ImageLister::Instance().DrawSkin(e.dc, image_, POINT{bounds_.left, bounds_.top});
+}
+
+}  // namespace Vantor::UI::Controls

@@ -1,0 +1,84 @@
+#include "ui/IconLabel.h"
+
+#include "ui/Drawing.h"
+#include "ui/ImageLister.h"
+#include "ui/Theme.h"
+
+namespace Vantor::UI::Controls {
+
+void IconLabel::Create(ControlBase* parent, const std::wstring& caption, const std::string& icon)
+{
+    Attach(parent);
+    icon_ = icon;
+    SetText(caption);
+}
+
+void IconLabel::SetText(const std::wstring& caption)
+{
+    caption_ = caption;
+    const HWND hwnd = GetHwnd();
+    const HDC dc = GetDC(hwnd);
+    const SIZE extent = MeasureText(dc, caption_, Theme::Instance().NormalFont());
+    ReleaseDC(hwnd, dc);
+    const SIZE icon = ImageLister::Instance().GetSize(icon_);
+    SetSize(extent.cx + (icon.cx > 0 ? icon.cx + gap_ : 0), extent.cy);
+    InvalidateBounds();
+}
+
+void IconLabel::PaintBackground(CPaintEventArgs& e)
+{
+    const POINT at{bounds_.left, bounds_.top};
+    if (disabled_)
+        ImageLister::Instance().DrawSkinGray(e.dc, icon_, at);
+    else
+        ImageLister::Instance().DrawSkin(e.dc, icon_, at);
+}
+
+void IconLabel::Paint(CPaintEventArgs& e)
+{
+    PaintBackground(e);
+    RECT text = bounds_;
+    text.left += ImageLister::Instance().GetSize(icon_).cx + gap_;
+    const Theme& theme = Theme::Instance();
+    DrawTextIn(e.dc, text, caption_, disabled_ ? theme.DisabledTextColor() : theme.NormalTextColor(),
+               theme.NormalFont(), DT_VCENTER | DT_SINGLELINE);
+}
+
+void IconLabel::OnLButtonDown(CMouseEventArgs& e)
+{
+    if (!visible_ || disabled_ || !HitTest(e.x, e.y))
+        return;
+    state_ |= StatePressed;
+    e.handled = true;
+    e.handler = this;
+    InvalidateBounds();
+}
+
+void IconLabel::OnMouseMove(CMouseEventArgs& e)
+{
+    if (!visible_ || disabled_ || (state_ & StatePressed))
+        return;
+    const unsigned before = state_;
+    if (HitTest(e.x, e.y))
+        state_ |= StateHover;
+    else
+        state_ &= ~StateHover;
+    if (state_ != before)
+        InvalidateBounds();
+}
+
+void IconLabel::OnLButtonUp(CMouseEventArgs& e)
+{
+    if (!visible_ || disabled_ || !(state_ & StatePressed))
+        return;
+    if (HitTest(e.x, e.y)) {
+        state_ &= ~StatePressed;
+        InvalidateBounds();
+        Click(this);
+    } else {
+        state_ = 0;
+        InvalidateBounds();
+    }
+}
+
+}  // namespace Vantor::UI::Controls
