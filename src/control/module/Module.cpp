@@ -1,25 +1,72 @@
-// The DLL's entry points.
+// The DLL's entry points: the class object of the control, unloading, and registration for
+// the machine or, through DllInstall with "user", for the current user only.
+#include "control/Fotoloft.h"
+#include "control/FotoloftIds.h"
+#include "control/FotoloftRegistration.h"
+#include "platform/ClassFactory.h"
+#include "platform/ComModule.h"
+
+#include <olectl.h>
 #include <windows.h>
 
+#include <cwchar>
+
+using namespace Vantor;
+
 namespace {
-HINSTANCE g_module = nullptr;
+
+HRESULT Register(RegistrationScope scope) noexcept
+{
+    try {
+        return FotoloftRegistration(ComModule::FileName()).registerAll(scope);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
+
+HRESULT Unregister(RegistrationScope scope) noexcept
+{
+    try {
+        return FotoloftRegistration(ComModule::FileName()).unregisterAll(scope);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+}  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
+        ComModule::SetInstance(instance);
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;
 }
 
-// No class is served yet: the control object arrives with the COM layer.
-STDAPI DllCanUnloadNow() { return S_OK; }
+STDAPI DllCanUnloadNow() { return ComModule::CanUnload() ? S_OK : S_FALSE; }
 
-STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* object)
+STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object)
 {
-    if (object)
-        *object = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    // The interface's proxies come from the system's type-library marshaler, so the control's
+    // class is the only one served here.
+    if (classId != CLSID_Fotoloft)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return CreateComObject<ClassFactory>(iid, object, &CFotoloft::Create);
+}
+
+STDAPI DllRegisterServer() { return Register(RegistrationScope::Machine); }
+
+STDAPI DllUnregisterServer() { return Unregister(RegistrationScope::Machine); }
+
+// regsvr32 /i:user /n registers for the current user only; /u with it unregisters there.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
+{
+    const RegistrationScope scope = commandLine && _wcsnicmp(commandLine, L"user", 4) == 0
+                                        ? RegistrationScope::User
+                                        : RegistrationScope::Machine;
+    return install ? Register(scope) : Unregister(scope);
 }

@@ -1,0 +1,334 @@
+// The control object itself, linked in: outgoing texts through the global interface table
+// from any thread, internal notifications through the event queue, and the object's lifetime
+// and COM surface.
+#include "TestSupport.h"
+
+#include "control/Fotoloft.h"
+#include "control/MsgQueue.h"
+#include "control/OutgoingMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <objsafe.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace Vantor;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::wstring kLoadComplete = L"{\"browser\":\"ie32\",\"name\":\"load_complete\",\"version\":\"2,8,29,51372\"}\n";
+
+class ControlObjectTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(TestSupport::RegisterBuiltDll()); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        ASSERT_EQ(CFotoloft::Create(IID_IFotoloft, reinterpret_cast<void**>(fotoloft.GetAddressOf())), S_OK);
+        control = static_cast<CFotoloft*>(fotoloft.Get());
+        receiver.Attach(new TestSupport::Receiver());
+        ASSERT_EQ(fotoloft->put_recvMessage(receiver.Get()), S_OK);
+    }
+
+    void TearDown() override
+    {
+        // The container lets go, then drops its reference: the control must go away.
+        ComPtr<IOleObject> object;
+        ASSERT_EQ(fotoloft.As(&object), S_OK);
+        object->Close(OLECLOSE_NOSAVE);
+        object->SetClientSite(nullptr);
+        object.Reset();
+        control = nullptr;
+        fotoloft.Reset();
+        receiver.Reset();
+        MsgQueue::instance().setTarget(nullptr);
+        // Wine's global interface table keeps one reference to an object after it is revoked,
+        // so the control's own destruction cannot be observed here.
+        CoUninitialize();
+    }
+
+    ComPtr<IFotoloft> fotoloft;
+    CFotoloft* control = nullptr;
+    ComPtr<TestSupport::Receiver> receiver;
+};
+
+}  // namespace
+
+TEST_F(ControlObjectTest, SendJsonOnTheWindowThreadIsDirect)
+{
+    control->sendJson(MakeLoadComplete());
+    // No pumping: the call on the control's own thread reaches the page at once.
+    ASSERT_EQ(receiver->count(), 1u);
+    EXPECT_EQ(receiver->calls()[0].text, kLoadComplete);
+    EXPECT_EQ(receiver->calls()[0].thread, GetCurrentThreadId());
+}
+
+TEST_F(ControlObjectTest, SendJsonFromAWorkerReachesThePageOnTheWindowThread)
+{
+    std::atomic<bool> sent{false};
+    std::thread worker([&] {
+        control->sendJson(MakeLoadComplete());
+        sent = true;
+    });
+    const bool arrived = TestSupport::PumpUntil([&] { return sent && receiver->count() == 1; }, 10s);
+    worker.join();
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(receiver->calls()[0].text, kLoadComplete);
+    EXPECT_EQ(receiver->calls()[0].thread, GetCurrentThreadId());
+}
+
+// A worker holds the send lock while its call waits for the window thread; the window
+// thread sending at the same moment must not wait for that lock.
+TEST_F(ControlObjectTest, WorkersAndTheWindowThreadSendingTogetherDoNotDeadlock)
+{
+    constexpr int kWorkers = 3, kEach = 40, kOwn = 40;
+    std::atomic<int> finished{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w)
+        workers.emplace_back([&] {
+            for (int i = 0; i < kEach; ++i)
+                control->sendJson(MakePostComplete({}));
+            ++finished;
+        });
+    for (int i = 0; i < kOwn; ++i) {
+        control->sendJson(MakeLoadComplete());
+        TestSupport::PumpFor(1ms);
+    }
+    const bool done = TestSupport::PumpUntil(
+        [&] { return finished == kWorkers && receiver->count() == size_t{kWorkers * kEach + kOwn}; }, 30s);
+    for (std::thread& worker : workers)
+        worker.join();
+    ASSERT_TRUE(done) << receiver->count() << " texts arrived";
+    size_t own = 0;
+    for (const auto& call : receiver->calls()) {
+        EXPECT_EQ(call.thread, GetCurrentThreadId());
+        own += call.text == kLoadComplete;
+    }
+    EXPECT_EQ(own, size_t{kOwn});
+}
+
+// "task_complete" posted by a worker makes the control send "post_complete"; a page
+// function that pumps messages while workers keep posting drains again inside itself.
+TEST_F(ControlObjectTest, TaskCompleteReachesAPageThatPumpsMessagesWhileWorkersPost)
+{
+    TestSupport::DrainWindow window;
+    MsgQueue::instance().setTarget(window.get());
+    receiver->pumpDuringCall(3ms);
+    constexpr int kPosts = 200;
+    std::thread worker([] {
+        for (int i = 0; i < kPosts; ++i) {
+            MsgQueue::instance().post("task_complete", 0);
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
+    const bool done = TestSupport::PumpUntil([&] { return receiver->count() == kPosts; }, 30s);
+    worker.join();
+    ASSERT_TRUE(done) << receiver->count() << " of " << kPosts;
+    TestSupport::PumpFor(50ms);
+    EXPECT_EQ(receiver->count(), size_t{kPosts});
+    for (const auto& call : receiver->calls())
+        EXPECT_EQ(call.text, L"{\"name\":\"post_complete\"}\n");
+    EXPECT_GE(receiver->deepestNesting(), 1);
+}
+
+TEST_F(ControlObjectTest, PageMessagesAnswerThroughTheReceiverAndReplacingItTakesEffect)
+{
+    BStr init(L"{\"name\":\"init\",\"config\":{}}");
+    EXPECT_EQ(fotoloft->postMessage(init.get()), S_OK);
+    ASSERT_EQ(receiver->count(), 1u);
+
+    ComPtr<TestSupport::Receiver> second;
+    second.Attach(new TestSupport::Receiver());
+    EXPECT_EQ(fotoloft->put_recvMessage(second.Get()), S_OK);
+    fotoloft->postMessage(init.get());
+    EXPECT_EQ(receiver->count(), 1u);
+    EXPECT_EQ(second->count(), 1u);
+
+    EXPECT_EQ(fotoloft->put_recvMessage(nullptr), S_OK);
+    fotoloft->postMessage(init.get());
+    EXPECT_EQ(fotoloft->FireRecvMessage(init.get()), S_OK);
+    EXPECT_EQ(second->count(), 1u);
+
+    // Bad texts succeed and send nothing.
+    fotoloft->put_recvMessage(second.Get());
+    for (const wchar_t* text : {L"", L"{", L"[1,2]", L"{\"name\":\"init\"}", L"{\"name\":\"nope\"}"}) {
+        BStr bad(text);
+        EXPECT_EQ(fotoloft->postMessage(bad.get()), S_OK);
+    }
+    EXPECT_EQ(fotoloft->postMessage(nullptr), S_OK);
+    EXPECT_EQ(second->count(), 1u);
+}
+
+TEST_F(ControlObjectTest, DispatchAcceptsWhatScriptsSend)
+{
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(fotoloft.As(&dispatch), S_OK);
+    DISPID ids[3] = {};
+    const wchar_t* names[] = {L"postmessage", L"FireRecvMessage", L"RECVMESSAGE"};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&names[i]), 1, 0, &ids[i]), S_OK);
+    EXPECT_EQ(ids[0], 1);
+    EXPECT_EQ(ids[1], 2);
+    EXPECT_EQ(ids[2], 3);
+
+    // A function assigned with both put flags, as Wine's JScript does.
+    VARIANT function;
+    function.vt = VT_DISPATCH;
+    function.pdispVal = receiver.Get();
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put{&function, &named, 1, 1};
+    ASSERT_EQ(dispatch->Invoke(3, IID_NULL, 0, DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, &put, nullptr, nullptr,
+                               nullptr),
+              S_OK);
+    // A number where a string is expected is converted to its text.
+    VARIANT number;
+    number.vt = VT_I4;
+    number.lVal = 42;
+    DISPPARAMS call{&number, nullptr, 1, 0};
+    ASSERT_EQ(dispatch->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &call, nullptr, nullptr, nullptr), S_OK);
+    ASSERT_EQ(receiver->count(), 1u);
+    EXPECT_EQ(receiver->calls()[0].text, L"42");
+    // A property read of the write-only member, and unknown members, fail cleanly.
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT result;
+    EXPECT_EQ(dispatch->Invoke(3, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(dispatch->Invoke(9, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+              DISP_E_BADPARAMCOUNT);
+}
+
+TEST_F(ControlObjectTest, ReportsOnlySafeForUntrustedCallers)
+{
+    ComPtr<IObjectSafety> safety;
+    ASSERT_EQ(fotoloft.As(&safety), S_OK);
+    DWORD supported = 0, enabled = 0;
+    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(supported, DWORD{INTERFACESAFE_FOR_UNTRUSTED_CALLER});
+    EXPECT_EQ(enabled, 0u);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                INTERFACESAFE_FOR_UNTRUSTED_CALLER),
+              S_OK);
+    safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled);
+    EXPECT_EQ(enabled, DWORD{INTERFACESAFE_FOR_UNTRUSTED_CALLER});
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistStreamInit, INTERFACESAFE_FOR_UNTRUSTED_DATA,
+                                                INTERFACESAFE_FOR_UNTRUSTED_DATA),
+              E_FAIL);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IClassFactory, &supported, &enabled), E_NOINTERFACE);
+}
+
+TEST_F(ControlObjectTest, AnswersTheContainerInterfacesWithOneIdentity)
+{
+    ComPtr<IUnknown> identity;
+    ASSERT_EQ(fotoloft.As(&identity), S_OK);
+    const IID expected[] = {IID_IDispatch, IID_IOleObject, IID_IOleInPlaceObject, IID_IOleInPlaceObjectWindowless,
+                            IID_IOleInPlaceActiveObject, IID_IOleControl, IID_IOleWindow, IID_IViewObject,
+                            IID_IViewObject2, IID_IViewObjectEx, IID_IPersist, IID_IPersistStreamInit,
+                            IID_IPersistStorage, IID_IQuickActivate, IID_IDataObject, IID_IObjectWithSite,
+                            IID_ISpecifyPropertyPages, IID_ISupportErrorInfo, IID_IProvideClassInfo,
+                            IID_IProvideClassInfo2};
+    for (const IID& iid : expected) {
+        ComPtr<IUnknown> answered, back;
+        ASSERT_EQ(fotoloft->QueryInterface(iid, reinterpret_cast<void**>(answered.GetAddressOf())), S_OK);
+        ASSERT_EQ(answered.As(&back), S_OK);
+        EXPECT_EQ(back.Get(), identity.Get());
+    }
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(fotoloft->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(none.GetAddressOf())),
+              E_NOINTERFACE);
+
+    ComPtr<IOleObject> object;
+    fotoloft.As(&object);
+    DWORD status = 0;
+    EXPECT_EQ(object->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
+    EXPECT_EQ(status, 131473u);
+
+    ComPtr<IProvideClassInfo2> classInfo;
+    fotoloft.As(&classInfo);
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(classInfo->GetClassInfo(info.GetAddressOf()), S_OK);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_TRUE(attributes->guid == CLSID_Fotoloft);
+    EXPECT_EQ(attributes->typekind, TKIND_COCLASS);
+    info->ReleaseTypeAttr(attributes);
+}
+
+TEST_F(ControlObjectTest, ExtentSurvivesSaveAndLoad)
+{
+    ComPtr<IOleObject> object;
+    fotoloft.As(&object);
+    SIZEL extent{12345, 6789};
+    ASSERT_EQ(object->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    ComPtr<IPersistStreamInit> persist;
+    fotoloft.As(&persist);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf()), S_OK);
+    ASSERT_EQ(persist->Save(stream.Get(), TRUE), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+
+    ComPtr<IPersistStreamInit> other;
+    ASSERT_EQ(CFotoloft::Create(IID_IPersistStreamInit, reinterpret_cast<void**>(other.GetAddressOf())), S_OK);
+    LARGE_INTEGER start{};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(other->Load(stream.Get()), S_OK);
+    ComPtr<IOleObject> otherObject;
+    other.As(&otherObject);
+    SIZEL loaded{};
+    otherObject->GetExtent(DVASPECT_CONTENT, &loaded);
+    EXPECT_EQ(loaded.cx, 12345);
+    EXPECT_EQ(loaded.cy, 6789);
+    // A stream too short for the record is refused.
+    ComPtr<IStream> shortStream;
+    CreateStreamOnHGlobal(nullptr, TRUE, shortStream.GetAddressOf());
+    shortStream->Write("\x00\x01", 2, nullptr);
+    shortStream->Seek(start, STREAM_SEEK_SET, nullptr);
+    EXPECT_TRUE(FAILED(other->Load(shortStream.Get())));
+    otherObject->SetClientSite(nullptr);
+}
+
+// The most recently made control takes the internal notifications; once it is gone they
+// must reach nothing rather than a destroyed object.
+TEST_F(ControlObjectTest, NotificationsAfterTheNewestControlIsGoneReachNothing)
+{
+    {
+        ComPtr<IOleObject> newest;
+        ASSERT_EQ(CFotoloft::Create(IID_IOleObject, reinterpret_cast<void**>(newest.GetAddressOf())), S_OK);
+        newest->SetClientSite(nullptr);
+    }
+    TestSupport::DrainWindow window;
+    MsgQueue::instance().setTarget(window.get());
+    MsgQueue::instance().post("task_complete", 0);
+    MsgQueue::instance().post("task_end", 0);
+    ASSERT_TRUE(TestSupport::PumpUntil([&] { return window.drains() == 2; }, 5s));
+    EXPECT_EQ(receiver->count(), 0u);
+}
+
+// Once the container has let go, the control's registration for other apartments is gone:
+// texts from any thread are dropped quietly instead of reaching a page that has left.
+TEST_F(ControlObjectTest, AfterTheContainerLetsGoTextsAreDropped)
+{
+    control->sendJson(MakeLoadComplete());
+    ASSERT_EQ(receiver->count(), 1u);
+    ComPtr<IOleObject> object;
+    ASSERT_EQ(fotoloft.As(&object), S_OK);
+    object->SetClientSite(nullptr);
+
+    control->sendJson(MakeLoadComplete());
+    std::atomic<bool> sent{false};
+    std::thread worker([&] {
+        control->sendJson(MakeLoadComplete());
+        sent = true;
+    });
+    const bool returned = TestSupport::PumpUntil([&] { return sent.load(); }, 10s);
+    worker.join();
+    ASSERT_TRUE(returned);
+    TestSupport::PumpFor(50ms);
+    EXPECT_EQ(receiver->count(), 1u);
+}

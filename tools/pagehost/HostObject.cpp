@@ -1,0 +1,159 @@
+#include "HostObject.h"
+
+#include "Output.h"
+#include "PageHost.h"
+
+#include <cwchar>
+#include <string>
+
+namespace PageHost {
+namespace {
+
+enum : DISPID { kEcho = 1, kSleep, kQuit, kClick, kScreenshot };
+
+struct Member {
+    const wchar_t* name;
+    DISPID id;
+    UINT arguments;
+};
+constexpr Member kMembers[] = {
+    {L"echo", kEcho, 1}, {L"sleep", kSleep, 1}, {L"quit", kQuit, 0}, {L"click", kClick, 2}, {L"screenshot", kScreenshot, 1},
+};
+
+VARIANT* Argument(DISPPARAMS* params, UINT index)
+{
+    if (!params || index >= params->cArgs)
+        return nullptr;
+    return &params->rgvarg[params->cArgs - 1 - index];
+}
+
+bool ArgumentText(DISPPARAMS* params, UINT index, std::wstring& out)
+{
+    VARIANT* argument = Argument(params, index);
+    if (!argument)
+        return false;
+    VARIANT text;
+    VariantInit(&text);
+    if (FAILED(VariantChangeType(&text, argument, VARIANT_ALPHABOOL, VT_BSTR)))
+        return false;
+    out.assign(text.bstrVal ? text.bstrVal : L"", text.bstrVal ? SysStringLen(text.bstrVal) : 0);
+    VariantClear(&text);
+    return true;
+}
+
+bool ArgumentNumber(DISPPARAMS* params, UINT index, long& out)
+{
+    VARIANT* argument = Argument(params, index);
+    if (!argument)
+        return false;
+    VARIANT number;
+    VariantInit(&number);
+    if (FAILED(VariantChangeType(&number, argument, 0, VT_I4)))
+        return false;
+    out = number.lVal;
+    return true;
+}
+
+HRESULT Fail(EXCEPINFO* error, const wchar_t* message)
+{
+    if (error) {
+        *error = EXCEPINFO{};
+        error->bstrSource = SysAllocString(L"host");
+        error->bstrDescription = SysAllocString(message);
+        error->scode = E_FAIL;
+    }
+    return DISP_E_EXCEPTION;
+}
+
+}  // namespace
+
+STDMETHODIMP HostObject::GetTypeInfoCount(UINT* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+STDMETHODIMP HostObject::GetTypeInfo(UINT, LCID, ITypeInfo** info)
+{
+    if (info)
+        *info = nullptr;
+    return DISP_E_BADINDEX;
+}
+
+STDMETHODIMP HostObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    if (!names || !ids || count == 0)
+        return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
+    for (const Member& member : kMembers) {
+        if (names[0] && wcscmp(names[0], member.name) == 0) {
+            ids[0] = member.id;
+            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+        }
+    }
+    return DISP_E_UNKNOWNNAME;
+}
+
+STDMETHODIMP HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                EXCEPINFO* error, UINT*)
+{
+    try {
+        if (result)
+            VariantInit(result);
+        const Member* member = nullptr;
+        for (const Member& m : kMembers)
+            if (m.id == id)
+                member = &m;
+        if (!member || !(flags & DISPATCH_METHOD))
+            return DISP_E_MEMBERNOTFOUND;
+        if (page_.quitRequested())
+            return Fail(error, L"quit");  // unwinds the script
+        if (!params || params->cArgs < member->arguments)
+            return DISP_E_BADPARAMCOUNT;
+
+        switch (id) {
+        case kEcho: {
+            std::wstring text;
+            if (!ArgumentText(params, 0, text))
+                return DISP_E_TYPEMISMATCH;
+            Print(text);
+            return S_OK;
+        }
+        case kSleep: {
+            long milliseconds = 0;
+            if (!ArgumentNumber(params, 0, milliseconds))
+                return DISP_E_TYPEMISMATCH;
+            page_.sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0);
+            return page_.quitRequested() ? Fail(error, L"quit") : S_OK;
+        }
+        case kQuit: {
+            long code = 0;
+            if (params->cArgs > 0 && !ArgumentNumber(params, 0, code))
+                return DISP_E_TYPEMISMATCH;
+            page_.requestQuit(static_cast<int>(code));
+            return Fail(error, L"quit");
+        }
+        case kClick: {
+            long x = 0, y = 0;
+            if (!ArgumentNumber(params, 0, x) || !ArgumentNumber(params, 1, y))
+                return DISP_E_TYPEMISMATCH;
+            return page_.click(x, y) ? S_OK : Fail(error, L"click: the control has no window");
+        }
+        case kScreenshot: {
+            std::wstring path;
+            if (!ArgumentText(params, 0, path))
+                return DISP_E_TYPEMISMATCH;
+            return page_.screenshot(path) ? S_OK : Fail(error, L"screenshot: could not write the file");
+        }
+        default:
+            return DISP_E_MEMBERNOTFOUND;
+        }
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+}  // namespace PageHost
