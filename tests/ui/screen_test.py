@@ -112,9 +112,10 @@ class Showcase:
         self.out = open(os.path.join(ARTIFACTS, "showcase.out"), "w")
         self.proc = subprocess.Popen(["wine", exe, self.log_path], stdout=self.out, stderr=subprocess.STDOUT,
                                      stdin=subprocess.DEVNULL)
-        line = self.wait_line("ready ", 60)
+        line = self.wait_line("ready ", 90)
         if not line:
-            raise RuntimeError("the showcase form did not come up")
+            Screen("not-up")
+            raise RuntimeError("the showcase form did not come up (log: %s)" % self.lines())
         _, x, y, w, h = line.split()
         self.x, self.y = int(x), int(y)
         check((int(w), int(h)) == (FORM_W, FORM_H), "the form has its size")

@@ -232,6 +232,7 @@ int wmain(int argc, wchar_t** argv)
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
     int code = 1;
+    Log("started");
     {
         if (LoadSkins() != 36)
             Log("skins missing");
