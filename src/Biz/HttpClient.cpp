@@ -137,8 +137,19 @@ bool SplitUrl(const std::wstring& url, UrlParts& parts)
 
 void HttpRequest::setBody(const void* body, uint32_t length, int32_t fileLength)
 {
-    body_ = static_cast<const uint8_t*>(body);
-    bodyLength_ = body ? length : 0;
+    setBody({{static_cast<const uint8_t*>(body), body ? length : 0}}, fileLength);
+}
+
+void HttpRequest::setBody(std::vector<BodyPart> parts, int32_t fileLength)
+{
+    body_.clear();
+    bodyLength_ = 0;
+    for (const BodyPart& part : parts) {
+        if (part.data && part.length > 0 && part.length <= UINT32_MAX - bodyLength_) {
+            body_.push_back(part);
+            bodyLength_ += part.length;
+        }
+    }
     fileLength_ = fileLength;
 }
 
@@ -338,22 +349,44 @@ bool HttpClient::send()
     return true;
 }
 
+const uint8_t* HttpClient::chunkAt(uint32_t position, uint32_t n)
+{
+    uint32_t start = 0;
+    size_t i = 0;
+    while (i < body_.size() && position >= start + body_[i].length)
+        start += body_[i++].length;
+    if (i < body_.size() && position + n <= start + body_[i].length)
+        return body_[i].data + (position - start);
+    // The chunk spans parts: gather it.
+    joined_.resize(n);
+    uint32_t filled = 0;
+    for (; i < body_.size() && filled < n; start += body_[i++].length) {
+        const uint32_t offset = position + filled - start;
+        const uint32_t take = std::min(n - filled, body_[i].length - offset);
+        std::memcpy(joined_.data() + filled, body_[i].data + offset, take);
+        filled += take;
+    }
+    return joined_.data();
+}
+
 bool HttpClient::writeBody()
 {
     uint32_t position = 0;
     bool failed = false;
     while (position < bodyLength_ && !failed && !stopped()) {
         const uint32_t n = std::min(kChunkSize, bodyLength_ - position);
+        const uint8_t* const chunk = chunkAt(position, n);
         // A write may take fewer bytes than offered; the rest of the chunk follows at once.
         uint32_t done = 0;
         while (done < n && !failed) {
-            ResetEvent(events_->requestComplete.get());
+            // The request-complete event is already reset: after the send's wait and after
+            // every wait since (resetting it here too would cost a trip to the server per write).
             if (!watchdog_->enter()) {
                 failed = true;
                 break;
             }
             DWORD written = 0;
-            const BOOL ok = InternetWriteFile(request(), body_ + position + done, n - done, &written);
+            const BOOL ok = InternetWriteFile(request(), chunk + done, n - done, &written);
             if (!ok && GetLastError() == ERROR_IO_PENDING) {
                 failed = !complete(FALSE);
                 if (!failed)

@@ -5,13 +5,14 @@
 //
 //   HttpClient client;
 //   client.setHeaderText(request.headerText);
-//   client.setBody(request.body.buffer(), request.body.size(), pictureLength);
+//   client.setBody(request.parts(), pictureLength);    // or one buffer and its length
 //   client.setStopFlag(stop);                 // shared by the whole task
 //   client.ProgressSignal.connect(...);       // (position, bytes of the write, file bytes)
 //   int ok = client.run(url, L"", L"Parcelo7");
 //   client.status(); client.reply(); client.failure(); client.platformError();
 //
-// The body goes out in 128 KiB writes straight from the caller's buffer. The stop flag is
+// The body goes out in 128 KiB writes straight from the caller's buffers (a chunk that spans
+// two of its parts is gathered first). The stop flag is
 // checked before every step and every write; a platform call still running a second after
 // the stop, or making no progress for the time-out, is ended by closing the request handle.
 #include <boost/signals2/signal.hpp>
@@ -24,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/Handles.h"
 
@@ -77,9 +79,16 @@ public:
     virtual int run(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent) { return 1; }
     virtual void close() {}
 
+    // One piece of the body; the pieces are sent one after the other as one body.
+    struct BodyPart {
+        const uint8_t* data;
+        uint32_t length;
+    };
+
     void setHeaderText(std::string text) { headerText_ = std::move(text); }
     // The body is not copied: it must outlive run().
     void setBody(const void* body, uint32_t length, int32_t fileLength);
+    void setBody(std::vector<BodyPart> parts, int32_t fileLength);
     void setStopFlag(StopFlag stop) { stop_ = std::move(stop); }
     void setMethod(std::wstring method) { method_ = std::move(method); }
 
@@ -93,7 +102,7 @@ protected:
     bool stopped() const { return stop_ && stop_->load(); }
 
     std::string headerText_;
-    const uint8_t* body_ = nullptr;
+    std::vector<BodyPart> body_;
     uint32_t bodyLength_ = 0;
     int32_t fileLength_ = 0;
     StopFlag stop_;
@@ -132,6 +141,8 @@ private:
     bool open(const UrlParts& parts, const std::wstring& object, const std::wstring& agent);
     bool send();
     bool writeBody();
+    // The n bytes at position of the body, without a copy when one part holds them all.
+    const uint8_t* chunkAt(uint32_t position, uint32_t n);
     bool endRequest();
     bool readHeaders();
     void readBody();
@@ -156,6 +167,7 @@ private:
     UniqueInternetHandle request_;
     bool requestOpened_ = false;
     bool aborted_ = false;  // the watchdog closed the request
+    std::vector<uint8_t> joined_;  // a chunk that spans two body parts
 };
 
 }  // namespace Vantor

@@ -1,5 +1,5 @@
 #pragma once
-// A growable file in memory: the request body is built in one before it is sent.
+// A growable file in memory: the text parts of a request body are built in one.
 //
 // The buffer grows to the next multiple of 64 KiB above the size a write needs. When memory
 // runs out the write returns 0 and the file is left without a buffer (size() is then -1).

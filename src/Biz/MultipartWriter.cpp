@@ -38,14 +38,19 @@ bool MultipartWriter::writeNumberField(std::string_view name, int64_t value)
     return writeField(name, std::to_string(value));
 }
 
-bool MultipartWriter::writeFileField(std::string_view fileName, const void* data, size_t length,
-                                     std::string_view fieldName, std::string_view mimeType)
+bool MultipartWriter::writeFileHeader(std::string_view fileName, std::string_view fieldName, std::string_view mimeType)
 {
     return put("--") && put(boundary_) && put("\r\n") &&
            put("Content-Disposition: form-data; name=\"") && put(EscapeName(fieldName)) &&
            put("\"; filename=\"") && put(EscapeName(fileName)) && put("\"\r\n") &&
            put("Content-Type: ") && put(mimeType) && put("\r\n") &&
-           put("Content-Transfer-Encoding: binary\r\n\r\n") && put(data, length) && put("\r\n");
+           put("Content-Transfer-Encoding: binary\r\n\r\n");
+}
+
+bool MultipartWriter::writeFileField(std::string_view fileName, const void* data, size_t length,
+                                     std::string_view fieldName, std::string_view mimeType)
+{
+    return writeFileHeader(fileName, fieldName, mimeType) && put(data, length) && writeFileEnd();
 }
 
 bool MultipartWriter::writeEnd() { return put("--") && put(boundary_) && put("--\r\n"); }

@@ -23,6 +23,10 @@ public:
     bool writeNumberField(std::string_view name, int64_t value);
     bool writeFileField(std::string_view fileName, const void* data, size_t length, std::string_view fieldName,
                         std::string_view mimeType);
+    // The file part in pieces: its header lines, then (written elsewhere) the data, then its
+    // line end.
+    bool writeFileHeader(std::string_view fileName, std::string_view fieldName, std::string_view mimeType);
+    bool writeFileEnd() { return put("\r\n"); }
     // The closing boundary; nothing follows it.
     bool writeEnd();
 

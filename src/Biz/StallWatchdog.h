@@ -8,13 +8,15 @@
 // The watched thread brackets each platform call with enter() and leave(), and reports
 // progress() whenever bytes move. Once the watchdog has fired, enter() returns false: the
 // handle is gone and must not be used again.
+//
+// One service thread checks every watchdog of the process ten times a second (a thread per
+// request would cost more than a small upload under Wine). It ends two seconds after the
+// last watchdog is gone, and holds a reference to its module while it runs.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace Vantor {
 
@@ -40,8 +42,10 @@ public:
     // How long a call may go on after the stop flag is set.
     static constexpr std::chrono::milliseconds kStopGrace{1000};
 
+    // Called by the service thread: fires when the call in progress has stalled.
+    void check(Clock::time_point now);
+
 private:
-    void watch();
     bool stopRequested() const { return stop_ && stop_->load(); }
 
     const std::chrono::milliseconds timeout_;
@@ -49,14 +53,12 @@ private:
     const std::function<void()> abort_;
 
     mutable std::mutex lock_;
-    std::condition_variable wake_;
     bool inCall_ = false;
     bool fired_ = false;
     bool timedOut_ = false;
-    bool ending_ = false;
     Clock::time_point lastProgress_;
     Clock::time_point callStart_;
-    std::thread thread_;
+    Clock::time_point stopSeen_{};
 };
 
 }  // namespace Vantor

@@ -50,8 +50,7 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
         HttpClient client;
         client.setStopFlag(stop);
         client.setHeaderText(request.headerText);
-        client.setBody(request.body.buffer(), static_cast<uint32_t>(request.body.size()),
-                       static_cast<int32_t>(form.length));
+        client.setBody(request.parts(), static_cast<int32_t>(form.length));
         client.setTimeout(settings.timeoutSeconds);
         client.setIgnoreCertErrors(settings.ignoreCertErrors);
         if (callbacks.progress)

@@ -50,24 +50,40 @@ bool BuildUploadRequest(const UploadForm& form, UploadRequest& request)
     header.set("Connection", "Close");
     request.headerText = header.text();
 
-    request.body = MemFile();
-    MemFile& body = request.body;
-    // One allocation for the whole body: the parts' text is small next to the file.
-    uint64_t estimate = form.length + 1024 + form.id.size() + form.remark.size() + form.fileName.size();
-    for (const auto& [name, value] : form.fields)
-        estimate += name.size() + value.size() + 128;
-    if (estimate < 0x7FFF0000u)
-        body.reserve(static_cast<uint32_t>(estimate));
+    request.head = MemFile();
+    request.tail = MemFile();
+    request.data = form.data;
+    request.length = form.data ? form.length : 0;
 
-    MultipartWriter writer(body, request.boundary);
-    bool ok = writer.writeField("id", form.id) && writer.writeNumberField("width", form.width) &&
-              writer.writeNumberField("height", form.height) && writer.writeField("remark", form.remark);
+    MultipartWriter head(request.head, request.boundary);
+    bool ok = head.writeField("id", form.id) && head.writeNumberField("width", form.width) &&
+              head.writeNumberField("height", form.height) && head.writeField("remark", form.remark);
     for (auto field = form.fields.begin(); ok && field != form.fields.end(); ++field)
-        ok = writer.writeField(field->first, field->second);
-    ok = ok && writer.writeFileField(form.fileName, form.data, form.data ? form.length : 0, form.fileFieldName,
-                                     MimeTypeOf(form.fileName)) &&
-         writer.writeEnd();
-    return ok && body.size() >= 0;
+        ok = head.writeField(field->first, field->second);
+    ok = ok && head.writeFileHeader(form.fileName, form.fileFieldName, MimeTypeOf(form.fileName));
+    MultipartWriter tail(request.tail, request.boundary);
+    ok = ok && tail.writeFileEnd() && tail.writeEnd();
+    return ok && request.head.size() >= 0 && request.tail.size() >= 0 && request.size() < 0x7FFFFFFFu;
+}
+
+std::vector<HttpRequest::BodyPart> UploadRequest::parts() const
+{
+    return {{head.buffer(), static_cast<uint32_t>(std::max(head.size(), 0))},
+            {static_cast<const uint8_t*>(data), static_cast<uint32_t>(length)},
+            {tail.buffer(), static_cast<uint32_t>(std::max(tail.size(), 0))}};
+}
+
+uint64_t UploadRequest::size() const
+{
+    return uint64_t(std::max(head.size(), 0)) + length + uint64_t(std::max(tail.size(), 0));
+}
+
+std::string UploadRequest::bodyText() const
+{
+    std::string body;
+    for (const auto& part : parts())
+        body.append(reinterpret_cast<const char*>(part.data), part.length);
+    return body;
 }
 
 }  // namespace Vantor

@@ -1,8 +1,11 @@
 #pragma once
-// The header text and the whole multipart body of one file's upload, built in memory.
+// The header text and the multipart body of one file's upload, built in memory.
 //
 // Body: "id", "width", "height", "remark", the extra fields in key order, the file part,
 // the end. Headers: Accept, Connection: Close, Content-Type and, when given, Cookie.
+// The file's bytes are not copied: the body is the text before them, the bytes themselves
+// and the text after them, sent one after the other as one body.
+#include "Biz/HttpClient.h"
 #include "Biz/MemFile.h"
 
 #include <cstdint>
@@ -29,7 +32,16 @@ struct UploadForm {
 struct UploadRequest {
     std::string boundary;
     std::string headerText;
-    MemFile body;
+    MemFile head;                // the fields and the file part's header
+    const void* data = nullptr;  // the file's bytes (UploadForm::data); not owned
+    size_t length = 0;
+    MemFile tail;                // the file part's line end and the closing boundary
+
+    // The body's pieces in order, for HttpClient::setBody.
+    std::vector<HttpRequest::BodyPart> parts() const;
+    uint64_t size() const;
+    // The whole body as one string (a copy: for tests and dumps).
+    std::string bodyText() const;
 };
 
 // The fixed boundary when no text or byte of the content contains it; otherwise one with a

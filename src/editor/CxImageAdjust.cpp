@@ -98,6 +98,101 @@ float HueToChannel(float m1, float m2, float h)
     return m1;
 }
 
+// The per-pixel conversions of Saturate, with the same arithmetic as RGBtoHSL and HSLtoRGB
+// but with the divisions taken from tables: integer quotients by exact reciprocals
+// (numerators stay below 2^16, divisors below 512), the byte-to-unit scales precomputed.
+class FastHsl {
+public:
+    static const FastHsl& instance()
+    {
+        static const FastHsl tables;
+        return tables;
+    }
+
+    uint32_t Divide(uint32_t n, uint32_t d) const
+    {
+        if (d == 1)
+            return n;
+        return static_cast<uint32_t>((static_cast<uint64_t>(n) * reciprocal_[d]) >> 32);
+    }
+
+    // Bytes in the order blue, green, red; returns L, S, H like RGBtoHSL.
+    void ToHsl(const uint8_t* bgr, int& H, int& S, int& L) const
+    {
+        const int R = bgr[2], G = bgr[1], B = bgr[0];
+        const int cMax = std::max(std::max(R, G), B);
+        const int cMin = std::min(std::min(R, G), B);
+        L = ((cMax + cMin) * 255 + 255) / 510;
+        if (cMax == cMin) {
+            S = 0;
+            H = 170;
+            return;
+        }
+        const uint32_t sum = cMax + cMin;
+        const uint32_t d = cMax - cMin;
+        if (L <= 127)
+            S = Divide(d * 255 + sum / 2, sum);
+        else
+            S = Divide(d * 255 + (510 - sum) / 2, 510 - sum);
+        const auto delta = [&](int X) { return static_cast<int>(Divide((cMax - X) * 42 + d / 2, d)); };
+        if (R == cMax)
+            H = delta(B) - delta(G);
+        else if (G == cMax)
+            H = 85 + delta(R) - delta(B);
+        else
+            H = 170 + delta(G) - delta(R);
+        H &= 0xFF;
+    }
+
+    void ToRgb(int H, int S, int L, uint8_t* bgr) const
+    {
+        const float l = unit_[L];
+        if (S == 0) {
+            bgr[0] = bgr[1] = bgr[2] = static_cast<uint8_t>(l * 255.0f);
+            return;
+        }
+        const float s = unit_[S];
+        const float h = degrees_[H];
+        const float m2 = l <= 0.5f ? l * (1.0f + s) : l + s - l * s;
+        const float m1 = 2.0f * l - m2;
+        const float slope = (m2 - m1) * (1.0f / 60.0f);
+        const auto channel = [&](float x) {
+            if (x > 360.0f)
+                x -= 360.0f;
+            if (x < 0.0f)
+                x += 360.0f;
+            float v = m1;
+            if (x < 60.0f)
+                v = m1 + slope * x;
+            else if (x < 180.0f)
+                v = m2;
+            else if (x < 240.0f)
+                v = m1 + slope * (240.0f - x);
+            return static_cast<uint8_t>(v * 255.0f);
+        };
+        bgr[2] = channel(h + 120.0f);
+        bgr[1] = channel(h);
+        bgr[0] = channel(h - 120.0f);
+    }
+
+private:
+    FastHsl()
+    {
+        reciprocal_[0] = 0;
+        reciprocal_[1] = 0;  // Divide handles 1 itself
+        for (uint32_t d = 2; d < 512; ++d)
+            reciprocal_[d] = static_cast<uint32_t>(((uint64_t(1) << 32) + d - 1) / d);
+        for (int i = 0; i < 256; ++i) {
+            unit_[i] = static_cast<float>(i) / 255.0f;
+            degrees_[i] = static_cast<float>(i) * 360.0f / 255.0f;
+        }
+    }
+
+    uint32_t reciprocal_[512];
+    float unit_[256];
+    float degrees_[256];
+};
+
 }  // namespace
 
 RGBQUAD CxImage::HSLtoRGB(RGBQUAD hsl)
@@ -158,22 +253,20 @@ bool CxImage::Saturate(int32_t saturation, int32_t colorSpace)
         return true;
     }
 
+    const FastHsl& hsl = FastHsl::instance();
     for (uint32_t y = 0; y < height_; ++y) {
         uint8_t* row = GetBits(y);
         if (bpp_ == 24) {
             for (uint32_t x = 0; x < width_; ++x, row += 3) {
-                RGBQUAD hsl = RGBtoHSL(RGBQUAD{row[0], row[1], row[2], 0});
-                hsl.rgbGreen = table[hsl.rgbGreen];
-                const RGBQUAD c = HSLtoRGB(hsl);
-                row[0] = c.rgbBlue;
-                row[1] = c.rgbGreen;
-                row[2] = c.rgbRed;
+                int H, S, L;
+                hsl.ToHsl(row, H, S, L);
+                hsl.ToRgb(H, table[S], L, row);
             }
         } else {
             for (uint32_t x = 0; x < width_; ++x) {
-                RGBQUAD hsl = RGBtoHSL(GetPixelColor(x, y));
-                hsl.rgbGreen = table[hsl.rgbGreen];
-                SetPixelIndex(x, y, NearestIndex(HSLtoRGB(hsl)));
+                RGBQUAD color = RGBtoHSL(GetPixelColor(x, y));
+                color.rgbGreen = table[color.rgbGreen];
+                SetPixelIndex(x, y, NearestIndex(HSLtoRGB(color)));
             }
         }
     }

@@ -10,91 +10,114 @@ namespace Vantor {
 
 namespace {
 
-uint8_t CellValue(int64_t sum, int64_t scale)
-{
-    const int64_t value = sum / scale;
-    return static_cast<uint8_t>(value > 255 ? 255 : value);
-}
-
-// Area averaging for a 24-bit shrink in both directions. Weights are in thousandths; a
-// source pixel on a cell border is split between the cells it covers. Sums are 64-bit so
-// that a large shrink (many source pixels per cell) cannot overflow.
+// Area averaging for a 24-bit shrink in both directions. Weights are in thousandths: a
+// source pixel on a cell border is split between the two cells it covers (wX to the next,
+// 1000 - wX to the current), a source row on a row border likewise (wY). Where the cell
+// borders fall is the same for every row, so each cell's columns are worked out once: the
+// border pixel it shares with the cell on its left, the pixels wholly inside, and the
+// border pixel on its right. Each source row is summed into its cells, then the row sums go
+// to the current destination row or are split with the carry for the next. Destination sums
+// are 64-bit, so a large shrink (many source pixels per cell) cannot overflow.
+template <typename RowSum>
 void ShrinkByAreaAverage(const CxImage& source, CxImage& target, float xs, float ys)
 {
-    constexpr int64_t kAccuracy = 1000;
+    constexpr uint32_t kAccuracy = 1000;
     const uint32_t width = source.GetWidth();
     const uint32_t height = source.GetHeight();
     const uint32_t newWidth = target.GetWidth();
     const uint32_t newHeight = target.GetHeight();
-    const int64_t scale = std::max<int64_t>(1, static_cast<int64_t>(static_cast<float>(kAccuracy) * xs * ys));
+    const uint64_t scale = std::max<uint64_t>(1, static_cast<uint64_t>(static_cast<float>(kAccuracy) * xs * ys));
     const size_t rowCells = 3 * static_cast<size_t>(newWidth);
-    const size_t cells = rowCells + 3;  // a spare cell takes what edge rounding leaves over
-    std::vector<int64_t> accu(cells, 0);
-    std::vector<int64_t> carry(cells, 0);
+
+    struct Span {
+        uint32_t left = 0, leftWeight = 0;    // shared border pixel on the left and its weight here
+        uint32_t begin = 0, end = 0;          // pixels wholly inside
+        uint32_t right = 0, rightWeight = 0;  // border pixel on the right and its weight here
+    };
+    std::vector<Span> spans(newWidth);
+    {
+        uint32_t u = 0;
+        uint32_t begin = 0;
+        float endX = xs - 1.0f;
+        for (uint32_t x = 0; x < width && u < newWidth; ++x) {
+            if (static_cast<float>(x) < endX)
+                continue;
+            const auto toNext = static_cast<uint32_t>((static_cast<float>(x) - endX) * kAccuracy);
+            spans[u].begin = begin;
+            spans[u].end = x;
+            spans[u].right = x;
+            spans[u].rightWeight = kAccuracy - toNext;
+            if (u + 1 < newWidth) {
+                spans[u + 1].left = x;
+                spans[u + 1].leftWeight = toNext;
+            }
+            begin = x + 1;
+            endX += xs;
+            ++u;
+        }
+        // A cell left unfinished by rounding at the right edge takes the rest of the row.
+        for (; u < newWidth; ++u) {
+            spans[u].begin = std::min(begin, width);
+            spans[u].end = width;
+            begin = width;
+        }
+    }
+
+    std::vector<RowSum> rowSum(rowCells, 0);
+    std::vector<uint64_t> accu(rowCells, 0);
+    std::vector<uint64_t> carry(rowCells, 0);
+    // Cell value = sum / divisor; in 32 bits whenever both fit, as they do for any shrink
+    // up to about 30 times each way.
+    const uint64_t divisor = scale * kAccuracy;
+    auto cellValue = [divisor](uint64_t sum) {
+        const uint64_t q = (sum >> 32) == 0 && (divisor >> 32) == 0
+                               ? static_cast<uint32_t>(sum) / static_cast<uint32_t>(divisor)
+                               : sum / divisor;
+        return static_cast<uint8_t>(q > 255 ? 255 : q);
+    };
 
     uint32_t v = 0;  // destination row
     float endY = ys - 1.0f;
     for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* pixel = source.GetBits(y);
-        size_t i = 0;    // accumulator index of the current cell
-        uint32_t u = 0;  // current destination column
-        float endX = xs - 1.0f;
-        if (static_cast<float>(y) < endY) {
-            // The whole source row belongs to destination row v.
-            for (uint32_t x = 0; x < width; ++x, pixel += 3) {
-                if (static_cast<float>(x) < endX) {
-                    accu[i] += pixel[0] * kAccuracy;
-                    accu[i + 1] += pixel[1] * kAccuracy;
-                    accu[i + 2] += pixel[2] * kAccuracy;
-                } else if (i < rowCells) {
-                    const int64_t wX = static_cast<int64_t>((static_cast<float>(x) - endX) * kAccuracy);
-                    for (int j = 0; j < 3; ++j, ++i) {
-                        accu[i] += (kAccuracy - wX) * pixel[j];
-                        accu[i + 3] += wX * pixel[j];
-                    }
-                    endX += xs;
-                    ++u;
-                }
+        const uint8_t* row = source.GetBits(y);
+        const Span* span = spans.data();
+        RowSum* sum = rowSum.data();
+        for (uint32_t u = 0; u < newWidth; ++u, ++span, sum += 3) {
+            uint32_t b = 0, g = 0, r = 0;
+            const uint8_t* p = row + 3 * static_cast<size_t>(span->begin);
+            for (uint32_t x = span->begin; x < span->end; ++x, p += 3) {
+                b += p[0];
+                g += p[1];
+                r += p[2];
             }
+            const uint8_t* left = row + 3 * static_cast<size_t>(span->left);
+            const uint8_t* right = row + 3 * static_cast<size_t>(span->right);
+            const uint32_t lw = span->leftWeight;
+            const uint32_t rw = span->rightWeight;
+            sum[0] = RowSum(b) * kAccuracy + lw * left[0] + rw * right[0];
+            sum[1] = RowSum(g) * kAccuracy + lw * left[1] + rw * right[1];
+            sum[2] = RowSum(r) * kAccuracy + lw * left[2] + rw * right[2];
+        }
+        if (static_cast<float>(y) < endY || v >= newHeight) {
+            for (size_t k = 0; k < rowCells; ++k)
+                accu[k] += static_cast<uint64_t>(rowSum[k]) * kAccuracy;
             continue;
         }
-        // The source row is split between destination row v and the carry for row v + 1.
-        const int64_t wY = static_cast<int64_t>((static_cast<float>(y) - endY) * kAccuracy);
-        uint8_t* out = v < newHeight ? target.GetBits(v) : nullptr;
-        for (uint32_t x = 0; x < width; ++x, pixel += 3) {
-            if (static_cast<float>(x) < endX) {
-                for (int j = 0; j < 3; ++j) {
-                    accu[i + j] += (kAccuracy - wY) * pixel[j];
-                    carry[i + j] += wY * pixel[j];
-                }
-            } else if (i < rowCells) {
-                // The pixel is split between four cells; the current one is then complete.
-                const int64_t wX = static_cast<int64_t>((static_cast<float>(x) - endX) * kAccuracy);
-                for (int j = 0; j < 3; ++j, ++i) {
-                    accu[i] += (kAccuracy - wY) * (kAccuracy - wX) * pixel[j] / kAccuracy;
-                    carry[i] += wY * (kAccuracy - wX) * pixel[j] / kAccuracy;
-                    if (out)
-                        out[i] = CellValue(accu[i], scale);
-                    accu[i + 3] += (kAccuracy - wY) * wX * pixel[j] / kAccuracy;
-                    carry[i + 3] += wY * wX * pixel[j] / kAccuracy;
-                }
-                endX += xs;
-                ++u;
-            }
+        // The row is split between destination row v, now complete, and the next one.
+        const auto wY = static_cast<uint32_t>((static_cast<float>(y) - endY) * kAccuracy);
+        uint8_t* out = target.GetBits(v);
+        for (size_t k = 0; k < rowCells; ++k) {
+            out[k] = cellValue(accu[k] + static_cast<uint64_t>(rowSum[k]) * (kAccuracy - wY));
+            carry[k] = static_cast<uint64_t>(rowSum[k]) * wY;
         }
-        // Cells left unfinished by rounding at the right edge are still written.
-        if (out)
-            for (size_t k = 3 * static_cast<size_t>(u); k < rowCells; ++k)
-                out[k] = CellValue(accu[k], scale);
         std::swap(accu, carry);
-        std::fill(carry.begin(), carry.end(), 0);
         ++v;
         endY += ys;
     }
     if (v < newHeight) {  // a row left unfinished by rounding at the bottom
         uint8_t* out = target.GetBits(v);
         for (size_t k = 0; k < rowCells; ++k)
-            out[k] = CellValue(accu[k], scale);
+            out[k] = cellValue(accu[k]);
     }
 }
 
@@ -137,7 +160,11 @@ bool CxImage::Resample(int32_t newWidth, int32_t newHeight, int32_t mode, CxImag
 
     const bool areaAverage = mode == 0 && W > newW && H > newH && bpp_ == 24;
     if (areaAverage) {
-        ShrinkByAreaAverage(*this, image, xs, ys);
+        // One source row's sum for a cell fits 32 bits while a cell is under 16000 pixels wide.
+        if (xs < 16000.0f)
+            ShrinkByAreaAverage<uint32_t>(*this, image, xs, ys);
+        else
+            ShrinkByAreaAverage<uint64_t>(*this, image, xs, ys);
     } else if (mode == 0 && bpp_ == 24) {
         for (uint32_t y = 0; y < newH; ++y) {
             const float fy = static_cast<float>(y) * ys;

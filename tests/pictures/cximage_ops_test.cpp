@@ -1,6 +1,7 @@
 // The pixel operations, checked pixel by pixel on small pictures with known bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -148,6 +149,30 @@ TEST(CxImageSaturate, GreyStaysGreyAndMinimumSaturationRemovesColour)
     ASSERT_TRUE(dull.Saturate(100, 1));
     const RGBQUAD c = dull.GetPixelColor(0, 0);
     EXPECT_GT(c.rgbRed - c.rgbBlue, 40);
+}
+
+TEST(CxImageSaturate, EveryColourMakesTheRoundTripOfTheHslFunctions)
+{
+    // All 2^24 colours would be slow; every third value of each channel covers all paths.
+    const uint32_t side = 86;
+    CxImage image = Make24(side * side, side, [](uint32_t x, uint32_t y) {
+        return RGBQUAD{static_cast<uint8_t>(3 * (x % 86)), static_cast<uint8_t>(3 * (x / 86)),
+                       static_cast<uint8_t>(3 * y), 255};
+    });
+    for (int saturation : {0, 40, -70}) {
+        CxImage saturated = image;
+        ASSERT_TRUE(saturated.Saturate(saturation, 1));
+        for (uint32_t y = 0; y < image.GetHeight(); ++y)
+            for (uint32_t x = 0; x < image.GetWidth(); ++x) {
+                RGBQUAD hsl = CxImage::RGBtoHSL(image.GetPixelColor(x, y));
+                hsl.rgbGreen = static_cast<uint8_t>(std::clamp(hsl.rgbGreen + saturation, 0, 255));
+                const RGBQUAD want = CxImage::HSLtoRGB(hsl);
+                const RGBQUAD got = saturated.GetPixelColor(x, y);
+                ASSERT_LE(std::abs(got.rgbRed - want.rgbRed), 1) << x << "," << y << " s " << saturation;
+                ASSERT_LE(std::abs(got.rgbGreen - want.rgbGreen), 1) << x << "," << y << " s " << saturation;
+                ASSERT_LE(std::abs(got.rgbBlue - want.rgbBlue), 1) << x << "," << y << " s " << saturation;
+            }
+    }
 }
 
 TEST(CxImageSaturate, RefusesAnUnknownColourSpace)

@@ -87,6 +87,7 @@ struct Outcome {
 struct Post {
     std::string headers = "Accept: */*\r\nConnection: Close\r\n";
     std::string body;
+    std::vector<HttpRequest::BodyPart> parts;  // sent instead of body when given
     int32_t fileLength = 0;
     int timeout = 60;
     bool ignoreCerts = false;
@@ -99,7 +100,10 @@ Outcome PostTo(const std::wstring& url, const Post& post)
     Outcome outcome;
     HttpClient client;
     client.setHeaderText(post.headers);
-    client.setBody(post.body.data(), static_cast<uint32_t>(post.body.size()), post.fileLength);
+    if (post.parts.empty())
+        client.setBody(post.body.data(), static_cast<uint32_t>(post.body.size()), post.fileLength);
+    else
+        client.setBody(post.parts, post.fileLength);
     client.setStopFlag(post.stop);
     client.setTimeout(post.timeout);
     client.setIgnoreCertErrors(post.ignoreCerts);
@@ -154,6 +158,22 @@ TEST(HttpClientTest, BodyArrivesExactlyWithProgressTriples)
     EXPECT_EQ(head.find("Cookie"), std::string::npos) << head;
 }
 
+TEST(HttpClientTest, BodyInPartsIsSentAsOneWithTheSameChunks)
+{
+    const std::string bytes = RandomBytes(100 + 131000 + 5 + 300000 + 1, 8);
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    Post post;
+    post.parts = {{data, 100}, {data + 100, 131000}, {data + 131100, 5}, {nullptr, 7}, {data + 131105, 300000},
+                  {data + 431105, 1}};
+    post.fileLength = 200000;
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/record"), post);
+    ASSERT_EQ(out.ok, 1) << HttpFailureName(out.failure) << " " << out.error;
+    EXPECT_TRUE(Recorded(Parsed(out.reply), "body") == bytes);
+    const std::vector<Triple> expected = {
+        {131072, 131072, 131072}, {262144, 131072, 68928}, {393216, 131072, 0}, {431106, 37890, 0}};
+    EXPECT_EQ(out.progress, expected);
+}
+
 TEST(HttpClientTest, UploadRequestIsRecordedByteForByte)
 {
     const std::string picture = RandomBytes(200000, 2);
@@ -171,7 +191,8 @@ TEST(HttpClientTest, UploadRequestIsRecordedByteForByte)
     ASSERT_TRUE(BuildUploadRequest(form, request));
     Post post;
     post.headers = request.headerText;
-    post.body.assign(reinterpret_cast<const char*>(request.body.buffer()), request.body.size());
+    post.body = request.bodyText();
+    post.parts = request.parts();
     post.fileLength = static_cast<int32_t>(picture.size());
     const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/record?x=1"), post);
     ASSERT_EQ(out.ok, 1) << HttpFailureName(out.failure) << " " << out.error;
@@ -210,7 +231,7 @@ TEST(HttpClientTest, PeerParserReadsEveryFieldAndTheFile)
     EXPECT_NE(request.boundary, HttpHeader::kBoundary);
     Post post;
     post.headers = request.headerText;
-    post.body.assign(reinterpret_cast<const char*>(request.body.buffer()), request.body.size());
+    post.parts = request.parts();
     const Outcome out = PostTo(Url("FOTOLOFT_PEER", "/upload.php"), post);
     ASSERT_EQ(out.ok, 1) << HttpFailureName(out.failure) << " " << out.error;
     const ::Json::Value reply = Parsed(out.reply);

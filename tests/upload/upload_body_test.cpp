@@ -19,7 +19,7 @@ const std::string kB(HttpHeader::kBoundary);
 
 std::string BodyOf(const UploadRequest& request)
 {
-    return std::string(reinterpret_cast<const char*>(request.body.buffer()), request.body.size());
+    return request.bodyText();
 }
 
 std::string TextField(const std::string& boundary, const std::string& name, const std::string& value)

@@ -25,6 +25,7 @@
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,7 +121,7 @@ int Main(std::vector<std::wstring> args)
 
     UploadPicture picture;
     std::vector<uint8_t> bytes;
-    GdiplusSession gdiplus;
+    std::optional<GdiplusSession> gdiplus;
     ImageData::UploadPicture prepared;
     if (asIs) {
         if (!ReadWholeFile(path, bytes))
@@ -134,8 +135,9 @@ int Main(std::vector<std::wstring> args)
     } else {
         // The picture as the control prepares it: decoded, re-encoded in the file's format,
         // sent with its size. A file that does not decode goes as an empty part, 0 x 0.
-        const std::shared_ptr<ImageData> record = ImageData::Create(path);
-        if (!gdiplus.ok() || !record)
+        gdiplus.emplace();
+        const std::shared_ptr<ImageData> record = gdiplus->ok() ? ImageData::Create(path) : nullptr;
+        if (!record)
             return BadArguments("cannot prepare FILE");
         prepared = record->PrepareUpload();
         if (!record->hasPicture())

@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Makes 20 photo-like JPEGs of 4000 x 3000 with ImageMagick (kept in the build folder), then
+on one core (CPU 0) times our record creation (ImageData, under Wine) and native
+`vipsthumbnail -s 120` on the same files, alternating attempts and keeping the best of each,
+and reads the memory our process holds with 20 and with 300 records."""
+import glob
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+bench_exe, photos, attempts = sys.argv[1], sys.argv[2], int(sys.argv[3])
+COUNT, W, H, HELD = 20, 4000, 3000, 300
+
+
+def run(args, log, env=None):
+    with open(log, "wb") as out:
+        rc = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env).returncode
+    with open(log, "rb") as f:
+        text = f.read().decode(errors="replace")
+    if rc != 0:
+        sys.exit(f"{' '.join(args)} failed ({rc}):\n{text}")
+    return text
+
+
+def make_photos():
+    if len(glob.glob(os.path.join(photos, "*.jpg"))) == COUNT:
+        return
+    os.makedirs(photos, exist_ok=True)
+    base = os.path.join(photos, "base.mpc")
+    log = os.path.join(photos, "make.log")
+    # Fractal plasma with grain compresses about like a photo (2 to 4 MB at quality 90).
+    run(["/usr/bin/convert", "-seed", "11", "-size", f"{W}x{H}", "plasma:fractal",
+         "-attenuate", "0.2", "+noise", "Gaussian", base], log)
+    for i in range(COUNT):
+        variant = ["-roll", f"+{i * 173}+{i * 97}", "-modulate", f"100,{90 + i},{100 + 3 * i}"]
+        if i % 2:
+            variant.append("-flop")
+        run(["/usr/bin/convert", base] + variant + ["-quality", "90", os.path.join(photos, f"photo{i:02d}.jpg")], log)
+    for leftover in glob.glob(os.path.join(photos, "base.*")):
+        os.remove(leftover)
+
+
+def main():
+    make_photos()
+    files = sorted(glob.glob(os.path.join(photos, "*.jpg")))
+    one_core = ["taskset", "-c", "0"]
+    with tempfile.TemporaryDirectory() as folder:
+        ours, vips, memory = [], [], {}
+        for _ in range(attempts):
+            text = run(one_core + ["wine", bench_exe, "Z:" + photos.replace("/", "\\"), "2", str(HELD)],
+                       os.path.join(folder, "ours.log"))
+            if "memory held" not in text:
+                sys.exit("incomplete output from the benchmark:\n" + text)
+            seconds, count = re.search(r"^pass ([0-9.]+) (\d+)", text, re.M).groups()
+            ours.append(int(count) / float(seconds))
+            for label, records, committed, address in re.findall(r"^memory (\w+) (\d+) ([0-9.]+) ([0-9.]+)", text, re.M):
+                memory.setdefault(label, []).append((int(records), float(committed), float(address)))
+
+            env = dict(os.environ, VIPS_CONCURRENCY="1")
+            start = time.perf_counter()
+            run(one_core + ["vipsthumbnail", "-s", "120", "-o", os.path.join(folder, "%s_thumb.jpg")] + files,
+                os.path.join(folder, "vips.log"), env)
+            vips.append(len(files) / (time.perf_counter() - start))
+
+    best, ref = max(ours), max(vips)
+    print(f"{len(files)} JPEG photos of {W} x {H} ({sum(os.path.getsize(f) for f in files) / len(files) / 1048576:.1f} MiB "
+          f"each on average), one core, best of {attempts} alternating attempts.")
+    print()
+    print("| maker | records (thumbnails) per second | ratio to vipsthumbnail |")
+    print("|---|---|---|")
+    print(f"| Fotoloft `ImageData` under Wine (120 x 120 box) | {best:.1f} | {best / ref:.2f} |")
+    print(f"| native `vipsthumbnail -s 120` | {ref:.1f} | 1.00 |")
+    print()
+
+    def last(label):
+        return memory[label][-1]
+
+    none, files_held, held = last("none"), last("files"), last("held")
+    print("| records held | committed private MiB | address space in use MiB | MiB per record over none held |")
+    print("|---|---|---|---|")
+    for records, committed, address in (none, files_held, held):
+        per = (committed - none[1]) / records if records else 0.0
+        print(f"| {records} | {committed:.2f} | {address:.2f} | {per:.3f} |")
+
+
+main()
