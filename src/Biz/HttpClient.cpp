@@ -493,9 +493,14 @@ bool HttpClient::readStatus()
         return fail(HttpFailure::Status);
     DWORD status = 0;
     DWORD size = sizeof status;
-    const BOOL ok = HttpQueryInfoA(request(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
-    const DWORD error = ok ? 0 : GetLastError();
+    BOOL ok = HttpQueryInfoA(request(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
+    DWORD error = ok ? 0 : GetLastError();
     watchdog_->leave();
+    // A connection that ended without a status line leaves status 0: that is no reply.
+    if (ok && (status < 100 || status > 999)) {
+        ok = FALSE;
+        error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    }
     if (!ok) {
         fail(HttpFailure::Status, error);
         ErrorCodeSignal(2);
