@@ -72,6 +72,16 @@ void UnregisterWindowClasses()
     g_classes.clear();
 }
 
+int RunMessageLoop()
+{
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
 bool ReflectNotification(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     const HWND child = NotifyingChild(parent, msg, wParam, lParam);

@@ -30,6 +30,10 @@ void UnregisterWindowClasses();
 // Returns true (with the child's answer in `result`) when the child took it.
 bool ReflectNotification(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+// Runs the thread's message loop until WM_QUIT; returns its exit code. For programs of the
+// project's own (tools, tests): inside the control the host runs the loop.
+int RunMessageLoop();
+
 class Window {
 public:
     Window() = default;

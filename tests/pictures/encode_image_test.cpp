@@ -168,6 +168,27 @@ TEST(EncodeImage, JpegStaysCloseToTheOriginal)
     EXPECT_LT(error / (64 * 48 * 3), 4.0);
 }
 
+TEST(EncodeImage, PicturesWithAlphaEncodeInEveryFormat)
+{
+    // A PNG with transparency named .jpg is sent as JPEG: every encoder must take 32-bit ARGB.
+    Gdiplus::Bitmap argb(30, 20, PixelFormat32bppARGB);
+    for (UINT y = 0; y < 20; ++y)
+        for (UINT x = 0; x < 30; ++x)
+            argb.SetPixel(x, y, Gdiplus::Color(static_cast<BYTE>(x * 8), 200, static_cast<BYTE>(y * 10), 40));  // a, r, g, b
+    for (const wchar_t* format : {L"jpg", L"png", L"bmp", L"tiff", L"gif"}) {
+        auto decoded = Decode(EncodeImage(argb, format));
+        ASSERT_TRUE(decoded) << format;
+        EXPECT_EQ(decoded->GetWidth(), 30u) << format;
+    }
+    // PNG keeps the alpha exactly.
+    auto png = Decode(EncodeImage(argb, L"png"));
+    Gdiplus::Color c;
+    png->GetPixel(5, 7, &c);
+    EXPECT_EQ(c.GetA(), 40);
+    EXPECT_EQ(c.GetR(), 200);
+    EXPECT_EQ(c.GetG(), 70);
+}
+
 TEST(EncodeImage, AnEmptyPictureGivesNoBytes)
 {
     Gdiplus::Bitmap broken(L"Z:\\nonexistent\\nothing.png");
