@@ -48,8 +48,7 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
         return E_POINTER;
     *out = nullptr;
     try {
-        ComPtr<CFotoloft> control;
-        control.Attach(new CFotoloft());
+        const ComPtr<CFotoloft> control = MakeComObject<CFotoloft>();
         const HRESULT hr = control->construct();
         if (FAILED(hr))
             return hr;
@@ -91,11 +90,20 @@ HRESULT CFotoloft::construct()
     return S_OK;
 }
 
+void CFotoloft::onSiteAttached()
+{
+    // Sited again after being let go: other apartments may reach the control once more.
+    if (!sender_.attached())
+        sender_.attach(static_cast<IFotoloft*>(this));
+}
+
 void CFotoloft::onSiteReleased()
 {
     // The table's strong reference would keep the control alive for ever once its container
-    // has let go; revoke it so the last release destroys the control.
+    // has let go; revoke it so the last release destroys the control. The page's function
+    // goes too: the page has left.
     sender_.detach();
+    receiver_.Reset();
 }
 
 void CFotoloft::sendJson(const ::Json::Value& message)

@@ -62,6 +62,7 @@ public:
 protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void drawContent(HDC dc, const RECT& bounds) override;
+    void onSiteAttached() override;
     void onSiteReleased() override;
     bool supportsErrorInfo(REFIID iid) const override { return iid == IID_IFotoloft; }
 

@@ -78,7 +78,9 @@ STDMETHODIMP ActiveXControl::SetClientSite(IOleClientSite* site)
 {
     try {
         clientSite_ = site;
-        if (!site)
+        if (site)
+            onSiteAttached();
+        else
             onSiteReleased();
         return S_OK;
     } catch (...) {

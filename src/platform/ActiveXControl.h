@@ -161,7 +161,8 @@ protected:
     virtual LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     // Draws the control into dc at bounds (the window's paint and the container's Draw).
     virtual void drawContent(HDC dc, const RECT& bounds) {}
-    // The container has let go of the control (its client site became none).
+    // The container has given the control a site, or let go of it (the site became none).
+    virtual void onSiteAttached() {}
     virtual void onSiteReleased() {}
     // Interfaces whose errors are described by error objects.
     virtual bool supportsErrorInfo(REFIID) const { return false; }

@@ -10,11 +10,13 @@
 // asks the class's optional queryInterface(iid) for anything else (base interfaces such as
 // IDispatch or IPersist, or interfaces reached through members).
 #include "platform/ComModule.h"
+#include "platform/Handles.h"
 
 #include <objbase.h>
 
 #include <atomic>
 #include <type_traits>
+#include <utility>
 
 namespace Vantor {
 
@@ -71,6 +73,17 @@ private:
 
     std::atomic<ULONG> references_{1};
 };
+
+// Makes a COM object owned by the returned pointer. (mingw's ComPtr::Attach adds a reference,
+// unlike the original, so a new object must not be handed to Attach.)
+template <typename T, typename... Args>
+ComPtr<T> MakeComObject(Args&&... args)
+{
+    T* const object = new T(std::forward<Args>(args)...);  // starts with one reference, ours
+    ComPtr<T> owner(object);
+    object->Release();
+    return owner;
+}
 
 // Makes a COM object and returns the requested interface; the object lives as long as the
 // caller's reference does.

@@ -6,6 +6,7 @@
 #include "control/Fotoloft.h"
 #include "control/MsgQueue.h"
 #include "control/OutgoingMessages.h"
+#include "platform/ComModule.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +29,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        objectsBefore = ComModule::ObjectCount();
         ASSERT_EQ(CFotoloft::Create(IID_IFotoloft, reinterpret_cast<void**>(fotoloft.GetAddressOf())), S_OK);
         control = static_cast<CFotoloft*>(fotoloft.Get());
-        receiver.Attach(new TestSupport::Receiver());
+        receiver = MakeComObject<TestSupport::Receiver>();
         ASSERT_EQ(fotoloft->put_recvMessage(receiver.Get()), S_OK);
     }
 
@@ -46,11 +48,11 @@ protected:
         fotoloft.Reset();
         receiver.Reset();
         MsgQueue::instance().setTarget(nullptr);
-        // Wine's global interface table keeps one reference to an object after it is revoked,
-        // so the control's own destruction cannot be observed here.
+        EXPECT_EQ(ComModule::ObjectCount(), objectsBefore) << "an object outlived its last reference";
         CoUninitialize();
     }
 
+    long objectsBefore = 0;
     ComPtr<IFotoloft> fotoloft;
     CFotoloft* control = nullptr;
     ComPtr<TestSupport::Receiver> receiver;
@@ -141,8 +143,7 @@ TEST_F(ControlObjectTest, PageMessagesAnswerThroughTheReceiverAndReplacingItTake
     EXPECT_EQ(fotoloft->postMessage(init.get()), S_OK);
     ASSERT_EQ(receiver->count(), 1u);
 
-    ComPtr<TestSupport::Receiver> second;
-    second.Attach(new TestSupport::Receiver());
+    const ComPtr<TestSupport::Receiver> second = MakeComObject<TestSupport::Receiver>();
     EXPECT_EQ(fotoloft->put_recvMessage(second.Get()), S_OK);
     fotoloft->postMessage(init.get());
     EXPECT_EQ(receiver->count(), 1u);
@@ -318,7 +319,11 @@ TEST_F(ControlObjectTest, AfterTheContainerLetsGoTextsAreDropped)
     ASSERT_EQ(receiver->count(), 1u);
     ComPtr<IOleObject> object;
     ASSERT_EQ(fotoloft.As(&object), S_OK);
+    receiver.Get()->AddRef();
+    EXPECT_EQ(receiver.Get()->Release(), 2u);  // ours and the control's
     object->SetClientSite(nullptr);
+    receiver.Get()->AddRef();
+    EXPECT_EQ(receiver.Get()->Release(), 1u) << "the control kept the page's function after the page left";
 
     control->sendJson(MakeLoadComplete());
     std::atomic<bool> sent{false};

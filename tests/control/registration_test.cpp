@@ -162,8 +162,8 @@ TEST(Registration, Regsvr32RegistersTheClassTypeLibraryAndInterfaceThenRemovesTh
     CoFreeUnusedLibraries();
     CoUninitialize();
 
-    ASSERT_EQ(RunRegsvr32(L"/s /u"), 0u);
-    ExpectUnregistered(HKEY_CLASSES_ROOT);
+    EXPECT_EQ(RunRegsvr32(L"/s /u"), 0u);
+    ExpectUnregistered(HKEY_CLASSES_ROOT);  // names whatever stayed
 
     ASSERT_EQ(RunRegsvr32(L"/s"), 0u);  // leave the prefix as the page tests expect it
 }

@@ -207,12 +207,11 @@ int Page::run()
             PrintError(L"the JScript engine could not be created");
             return kSetupErrorExit;
         }
-        Vantor::ComPtr<IUnknown> host;
-        host.Attach(static_cast<IDispatch*>(new HostObject(*this)));
-        Vantor::ComPtr<IActiveScriptSite> site;
-        site.Attach(static_cast<IActiveScriptSite*>(new ScriptSite(*this, control_.Get(), host.Get(), frame_)));
+        const Vantor::ComPtr<HostObject> host = Vantor::MakeComObject<HostObject>(*this);
+        const Vantor::ComPtr<ScriptSite> site =
+            Vantor::MakeComObject<ScriptSite>(*this, control_.Get(), host->unknown(), frame_);
 
-        if (FAILED(engine->SetScriptSite(site.Get())) || FAILED(parser->InitNew()) ||
+        if (FAILED(engine->SetScriptSite(static_cast<IActiveScriptSite*>(site.Get()))) || FAILED(parser->InitNew()) ||
             FAILED(engine->AddNamedItem(L"control", SCRIPTITEM_ISVISIBLE)) ||
             FAILED(engine->AddNamedItem(L"host", SCRIPTITEM_ISVISIBLE)) ||
             FAILED(engine->SetScriptState(SCRIPTSTATE_STARTED))) {
