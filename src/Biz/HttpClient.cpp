@@ -264,16 +264,17 @@ bool HttpClient::open(const UrlParts& parts, const std::wstring& object, const s
     ResetEvent(events_->requestComplete.get());
     HINTERNET handle = HttpOpenRequestW(connection_.get(), method_.c_str(), object.c_str(), nullptr, nullptr,
                                         nullptr, flags, context);
-    if (!handle && GetLastError() == ERROR_IO_PENDING && !stopped()) {
+    const DWORD openError = handle ? 0 : GetLastError();
+    if (!handle && openError == ERROR_IO_PENDING && !stopped()) {
         if (!watchdog_->enter())
             return fail(HttpFailure::Connect);
-        const bool done = complete(FALSE);
+        const bool done = waitPending();
         watchdog_->leave();
         if (done)
             handle = reinterpret_cast<HINTERNET>(events_->asyncResult.load());
     }
     if (!handle)
-        return fail(HttpFailure::Connect, GetLastError());
+        return fail(HttpFailure::Connect, platformError_ ? platformError_ : openError);
     {
         std::lock_guard<std::mutex> hold(requestLock_);
         request_.reset(handle);
@@ -309,8 +310,11 @@ bool HttpClient::complete(BOOL ok)
         platformError_ = error;
         return false;
     }
-    if (stopped())
-        return false;
+    return !stopped() && waitPending();
+}
+
+bool HttpClient::waitPending()
+{
     const HANDLE waits[] = {events_->requestComplete.get(), events_->aborted.get()};
     const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     if (woke != WAIT_OBJECT_0)
@@ -489,9 +493,14 @@ bool HttpClient::readStatus()
         return fail(HttpFailure::Status);
     DWORD status = 0;
     DWORD size = sizeof status;
-    const BOOL ok = HttpQueryInfoA(request(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
-    const DWORD error = ok ? 0 : GetLastError();
+    BOOL ok = HttpQueryInfoA(request(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
+    DWORD error = ok ? 0 : GetLastError();
     watchdog_->leave();
+    // A connection that ended without a status line leaves status 0: that is no reply.
+    if (ok && (status < 100 || status > 999)) {
+        ok = FALSE;
+        error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    }
     if (!ok) {
         fail(HttpFailure::Status, error);
         ErrorCodeSignal(2);

@@ -150,6 +150,8 @@ private:
 
     // Judges a call's immediate result, waiting for its completion when it pends.
     bool complete(BOOL ok);
+    // Waits for the completion of a call that pends (or the watchdog's abort) and judges it.
+    bool waitPending();
     bool fail(HttpFailure failure, DWORD error = 0);
     void abortRequest();
     HINTERNET request() const { return request_.get(); }

@@ -4,6 +4,9 @@
 #include "platform/Handles.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
 #include <cwctype>
 #include <unordered_map>
 
@@ -100,8 +103,133 @@ Gdiplus::ARGB Opaque(uint32_t argb)
     return (argb >> 24) < 128 ? kTransparent : (argb | 0xFF000000u);
 }
 
-// Exact colours when there are at most 256, otherwise a 6 x 7 x 6 colour cube (plus one
-// transparent entry when some pixel is mostly transparent).
+// A palette for a picture of many colours by median cut over a histogram of 5 bits per
+// channel: the box of colours holding the most pixels over the widest range is split at
+// its median until there are as many boxes as entries; each entry is its box's mean.
+class MedianCut {
+public:
+    static constexpr int kBins = 32 * 32 * 32;
+
+    static int Bin(uint32_t argb)
+    {
+        return static_cast<int>(((argb >> 9) & 0x7C00) | ((argb >> 6) & 0x03E0) | ((argb >> 3) & 0x001F));
+    }
+
+    void Add(uint32_t argb)
+    {
+        Cell& cell = cells_[Bin(argb)];
+        ++cell.count;
+        cell.r += (argb >> 16) & 0xFF;
+        cell.g += (argb >> 8) & 0xFF;
+        cell.b += argb & 0xFF;
+    }
+
+    // Up to `entries` opaque colours, and for every bin the index of its entry.
+    std::vector<Gdiplus::ARGB> Palette(size_t entries, std::vector<uint8_t>& indexOfBin)
+    {
+        std::vector<Box> boxes{Shrink(Box{0, 31, 0, 31, 0, 31})};
+        while (boxes.size() < entries) {
+            // The box to split: most pixels times its widest side.
+            size_t pick = boxes.size();
+            uint64_t best = 0;
+            for (size_t i = 0; i < boxes.size(); ++i) {
+                const uint64_t score = boxes[i].pixels * static_cast<uint64_t>(boxes[i].Widest());
+                if (score > best) {
+                    best = score;
+                    pick = i;
+                }
+            }
+            if (pick == boxes.size())
+                break;  // every box is a single bin
+            Box low = boxes[pick], high = boxes[pick];
+            SplitAtMedian(boxes[pick], low, high);
+            boxes[pick] = Shrink(low);
+            boxes.push_back(Shrink(high));
+        }
+        std::vector<Gdiplus::ARGB> palette;
+        indexOfBin.assign(kBins, 0);
+        for (const Box& box : boxes) {
+            uint64_t n = 0, r = 0, g = 0, b = 0;
+            ForEachBin(box, [&](int bin) {
+                n += cells_[bin].count;
+                r += cells_[bin].r;
+                g += cells_[bin].g;
+                b += cells_[bin].b;
+                indexOfBin[bin] = static_cast<uint8_t>(palette.size());
+            });
+            if (n == 0)
+                n = 1;
+            palette.push_back(0xFF000000u | static_cast<uint32_t>((r / n) << 16) | static_cast<uint32_t>((g / n) << 8) |
+                              static_cast<uint32_t>(b / n));
+        }
+        return palette;
+    }
+
+private:
+    struct Cell {
+        uint32_t count = 0;
+        uint64_t r = 0, g = 0, b = 0;
+    };
+    struct Box {
+        int r0, r1, g0, g1, b0, b1;
+        uint64_t pixels = 0;
+        int Widest() const { return std::max({r1 - r0, g1 - g0, b1 - b0}); }
+    };
+
+    template <typename F>
+    void ForEachBin(const Box& box, F f) const
+    {
+        for (int r = box.r0; r <= box.r1; ++r)
+            for (int g = box.g0; g <= box.g1; ++g)
+                for (int b = box.b0; b <= box.b1; ++b)
+                    f((r << 10) | (g << 5) | b);
+    }
+
+    // The box narrowed to the bins that hold pixels, with its pixel count.
+    Box Shrink(Box box) const
+    {
+        Box out{32, -1, 32, -1, 32, -1, 0};
+        ForEachBin(box, [&](int bin) {
+            if (!cells_[bin].count)
+                return;
+            const int r = bin >> 10, g = (bin >> 5) & 31, b = bin & 31;
+            out.r0 = std::min(out.r0, r), out.r1 = std::max(out.r1, r);
+            out.g0 = std::min(out.g0, g), out.g1 = std::max(out.g1, g);
+            out.b0 = std::min(out.b0, b), out.b1 = std::max(out.b1, b);
+            out.pixels += cells_[bin].count;
+        });
+        return out.pixels ? out : box;
+    }
+
+    void SplitAtMedian(const Box& box, Box& low, Box& high) const
+    {
+        const int axis = box.r1 - box.r0 == box.Widest() ? 0 : box.g1 - box.g0 == box.Widest() ? 1 : 2;
+        const int from = axis == 0 ? box.r0 : axis == 1 ? box.g0 : box.b0;
+        const int to = axis == 0 ? box.r1 : axis == 1 ? box.g1 : box.b1;
+        std::vector<uint64_t> slice(32, 0);
+        ForEachBin(box, [&](int bin) {
+            const int v = axis == 0 ? bin >> 10 : axis == 1 ? (bin >> 5) & 31 : bin & 31;
+            slice[v] += cells_[bin].count;
+        });
+        uint64_t seen = 0;
+        int cut = from;
+        for (int v = from; v < to; ++v) {
+            seen += slice[v];
+            cut = v;
+            if (seen * 2 >= box.pixels)
+                break;
+        }
+        int* lowEnd = axis == 0 ? &low.r1 : axis == 1 ? &low.g1 : &low.b1;
+        int* highStart = axis == 0 ? &high.r0 : axis == 1 ? &high.g0 : &high.b0;
+        *lowEnd = cut;
+        *highStart = cut + 1;
+    }
+
+    std::vector<Cell> cells_ = std::vector<Cell>(kBins);
+};
+
+// Exact colours when there are at most 256; otherwise a median-cut palette of 255 colours
+// (plus one transparent entry when some pixel is mostly transparent).
 IndexedPicture Quantize(const Gdiplus::BitmapData& data)
 {
     const UINT width = data.Width;
@@ -133,27 +261,23 @@ IndexedPicture Quantize(const Gdiplus::BitmapData& data)
     if (fits)
         return out;
 
-    out.palette.clear();
-    for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 7; ++g)
-            for (int b = 0; b < 6; ++b)
-                out.palette.push_back(0xFF000000u | ((r * 255 / 5) << 16) | ((g * 255 / 6) << 8) | (b * 255 / 5));
+    auto histogram = std::make_unique<MedianCut>();
+    for (UINT y = 0; y < height; ++y) {
+        const uint32_t* pixels = row(y);
+        for (UINT x = 0; x < width; ++x)
+            if ((pixels[x] >> 24) >= 128)
+                histogram->Add(pixels[x]);
+    }
+    std::vector<uint8_t> indexOfBin;
+    out.palette = histogram->Palette(255, indexOfBin);
+    histogram.reset();
     const auto transparentIndex = static_cast<uint8_t>(out.palette.size());
     out.palette.push_back(kTransparent);
     for (UINT y = 0; y < height; ++y) {
         const uint32_t* pixels = row(y);
         uint8_t* target = out.indices.data() + static_cast<size_t>(y) * width;
-        for (UINT x = 0; x < width; ++x) {
-            const uint32_t c = pixels[x];
-            if ((c >> 24) < 128) {
-                target[x] = transparentIndex;
-                continue;
-            }
-            const uint32_t r = ((c >> 16) & 0xFF) * 5 + 127;
-            const uint32_t g = ((c >> 8) & 0xFF) * 6 + 127;
-            const uint32_t b = (c & 0xFF) * 5 + 127;
-            target[x] = static_cast<uint8_t>((r / 255) * 42 + (g / 255) * 6 + b / 255);
-        }
+        for (UINT x = 0; x < width; ++x)
+            target[x] = (pixels[x] >> 24) < 128 ? transparentIndex : indexOfBin[MedianCut::Bin(pixels[x])];
     }
     return out;
 }

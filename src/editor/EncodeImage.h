@@ -32,7 +32,7 @@ EncoderChoice ChooseEncoder(const std::wstring& format);
 const GUID& EncoderQualityId();
 
 // Encodes the picture. A GIF is saved from an 8-bit indexed copy (its exact colours when it
-// has at most 256 of them, otherwise a fixed colour cube) and only returned when it decodes
+// has at most 256 of them, otherwise a median-cut palette) and only returned when it decodes
 // again to the same size. On any failure the result is empty.
 EncodedImage EncodeImage(Gdiplus::Image& image, const std::wstring& format);
 

@@ -132,7 +132,7 @@ TEST(EncodeImage, GifIsIndexedAndDecodes)
     EXPECT_TRUE(testpics::SamePixels(*back, *original));
 
     // Many colours (a 24-bit picture, the case the platform encoder writes corrupt): still a
-    // file that decodes, with colours near the original.
+    // file that decodes, with colours near the original on average.
     auto many = PatternBitmap(300, 200);
     const EncodedImage manyGif = EncodeImage(*many, L"GIF");
     ASSERT_FALSE(manyGif.empty());
@@ -140,13 +140,14 @@ TEST(EncodeImage, GifIsIndexedAndDecodes)
     ASSERT_TRUE(manyDecoded);
     auto manyBack = CxImageFromBitmap(*manyDecoded);
     auto manyOriginal = CxImageFromBitmap(*many);
-    for (uint32_t y = 0; y < 200; y += 13)
-        for (uint32_t x = 0; x < 300; x += 17) {
+    double error = 0;
+    for (uint32_t y = 0; y < 200; ++y)
+        for (uint32_t x = 0; x < 300; ++x) {
             const RGBQUAD a = manyBack->GetPixelColor(x, y), b = manyOriginal->GetPixelColor(x, y);
-            ASSERT_LE(std::abs(a.rgbRed - b.rgbRed), 26);
-            ASSERT_LE(std::abs(a.rgbGreen - b.rgbGreen), 22);
-            ASSERT_LE(std::abs(a.rgbBlue - b.rgbBlue), 26);
+            error += std::abs(a.rgbRed - b.rgbRed) + std::abs(a.rgbGreen - b.rgbGreen) +
+                     std::abs(a.rgbBlue - b.rgbBlue);
         }
+    EXPECT_LT(error / (300 * 200 * 3), 12.0);  // colours spread evenly: the hardest case
 }
 
 TEST(EncodeImage, JpegStaysCloseToTheOriginal)

@@ -1,5 +1,8 @@
 // Writes pictures encoded by EncodeImage into a folder, with the source pixels beside them,
 // for a peer decoder (ImageMagick) to read back: encode_writer FOLDER
+// Or makes a record of each file a peer encoder wrote and prints what it holds, one line per
+// file: encode_writer --inspect FILE...  ->  "NAME decoded W H THUMB_W THUMB_H UPLOAD_BYTES"
+// (after the thumbnail, the top-left pixel of the thumbnail as R G B).
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -7,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Biz/ImageData.h"
 #include "editor/EncodeImage.h"
 #include "editor/GdiplusBridge.h"
 #include "test_pictures.h"
@@ -69,10 +73,42 @@ int Run(const std::wstring& folder)
     return 0;
 }
 
+int Inspect(int count, wchar_t** paths)
+{
+    for (int i = 0; i < count; ++i) {
+        auto record = ImageData::Create(paths[i]);
+        if (!record)
+            return 5;
+        auto thumbnail = record->thumbnail();
+        UINT tw = 0, th = 0;
+        Gdiplus::Color corner;
+        if (thumbnail) {
+            tw = thumbnail->GetWidth();
+            th = thumbnail->GetHeight();
+            if (thumbnail->GetType() == Gdiplus::ImageTypeBitmap)
+                static_cast<Gdiplus::Bitmap*>(thumbnail.get())->GetPixel(0, 0, &corner);
+        }
+        const ImageData::UploadPicture upload = record->PrepareUpload();
+        std::wprintf(L"%ls %d %u %u %u %u %u %u %u %u\n", record->name().c_str(), record->hasPicture() ? 1 : 0,
+                     record->width(), record->height(), tw, th, upload.encoded.size(), corner.GetR(),
+                     corner.GetG(), corner.GetB());
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc >= 2 && std::wstring(argv[1]) == L"--inspect") {
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR token = 0;
+        if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
+            return 1;
+        const int rc = Inspect(argc - 2, argv + 2);
+        Gdiplus::GdiplusShutdown(token);
+        return rc;
+    }
     if (argc != 2)
         return 1;
     Gdiplus::GdiplusStartupInput input;

@@ -26,15 +26,15 @@ CONVERT = "/usr/bin/convert"
 # The showcase form's layout (client coordinates; the window is borderless).
 FORM_W, FORM_H = 520, 340
 ADD = (10, 44)          # 84 x 24, BtnAdd-*
-PLAIN = (104, 44)       # 84 x 24, BtnNormal/BtnHover/BtnDown, caption
-DISABLED = (198, 44)    # 84 x 24, disabled, caption
+PLAIN = (104, 44)       # 72 x 25, BtnNormal/BtnHover/BtnDown, caption
+DISABLED = (198, 44)    # 72 x 25, disabled, caption
 CHECK = (10, 84)        # 15 x 15 box
 INFO = (90, 84)         # IcoInfo
 SLIDER = (10, 144)      # TrackBar 200 x 15, 0..100, value 30
 EXT = (10, 174)         # ExtTrackBar 122 x 15, -100..100, value 0
 EDITOR = (260, 140)     # 80 x 22
 COMBO = (260, 172)
-MESSAGE = (FORM_W - 10 - 72, FORM_H - 6 - 24)  # 72 x 24
+MESSAGE = (FORM_W - 10 - 72, FORM_H - 6 - 25)  # 72 x 25
 CLOSE = (FORM_W - 10 - 15, 10)
 
 failures = []
@@ -112,11 +112,13 @@ class Showcase:
         self.out = open(os.path.join(ARTIFACTS, "showcase.out"), "w")
         self.proc = subprocess.Popen(["wine", exe, self.log_path], stdout=self.out, stderr=subprocess.STDOUT,
                                      stdin=subprocess.DEVNULL)
-        line = self.wait_line("ready ", 60)
+        line = self.wait_line("ready ", 90)
         if not line:
-            raise RuntimeError("the showcase form did not come up")
+            Screen("not-up")
+            raise RuntimeError("the showcase form did not come up (log: %s)" % self.lines())
         _, x, y, w, h = line.split()
         self.x, self.y = int(x), int(y)
+        self.window = find_window("\u63a7\u4ef6\u5c55\u793a")
         check((int(w), int(h)) == (FORM_W, FORM_H), "the form has its size")
 
     def lines(self):
@@ -126,7 +128,7 @@ class Showcase:
         except FileNotFoundError:
             return []
 
-    def wait_line(self, prefix, timeout=10, after=0):
+    def wait_line(self, prefix, timeout=20, after=0):
         end = time.time() + timeout
         while time.time() < end:
             for line in self.lines()[after:]:
@@ -143,11 +145,22 @@ def xdo(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=30)
 
 
+def find_window(name, timeout=20):
+    end = time.time() + timeout
+    while time.time() < end:
+        found = subprocess.run(["xdotool", "search", "--name", name], timeout=30, capture_output=True,
+                               text=True).stdout.split()
+        if found:
+            return found[0]
+        time.sleep(0.1)
+    return None
+
+
 def move(form, cx, cy):
     xdo("mousemove", *form.screen(cx, cy))
 
 
-def wait_screen(name, predicate, timeout=10, window=None):
+def wait_screen(name, predicate, timeout=20, window=None):
     """Screenshots until the predicate holds (or time runs out); returns the last one."""
     end = time.time() + timeout
     while True:
@@ -157,22 +170,16 @@ def wait_screen(name, predicate, timeout=10, window=None):
         time.sleep(0.1)
 
 
-def matches_skin(shot, origin, name, stretched_to=None):
-    """Every opaque pixel of the skin appears at 1:1 at the origin (or, stretched horizontally,
-    the rows of its middle column)."""
+def matches_skin(shot, origin, name, caption=False):
+    """Every opaque pixel of the skin appears at 1:1 at the origin; with a caption painted over
+    the middle, only the left and right eighths are compared."""
     skin = Skin.get(name)
     ox, oy = origin
-    if stretched_to:
-        # A column left of the caption: destination x takes source floor(x * w / width).
-        dx = 6
-        sx = dx * skin.w // stretched_to
-        for y in range(skin.h):
-            p = skin.at(sx, y)
-            if p[3] == 255 and shot.at(ox + dx, oy + y) != p[:3]:
-                return False
-        return True
+    columns = range(skin.w)
+    if caption:
+        columns = [x for x in columns if x < skin.w // 8 or x >= skin.w - skin.w // 8]
     for y in range(skin.h):
-        for x in range(skin.w):
+        for x in columns:
             p = skin.at(x, y)
             if p[3] == 255 and shot.at(ox + x, oy + y) != p[:3]:
                 return False
@@ -213,9 +220,9 @@ def drive(form):
     check(matches_skin(shot, at(*ADD), "BtnAdd-Normal"), "add button shows BtnAdd-Normal at 1:1")
     check(matches_skin(shot, at(*INFO), "IcoInfo"), "icon IcoInfo at 1:1 with its transparency")
     check(matches_skin(shot, at(*CHECK), "CheckBox-Normal"), "check box shows CheckBox-Normal")
-    ink = shot.darkest(X + DISABLED[0] + 20, Y + DISABLED[1] + 5, X + DISABLED[0] + 64, Y + DISABLED[1] + 19)
+    ink = shot.darkest(X + DISABLED[0] + 14, Y + DISABLED[1] + 5, X + DISABLED[0] + 58, Y + DISABLED[1] + 20)
     check(180 <= ink < 235, "disabled caption in RGB(193, 193, 193) (darkest %d)" % ink)
-    ink = shot.darkest(X + PLAIN[0] + 20, Y + PLAIN[1] + 5, X + PLAIN[0] + 64, Y + PLAIN[1] + 19)
+    ink = shot.darkest(X + PLAIN[0] + 14, Y + PLAIN[1] + 5, X + PLAIN[0] + 58, Y + PLAIN[1] + 20)
     check(ink < 120, "enabled caption in RGB(51, 51, 51) (darkest %d)" % ink)
     sx, sy = SLIDER
     check(shot.at(*at(sx + 5, sy)) == (198, 212, 228), "slider background RGB(198, 212, 228)")
@@ -242,20 +249,22 @@ def drive(form):
 
     # --- press, release outside: no click, drawn normal ---
     lines_before = len(form.lines())
-    move(form, PLAIN[0] + 42, PLAIN[1] + 12)
+    move(form, PLAIN[0] + 36, PLAIN[1] + 12)
+    shot = wait_screen("hover-plain", lambda s: matches_skin(s, at(*PLAIN), "BtnHover", caption=True))
+    check(matches_skin(shot, at(*PLAIN), "BtnHover", caption=True), "hovering shows BtnHover")
     xdo("mousedown", 1)
-    shot = wait_screen("pressed", lambda s: matches_skin(s, at(*PLAIN), "BtnDown", stretched_to=84))
-    check(matches_skin(shot, at(*PLAIN), "BtnDown", stretched_to=84), "pressing shows BtnDown")
+    shot = wait_screen("pressed", lambda s: matches_skin(s, at(*PLAIN), "BtnDown", caption=True))
+    check(matches_skin(shot, at(*PLAIN), "BtnDown", caption=True), "pressing shows BtnDown")
     move(form, 450, 230)
     xdo("mouseup", 1)
-    shot = wait_screen("released-outside", lambda s: matches_skin(s, at(*PLAIN), "BtnNormal", stretched_to=84))
-    check(matches_skin(shot, at(*PLAIN), "BtnNormal", stretched_to=84), "released outside: drawn normal")
+    shot = wait_screen("released-outside", lambda s: matches_skin(s, at(*PLAIN), "BtnNormal", caption=True))
+    check(matches_skin(shot, at(*PLAIN), "BtnNormal", caption=True), "released outside: drawn normal")
     time.sleep(0.3)
     check(not any(l == "click plain" for l in form.lines()[lines_before:]), "released outside: no click")
-    move(form, PLAIN[0] + 42, PLAIN[1] + 12)
+    move(form, PLAIN[0] + 36, PLAIN[1] + 12)
     xdo("click", 1)
     check(form.wait_line("click plain", after=lines_before) is not None, "press and release inside: click")
-    move(form, DISABLED[0] + 42, DISABLED[1] + 12)
+    move(form, DISABLED[0] + 36, DISABLED[1] + 12)
     xdo("click", 1)
     move(form, CHECK[0] + 7, CHECK[1] + 7)
     xdo("click", 1)
@@ -336,15 +345,9 @@ def drive(form):
         lines_before = len(form.lines())
         move(form, MESSAGE[0] + 36, MESSAGE[1] + 12)
         xdo("click", 1)
-        found = []
-        end = time.time() + 10
-        while not found and time.time() < end:
-            found = subprocess.run(["xdotool", "search", "--name", "\u63d0\u793a\u6d88\u606f"], timeout=30,
-                                   capture_output=True, text=True).stdout.split()
-            time.sleep(0.1)
-        if not check(len(found) == 1, "the dialog's window is named \u63d0\u793a\u6d88\u606f (" + how + ")"):
+        dialog = find_window("\u63d0\u793a\u6d88\u606f")
+        if not check(dialog is not None, "the dialog's window is named \u63d0\u793a\u6d88\u606f (" + how + ")"):
             break
-        dialog = found[0]
         geometry = subprocess.run(["xdotool", "getwindowgeometry", dialog], timeout=30, capture_output=True,
                                   text=True).stdout
         position = [l for l in geometry.splitlines() if "Position" in l][0].split()[1].split(",")
@@ -369,6 +372,8 @@ def drive(form):
             xdo("mousemove", dx + 384 - 14 - 8, dy + 12 + 7)
             xdo("click", 1)
         else:
+            # Without a window manager the keyboard follows the pointer: put it on the dialog.
+            xdo("mousemove", dx + 300, dy + 100)
             xdo("key", how)
         line = form.wait_line("dialog ", after=lines_before)
         answers.append(line.split()[1] if line else None)

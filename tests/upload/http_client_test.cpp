@@ -281,6 +281,18 @@ TEST(HttpClientFaults, ResetMidBody)
     EXPECT_LT(out.seconds, 20);
 }
 
+TEST(HttpClientFaults, ResetAfterTheBodyIsNoReply)
+{
+    Post post;
+    post.body = RandomBytes(100000, 9);  // fits the socket buffers: every write succeeds
+    const Outcome out = PostTo(Url("FOTOLOFT_HTTP", "/reset"), post);
+    EXPECT_EQ(out.ok, 0);
+    EXPECT_NE(out.failure, HttpFailure::None);
+    EXPECT_EQ(out.status, 0u);
+    EXPECT_TRUE(out.reply.empty());
+    EXPECT_FALSE(out.errorCodes.empty());
+}
+
 TEST(HttpClientFaults, ServerThatNeverAnswersIsEndedByTheWatchdog)
 {
     Post post;

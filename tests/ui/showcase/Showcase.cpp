@@ -98,12 +98,12 @@ protected:
         add_.Click.connect([] { Log("click add"); });
 
         plain_.Create(this, L"\u6309\u94AE");
-        plain_.SetSize(84, 24);
+        plain_.SetSize(72, 25);
         plain_.SetMargins(104, 44, 0, 0);
         plain_.Click.connect([] { Log("click plain"); });
 
         disabled_.Create(this, L"\u5DF2\u505C\u7528");
-        disabled_.SetSize(84, 24);
+        disabled_.SetSize(72, 25);
         disabled_.SetMargins(198, 44, 0, 0);
         disabled_.SetDisabled(1);
         disabled_.Click.connect([] { Log("click disabled"); });
@@ -172,7 +172,7 @@ protected:
         SetWindowTextW(text_.hwnd(), L"IMG_0001.JPG");
 
         message_.Create(this, L"\u6D88\u606F");
-        message_.SetSize(72, 24);
+        message_.SetSize(72, 25);
         message_.SetMargins(0, 0, 10, 6);
         message_.SetAnchor(AnchorRight | AnchorBottom);
         message_.Click.connect([this] {
@@ -232,6 +232,7 @@ int wmain(int argc, wchar_t** argv)
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
     int code = 1;
+    Log("started");
     {
         if (LoadSkins() != 36)
             Log("skins missing");
