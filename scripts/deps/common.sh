@@ -62,9 +62,12 @@ cmake_cross() {
 dep_build() {
   local name=$1
   local recipe="$ROOT_DIR/scripts/deps/$name.sh"
-  local stamp="$STAMPS/$name-$(recipe_hash "$recipe" "$TOOLCHAIN_FILE" "$ROOT_DIR/scripts/deps/common.sh")"
+  # A recipe may keep files of its own in scripts/deps/NAME/: they count as recipe too.
+  local extra=()
+  [ -d "$ROOT_DIR/scripts/deps/$name" ] && mapfile -t extra < <(find "$ROOT_DIR/scripts/deps/$name" -type f | sort)
+  local stamp="$STAMPS/$name-$(recipe_hash "$recipe" "${extra[@]}" "$TOOLCHAIN_FILE" "$ROOT_DIR/scripts/deps/common.sh")"
   [ -f "$stamp" ] && return 10
-  rm -f "$STAMPS/$name"-*
+  # Stamps of other recipe versions stay: an older checkout sharing this cache skips too.
   local work="$DEPS_SRC/$name"
   # shellcheck source=/dev/null
   source "$recipe"

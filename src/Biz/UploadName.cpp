@@ -3,7 +3,6 @@
 #include "platform/TextConv.h"
 
 #include <cryptopp/crc.h>
-#include <cryptopp/algparam.h>
 #include <cryptopp/md5.h>
 
 #include <boost/uuid/random_generator.hpp>
@@ -12,12 +11,6 @@
 #include <windows.h>
 
 #include <algorithm>
-
-// The project builds only a subset of Crypto++, without the file that instantiates these
-// (the library's own code refers to them). This file is always linked when digests are used.
-template class CryptoPP::AlgorithmParametersTemplate<bool>;
-template class CryptoPP::AlgorithmParametersTemplate<int>;
-template class CryptoPP::AlgorithmParametersTemplate<CryptoPP::ConstByteArrayParameter>;
 
 namespace Vantor {
 namespace {

@@ -2,6 +2,7 @@
 #include "config.h"
 #include "misc.h"
 #include "secblock.h"
+#include "algparam.h"
 
 NAMESPACE_BEGIN(CryptoPP)
 
@@ -21,5 +22,10 @@ template <> std::string IntToString<word64>(word64 value, unsigned int base)
     }
     return result;
 }
+
+// From dll.cpp: parameter templates that the compiled files refer to.
+template class AlgorithmParametersTemplate<bool>;
+template class AlgorithmParametersTemplate<int>;
+template class AlgorithmParametersTemplate<ConstByteArrayParameter>;
 
 NAMESPACE_END
