@@ -7,6 +7,7 @@
 #include "Canvas.h"
 #include "RectCompare.h"
 #include "editor/CxImage.h"
+#include "platform/ResourceModule.h"
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
 #include "ui/Icon.h"
@@ -90,6 +91,31 @@ TEST_F(Controls, SkinTableHasEveryImageAtItsSize)
         EXPECT_EQ(size(name).cy, 16) << name;
     EXPECT_EQ(size("Title_bk").cy, 33);
     EXPECT_EQ(size("NoSuchSkin").cx, 0);
+}
+
+TEST_F(Controls, BadSkinsAreRefusedAndTheModuleCanBeChosen)
+{
+    ImageLister& skins = ImageLister::Instance();
+    EXPECT_FALSE(skins.AddSkin("Nothing", 9999)) << "no such resource";
+    const unsigned char notPng[] = {0x89, 'P', 'N', 'G', 1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_FALSE(skins.AddSkinPng("Broken", notPng, sizeof(notPng)));
+    EXPECT_FALSE(skins.AddSkinPng("Empty", nullptr, 0));
+    EXPECT_FALSE(skins.Has("Nothing") || skins.Has("Broken") || skins.Has("Empty"));
+
+    // A truncated copy of a real skin does not decode either, and leaves the old image alone.
+    const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(201), L"PNG");
+    ASSERT_TRUE(found);
+    const auto* png = static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, found)));
+    const size_t size = SizeofResource(nullptr, found);
+    EXPECT_FALSE(skins.AddSkinPng("IcoAdd", png, size / 2));
+    EXPECT_EQ(skins.GetSize("IcoAdd").cx, 16);
+
+    // Skins load from the resource module, which a host may point elsewhere.
+    Vantor::Win::SetResourceModule(GetModuleHandleW(L"kernel32.dll"));
+    EXPECT_FALSE(skins.AddSkin("IcoAdd", 201));
+    Vantor::Win::SetResourceModule(nullptr);
+    EXPECT_EQ(Vantor::Win::ResourceModule(), GetModuleHandleW(nullptr));
+    EXPECT_TRUE(skins.AddSkin("IcoAdd", 201));
 }
 
 TEST_F(Controls, SkinsKeepTheirTransparency)
