@@ -157,7 +157,19 @@ bool Page::createWindows()
     container_ = CreateWindowExW(0, L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                                  options_.width, options_.height, frame_, nullptr, instance, nullptr);
     if (!container_ || FAILED(getControl(container_, control_.ReleaseAndGetAddressOf())) || !control_) {
-        PrintError(std::wstring(L"the control ") + kProgId + L" could not be created (is it registered?)");
+        // The container keeps the reason to itself: ask COM directly to name it.
+        CLSID classId{};
+        HRESULT reason = CLSIDFromProgID(kProgId, &classId);
+        if (SUCCEEDED(reason)) {
+            Vantor::ComPtr<IOleObject> probe;
+            reason = CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(probe.GetAddressOf()));
+            if (probe)
+                probe->SetClientSite(nullptr);
+        }
+        wchar_t code[16];
+        swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(reason));
+        PrintError(std::wstring(L"the control ") + kProgId + L" could not be created (is it registered?); COM says " +
+                   code);
         return false;
     }
     ShowWindow(frame_, SW_SHOWNORMAL);
