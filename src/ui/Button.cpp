@@ -56,41 +56,18 @@ void Button::Paint(CPaintEventArgs& e)
     }
 }
 
-void Button::OnLButtonDown(CMouseEventArgs& e)
-{
-    if (!visible_ || disabled_ || !HitTest(e.x, e.y))
-        return;
-    state_ |= StatePressed;
-    e.handled = true;
-    e.handler = this;
-    InvalidateBounds();
-}
+void Button::OnLButtonDown(CMouseEventArgs& e) { BeginPress(e); }
 
 void Button::OnMouseMove(CMouseEventArgs& e)
 {
-    if (!visible_ || disabled_ || (state_ & StatePressed))
-        return;
-    const unsigned before = state_;
-    if (HitTest(e.x, e.y))
-        state_ |= StateHover;
-    else
-        state_ &= ~StateHover;
-    if (state_ != before)
-        InvalidateBounds();
+    if (visible_ && !disabled_)
+        TrackHover(e);
 }
 
 void Button::OnLButtonUp(CMouseEventArgs& e)
 {
-    if (!visible_ || disabled_ || !(state_ & StatePressed))
-        return;
-    if (HitTest(e.x, e.y)) {
-        state_ &= ~StatePressed;
-        InvalidateBounds();
+    if (visible_ && !disabled_ && EndPress(e, MissedRelease::ClearAll))
         Click();
-    } else {
-        state_ = 0;
-        InvalidateBounds();
-    }
 }
 
 }  // namespace Vantor::UI::Controls

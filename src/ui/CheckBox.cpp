@@ -52,36 +52,19 @@ void CheckBox::SetChecked(bool checked)
     InvalidateBounds();
 }
 
-void CheckBox::OnLButtonDown(CMouseEventArgs& e)
-{
-    if (!visible_ || disabled_ || !HitTest(e.x, e.y))
-        return;
-    state_ |= StatePressed;
-    e.handled = true;
-    e.handler = this;
-    InvalidateBounds();
-}
+void CheckBox::OnLButtonDown(CMouseEventArgs& e) { BeginPress(e); }
 
 void CheckBox::OnMouseMove(CMouseEventArgs& e)
 {
-    if (!visible_ || (state_ & StatePressed))
-        return;
-    const unsigned before = state_;
-    if (HitTest(e.x, e.y))
-        state_ |= StateHover;
-    else
-        state_ &= ~StateHover;
-    if (state_ != before)
-        InvalidateBounds();
+    // The check box follows the pointer even while disabled.
+    if (visible_)
+        TrackHover(e);
 }
 
 void CheckBox::OnLButtonUp(CMouseEventArgs& e)
 {
-    if (!visible_ || !(state_ & StatePressed))
-        return;
-    state_ &= ~StatePressed;
-    InvalidateBounds();
-    if (HitTest(e.x, e.y)) {
+    // Only visibility is checked here, and a release outside keeps the hover bit.
+    if (visible_ && EndPress(e, MissedRelease::ClearPressed)) {
         checked_ = !checked_;
         Click();
     }

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "ui/ControlBase.h"
+#include "ui/PressableControl.h"
 
 namespace Vantor::UI::Controls {
 
-class CheckBox : public ControlBase {
+class CheckBox : public PressableControl {
 public:
     static constexpr int BoxWidth = 15;
     static constexpr int BoxHeight = 15;

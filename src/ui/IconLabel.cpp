@@ -44,41 +44,18 @@ void IconLabel::Paint(CPaintEventArgs& e)
                theme.NormalFont(), DT_VCENTER | DT_SINGLELINE);
 }
 
-void IconLabel::OnLButtonDown(CMouseEventArgs& e)
-{
-    if (!visible_ || disabled_ || !HitTest(e.x, e.y))
-        return;
-    state_ |= StatePressed;
-    e.handled = true;
-    e.handler = this;
-    InvalidateBounds();
-}
+void IconLabel::OnLButtonDown(CMouseEventArgs& e) { BeginPress(e); }
 
 void IconLabel::OnMouseMove(CMouseEventArgs& e)
 {
-    if (!visible_ || disabled_ || (state_ & StatePressed))
-        return;
-    const unsigned before = state_;
-    if (HitTest(e.x, e.y))
-        state_ |= StateHover;
-    else
-        state_ &= ~StateHover;
-    if (state_ != before)
-        InvalidateBounds();
+    if (visible_ && !disabled_)
+        TrackHover(e);
 }
 
 void IconLabel::OnLButtonUp(CMouseEventArgs& e)
 {
-    if (!visible_ || disabled_ || !(state_ & StatePressed))
-        return;
-    if (HitTest(e.x, e.y)) {
-        state_ &= ~StatePressed;
-        InvalidateBounds();
+    if (visible_ && !disabled_ && EndPress(e, MissedRelease::ClearAll))
         Click(this);
-    } else {
-        state_ = 0;
-        InvalidateBounds();
-    }
 }
 
 }  // namespace Vantor::UI::Controls

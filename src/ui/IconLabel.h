@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "ui/ControlBase.h"
+#include "ui/PressableControl.h"
 
 namespace Vantor::UI::Controls {
 
-class IconLabel : public ControlBase {
+class IconLabel : public PressableControl {
 public:
     boost::signals2::signal<void(ControlBase*)> Click;
 

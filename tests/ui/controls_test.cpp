@@ -284,6 +284,51 @@ TEST_F(Controls, CheckBoxTogglesAndSizesToItsCaption)
     EXPECT_GT(canvas.CountOtherThan(RECT{b.left, b.top, b.left + 15, b.top + 15}, kMagenta), 100);
 }
 
+// The check box's mouse states differ from the button's: a release outside keeps the hover,
+// and being disabled stops only new presses.
+TEST_F(Controls, CheckBoxKeepsHoverAndFinishesAPressWhileDisabled)
+{
+    CheckBox box;
+    box.Create(&root, L"\u5168\u9009");
+    box.SetMargins(10, 10, 0, 0);
+    root.LayoutChildren();
+    int clicks = 0;
+    box.Click.connect([&] { ++clicks; });
+    const RECT b = box.GetBounds();
+    const auto inside = [&] { return At(b.left + 5, b.top + 5); };
+    const auto outside = [&] { return At(b.right + 40, b.bottom + 40); };
+
+    CMouseEventArgs hover = inside();
+    root.OnMouseMove(hover);
+    CMouseEventArgs down = inside();
+    root.OnLButtonDown(down);
+    CMouseEventArgs missed = outside();
+    box.OnLButtonUp(missed);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(box.GetState(), static_cast<unsigned>(StateHover)) << "a release outside clears the pressed bit only";
+
+    box.SetDisabled(1);
+    CMouseEventArgs away = outside();
+    root.OnMouseMove(away);
+    EXPECT_EQ(box.GetState(), 0u);
+    CMouseEventArgs back = inside();
+    root.OnMouseMove(back);
+    EXPECT_EQ(box.GetState(), static_cast<unsigned>(StateHover)) << "a disabled check box still shows hover";
+    CMouseEventArgs refused = inside();
+    root.OnLButtonDown(refused);
+    EXPECT_FALSE(refused.handled);
+
+    // A press made while enabled ends in a click even if the box is disabled meanwhile.
+    box.SetDisabled(0);
+    CMouseEventArgs press = inside();
+    root.OnLButtonDown(press);
+    box.SetDisabled(1);
+    CMouseEventArgs release = inside();
+    box.OnLButtonUp(release);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(box.IsChecked());
+}
+
 TEST_F(Controls, IconLabelSizesGreysAndCarriesItself)
 {
     IconLabel tool;
@@ -303,6 +348,17 @@ TEST_F(Controls, IconLabelSizesGreysAndCarriesItself)
     root.OnLButtonDown(e);
     tool.OnLButtonUp(e);
     EXPECT_EQ(clicked, &tool);
+
+    // Pressed, then released outside: no click, and the hover goes with the pressed bit.
+    clicked = nullptr;
+    CMouseEventArgs hover = At(b.left + 2, b.top + 2);
+    root.OnMouseMove(hover);
+    CMouseEventArgs press = At(b.left + 2, b.top + 2);
+    root.OnLButtonDown(press);
+    CMouseEventArgs missed = At(b.left - 40, b.bottom + 40);
+    tool.OnLButtonUp(missed);
+    EXPECT_EQ(clicked, nullptr);
+    EXPECT_EQ(tool.GetState(), 0u);
 
     // Disabled: grey icon, grey caption.
     tool.SetDisabled(1);
