@@ -189,6 +189,38 @@ void CxImage::CopyAttributes(const CxImage& source)
     bkIndex_ = source.bkIndex_;
 }
 
+bool CxImage::CreateLike(CxImage& image, uint32_t width, uint32_t height)
+{
+    if (!image.Create(width, height, bpp_)) {
+        SetError(image.GetLastError());
+        return false;
+    }
+    if (colors_)
+        std::memcpy(image.GetPalette(), GetPalette(), 4u * colors_);
+    image.CopyAttributes(*this);
+    return true;
+}
+
+bool CxImage::CreateAlphaIn(CxImage& image)
+{
+    image.AlphaCreate();
+    if (!image.AlphaIsValid()) {
+        SetError("CxImage::Create can't allocate memory");
+        return false;
+    }
+    return true;
+}
+
+void CxImage::Deliver(CxImage& image, CxImage* destination)
+{
+    if (destination && destination != this) {
+        *destination = std::move(image);
+    } else {
+        image.lastError_ = std::move(lastError_);
+        *this = std::move(image);
+    }
+}
+
 bool CxImage::Copy(const CxImage& source, bool copyPixels, bool copySelection, bool copyAlpha)
 {
     if (&source == this)

@@ -115,6 +115,14 @@ private:
     void SetError(const char* text);
     void TakeFrom(CxImage& other);  // exchange storage with a finished temporary
     void CopyAttributes(const CxImage& source);
+    // Steps the geometry operations share. CreateLike makes `image` the given size in this
+    // image's depth, palette and attributes; CreateAlphaIn gives it an opaque alpha plane; both
+    // keep the error here and return false on failure. Deliver hands the finished image to the
+    // destination, or (without one, or when it is this image) takes it in place of this one,
+    // keeping this image's last error.
+    bool CreateLike(CxImage& image, uint32_t width, uint32_t height);
+    bool CreateAlphaIn(CxImage& image);
+    void Deliver(CxImage& image, CxImage* destination);
     uint8_t NearestIndex(RGBQUAD color) const;
     bool IsGrayScale() const;
 

@@ -144,13 +144,8 @@ bool CxImage::Resample(int32_t newWidth, int32_t newHeight, int32_t mode, CxImag
     const float ys = static_cast<float>(H) / static_cast<float>(newH);
 
     CxImage image;
-    if (!image.Create(newW, newH, bpp_)) {
-        SetError(image.GetLastError());
+    if (!CreateLike(image, newW, newH))
         return false;
-    }
-    if (colors_)
-        std::memcpy(image.GetPalette(), GetPalette(), 4u * colors_);
-    image.CopyAttributes(*this);
 
     // Source column and row of every destination column and row by truncation.
     std::vector<uint32_t> nearestX(newW);
@@ -207,11 +202,8 @@ bool CxImage::Resample(int32_t newWidth, int32_t newHeight, int32_t mode, CxImag
     }
 
     if (alpha_) {
-        image.AlphaCreate();
-        if (!image.AlphaIsValid()) {
-            SetError("CxImage::Create can't allocate memory");
+        if (!CreateAlphaIn(image))
             return false;
-        }
         for (uint32_t y = 0; y < newH; ++y) {
             const uint8_t* row = alpha_.get() + static_cast<size_t>(nearestY(y)) * W;
             uint8_t* out = image.AlphaGetPointer(0, y);
@@ -219,12 +211,7 @@ bool CxImage::Resample(int32_t newWidth, int32_t newHeight, int32_t mode, CxImag
                 out[x] = row[nearestX[x]];
         }
     }
-    if (destination && destination != this) {
-        *destination = std::move(image);
-    } else {
-        image.lastError_ = std::move(lastError_);
-        *this = std::move(image);
-    }
+    Deliver(image, destination);
     return true;
 }
 
@@ -258,12 +245,7 @@ bool CxImage::Thumbnail(int32_t width, int32_t height, RGBQUAD canvasColor, CxIm
         SetError(copy.GetLastError());
         return false;
     }
-    if (destination && destination != this) {
-        *destination = std::move(copy);
-    } else {
-        copy.lastError_ = std::move(lastError_);
-        *this = std::move(copy);
-    }
+    Deliver(copy, destination);
     return true;
 }
 
@@ -280,13 +262,8 @@ bool CxImage::Expand(int32_t newWidth, int32_t newHeight, RGBQUAD canvasColor, C
     const uint32_t bottom = static_cast<uint32_t>(newHeight) - height_ - top;
 
     CxImage image;
-    if (!image.Create(static_cast<uint32_t>(newWidth), static_cast<uint32_t>(newHeight), bpp_)) {
-        SetError(image.GetLastError());
+    if (!CreateLike(image, static_cast<uint32_t>(newWidth), static_cast<uint32_t>(newHeight)))
         return false;
-    }
-    if (colors_)
-        std::memcpy(image.GetPalette(), GetPalette(), 4u * colors_);
-    image.CopyAttributes(*this);
 
     // Canvas colour everywhere, then the picture in place (stored rows start at the bottom margin).
     if (bpp_ == 24) {
@@ -310,22 +287,14 @@ bool CxImage::Expand(int32_t newWidth, int32_t newHeight, RGBQUAD canvasColor, C
                 image.SetPixelIndex(x + left, y + bottom, GetPixelIndex(x, y));
     }
     if (alpha_) {
-        image.AlphaCreate();
-        if (!image.AlphaIsValid()) {
-            SetError("CxImage::Create can't allocate memory");
+        if (!CreateAlphaIn(image))
             return false;
-        }
         std::memset(image.alpha_.get(), canvasColor.rgbReserved, static_cast<size_t>(newWidth) * newHeight);
         for (uint32_t y = 0; y < height_; ++y)
             std::memcpy(image.AlphaGetPointer(left, y + bottom), alpha_.get() + static_cast<size_t>(y) * width_,
                         width_);
     }
-    if (destination && destination != this) {
-        *destination = std::move(image);
-    } else {
-        image.lastError_ = std::move(lastError_);
-        *this = std::move(image);
-    }
+    Deliver(image, destination);
     return true;
 }
 

@@ -32,13 +32,8 @@ bool CxImage::RotateLeft(CxImage* destination)
     if (!IsValid())
         return false;
     CxImage image;
-    if (!image.Create(height_, width_, bpp_)) {
-        SetError(image.GetLastError());
+    if (!CreateLike(image, height_, width_))
         return false;
-    }
-    if (colors_)
-        std::memcpy(image.GetPalette(), GetPalette(), 4u * colors_);
-    image.CopyAttributes(*this);
     const uint32_t newW = image.width_;
     const uint32_t newH = image.height_;
 
@@ -61,11 +56,8 @@ bool CxImage::RotateLeft(CxImage* destination)
         });
     }
     if (alpha_) {
-        image.AlphaCreate();
-        if (!image.AlphaIsValid()) {
-            SetError("CxImage::Create can't allocate memory");
+        if (!CreateAlphaIn(image))
             return false;
-        }
         const uint8_t* plane = alpha_.get();
         ForEachInTiles(newW, newH, [&](uint32_t x0, uint32_t x1, uint32_t y) {
             uint8_t* out = image.AlphaGetPointer(0, y);
@@ -73,12 +65,7 @@ bool CxImage::RotateLeft(CxImage* destination)
                 out[x] = plane[static_cast<size_t>(newW - 1 - x) * width_ + y];
         });
     }
-    if (destination && destination != this) {
-        *destination = std::move(image);
-    } else {
-        image.lastError_ = std::move(lastError_);
-        *this = std::move(image);
-    }
+    Deliver(image, destination);
     return true;
 }
 
@@ -87,13 +74,8 @@ bool CxImage::RotateRight(CxImage* destination)
     if (!IsValid())
         return false;
     CxImage image;
-    if (!image.Create(height_, width_, bpp_)) {
-        SetError(image.GetLastError());
+    if (!CreateLike(image, height_, width_))
         return false;
-    }
-    if (colors_)
-        std::memcpy(image.GetPalette(), GetPalette(), 4u * colors_);
-    image.CopyAttributes(*this);
     const uint32_t newW = image.width_;
     const uint32_t newH = image.height_;
 
@@ -116,11 +98,8 @@ bool CxImage::RotateRight(CxImage* destination)
         });
     }
     if (alpha_) {
-        image.AlphaCreate();
-        if (!image.AlphaIsValid()) {
-            SetError("CxImage::Create can't allocate memory");
+        if (!CreateAlphaIn(image))
             return false;
-        }
         const uint8_t* plane = alpha_.get();
         ForEachInTiles(newW, newH, [&](uint32_t x0, uint32_t x1, uint32_t y) {
             uint8_t* out = image.AlphaGetPointer(0, y);
@@ -128,12 +107,7 @@ bool CxImage::RotateRight(CxImage* destination)
                 out[x] = plane[static_cast<size_t>(x) * width_ + (newH - 1 - y)];
         });
     }
-    if (destination && destination != this) {
-        *destination = std::move(image);
-    } else {
-        image.lastError_ = std::move(lastError_);
-        *this = std::move(image);
-    }
+    Deliver(image, destination);
     return true;
 }
 
@@ -160,13 +134,8 @@ bool CxImage::Crop(int32_t left, int32_t top, int32_t right, int32_t bottom, CxI
     const uint32_t newH = b - t;
 
     CxImage image;
-    if (!image.Create(newW, newH, bpp_)) {
-        SetError(image.GetLastError());
+    if (!CreateLike(image, newW, newH))
         return false;
-    }
-    if (colors_)
-        std::memcpy(image.GetPalette(), GetPalette(), 4u * colors_);
-    image.CopyAttributes(*this);
 
     // Top-down rows t..b-1 are stored rows height-b..height-t-1.
     const uint32_t firstRow = height_ - b;
@@ -182,21 +151,13 @@ bool CxImage::Crop(int32_t left, int32_t top, int32_t right, int32_t bottom, CxI
         }
     }
     if (alpha_) {
-        image.AlphaCreate();
-        if (!image.AlphaIsValid()) {
-            SetError("CxImage::Create can't allocate memory");
+        if (!CreateAlphaIn(image))
             return false;
-        }
         for (uint32_t y = 0; y < newH; ++y)
             std::memcpy(image.AlphaGetPointer(0, y), alpha_.get() + static_cast<size_t>(firstRow + y) * width_ + l,
                         newW);
     }
-    if (destination && destination != this) {
-        *destination = std::move(image);
-    } else {
-        image.lastError_ = std::move(lastError_);
-        *this = std::move(image);
-    }
+    Deliver(image, destination);
     return true;
 }
 
