@@ -123,6 +123,9 @@ private:
     bool CreateLike(CxImage& image, uint32_t width, uint32_t height);
     bool CreateAlphaIn(CxImage& image);
     void Deliver(CxImage& image, CxImage* destination);
+    // The quarter turns' shared body: the two mappings name which source pixel lands where.
+    template <typename SourceColumn, typename SourceRow>
+    bool QuarterTurn(CxImage* destination, SourceColumn sourceColumn, SourceRow sourceRow);
     uint8_t NearestIndex(RGBQUAD color) const;
     bool IsGrayScale() const;
 

@@ -27,7 +27,11 @@ void ForEachInTiles(uint32_t width, uint32_t height, Move move)
 
 }  // namespace
 
-bool CxImage::RotateLeft(CxImage* destination)
+// Both turns make an image of swapped size and fill it tile by tile. `sourceColumn(y)` and
+// `sourceRow(x)` give the stored column and row (rows counted from the bottom) of the source
+// pixel that lands on destination pixel (x, y).
+template <typename SourceColumn, typename SourceRow>
+bool CxImage::QuarterTurn(CxImage* destination, SourceColumn sourceColumn, SourceRow sourceRow)
 {
     if (!IsValid())
         return false;
@@ -37,13 +41,12 @@ bool CxImage::RotateLeft(CxImage* destination)
     const uint32_t newW = image.width_;
     const uint32_t newH = image.height_;
 
-    // new(x, y) = old(y, newW - 1 - x), rows counted from the bottom.
     if (bpp_ == 24) {
         ForEachInTiles(newW, newH, [&](uint32_t x0, uint32_t x1, uint32_t y) {
             uint8_t* out = image.GetBits(y) + 3 * x0;
-            const uint8_t* column = GetBits(0) + 3 * y;
+            const uint8_t* column = GetBits(0) + 3 * static_cast<size_t>(sourceColumn(y));
             for (uint32_t x = x0; x < x1; ++x, out += 3) {
-                const uint8_t* p = column + static_cast<size_t>(newW - 1 - x) * stride_;
+                const uint8_t* p = column + static_cast<size_t>(sourceRow(x)) * stride_;
                 out[0] = p[0];
                 out[1] = p[1];
                 out[2] = p[2];
@@ -52,7 +55,7 @@ bool CxImage::RotateLeft(CxImage* destination)
     } else {
         ForEachInTiles(newW, newH, [&](uint32_t x0, uint32_t x1, uint32_t y) {
             for (uint32_t x = x0; x < x1; ++x)
-                image.SetPixelIndex(x, y, GetPixelIndex(y, newW - 1 - x));
+                image.SetPixelIndex(x, y, GetPixelIndex(sourceColumn(y), sourceRow(x)));
         });
     }
     if (alpha_) {
@@ -62,53 +65,27 @@ bool CxImage::RotateLeft(CxImage* destination)
         ForEachInTiles(newW, newH, [&](uint32_t x0, uint32_t x1, uint32_t y) {
             uint8_t* out = image.AlphaGetPointer(0, y);
             for (uint32_t x = x0; x < x1; ++x)
-                out[x] = plane[static_cast<size_t>(newW - 1 - x) * width_ + y];
+                out[x] = plane[static_cast<size_t>(sourceRow(x)) * width_ + sourceColumn(y)];
         });
     }
     Deliver(image, destination);
     return true;
 }
 
+bool CxImage::RotateLeft(CxImage* destination)
+{
+    // new(x, y) = old(y, newW - 1 - x), where newW is the old height.
+    const uint32_t newW = height_;
+    return QuarterTurn(
+        destination, [](uint32_t y) { return y; }, [newW](uint32_t x) { return newW - 1 - x; });
+}
+
 bool CxImage::RotateRight(CxImage* destination)
 {
-    if (!IsValid())
-        return false;
-    CxImage image;
-    if (!CreateLike(image, height_, width_))
-        return false;
-    const uint32_t newW = image.width_;
-    const uint32_t newH = image.height_;
-
-    // new(x, y) = old(newH - 1 - y, x), rows counted from the bottom.
-    if (bpp_ == 24) {
-        ForEachInTiles(newW, newH, [&](uint32_t x0, uint32_t x1, uint32_t y) {
-            uint8_t* out = image.GetBits(y) + 3 * x0;
-            const uint8_t* column = GetBits(0) + 3 * static_cast<size_t>(newH - 1 - y);
-            for (uint32_t x = x0; x < x1; ++x, out += 3) {
-                const uint8_t* p = column + static_cast<size_t>(x) * stride_;
-                out[0] = p[0];
-                out[1] = p[1];
-                out[2] = p[2];
-            }
-        });
-    } else {
-        ForEachInTiles(newW, newH, [&](uint32_t x0, uint32_t x1, uint32_t y) {
-            for (uint32_t x = x0; x < x1; ++x)
-                image.SetPixelIndex(x, y, GetPixelIndex(newH - 1 - y, x));
-        });
-    }
-    if (alpha_) {
-        if (!CreateAlphaIn(image))
-            return false;
-        const uint8_t* plane = alpha_.get();
-        ForEachInTiles(newW, newH, [&](uint32_t x0, uint32_t x1, uint32_t y) {
-            uint8_t* out = image.AlphaGetPointer(0, y);
-            for (uint32_t x = x0; x < x1; ++x)
-                out[x] = plane[static_cast<size_t>(x) * width_ + (newH - 1 - y)];
-        });
-    }
-    Deliver(image, destination);
-    return true;
+    // new(x, y) = old(newH - 1 - y, x), where newH is the old width.
+    const uint32_t newH = width_;
+    return QuarterTurn(
+        destination, [newH](uint32_t y) { return newH - 1 - y; }, [](uint32_t x) { return x; });
 }
 
 bool CxImage::Crop(int32_t left, int32_t top, int32_t right, int32_t bottom, CxImage* destination)
