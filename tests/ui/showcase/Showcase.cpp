@@ -5,7 +5,7 @@
 //
 // Lines: "ready X Y W H" once shown; "pos X Y" after each move; "click add", "click plain",
 // "check 0|1", "tool edit", "slider N", "ext N", "editor enter|ctrl-enter|esc|text T",
-// "combo N", "dialog N", "max 0|1", "close".
+// "editor focus|blur", "combo N", "dialog N", "max 0|1 W H", "close".
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -88,7 +88,10 @@ protected:
                 max_.SetImages("BtnRestore-Normal", "BtnRestore-Hover", "BtnRestore-Hover", "");
             else
                 max_.SetImages("BtnMax-Normal", "BtnMax-Hover", "BtnMax-Hover", "");
-            Log(IsMaximized() ? "max 1" : "max 0");
+            RECT r{};
+            GetWindowRect(hwnd(), &r);
+            Log(std::string(IsMaximized() ? "max 1 " : "max 0 ") + std::to_string(r.right - r.left) + " " +
+                std::to_string(r.bottom - r.top));
         });
 
         add_.Create(this, L"");
@@ -129,6 +132,7 @@ protected:
         delete_.Create(this, L"\u5220\u9664", "Btn_Delete");
         delete_.SetMargins(190, 84, 0, 0);
         delete_.SetDisabled(1);
+        delete_.Click.connect([](ControlBase*) { Log("tool delete"); });
 
         label_.Create(this, L"\u8BF7\u70B9\u51FB\"\u6DFB\u52A0\u6309\u94AE\"\uFF0C\u9009\u62E9\u8981\u4E0A\u4F20\u7684\u7167\u7247");
         label_.SetMargins(10, 114, 0, 0);
@@ -154,6 +158,8 @@ protected:
         editor_.Attach(this);
         editor_.SetSize(80, 22);
         editor_.SetMargins(260, 140, 0, 0);
+        editor_.FocusGained.connect([] { Log("editor focus"); });
+        editor_.FocusLost.connect([] { Log("editor blur"); });
         editor_.EnterPressed.connect([] { Log("editor enter"); });
         editor_.CtrlEnterPressed.connect([] { Log("editor ctrl-enter"); });
         editor_.EscapePressed.connect([] { Log("editor esc"); });
