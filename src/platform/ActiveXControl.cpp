@@ -426,12 +426,6 @@ STDMETHODIMP ActiveXControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink
     return S_OK;
 }
 
-void ActiveXControl::sendViewChange()
-{
-    if (viewSink_)
-        viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
-}
-
 STDMETHODIMP ActiveXControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size)
 {
     return GetExtent(aspect, size);

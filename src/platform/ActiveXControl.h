@@ -175,7 +175,6 @@ private:
     HRESULT uiActivate();
     HRESULT createWindow(HWND parent, const RECT& position);
     void destroyWindow();
-    void sendViewChange();
 
     const Identity identity_;
     HWND window_ = nullptr;

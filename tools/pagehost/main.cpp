@@ -9,6 +9,7 @@
 #include <ole2.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -30,6 +31,12 @@ void StartWatchdog(unsigned seconds)
 
 int wmain(int argc, wchar_t** argv)
 {
+    // scripts/page asks for a sign that Wine really started this program.
+    if (const wchar_t* marker = _wgetenv(L"FOTOLOFT_PAGEHOST_STARTED")) {
+        const HANDLE file = CreateFileW(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    }
     PageHost::Options options;
     std::wstring error;
     if (!PageHost::ParseOptions(argc, argv, options, error)) {
