@@ -1,6 +1,7 @@
 #include "platform/ActiveXControl.h"
 
 #include "platform/TypeLibrary.h"
+#include "platform/Window.h"
 
 #include <olectl.h>
 
@@ -11,20 +12,6 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"VantorFotoloftControl";
 constexpr DWORD kStreamVersion = 0x0100;
-
-bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure)
-{
-    WNDCLASSEXW existing{sizeof(existing)};
-    if (GetClassInfoExW(instance, kWindowClass, &existing))
-        return true;
-    WNDCLASSEXW windowClass{sizeof(windowClass)};
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassExW(&windowClass) != 0;
-}
 
 int ScreenPixelsPerInch(int axis)
 {
@@ -291,9 +278,14 @@ HRESULT ActiveXControl::uiActivate()
 
 HRESULT ActiveXControl::createWindow(HWND parent, const RECT& position)
 {
-    const HINSTANCE instance = ComModule::Instance();
-    if (!RegisterWindowClass(instance, &ActiveXControl::WindowProc))
+    WNDCLASSEXW windowClass{sizeof(windowClass)};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = &ActiveXControl::WindowProc;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kWindowClass;
+    if (!Win::RegisterModuleWindowClass(windowClass))
         return HRESULT_FROM_WIN32(GetLastError());
+    const HINSTANCE instance = Win::ThisModule();
     const HWND created = CreateWindowExW(0, kWindowClass, L"", kWindowStyle, position.left, position.top,
                                          position.right - position.left, position.bottom - position.top, parent,
                                          nullptr, instance, this);

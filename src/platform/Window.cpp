@@ -123,28 +123,32 @@ void Window::DetachHandle()
     previous_ = nullptr;
 }
 
-bool Window::RegisterClassOnce() const
+bool RegisterModuleWindowClass(WNDCLASSEXW wc)
 {
-    const wchar_t* name = ClassName();
-    const HINSTANCE module = ThisModule();
+    wc.cbSize = sizeof(wc);
+    wc.hInstance = ThisModule();
     WNDCLASSEXW existing{sizeof(existing)};
-    if (GetClassInfoExW(module, name, &existing)) {
-        if (existing.lpfnWndProc == &Window::WindowProc)
+    if (GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing)) {
+        if (existing.lpfnWndProc == wc.lpfnWndProc)
             return true;
-        UnregisterClassW(name, module);  // left over from an earlier load of this module
+        UnregisterClassW(wc.lpszClassName, wc.hInstance);  // left over from an earlier load of this module
     }
-    WNDCLASSEXW wc{sizeof(wc)};
-    wc.style = ClassStyle();
-    wc.lpfnWndProc = &Window::WindowProc;
-    wc.hInstance = module;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = ClassBackground();
-    wc.lpszClassName = name;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return false;
     std::lock_guard<std::mutex> lock(g_classesLock);
-    g_classes.insert(name);
+    g_classes.insert(wc.lpszClassName);
     return true;
+}
+
+bool Window::RegisterClassOnce() const
+{
+    WNDCLASSEXW wc{sizeof(wc)};
+    wc.style = ClassStyle();
+    wc.lpfnWndProc = &Window::WindowProc;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = ClassBackground();
+    wc.lpszClassName = ClassName();
+    return RegisterModuleWindowClass(wc);
 }
 
 HWND Window::CreateWindowOfClass(HWND parent, const RECT& rect, const wchar_t* title, DWORD style, DWORD exStyle,

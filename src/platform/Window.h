@@ -23,6 +23,11 @@ bool IsReflectedMessage(UINT msg);
 // The module that holds this code: the DLL inside the control, the executable in tests.
 HINSTANCE ThisModule();
 
+// Registers a window class of this module once (wc.hInstance is set to the module). A class
+// of the same name left over from an earlier load of the module is replaced. Every window
+// class of the system registers here, so that UnregisterWindowClasses finds it.
+bool RegisterModuleWindowClass(WNDCLASSEXW wc);
+
 // Unregisters the window classes this module registered (before the module unloads).
 void UnregisterWindowClasses();
 

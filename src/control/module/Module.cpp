@@ -5,6 +5,7 @@
 #include "control/FotoloftRegistration.h"
 #include "platform/ClassFactory.h"
 #include "platform/ComModule.h"
+#include "platform/Window.h"
 
 #include <olectl.h>
 #include <windows.h>
@@ -35,11 +36,14 @@ HRESULT Unregister(RegistrationScope scope) noexcept
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         ComModule::SetInstance(instance);
         DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // Unloaded while the process goes on: a class left behind would point into freed code.
+        Win::UnregisterWindowClasses();
     }
     return TRUE;
 }
