@@ -14,38 +14,16 @@ namespace Vantor {
 
 namespace {
 
-CLSID ClsidFrom(const wchar_t* text)
+// The platform's built-in encoders: {557CF40x-1A04-11D3-9A73-0000F81EF32E}, x by format.
+constexpr CLSID BuiltInEncoder(unsigned long format)
 {
-    CLSID id{};
-    CLSIDFromString(const_cast<LPOLESTR>(text), &id);
-    return id;
+    return {0x557CF400 + format, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 }
-
-const CLSID& PngEncoder()
-{
-    static const CLSID id = ClsidFrom(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}");
-    return id;
-}
-const CLSID& GifEncoder()
-{
-    static const CLSID id = ClsidFrom(L"{557CF402-1A04-11D3-9A73-0000F81EF32E}");
-    return id;
-}
-const CLSID& BmpEncoder()
-{
-    static const CLSID id = ClsidFrom(L"{557CF400-1A04-11D3-9A73-0000F81EF32E}");
-    return id;
-}
-const CLSID& TiffEncoder()
-{
-    static const CLSID id = ClsidFrom(L"{557CF405-1A04-11D3-9A73-0000F81EF32E}");
-    return id;
-}
-const CLSID& JpegEncoder()
-{
-    static const CLSID id = ClsidFrom(L"{557CF401-1A04-11D3-9A73-0000F81EF32E}");
-    return id;
-}
+constexpr CLSID kBmpEncoder = BuiltInEncoder(0);
+constexpr CLSID kJpegEncoder = BuiltInEncoder(1);
+constexpr CLSID kGifEncoder = BuiltInEncoder(2);
+constexpr CLSID kTiffEncoder = BuiltInEncoder(5);
+constexpr CLSID kPngEncoder = BuiltInEncoder(6);
 
 bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b)
 {
@@ -356,21 +334,22 @@ bool DecodesTo(const std::vector<uint8_t>& bytes, UINT width, UINT height)
 
 const GUID& EncoderQualityId()
 {
-    static const GUID id = ClsidFrom(L"{1D5BE4B5-FA4A-452D-9CDD-5DB35105E7EB}");
+    // The platform's quality parameter, {1D5BE4B5-FA4A-452D-9CDD-5DB35105E7EB}.
+    static constexpr GUID id = {0x1D5BE4B5, 0xFA4A, 0x452D, {0x9C, 0xDD, 0x5D, 0xB3, 0x51, 0x05, 0xE7, 0xEB}};
     return id;
 }
 
 EncoderChoice ChooseEncoder(const std::wstring& format)
 {
     if (EqualsIgnoringCase(format, L"png"))
-        return {PngEncoder(), L"image/png", false, 0, false};
+        return {kPngEncoder, L"image/png", false, 0, false};
     if (EqualsIgnoringCase(format, L"gif"))
-        return {GifEncoder(), L"image/gif", false, 0, true};
+        return {kGifEncoder, L"image/gif", false, 0, true};
     if (EqualsIgnoringCase(format, L"bmp"))
-        return {BmpEncoder(), L"image/bmp", false, 0, false};
+        return {kBmpEncoder, L"image/bmp", false, 0, false};
     if (EqualsIgnoringCase(format, L"tiff"))
-        return {TiffEncoder(), L"image/tiff", false, 0, false};
-    return {JpegEncoder(), L"image/jpeg", true, 100, false};
+        return {kTiffEncoder, L"image/tiff", false, 0, false};
+    return {kJpegEncoder, L"image/jpeg", true, 100, false};
 }
 
 EncodedImage EncodeImage(Gdiplus::Image& image, const std::wstring& format)
