@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 using Vantor::CxImage;
 

@@ -8,7 +8,7 @@
 #include <cwctype>
 
 #include "Biz/UploadName.h"
-#include "picker/PictureLoader.h"
+#include "image/PictureLoader.h"
 #include "platform/Handles.h"
 
 namespace Vantor {

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "editor/EncodeImage.h"
+#include "image/EncodeImage.h"
 
 namespace Vantor {
 

@@ -1,6 +1,6 @@
 #include "Biz/ServerReply.h"
 
-#include "control/JsonText.h"
+#include "Biz/JsonText.h"
 
 #include <optional>
 

@@ -3,23 +3,8 @@
 #include "Biz/ServerReply.h"
 #include "Biz/UploadName.h"
 #include "Biz/UploadRequest.h"
-#include "control/AppConfig.h"
 
 namespace Vantor {
-
-UploadSettings UploadSettings::From(const AppConfig& config)
-{
-    UploadSettings settings;
-    settings.postUrl = config.PostUrl;
-    settings.cookie = config.Cookie;
-    settings.fileFieldName = config.FileFieldName;
-    settings.fileNameGen = config.FileNameGen;
-    settings.utf8 = IsUtf8EncodeType(config.EncodeType);
-    settings.fields = config.Fields;
-    settings.timeoutSeconds = config.TimeoutSeconds;
-    settings.ignoreCertErrors = config.IgnoreCertErrors;
-    return settings;
-}
 
 UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& settings, const StopFlag& stop,
                          const UploadCallbacks& callbacks)

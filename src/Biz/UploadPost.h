@@ -3,6 +3,7 @@
 // headers and body built, the request run and the reply judged. The upload workers and the
 // command-line poster both go through here, so a server sees the same request from either.
 #include "Biz/HttpClient.h"
+#include "Biz/UploadSettings.h"
 
 #include <json/value.h>
 
@@ -12,22 +13,6 @@
 #include <string>
 
 namespace Vantor {
-
-class AppConfig;
-
-// The settings one upload reads, copied from AppConfig when the upload starts.
-struct UploadSettings {
-    std::wstring postUrl;
-    std::string cookie;
-    std::string fileFieldName = "file";
-    std::string fileNameGen = "ori";
-    bool utf8 = true;  // EncodeType is "utf-8"
-    std::map<std::string, std::string> fields;
-    int timeoutSeconds = 60;
-    bool ignoreCertErrors = false;
-
-    static UploadSettings From(const AppConfig& config);
-};
 
 // The prepared picture and what is said about it.
 struct UploadPicture {

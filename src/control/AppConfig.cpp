@@ -15,4 +15,18 @@ bool AppConfig::isUtf8Encoding() const
     return CompareStringOrdinal(EncodeType.c_str(), -1, L"utf-8", -1, TRUE) == CSTR_EQUAL;
 }
 
+UploadSettings AppConfig::uploadSettings() const
+{
+    UploadSettings settings;
+    settings.postUrl = PostUrl;
+    settings.cookie = Cookie;
+    settings.fileFieldName = FileFieldName;
+    settings.fileNameGen = FileNameGen;
+    settings.utf8 = isUtf8Encoding();
+    settings.fields = Fields;
+    settings.timeoutSeconds = TimeoutSeconds;
+    settings.ignoreCertErrors = IgnoreCertErrors;
+    return settings;
+}
+
 }  // namespace Vantor

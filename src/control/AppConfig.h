@@ -1,6 +1,8 @@
 #pragma once
 // The one settings record of the process, written by the page's "init", "setFields" and
 // "setFolder" on the window thread and read by the upload engine and the dialogs.
+#include "Biz/UploadSettings.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -44,6 +46,8 @@ public:
     void setFolder(const std::wstring& folder) { Folder = folder; }
     // True when EncodeType asks for UTF-8 (compared without letter case).
     bool isUtf8Encoding() const;
+    // The copy of the settings that one upload reads.
+    UploadSettings uploadSettings() const;
 };
 
 }  // namespace Vantor

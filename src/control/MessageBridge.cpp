@@ -2,7 +2,7 @@
 
 #include "Biz/Log.h"
 #include "control/AppConfig.h"
-#include "control/JsonText.h"
+#include "Biz/JsonText.h"
 #include "control/OutgoingMessages.h"
 #include "control/UploadPathRule.h"
 #include "platform/TextConv.h"

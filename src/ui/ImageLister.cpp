@@ -1,6 +1,6 @@
 #include "ui/ImageLister.h"
 
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 #include "platform/ResourceModule.h"
 
 namespace Vantor::UI {

@@ -1,5 +1,5 @@
 // Value-to-text and value-to-number conversions of page members.
-#include "control/JsonText.h"
+#include "Biz/JsonText.h"
 
 #include <gtest/gtest.h>
 

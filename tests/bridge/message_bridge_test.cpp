@@ -2,7 +2,7 @@
 #include "control/AppConfig.h"
 #include "control/MessageBridge.h"
 #include "control/OutgoingMessages.h"
-#include "control/JsonText.h"
+#include "Biz/JsonText.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 #include "platform/Handles.h"
 #include "test_pictures.h"
 

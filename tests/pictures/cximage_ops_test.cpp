@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 #include "test_pictures.h"
 
 using Vantor::CxImage;

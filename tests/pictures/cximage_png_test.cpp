@@ -3,7 +3,7 @@
 
 #include <zlib.h>
 
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 #include "test_pictures.h"
 
 using Vantor::CxImage;

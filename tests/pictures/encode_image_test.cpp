@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "editor/EncodeImage.h"
-#include "editor/GdiplusBridge.h"
+#include "image/EncodeImage.h"
+#include "image/GdiplusBridge.h"
 #include "platform/Handles.h"
 #include "test_pictures.h"
 

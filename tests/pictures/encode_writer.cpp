@@ -11,8 +11,8 @@
 #include <string>
 
 #include "Biz/ImageData.h"
-#include "editor/EncodeImage.h"
-#include "editor/GdiplusBridge.h"
+#include "image/EncodeImage.h"
+#include "image/GdiplusBridge.h"
 #include "test_pictures.h"
 
 using namespace Vantor;

@@ -10,8 +10,8 @@
 #include <zlib.h>
 
 #include "Biz/ImageData.h"
-#include "editor/GdiplusBridge.h"
-#include "picker/FitSize.h"
+#include "image/GdiplusBridge.h"
+#include "image/FitSize.h"
 #include "picture_files.h"
 #include "test_pictures.h"
 

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "editor/EncodeImage.h"
-#include "editor/GdiplusBridge.h"
+#include "image/EncodeImage.h"
+#include "image/GdiplusBridge.h"
 
 namespace testpics {
 

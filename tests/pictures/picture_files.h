@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 namespace testpics {
 

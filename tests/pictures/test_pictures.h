@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 namespace testpics {
 

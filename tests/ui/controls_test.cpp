@@ -6,7 +6,7 @@
 
 #include "Canvas.h"
 #include "RectCompare.h"
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 #include "platform/ResourceModule.h"
 #include "ui/Button.h"
 #include "ui/CheckBox.h"

@@ -6,7 +6,7 @@
 #include "Biz/ServerReply.h"
 #include "Biz/UploadName.h"
 #include "Biz/UploadRequest.h"
-#include "control/JsonText.h"
+#include "Biz/JsonText.h"
 #include "platform/TextConv.h"
 
 #include <gtest/gtest.h>

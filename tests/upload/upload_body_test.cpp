@@ -1,5 +1,5 @@
 // The request an upload sends, byte for byte, and the rule that judges the server's reply.
-#include "control/JsonText.h"
+#include "Biz/JsonText.h"
 #include "Biz/HttpClient.h"
 #include "Biz/HttpHeader.h"
 #include "Biz/MemFile.h"

@@ -16,7 +16,7 @@
 #include "Biz/UploadName.h"
 #include "Biz/UploadPost.h"
 #include "control/AppConfig.h"
-#include "control/JsonText.h"
+#include "Biz/JsonText.h"
 #include "control/MessageBridge.h"
 #include "platform/TextConv.h"
 
@@ -108,7 +108,7 @@ int Main(std::vector<std::wstring> args)
     init["config"] = config;
     MessageBridge bridge(settingsRecord, nullptr);
     bridge.handleUtf8(JsonText::WriteCompact(init));
-    UploadSettings settings = UploadSettings::From(settingsRecord);
+    UploadSettings settings = settingsRecord.uploadSettings();
     settings.postUrl = args[1];
     UrlParts parts;
     if (!SplitUrl(settings.postUrl, parts))

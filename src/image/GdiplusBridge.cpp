@@ -1,5 +1,5 @@
 // Bridges between GDI+ bitmaps and the raster image.
-#include "editor/GdiplusBridge.h"
+#include "image/GdiplusBridge.h"
 
 #include "platform/Handles.h"
 

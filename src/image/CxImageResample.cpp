@@ -1,5 +1,5 @@
 // Scaling: nearest pixel, bilinear, area averaging; fitting into a box; enlarging the canvas.
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 namespace Vantor {
 

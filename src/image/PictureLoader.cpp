@@ -1,9 +1,9 @@
 // Decoding picture files for one use, with the size ceiling checked before any decoder runs.
-#include "picker/PictureLoader.h"
+#include "image/PictureLoader.h"
 
-#include "editor/CxImage.h"
-#include "picker/FitSize.h"
-#include "picker/JpegDecoder.h"
+#include "image/CxImage.h"
+#include "image/FitSize.h"
+#include "image/JpegDecoder.h"
 #include "platform/Handles.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // Painting the raster image with GDI: DIB sections and alpha compositing.
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 #include "platform/Handles.h"
 

@@ -1,5 +1,5 @@
 // Colour adjustments: brightness and contrast, saturation, grey conversion.
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 #include <algorithm>
 #include <cstring>

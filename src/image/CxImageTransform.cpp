@@ -1,5 +1,5 @@
 // Geometry: quarter turns and cropping.
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Storage of the raster image: the DIB-shaped pixel block, the palette and the alpha plane.
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 #include <algorithm>
 #include <cstdlib>

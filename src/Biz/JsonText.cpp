@@ -1,4 +1,4 @@
-#include "control/JsonText.h"
+#include "Biz/JsonText.h"
 
 #include <json/reader.h>
 #include <json/writer.h>

@@ -1,6 +1,6 @@
 // JPEG decoding through libjpeg-turbo. libjpeg reports errors by longjmp: the frames that
 // call setjmp hold nothing with a destructor, and the output vector lives in the caller.
-#include "picker/JpegDecoder.h"
+#include "image/JpegDecoder.h"
 
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 

@@ -1,5 +1,5 @@
 // The shrink-only fit rule and the platform thumbnail.
-#include "picker/FitSize.h"
+#include "image/FitSize.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // Every PNG is expanded to 8-bit RGB; a PNG with an alpha channel or a transparent colour
 // also gets an alpha plane. libpng reports errors by longjmp, so nothing with a destructor
 // lives in the frame that calls setjmp: the decode writes into plain storage owned outside.
-#include "editor/CxImage.h"
+#include "image/CxImage.h"
 
 #include <png.h>
 

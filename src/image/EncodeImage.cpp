@@ -1,5 +1,5 @@
 // Encoding a GDI+ picture to file bytes in memory through the platform's encoders.
-#include "editor/EncodeImage.h"
+#include "image/EncodeImage.h"
 
 #include "platform/Handles.h"
 

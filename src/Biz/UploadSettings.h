@@ -1,0 +1,21 @@
+#pragma once
+// What one upload needs to know of the page's settings, as a value.
+#include <map>
+#include <string>
+
+namespace Vantor {
+
+// The settings one upload reads: a copy that the control makes of its settings when the
+// upload starts (AppConfig::uploadSettings), so that a later "init" cannot change a running upload.
+struct UploadSettings {
+    std::wstring postUrl;
+    std::string cookie;
+    std::string fileFieldName = "file";
+    std::string fileNameGen = "ori";
+    bool utf8 = true;  // EncodeType is "utf-8"
+    std::map<std::string, std::string> fields;
+    int timeoutSeconds = 60;
+    bool ignoreCertErrors = false;
+};
+
+}  // namespace Vantor
