@@ -20,6 +20,7 @@ public:
     static constexpr int32_t kMaxThreadCount = 10;
     static constexpr int32_t kDefaultThreadCount = 3;
     static constexpr int32_t kDefaultTimeoutSeconds = 60;
+    static constexpr int32_t kMaxTimeoutSeconds = 86400;
 
     uint16_t PickLimit = 0;                   // most files taken in one pick; 0: no limit
     int32_t FilesLimit = kDefaultFilesLimit;  // most items the upload list holds
