@@ -60,7 +60,7 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
 
 CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
-      bridge_(AppConfig::instance(), [this](const std::wstring& json) { sender_.send(json); })
+      bridge_(config_, [this](const std::wstring& json) { sender_.send(json); })
 {
 }
 
@@ -273,24 +273,60 @@ STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 STDMETHODIMP CFotoloft::FireRecvMessage(BSTR json)
 {
     try {
-        const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
-        if (!receiver)
+        outgoing_.emplace_back(json ? json : L"", json ? SysStringLen(json) : 0);
+        if (delivering_) {
+            // Sent from inside the page's function (or while it pumps messages): it goes
+            // after the function has returned, from the window's own message loop.
+            if (!deliveryPosted_ && window())
+                deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
             return S_OK;
-        VARIANT argument;
-        VariantInit(&argument);
-        argument.vt = VT_BSTR;
-        argument.bstrVal = json;  // still the caller's
-        DISPPARAMS params{&argument, nullptr, 1, 0};
-        ComPtr<IDispatchEx> function;
-        if (SUCCEEDED(receiver.As(&function)))
-            function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-        else
-            receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                             nullptr);
-        return S_OK;
+        }
+        deliverOutgoing();
     } catch (...) {
-        return S_OK;
     }
+    return S_OK;
+}
+
+void CFotoloft::deliverOutgoing()
+{
+    // Without a window (never activated) nothing can be posted: what the function sends is
+    // delivered after it returns, here, for a bounded number of rounds.
+    constexpr int kRoundsWithoutWindow = 64;
+    for (int round = 0; round < kRoundsWithoutWindow && !outgoing_.empty() && !delivering_; ++round) {
+        std::deque<std::wstring> texts;
+        texts.swap(outgoing_);
+        delivering_ = true;
+        for (const std::wstring& text : texts) {
+            try {
+                invokeReceiver(text);
+            } catch (...) {
+            }
+        }
+        delivering_ = false;
+        if (window())
+            break;
+    }
+    if (!outgoing_.empty() && !deliveryPosted_ && window())
+        deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
+}
+
+void CFotoloft::invokeReceiver(const std::wstring& text)
+{
+    const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
+    if (!receiver)
+        return;
+    const BStr json(text.data(), static_cast<UINT>(text.size()));
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_BSTR;
+    argument.bstrVal = json.get();  // still ours
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    ComPtr<IDispatchEx> function;
+    if (SUCCEEDED(receiver.As(&function)))
+        function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    else
+        receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                         nullptr);
 }
 
 STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
@@ -342,6 +378,10 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         break;
     case MsgQueue::kDrainMessage:
         MsgQueue::instance().drain();
+        return 0;
+    case kDeliverMessage:
+        deliveryPosted_ = false;
+        deliverOutgoing();
         return 0;
     default:
         break;

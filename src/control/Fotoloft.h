@@ -18,6 +18,7 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 namespace Vantor {
@@ -40,6 +41,13 @@ public:
     // Any thread: writes the message compactly and raises the page's recvMessage with it on
     // the window thread.
     void sendJson(const ::Json::Value& message);
+
+    // This control's settings, as its page gave them; no other control, and no page of
+    // another frame, reads or writes them. Window thread.
+    const AppConfig& config() const { return config_; }
+
+    // Posted to the control's window to deliver texts sent while the page's function ran.
+    static constexpr UINT kDeliverMessage = WM_USER + 101;
 
     // IUnknown: one identity for every interface.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ActiveXControl::QueryInterface(iid, out); }
@@ -77,12 +85,21 @@ private:
     void onFileError(int32_t key);
     void onTaskEnd(int32_t key);
     void onTaskComplete(int32_t key);
+    // Hands the texts waiting in outgoing_ to the page's function, one call at a time.
+    void deliverOutgoing();
+    void invokeReceiver(const std::wstring& text);
 
     MainPanel panel_;
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
+    AppConfig config_;  // before the bridge, which writes it
     MessageBridge bridge_;
     ComPtr<IDispatch> receiver_;  // the page's recvMessage function
+    // Texts for the page in the order sent. One sent while the page's function is running
+    // waits until it has returned, so the function is never entered twice.
+    std::deque<std::wstring> outgoing_;
+    bool delivering_ = false;
+    bool deliveryPosted_ = false;
     JsonSender sender_;
     ULONG_PTR gdiplusToken_ = 0;
 };
