@@ -4,6 +4,8 @@
 #include "control/MsgDataTable.h"
 #include "control/MsgQueue.h"
 #include "control/OutgoingMessages.h"
+#include "control/PageAddress.h"
+#include "control/SiteAllowList.h"
 #include "platform/TypeLibrary.h"
 #include "ui/EventArgs.h"
 #include "ui/ImageLister.h"
@@ -60,6 +62,7 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
 
 CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
+      pageAllowed_(IsPageAllowed(L"", ReadAllowedSites())),
       bridge_(config_, [this](const std::wstring& json) { sender_.send(json); })
 {
 }
@@ -92,6 +95,13 @@ HRESULT CFotoloft::construct()
 
 void CFotoloft::onSiteAttached()
 {
+    // The container tells where the page comes from; the list is read again for each site.
+    try {
+        pageAddress_ = PageAddressOf(clientSite());
+        pageAllowed_ = IsPageAllowed(pageAddress_, ReadAllowedSites());
+    } catch (...) {
+        pageAllowed_ = false;
+    }
     // Sited again after being let go: other apartments may reach the control once more.
     if (!sender_.attached())
         sender_.attach(static_cast<IFotoloft*>(this));
@@ -265,7 +275,10 @@ STDMETHODIMP CFotoloft::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
 
 STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 {
-    // Every message is answered with success: a bad one only does nothing.
+    // Every message is answered with success: a bad one, or one from a page of a site that
+    // may not drive the control, only does nothing.
+    if (!pageAllowed_)
+        return S_OK;
     bridge_.handle(std::wstring_view(newVal ? newVal : L"", newVal ? SysStringLen(newVal) : 0));
     return S_OK;
 }
@@ -273,6 +286,8 @@ STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 STDMETHODIMP CFotoloft::FireRecvMessage(BSTR json)
 {
     try {
+        if (!pageAllowed_)
+            return S_OK;
         outgoing_.emplace_back(json ? json : L"", json ? SysStringLen(json) : 0);
         if (delivering_) {
             // Sent from inside the page's function (or while it pumps messages): it goes

@@ -46,6 +46,12 @@ public:
     // another frame, reads or writes them. Window thread.
     const AppConfig& config() const { return config_; }
 
+    // The page's address as the container gave it, and whether the sites allowed to drive
+    // the control (SiteAllowList) include it. A refused page gets no answer, and its
+    // messages change nothing.
+    const std::wstring& pageAddress() const { return pageAddress_; }
+    bool pageAllowed() const { return pageAllowed_; }
+
     // Posted to the control's window to deliver texts sent while the page's function ran.
     static constexpr UINT kDeliverMessage = WM_USER + 101;
 
@@ -93,6 +99,8 @@ private:
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
     AppConfig config_;  // before the bridge, which writes it
+    std::wstring pageAddress_;
+    bool pageAllowed_ = false;  // decided at construction and whenever a site is given
     MessageBridge bridge_;
     ComPtr<IDispatch> receiver_;  // the page's recvMessage function
     // Texts for the page in the order sent. One sent while the page's function is running
