@@ -51,6 +51,10 @@ enum class HttpFailure {
 };
 const char* HttpFailureName(HttpFailure failure);
 
+// Lets the process open at least this many connections to one server at a time (WinInet's
+// default is 2). Never lowers a limit already higher.
+void RaiseConnectionLimit(uint32_t connections);
+
 struct UrlParts {
     bool secure = false;
     std::wstring host;

@@ -136,6 +136,23 @@ void ImageData::setReply(const Json::Value& reply)
     reply_ = reply;
 }
 
+UploadStatus ImageData::UploadState() const
+{
+    UploadStatus status;
+    status.phase = phase_.load();
+    status.sent = SentBytes.load();
+    status.size = UploadSize.load();
+    return status;
+}
+
+void ImageData::resetUploadState()
+{
+    setReply(Json::Value());
+    SentBytes = 0;
+    UploadSize = 0;
+    phase_ = UploadPhase::Waiting;
+}
+
 bool ImageData::hasPicture() const
 {
     std::lock_guard<std::mutex> guard(lock_);
