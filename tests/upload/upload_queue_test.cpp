@@ -103,8 +103,7 @@ TEST_F(UploadQueueTest, TenFilesThreeAtATimeNeverMoreInFlight)
     int peak = 0;
     for (const UploadFile& file : files)
         peak = std::max(peak, file.record->Reply()["peak"].asInt());
-    // The server counted: three at once (so the three workers really overlapped, and the
-    // platform's default of two connections per server was raised), never four.
+    // The server counted: three at once (so the three workers really overlapped), never four.
     EXPECT_EQ(peak, 3);
     EXPECT_EQ(Recorder::Count(events, Kind::Completed), 10u);
     EXPECT_EQ(Recorder::Count(events, Kind::TaskCompleted), 1u);
