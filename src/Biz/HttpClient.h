@@ -13,7 +13,7 @@
 //
 // The body goes out in 128 KiB writes straight from the caller's buffers (a chunk that spans
 // two of its parts is gathered first). The stop flag is
-// checked before every step and every write; a platform call still running a second after
+// checked before every step and every write; a platform call still running half a second after
 // the stop, or making no progress for the time-out, is ended by closing the request handle.
 #include <boost/signals2/signal.hpp>
 

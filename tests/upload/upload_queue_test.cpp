@@ -6,11 +6,13 @@
 #include "Biz/HttpClient.h"
 #include "Biz/SpeedMeter.h"
 #include "image/GdiplusLease.h"
+#include "platform/TextConv.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <set>
+#include <thread>
 
 using namespace Vantor;
 using namespace uploadtest;
@@ -296,4 +298,47 @@ TEST(ConnectionLimitTest, IsRaisedOnlyAsFarAsAskedAndNeverLowered)
     EXPECT_EQ(limit(), before + 2);
     RaiseConnectionLimit(1);
     EXPECT_EQ(limit(), before + 2);
+}
+
+TEST_F(UploadQueueTest, AClientFailureEndsTheFileOnceAndAZeroThreadCountStillRuns)
+{
+    // A refused connection makes the client report its own failure; the file still gets
+    // one final report. ThreadCount 0 is taken as 1 rather than waiting for ever.
+    const std::vector<UploadFile> files = Pictures(2);
+    UploadSettings settings;
+    settings.postUrl = Vantor::Utf8ToUtf16(Env("FOTOLOFT_REFUSED") + "/record");
+    settings.threadCount = 0;
+    UploadQueue queue;
+    ASSERT_TRUE(queue.Start(files, settings, recorder));
+    ASSERT_TRUE(queue.WaitUntilIdle(20s)) << "a ThreadCount of 0 hung the task";
+    const auto events = recorder->events();
+    ExpectOneFinalEachThenTheEnd(events, files);
+    EXPECT_EQ(Recorder::Count(events, Kind::Failed), 2u);
+    EXPECT_EQ(Recorder::Count(events, Kind::TaskCompleted), 1u);
+}
+
+TEST_F(UploadQueueTest, StopWhileTheServerHoldsItsAnswerEndsWithinTwoSeconds)
+{
+    // Every byte is out and the platform waits for an answer that never comes: only closing
+    // the request ends that wait.
+    const std::vector<UploadFile> files = Pictures(2);
+    UploadQueue queue;
+    ASSERT_TRUE(queue.Start(files, SettingsFor("/never", 2), recorder));
+    ASSERT_TRUE(recorder->WaitFor(
+        [&](const auto&) {
+            return files[0].record->UploadState().phase == UploadPhase::AwaitingReply &&
+                   files[1].record->UploadState().phase == UploadPhase::AwaitingReply;
+        },
+        20s));
+    std::this_thread::sleep_for(200ms);  // well inside the platform's wait
+    const auto stopped = std::chrono::steady_clock::now();
+    queue.Stop();
+    ASSERT_TRUE(queue.WaitUntilIdle(10s));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count();
+    EXPECT_LT(seconds, 2.0) << "Stop took " << seconds << " s";
+    std::printf("stop while waiting for the answer to the task's end: %.3f s\n", seconds);
+    const auto events = recorder->events();
+    ExpectOneFinalEachThenTheEnd(events, files);
+    EXPECT_EQ(Recorder::Count(events, Kind::Failed), 2u);
+    EXPECT_EQ(Recorder::Count(events, Kind::TaskCompleted), 1u) << "no file was left waiting";
 }
