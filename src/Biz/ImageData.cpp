@@ -261,7 +261,9 @@ std::shared_ptr<Gdiplus::Bitmap> ImageData::Picture() const
     int turns = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (!decoded_)
+        // A record whose thumbnail is still to come has not been tried yet: the picture is
+        // decoded all the same (an upload may start before the list has made every thumbnail).
+        if (!decoded_ && state_ != ThumbnailState::Pending)
             return nullptr;
         source = editedPath_.empty() ? path_ : editedPath_;
         turns = turns_;

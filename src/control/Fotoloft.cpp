@@ -4,6 +4,7 @@
 #include "control/OutgoingMessages.h"
 #include "control/UploadReports.h"
 #include "picker/CombinBitmap.h"
+#include "picker/ListViewPostItem.h"
 #include "platform/TypeLibrary.h"
 #include "ui/EventArgs.h"
 #include "ui/ImageLister.h"
@@ -117,14 +118,35 @@ void* CFotoloft::queryInterface(REFIID iid)
 
 // ---- Notifications from the upload engine --------------------------------------------------
 
+std::vector<UploadFile> CFotoloft::UploadSnapshot()
+{
+    std::vector<UploadFile> files;
+    for (const auto& item : panel_.List().Items()) {
+        if (auto record = item ? item->Record() : nullptr) {
+            std::string id = record->id();
+            files.push_back({std::move(id), std::move(record)});
+        }
+    }
+    return files;
+}
+
 bool CFotoloft::StartUpload(std::vector<UploadFile> files, const UploadSettings& settings)
 {
     try {
         if (uploads_.Running())
             return false;
+        // Which item shows which file: looked up by the file's id, never kept as a pointer.
+        std::unordered_map<std::string, int32_t> items;
+        for (const auto& item : panel_.List().Items())
+            if (const auto record = item ? item->Record() : nullptr)
+                items.emplace(record->id(), item->Id());
         if (!uploads_.Start(std::move(files), settings, reports_))
             return false;
+        uploadItems_ = std::move(items);
         state_.setUploading();
+        panel_.List().SetUploading(true);
+        if (window())
+            InvalidateRect(window(), nullptr, FALSE);
         return true;
     } catch (...) {
         return false;
@@ -156,12 +178,40 @@ std::vector<UploadedFile> UploadedFiles(const UploadTaskResult& result)
 
 }  // namespace
 
+ListViewPostItem* CFotoloft::uploadItemOf(const ImageData& file)
+{
+    const auto found = uploadItems_.find(file.id());
+    if (found == uploadItems_.end())
+        return nullptr;
+    auto* item = dynamic_cast<ListViewPostItem*>(panel_.List().FindById(found->second));
+    const auto record = item ? item->Record() : nullptr;
+    return record && record->id() == file.id() ? item : nullptr;
+}
+
 void CFotoloft::onFileReport(int32_t key)
 {
     const std::shared_ptr<MsgData> record = records_.take(key);
     if (!record || !record->imageData)
         return;
+    if (ListViewPostItem* item = uploadItemOf(*record->imageData)) {
+        if (record->imageData->UploadState().phase == UploadPhase::Done)
+            item->OnUploadCompleted();
+        else
+            item->OnUploadProgress();
+    }
     UploadFileChanged(record->imageData);
+}
+
+void CFotoloft::leaveUploading(const UploadTaskResult& result)
+{
+    // The files the server accepted leave the list; the others stay for the next press.
+    ListView& list = panel_.List();
+    for (const std::shared_ptr<ImageData>& file : result.completed)
+        if (ListViewPostItem* item = file ? uploadItemOf(*file) : nullptr)
+            list.RemoveItem(item->Id());
+    uploadItems_.clear();
+    list.SetUploading(false);
+    panel_.RefreshAfterAdd();
     if (window())
         InvalidateRect(window(), nullptr, FALSE);
 }
@@ -178,9 +228,8 @@ void CFotoloft::onTaskEnd(int32_t key)
     state_.setFinished();
     if (!record)
         return;
+    leaveUploading(record->task);
     UploadEnded(record->task);
-    if (window())
-        InvalidateRect(window(), nullptr, FALSE);
     // A task stopped with files left waiting gets no "task_complete"; the page is still told
     // which files it uploaded, since they leave the list.
     if (record->task.leftWaiting > 0 && !record->task.completed.empty())

@@ -27,10 +27,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Vantor {
 
+class ListViewPostItem;
 class UploadReports;
 
 class CFotoloft : public ActiveXControl, public IFotoloft {
@@ -52,9 +54,12 @@ public:
     // the window thread.
     void sendJson(const ::Json::Value& message);
 
+    // Window thread: the upload list's files as the engine takes them: record and id, in
+    // list order.
+    std::vector<UploadFile> UploadSnapshot();
     // Window thread: starts uploading the files (a snapshot of the list, in list order; the
-    // last goes first) with a copy of the settings. False when a task still runs or there is
-    // nothing to send.
+    // last goes first) with a copy of the settings; the list shows progress meanwhile. False
+    // when a task still runs or there is nothing to send.
     bool StartUpload(std::vector<UploadFile> files, const UploadSettings& settings);
     // Window thread: ends the task early; its end is still reported as usual.
     void CancelUpload();
@@ -104,6 +109,10 @@ private:
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
     // The upload engine's notifications, handled on the window thread.
     void onFileReport(int32_t key);
+    // The list's item of a file of the running task; null when it has gone or holds another
+    // record now.
+    ListViewPostItem* uploadItemOf(const ImageData& file);
+    void leaveUploading(const UploadTaskResult& result);
     void onFileProgress(int32_t key);
     void onFileComplete(int32_t key);
     void onFileError(int32_t key);
@@ -117,6 +126,7 @@ private:
     AppState state_;
     std::shared_ptr<UploadReports> reports_;
     UploadQueue uploads_;
+    std::unordered_map<std::string, int32_t> uploadItems_;  // file id to list item id, per task
     MainPanel panel_;
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;

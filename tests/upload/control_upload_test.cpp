@@ -187,3 +187,34 @@ TEST_F(ControlUploadTest, AControlReleasedDuringAnUploadLeavesTheTaskSafely)
     };
     EXPECT_TRUE(TestSupport::PumpUntil(settled, 5s));
 }
+
+TEST_F(ControlUploadTest, TheUploadedFilesLeaveTheListAndTheOthersStayForTheNextPress)
+{
+    PageControl page;
+    const std::wstring good1 = MakePicture(folder, L"g1.bmp", 30, 20, 1);
+    const std::wstring good2 = MakePicture(folder, L"g2.bmp", 30, 20, 2);
+    const std::wstring broken = folder.file(L"broken.jpg");
+    ASSERT_TRUE(testpics::WriteBytes(broken, std::vector<uint8_t>(3000, 0x33)));
+    for (const std::wstring& path : {good1, broken, good2}) {
+        ::Json::Value message(::Json::objectValue);
+        message["name"] = "addFile";
+        message["path"] = Utf16ToUtf8(path);
+        const std::wstring text = Utf8ToUtf16(JsonText::WriteCompact(message));
+        const BStr argument(text.c_str());
+        ASSERT_EQ(page.fotoloft->postMessage(argument.get()), S_OK);
+    }
+    std::vector<UploadFile> snapshot = page.control->UploadSnapshot();
+    ASSERT_EQ(snapshot.size(), 3u);
+    EXPECT_EQ(snapshot[1].record->path(), broken);
+    const std::string brokenId = snapshot[1].id;
+    ASSERT_TRUE(page.control->StartUpload(std::move(snapshot), SettingsFor("/record", 2)));
+    ASSERT_TRUE(page.WaitForTexts(1));
+    ASSERT_TRUE(page.ended.has_value());
+    EXPECT_EQ(page.ended->completed.size(), 2u);
+    EXPECT_EQ(page.ended->failed, 1u);
+    const std::vector<UploadFile> left = page.control->UploadSnapshot();
+    ASSERT_EQ(left.size(), 1u) << "the uploaded files are still in the list";
+    EXPECT_EQ(left[0].id, brokenId);
+    EXPECT_EQ(left[0].record->UploadState().phase, UploadPhase::Failed);
+    EXPECT_EQ(page.receiver->calls()[0].text, PostCompleteText(page.ended->completed));
+}
