@@ -3,7 +3,7 @@
 #include "Biz/Log.h"
 #include "Biz/StallWatchdog.h"
 #include "Biz/WritePacer.h"
-#include "platform/DetachedThread.h"
+#include "platform/ModuleThread.h"
 #include "platform/TextConv.h"
 
 #include <log4cplus/loggingmacros.h>
@@ -19,6 +19,9 @@ namespace Vantor {
 // run ends (after the watchdog closed it) can never write into freed memory: such a state is
 // kept alive for the rest of the process.
 struct HttpClient::Events {
+    // The status callback is the module's code: the module stays loaded for as long as a
+    // handle may still call it (a state whose handles outlive the run is never freed).
+    UniqueModule module = HoldThisModule();
     std::string headerText;
     INTERNET_BUFFERSA sendBuffers{};
     INTERNET_BUFFERSA receiveBuffers{};
@@ -117,18 +120,23 @@ struct RunHandles {
     }
 };
 
-void RaiseConnectionLimits()
-{
-    // WinInet's default of 2 connections per server would hold the upload workers to 2.
-    static std::once_flag once;
-    std::call_once(once, [] {
-        DWORD connections = 16;
-        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
-        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
-    });
-}
-
 }  // namespace
+
+void RaiseConnectionLimit(uint32_t connections)
+{
+    // WinInet allows 2 connections per server by default, for the whole process; more
+    // workers than that would wait for each other.
+    static std::mutex lock;
+    std::lock_guard<std::mutex> hold(lock);
+    for (const DWORD option : {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER}) {
+        DWORD current = 0;
+        DWORD size = sizeof current;
+        if (InternetQueryOptionW(nullptr, option, &current, &size) && current >= connections)
+            continue;
+        DWORD wanted = connections;
+        InternetSetOptionW(nullptr, option, &wanted, sizeof wanted);
+    }
+}
 
 const char* HttpFailureName(HttpFailure failure)
 {
@@ -255,7 +263,6 @@ bool HttpClient::runSteps(const std::wstring& url, const std::wstring& objectNam
     events_ = std::make_shared<Events>();
     if (!events_->valid())
         return fail(HttpFailure::Session, GetLastError());
-    RaiseConnectionLimits();
 
     StallWatchdog watchdog(std::chrono::seconds(std::max(timeoutSeconds_, 0)), stop_, [this] { abortRequest(); });
     watchdog_ = &watchdog;
@@ -645,7 +652,7 @@ void HttpClient::abortRequest()
         std::lock_guard<std::mutex> hold(requestLock_);
         *request = std::move(request_);
     }
-    if (*request && !StartDetachedThread([request] { request->reset(); }))
+    if (*request && !StartModuleThread([request] { request->reset(); }))
         request->release();  // left open rather than closed here
 }
 
@@ -664,7 +671,7 @@ void HttpClient::close()
     if (aborted_.exchange(false)) {
         // The platform may go on with a request it was told to give up (a flood of reply
         // headers keeps its parser busy), and closing waits for it: the run's outcome does not.
-        if (!StartDetachedThread([handles] { handles->close(kCloseWaitMs); })) {
+        if (!StartModuleThread([handles] { handles->close(kCloseWaitMs); })) {
             handles->request.release();
             handles->connection.release();
             handles->session.release();

@@ -14,7 +14,7 @@
 // The body goes out in 128 KiB chunks straight from the caller's buffers (a chunk that spans
 // two of its parts is gathered first), each written in one or more pieces sized to the link
 // (WritePacer). The stop flag is checked before every step and every write; a platform call
-// still running a second after the stop, a write that moves nothing for twice the time-out,
+// still running half a second after the stop, a write that moves nothing for twice the time-out,
 // or a reply that is not whole within the time-out once the body is out, ends the request.
 // Redirects are not followed: a 3xx answer is a failure (its Location goes to the log).
 #include <boost/signals2/signal.hpp>
@@ -54,6 +54,10 @@ enum class HttpFailure {
     Redirected,   // the server answered with a redirect, which is never followed
 };
 const char* HttpFailureName(HttpFailure failure);
+
+// Lets the process open at least this many connections to one server at a time (WinInet's
+// default is 2). Never lowers a limit already higher.
+void RaiseConnectionLimit(uint32_t connections);
 
 struct UrlParts {
     bool secure = false;

@@ -1,6 +1,6 @@
 #include "Biz/StallWatchdog.h"
 
-#include "platform/DetachedThread.h"
+#include "platform/ModuleThread.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -22,7 +22,7 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         watched_.push_back(watchdog);
         if (!running_)
-            running_ = StartDetachedThread([this] { loop(); });
+            running_ = StartModuleThread([this] { loop(); });
     }
 
     // Once this returns, the service no longer touches the watchdog (an abort action that

@@ -2,9 +2,9 @@
 // Ends a request that has stopped moving. WinInet under Wine ignores its own time-outs and
 // its writes block the calling thread, so a request is watched from a second thread: when a
 // platform call has been running with no bytes moved for its allowance (the time-out unless
-// the call asks for another), or is still running a moment after the task was stopped, the
-// watchdog calls its abort action (which must return at once: it wakes the waiting thread
-// and leaves the closing of handles to others).
+// the call asks for another), or is still running half a second after the task was
+// stopped, the watchdog calls its abort action (which must return at once: it wakes the
+// waiting thread and leaves the closing of handles to others).
 //
 // The watched thread brackets each platform call with enter() and leave(), and reports
 // progress() whenever bytes move. Once the request's body is out, startDeadline() turns the
@@ -48,7 +48,7 @@ public:
     bool timedOut() const;
 
     // How long a call may go on after the stop flag is set.
-    static constexpr std::chrono::milliseconds kStopGrace{1000};
+    static constexpr std::chrono::milliseconds kStopGrace{500};
 
     // Called by the service thread, under no lock of the caller's: decides whether the call
     // in progress has stalled and, if so, marks the watchdog fired. The caller then runs
