@@ -9,6 +9,7 @@
 // root of its owner-drawn control tree, the main panel (a member: ControlBase's Release()
 // cannot share a class with IUnknown's).
 #include "control/AppConfig.h"
+#include "control/ControlDropTarget.h"
 #include "control/FotoloftIds.h"
 #include "control/JsonSender.h"
 #include "control/MainPanel.h"
@@ -69,6 +70,7 @@ protected:
 private:
     void registerInternalHandlers();
     void applyAddLimits();
+    std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
     void onPaint();
     void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
@@ -80,6 +82,8 @@ private:
     void onTaskComplete(int32_t key);
 
     MainPanel panel_;
+    // Files dropped on the control window outside the list go to the upload list.
+    ControlDropTarget dropTarget_;
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
     MessageBridge bridge_;
