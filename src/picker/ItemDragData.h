@@ -4,7 +4,7 @@
 // its own drags; an id from another list or another process means nothing to it and is
 // ignored.
 //
-// Layout (12 bytes, native order): item id (int32, first, as older readers expect), process
+// Layout (12 bytes, native order): item id (int32, first, where the format always had it), process
 // id, list cookie.
 #include "platform/Handles.h"
 

@@ -5,7 +5,6 @@
 #include "platform/CIDropTargetImpl.h"
 #include "platform/ClipFormats.h"
 #include "platform/DroppedFiles.h"
-#include "platform/IDropSourceImpl.h"
 #include "platform/OleDrager.h"
 #include "platform/CustomDataObject.h"
 
@@ -254,17 +253,6 @@ TEST_F(DropTargetTest, AReferenceKeptAfterRevokeNeverReachesAGoneOwner)
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_EQ(files->getDataCalls(), 0);
     EXPECT_EQ(kept->DragLeave(), S_OK);
-}
-
-TEST(DropSource, ContinuesWhileTheButtonIsHeldDropsOnReleaseCancelsOnEscape)
-{
-    const ComPtr<IDropSourceImpl> source = MakeComObject<IDropSourceImpl>();
-    EXPECT_EQ(source->QueryContinueDrag(FALSE, MK_LBUTTON), S_OK);
-    EXPECT_EQ(source->QueryContinueDrag(FALSE, MK_LBUTTON | MK_SHIFT), S_OK);
-    EXPECT_EQ(source->QueryContinueDrag(FALSE, 0), DRAGDROP_S_DROP);
-    EXPECT_EQ(source->QueryContinueDrag(TRUE, MK_LBUTTON), DRAGDROP_S_CANCEL);
-    EXPECT_EQ(source->QueryContinueDrag(TRUE, 0), DRAGDROP_S_CANCEL);
-    EXPECT_EQ(source->GiveFeedback(DROPEFFECT_COPY), DRAGDROP_S_USEDEFAULTCURSORS);
 }
 
 // A real drag loop: with the button up, DoDragDrop drops at once on the window under the
