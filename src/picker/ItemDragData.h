@@ -4,8 +4,8 @@
 // its own drags; an id from another list or another process means nothing to it and is
 // ignored.
 //
-// Layout (12 bytes, native order): item id (int32, first, where the format always had it), process
-// id, list cookie.
+// Layout (12 bytes, native order): item id (int32, first, where the format always had it),
+// process id, list cookie.
 #include "platform/Handles.h"
 
 #include <objidl.h>
