@@ -26,6 +26,7 @@ UploadSettings AppConfig::uploadSettings() const
     settings.fields = Fields;
     settings.timeoutSeconds = TimeoutSeconds;
     settings.ignoreCertErrors = IgnoreCertErrors;
+    settings.threadCount = ThreadCount;
     return settings;
 }
 
