@@ -64,6 +64,7 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
 CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
       reports_(std::make_shared<UploadReports>(events_, records_)),
+      dropTarget_([this](const std::vector<std::wstring>& paths) { return addDroppedFiles(paths); }),
       pageAllowed_(IsPageAllowed(L"", ReadAllowedSites())),
       bridge_(config_, [this](const std::wstring& json) { sender_.send(json); })
 {
@@ -451,12 +452,13 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         panel_.AttachToWindow(window());
         panel_.CreateControls();
         applyAddLimits();
-        // The drop target registers here.
+        RegisterItemDragFormat();
+        dropTarget_.RegisterDropTarget(window());
         return 0;
     case WM_DESTROY:
         panel_.Release();
         pressed_ = nullptr;
-        // The drop target is revoked here.
+        dropTarget_.RevokeDropTarget();
         UI::ImageLister::Instance().Clear();  // filled again when a window is next created
         CombinBitmap::Instance().Clear();
         events_.setTarget(nullptr);
@@ -552,6 +554,13 @@ void CFotoloft::applyAddLimits()
 {
     // Drops onto the list keep to the page's limits; the page's own adds take none.
     panel_.List().SetAddLimits(AddLimits{config_.FilesLimit, config_.FileSizeLimit});
+}
+
+std::size_t CFotoloft::addDroppedFiles(const std::vector<std::wstring>& paths)
+{
+    // The list's accept rule, no files or size limit on this path; a path already in the list
+    // is not added again. The list's FilesDropped shows it.
+    return static_cast<std::size_t>(panel_.List().AddFiles(paths, AddLimits{}).added);
 }
 
 void CFotoloft::onPaint()

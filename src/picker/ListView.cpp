@@ -72,6 +72,8 @@ void ListView::CreateParts()
     renameBox_.onCancel = [this] { CancelRename(); };
     loader_.SetTarget(hwnd());
     UpdateScrollBar();
+    RegisterItemDragFormat();
+    dropTarget_.RegisterDropTarget(hwnd());
 }
 
 void ListView::ResizeBuffer()
@@ -855,6 +857,8 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     result = 0;
     switch (msg) {
     case WM_DESTROY:
+        dropTarget_.RevokeDropTarget();
+        drager_.Cancel();
         ReleaseItems();
         loader_.SetTarget(nullptr);
         if (bufferDc_ && previousBitmap_)
