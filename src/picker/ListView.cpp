@@ -867,9 +867,13 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         Arrange();
         return true;
     case WM_KEYDOWN:
+        // Ctrl+A where the user expects it, on the press (some containers keep the release).
+        if (wParam == 'A' && GetKeyState(VK_CONTROL) < 0)
+            OnKeyUp(wParam);
         return true;
     case WM_KEYUP:
-        OnKeyUp(wParam);
+        if (wParam != 'A')
+            OnKeyUp(wParam);
         return true;
     case WM_ERASEBKGND:
         result = 1;

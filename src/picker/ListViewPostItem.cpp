@@ -156,7 +156,7 @@ void ListViewPostItem::OnMouseDown(POINT point)
         flags_ |= ItemSelected;
         if (owner_) {
             owner_->AddToSelection(id_);
-            owner_->SetAnchor(id_);
+            owner_->SetSelectionAnchor(id_);
         }
     } else {
         flags_ = 0;

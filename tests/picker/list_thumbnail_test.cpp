@@ -6,6 +6,7 @@
 
 #include "Biz/ImageData.h"
 #include "picker/ThumbnailLoader.h"
+#include "test_pictures.h"
 
 using namespace listtest;
 using Vantor::ImageData;
@@ -244,5 +245,58 @@ TEST_F(ListFixture, AThousandRoundsOfChangesWhileThumbnailsAreMadeLoseNothing)
             const bool tall = thumbnail->GetHeight() > thumbnail->GetWidth();
             EXPECT_EQ(tall, expected[i].turns % 2 == 1) << i;
         }
+    }
+}
+
+namespace {
+
+// The item painted on a canvas of its own; the colour at a point of the cell.
+Gdiplus::Color PaintedAt(Vantor::ListViewItem& item, int x, int y)
+{
+    const RECT cell = item.GetRect();
+    Gdiplus::Bitmap canvas(cell.right + 10, cell.bottom + 10, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics graphics(&canvas);
+        graphics.Clear(Gdiplus::Color(255, 255, 255, 255));
+        item.Paint(graphics, cell);
+    }
+    Gdiplus::Color colour;
+    canvas.GetPixel(cell.left + x, cell.top + y, &colour);
+    return colour;
+}
+
+bool IsRed(const Gdiplus::Color& c) { return c.GetR() > 150 && c.GetG() < 90 && c.GetB() < 90; }
+
+}  // namespace
+
+TEST_F(ListFixture, TurnedThumbnailsPaintAtOnceAndAfterTheyAreRemade)
+{
+    const auto redAt = [](uint32_t, uint32_t) { return RGBQUAD{20, 20, 210, 255}; };
+    // An indexed PNG too: the platform cannot turn those in place.
+    ASSERT_TRUE(testpics::WriteBytes(folder_.file(L"red-indexed.png"),
+                                     testpics::WritePng(640, 480, testpics::PngKind::Palette, redAt)));
+    ASSERT_TRUE(testpics::WriteBytes(folder_.file(L"red-1bit.png"),
+                                     testpics::WritePng(640, 480, testpics::PngKind::Palette1, redAt)));
+    for (const wchar_t* name : {L"red.png", L"red.jpg", L"red.bmp", L"red-indexed.png", L"red-1bit.png"}) {
+        const std::wstring path = folder_.file(name);
+        if (!testpics::FileExists(path)) {
+            ASSERT_TRUE(testpics::WritePicture(path, testpics::Make24(640, 480, redAt), wcsrchr(name, L'.') + 1));
+        }
+        list_->Clear();
+        list_->AddFiles({path});
+        ASSERT_TRUE(WaitForThumbnails());
+        auto& item = *list_->Items()[0];
+        // The thumbnail (120 x 90) is centred in the upper part of the 150 x 151 cell.
+        EXPECT_TRUE(IsRed(PaintedAt(item, 75, 61))) << name;
+        EXPECT_TRUE(IsRed(PaintedAt(item, 75 - 55, 61))) << name;
+        item.RotateImageRight();
+        EXPECT_TRUE(IsRed(PaintedAt(item, 75, 61))) << name << " turned in memory";
+        EXPECT_FALSE(IsRed(PaintedAt(item, 75 - 55, 61))) << name << " turned in memory";
+        ASSERT_TRUE(PumpUntil([&] { return ThumbSize(item).cy == 120 && !list_->IsLoadingThumbnails(); }));
+        list_->StartThumbnailLoading();
+        ASSERT_TRUE(WaitForThumbnails());
+        EXPECT_TRUE(IsRed(PaintedAt(item, 75, 61))) << name << " remade";
+        EXPECT_TRUE(IsRed(PaintedAt(item, 75, 10))) << name << " remade";
+        EXPECT_FALSE(IsRed(PaintedAt(item, 75 - 55, 61))) << name << " remade";
     }
 }
