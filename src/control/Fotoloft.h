@@ -69,6 +69,7 @@ protected:
 private:
     void registerInternalHandlers();
     void applyAddLimits();
+    void tellFilesLeftOut(int leftOut);
     void onPaint();
     void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
@@ -80,6 +81,7 @@ private:
     void onTaskComplete(int32_t key);
 
     MainPanel panel_;
+    int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
     MessageBridge bridge_;

@@ -7,7 +7,9 @@ appear and work, plain, Ctrl and Shift clicks and Ctrl+A select, Delete removes,
 commits on Enter and on focus loss and Escape cancels, the wheel and the bar scroll.
 Screenshots of a failing run stay in <build>/test-artifacts/list_screen/.
 
-    list_screen_test.py
+    list_screen_test.py [--docs DIR]
+
+With --docs, it instead adds 300 photos, scrolls to the end and writes DIR/list-300.png.
 
 Environment: DISPLAY, WINEPREFIX, FOTOLOFT_BUILD_DIR, FOTOLOFT_SOURCE_DIR.
 """
@@ -207,7 +209,49 @@ def caption_pixels(screen, lst, index):
     return [screen.at(x, y) for y in range(b - 24, b - 6) for x in range(l + 4, r - 4)]
 
 
+def docs_shot(docs):
+    """300 photo-like pictures added by the page, scrolled to the end, the control saved."""
+    work = tempfile.mkdtemp(prefix="fotoloft-list-docs-")
+    base = os.path.join(work, "base.png")
+    subprocess.run([CONVERT, "-seed", "7", "-size", "640x480", "plasma:fractal", "-blur", "0x1", base],
+                   check=True, timeout=120)
+    pictures = []
+    for i in range(300):
+        path = os.path.join(work, "IMG_%04d.jpg" % (i + 1))
+        subprocess.run([CONVERT, base, "-roll", "+%d+%d" % (i * 37, i * 23), "-modulate",
+                        "100,%d,%d" % (80 + i % 40, (i * 7) % 200), "-quality", "85", path], check=True, timeout=60)
+        pictures.append(path)
+    page = Page(work, pictures)
+    try:
+        if not check(page.wait_file("added", 300), "the page added 300 photos"):
+            return 1
+        screen = Screen("docs-start")
+        origin = screen.find_control()
+        if not check(origin is not None, "the control is on the screen"):
+            return 1
+        lst = List(origin)
+        xdotool("mousemove", lst.ox + 300, lst.oy + 200)
+        xdotool("click", "--repeat", "120", "--delay", "15", 5)
+        content = ((300 + COLUMNS - 1) // COLUMNS) * (CELL_H + GAP_Y) + 2 * MARGIN
+        lst.scroll = content - LIST_H
+        screen = wait_for("the last photos show after scrolling to the end",
+                          lambda s: max(s.at(*lst.thumb_centre(299))) < 250 and
+                          s.at(*lst.thumb_centre(299)) != s.at(*lst.thumb_centre(299 - COLUMNS)), 120)
+        x, y = origin
+        subprocess.run([CONVERT, screen.png, "-crop", "%dx%d+%d+%d" % (CONTROL_W, CONTROL_H, x, y), "+repage",
+                        "-define", "png:exclude-chunks=date,time", os.path.join(docs, "list-300.png")],
+                       check=True, timeout=60)
+    finally:
+        page.finish()
+        page.out.close()
+        shutil.rmtree(work, ignore_errors=True)
+    return 1 if failures else 0
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--docs":
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        return docs_shot(os.path.abspath(sys.argv[2]))
     if os.path.isdir(ARTIFACTS):
         shutil.rmtree(ARTIFACTS)
     os.makedirs(ARTIFACTS)

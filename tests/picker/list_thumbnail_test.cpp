@@ -300,3 +300,24 @@ TEST_F(ListFixture, TurnedThumbnailsPaintAtOnceAndAfterTheyAreRemade)
         EXPECT_FALSE(IsRed(PaintedAt(item, 75 - 55, 61))) << name << " remade";
     }
 }
+
+TEST_F(ListFixture, AListDestroyedWhileThumbnailsAreMadeWaitsOnlyForTheDecodesUnderWay)
+{
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 40; ++i)
+        paths.push_back(Picture(L"gone" + std::to_wstring(i) + L".jpg", 2000, 1500));
+    std::vector<std::shared_ptr<ImageData>> records;
+    list_->AddFiles(paths);
+    for (const auto& item : list_->Items())
+        records.push_back(item->Record());
+    const ULONGLONG start = GetTickCount64();
+    list_.reset();  // as a page that unloads: the window and the items go now
+    const ULONGLONG took = GetTickCount64() - start;
+    Pump();
+    // Most records were never decoded: the waiting jobs were dropped, not run.
+    int pending = 0;
+    for (const auto& record : records)
+        pending += record->thumbnailState() == ImageData::ThumbnailState::Pending;
+    EXPECT_GT(pending, 20);
+    EXPECT_LT(took, 5000u);
+}
