@@ -119,6 +119,7 @@ private:
     void registerInternalHandlers();
     void applyAddLimits();
     std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
+    void tellFilesLeftOut(int leftOut);
     void onPaint();
     void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
@@ -148,6 +149,7 @@ private:
     MainPanel panel_;
     // Files dropped on the control window outside the list go to the upload list.
     ControlDropTarget dropTarget_;
+    int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
     AppConfig config_;  // before the bridge, which writes it

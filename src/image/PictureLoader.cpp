@@ -107,6 +107,32 @@ bool Turn(Gdiplus::Bitmap& bitmap, int turns)
     return turns == 0 || bitmap.RotateFlip(kTurns[turns]) == Gdiplus::Ok;
 }
 
+// Turns the picture; one the platform cannot turn in place (an indexed picture under Wine) is
+// replaced by a turned 32-bit copy, drawn pixel for pixel.
+bool TurnPicture(std::shared_ptr<Gdiplus::Bitmap>& picture, int turns)
+{
+    if (Turn(*picture, turns))
+        return true;
+    const INT width = static_cast<INT>(picture->GetWidth());
+    const INT height = static_cast<INT>(picture->GetHeight());
+    auto copy = std::make_shared<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
+    if (copy->GetLastStatus() != Gdiplus::Ok)
+        return false;
+    {
+        Gdiplus::Graphics graphics(copy.get());
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        if (graphics.DrawImage(picture.get(), Gdiplus::Rect(0, 0, width, height), 0, 0, width, height,
+                               Gdiplus::UnitPixel) != Gdiplus::Ok)
+            return false;
+    }
+    if (!Turn(*copy, turns))
+        return false;
+    picture = std::move(copy);
+    return true;
+}
+
 // Box average of top-down RGB rows into a BGR image of the target size (target <= source).
 bool AreaAverage(const Jpeg::Scaled& source, uint32_t width, uint32_t height, CxImage& out)
 {
@@ -227,7 +253,7 @@ PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int box
             return summary;
         summary = PictureSummary{};
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
-        if (!picture || !Turn(*picture, turns))
+        if (!picture || !TurnPicture(picture, turns))
             return summary;
         summary.width = picture->GetWidth();
         summary.height = picture->GetHeight();
@@ -246,7 +272,7 @@ std::shared_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& path, int quart
         if (!OpenChecked(path, file))
             return nullptr;
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
-        if (!picture || !Turn(*picture, quarterTurns))
+        if (!picture || !TurnPicture(picture, quarterTurns))
             return nullptr;
         return picture;
     } catch (...) {

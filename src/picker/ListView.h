@@ -136,7 +136,7 @@ public:
 
     // Selection steps the items use.
     void AddToSelection(int32_t id);
-    void SetAnchor(int32_t id) { anchorId_ = id; }
+    void SetSelectionAnchor(int32_t id) { anchorId_ = id; }
 
     // --- renaming ---
     // Opens the rename box over `strip` (client coordinates) for the item.
