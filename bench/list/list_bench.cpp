@@ -1,62 +1,45 @@
-// The upload list's painting and memory with many items: a real list window holding one
-// upload item per file of a folder, thumbnails made as the product makes them.
+// The upload list under load, in a real list window:
 //
-//   list_bench FOLDER ROUNDS
+//   list_bench.exe repaint FOLDER   1,000 items (FOLDER holds small.jpg and 1,000 links to it):
+//                                   full repaint, one-cell hover repaint, memory per item
+//   list_bench.exe load FOLDER      every .jpg of FOLDER added at once: time until the last
+//                                   thumbnail, and the longest time the window thread did not
+//                                   answer a message posted every 10 ms
 //
-// Prints
-//   "memory LABEL ITEMS COMMITTED_MIB ADDRESS_MIB"  before adding and with every thumbnail made;
-//   "paint full MS", "paint hover MS"               medians of ROUNDS repaints of the whole
-//                                                   client area and of one cell's hover change;
-//   "paint reference MS"                            a window of the same size that only copies
-//                                                   a back buffer of that size to the screen,
-//                                                   the floor any flicker-free paint pays.
+// Prints "name value" lines for bench.py.
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
-#include <functional>
-#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "picker/CombinBitmap.h"
 #include "picker/ListView.h"
-#include "platform/Handles.h"
 #include "platform/Window.h"
 
 namespace {
 
-constexpr int kWidth = 960;
-constexpr int kHeight = 700;
+using Clock = std::chrono::steady_clock;
 
-double Now()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// Committed private memory and all address space in use, in MiB, from a walk of the address
-// space (Wine reports no private usage figure).
-void PrintMemory(const char* label, int items)
-{
-    size_t committed = 0, used = 0;
-    MEMORY_BASIC_INFORMATION info{};
-    for (auto* address = static_cast<uint8_t*>(nullptr); VirtualQuery(address, &info, sizeof info) == sizeof info;
-         address = static_cast<uint8_t*>(info.BaseAddress) + info.RegionSize) {
-        if (info.State != MEM_FREE)
-            used += info.RegionSize;
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            committed += info.RegionSize;
-        if (static_cast<uint8_t*>(info.BaseAddress) + info.RegionSize < address)
-            break;
+class Host : public Vantor::Win::Window {
+public:
+    Host()
+    {
+        RECT r{0, 0, 802, 502};
+        CreateWindowOfClass(nullptr, r, L"list bench", WS_POPUP | WS_VISIBLE);
     }
-    std::printf("memory %s %d %.2f %.2f\n", label, items, committed / 1048576.0, used / 1048576.0);
-    std::fflush(stdout);
-}
+
+protected:
+    const wchar_t* ClassName() const override { return L"Vantor.Bench.Host"; }
+};
 
 void Pump()
 {
@@ -67,142 +50,202 @@ void Pump()
     }
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() >= end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        Pump();
-    }
-    return true;
-}
-
-class HostWindow : public Vantor::Win::Window {
-public:
-    HostWindow() { CreateWindowOfClass(nullptr, RECT{20, 20, 20 + kWidth, 20 + kHeight}, L"list bench", WS_POPUP); }
-
-protected:
-    const wchar_t* ClassName() const override { return L"Vantor.Bench.Host"; }
-};
-
-// The reference: a window that paints by copying a back buffer of its size.
-class CopyWindow : public Vantor::Win::Window {
-public:
-    CopyWindow()
-    {
-        CreateWindowOfClass(nullptr, RECT{20, 20, 20 + kWidth, 20 + kHeight}, L"copy bench", WS_POPUP);
-        const HDC screen = GetDC(hwnd());
-        dc_.reset(CreateCompatibleDC(screen));
-        bitmap_.reset(CreateCompatibleBitmap(screen, kWidth, kHeight));
-        ReleaseDC(hwnd(), screen);
-        SelectObject(dc_.get(), bitmap_.get());
-    }
-
-protected:
-    const wchar_t* ClassName() const override { return L"Vantor.Bench.Copy"; }
-    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
-    {
-        if (msg != WM_PAINT)
-            return false;
-        PAINTSTRUCT paint;
-        const HDC dc = BeginPaint(hwnd(), &paint);
-        PatBlt(dc_.get(), 0, 0, kWidth, kHeight, WHITENESS);
-        BitBlt(dc, 0, 0, kWidth, kHeight, dc_.get(), 0, 0, SRCCOPY);
-        EndPaint(hwnd(), &paint);
-        result = 0;
-        return true;
-    }
-
-private:
-    Vantor::UniqueMemoryDC dc_;
-    Vantor::GdiObject<HBITMAP> bitmap_;
-};
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-double TimeRepaint(HWND hwnd, const RECT* area, int rounds, const std::function<void(int)>& before = {})
-{
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-        if (before)
-            before(i);
-        const double start = Now();
-        RedrawWindow(hwnd, area, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        times.push_back((Now() - start) * 1000.0);
-        Pump();
-    }
-    return Median(times);
-}
-
-int Run(const std::wstring& folder, int rounds)
+std::vector<std::wstring> Files(const std::wstring& folder, const wchar_t* pattern)
 {
     std::vector<std::wstring> files;
-    WIN32_FIND_DATAW found;
-    const HANDLE find = FindFirstFileW((folder + L"\\*.jpg").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do
-            files.push_back(folder + L"\\" + found.cFileName);
-        while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    if (files.empty()) {
-        std::fprintf(stderr, "no pictures in the folder\n");
-        return 2;
-    }
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW((folder + L"\\" + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        files.push_back(folder + L"\\" + data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
     std::sort(files.begin(), files.end());
+    return files;
+}
 
-    Vantor::CombinBitmap::Instance().Fill();
-    HostWindow host;
-    ShowWindow(host.hwnd(), SW_SHOWNA);
-    PrintMemory("empty", 0);
-    {
-        Vantor::ListView list;
-        list.Create(host.hwnd(), 0, 0, kWidth, kHeight);
-        list.SetItemWidth(150);
-        list.SetItemHeight(151);
-        int loaded = 0;
-        list.ThumbnailsLoaded.connect([&loaded] { ++loaded; });
-        const double start = Now();
-        list.AddFiles(files, Vantor::AddLimits{});
-        if (!PumpUntil([&] { return loaded > 0 && !list.IsLoadingThumbnails(); }, 600000)) {
-            std::fprintf(stderr, "the thumbnails did not finish\n");
-            return 1;
-        }
-        std::printf("loaded %d %.3f\n", list.Count(), Now() - start);
-        PrintMemory("loaded", list.Count());
+double CommittedMiB()
+{
+    PROCESS_MEMORY_COUNTERS counters{sizeof(counters)};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.PagefileUsage / 1048576.0;
+}
 
-        // The middle of the list, where every visible cell holds a picture.
-        list.ScrollTo(list.MaxScroll() / 2);
+bool WaitLoaded(Vantor::ListView& list, bool& loaded, int seconds)
+{
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    while (!loaded && Clock::now() < end) {
         Pump();
-        std::printf("paint full %.3f\n", TimeRepaint(list.hwnd(), nullptr, rounds));
-
-        // Hover moving between two neighbouring cells: each move repaints the two cells.
-        const int step = list.Geometry().itemWidth + list.Geometry().horizontalGap;
-        const int y = list.Geometry().margins.top + 40;
-        list.ScrollTo(0);
-        Pump();
-        std::vector<double> hover;
-        for (int i = 0; i < rounds; ++i) {
-            const int x = list.Geometry().margins.left + 40 + (i % 2) * step;
-            const double begin = Now();
-            SendMessageW(list.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-            UpdateWindow(list.hwnd());
-            hover.push_back((Now() - begin) * 1000.0);
-            Pump();
-        }
-        std::printf("paint hover %.3f\n", Median(hover));
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
-    CopyWindow copy;
-    ShowWindow(copy.hwnd(), SW_SHOWNA);
+    return loaded;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+int Repaint(const std::wstring& folder)
+{
+    Host host;
+    Vantor::ListView list;
+    list.Create(host.hwnd(), 1, 1, 800, 500);
+    list.SetItemWidth(150);
+    list.SetItemHeight(151);
+    list.Arrange();
+    bool loaded = false;
+    list.ThumbnailsLoaded.connect([&] { loaded = true; });
+    const std::vector<std::wstring> links = Files(folder, L"link*.jpg");
     Pump();
-    std::printf("paint reference %.3f\n", TimeRepaint(copy.hwnd(), nullptr, rounds));
-    std::fflush(stdout);
+    const double before = CommittedMiB();
+    list.AddFiles(links, Vantor::AddLimits{});
+    if (!WaitLoaded(list, loaded, 600)) {
+        std::printf("error thumbnails did not load\n");
+        return 1;
+    }
+    Pump();
+    const double after = CommittedMiB();
+    std::printf("items %d\n", list.Count());
+    std::printf("memory_per_item_mib %.4f\n", (after - before) / std::max(1, list.Count()));
+
+    // The reference: the least any paint of this window costs (clear the buffer, copy it).
+    std::vector<double> reference, full, hover;
+    {
+        const HDC dc = GetDC(list.hwnd());
+        const HDC memory = CreateCompatibleDC(dc);
+        const HBITMAP bitmap = CreateCompatibleBitmap(dc, 800, 500);
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        for (int i = 0; i < 60; ++i) {
+            const auto start = Clock::now();
+            {
+                Gdiplus::Graphics graphics(memory);
+                graphics.Clear(Gdiplus::Color(255, 255, 255, 255));
+            }
+            BitBlt(dc, 0, 0, 800, 500, memory, 0, 0, SRCCOPY);
+            GdiFlush();
+            reference.push_back(Ms(Clock::now() - start));
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(list.hwnd(), dc);
+    }
+    for (int i = 0; i < 60; ++i) {
+        list.ScrollTo(i % 2 ? 40 * 183 : 0);  // somewhere in the middle and the top
+        Pump();
+        const auto start = Clock::now();
+        RedrawWindow(list.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        GdiFlush();
+        full.push_back(Ms(Clock::now() - start));
+    }
+    list.ScrollTo(0);
+    Pump();
+    const auto centre = [&](int index) {
+        const RECT r = list.Items()[index]->GetRect();
+        return MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    };
+    for (int i = 0; i < 60; ++i) {
+        const auto start = Clock::now();
+        SendMessageW(list.hwnd(), WM_MOUSEMOVE, 0, centre(i % 2));
+        UpdateWindow(list.hwnd());
+        GdiFlush();
+        hover.push_back(Ms(Clock::now() - start));
+    }
+    std::printf("full_repaint_ms %.3f\n", Median(full));
+    std::printf("hover_repaint_ms %.3f\n", Median(hover));
+    std::printf("reference_blit_ms %.3f\n", Median(reference));
+    return 0;
+}
+
+constexpr UINT kPing = WM_APP + 7;
+constexpr UINT kAddFile = WM_APP + 8;  // one "addFile" of the page: lParam indexes the photos
+
+int Load(const std::wstring& folder)
+{
+    Host host;
+    Vantor::ListView list;
+    list.Create(host.hwnd(), 1, 1, 800, 500);
+    list.SetItemWidth(150);
+    list.SetItemHeight(151);
+    list.Arrange();
+    bool loaded = false;
+    list.ThumbnailsLoaded.connect([&] { loaded = true; });
+    const std::vector<std::wstring> photos = Files(folder, L"*.jpg");
+    Pump();
+
+    // A page that sends the control a message every 10 ms; the window thread notes how late each
+    // one is answered.
+    std::atomic<bool> stop{false};
+    std::atomic<bool> pinging{false};
+    std::atomic<int64_t> worst{0};
+    const DWORD windowThread = GetCurrentThreadId();
+    std::thread page([&] {
+        while (!stop) {
+            if (!pinging) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            const int64_t sent = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+            PostThreadMessageW(windowThread, kPing, 0, static_cast<LPARAM>(sent & 0x7FFFFFFF));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const auto start = Clock::now();
+    double addMs = 0;  // the longest single add
+    const auto answer = [&](const MSG& msg) {
+        const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+        const int64_t late = (now & 0x7FFFFFFF) - msg.lParam;
+        if (late > worst && late < 0x40000000)
+            worst = late;
+    };
+    const auto pump = [&] {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == kPing && !msg.hwnd) {
+                answer(msg);
+                continue;
+            }
+            if (msg.message == kAddFile && !msg.hwnd) {
+                const auto before = Clock::now();
+                list.AddFiles({photos[static_cast<size_t>(msg.lParam)]}, Vantor::AddLimits{});
+                addMs = std::max(addMs, Ms(Clock::now() - before));
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    };
+    // The page's "addFile" messages, one per photo, as fast as it can send them; then, while the
+    // thumbnails load, its message every 10 ms.
+    for (size_t i = 0; i < photos.size(); ++i)
+        PostThreadMessageW(windowThread, kAddFile, 0, static_cast<LPARAM>(i));
+    pump();
+    const double addAllMs = Ms(Clock::now() - start);
+    // Scrolled to the end, as a user checking the last pictures would.
+    list.ScrollTo(list.MaxScroll());
+    worst = 0;
+    pinging = true;
+    const auto end = Clock::now() + std::chrono::seconds(1200);
+    while (!loaded && Clock::now() < end) {
+        pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    const double total = Ms(Clock::now() - start);
+    stop = true;
+    page.join();
+    if (!loaded) {
+        std::printf("error thumbnails did not load\n");
+        return 1;
+    }
+    std::printf("photos %zu\n", photos.size());
+    std::printf("threads %u\n", Vantor::ThumbnailLoader::ThreadCount());
+    std::printf("longest_add_ms %.2f\n", addMs);
+    std::printf("all_adds_ms %.1f\n", addAllMs);
+    std::printf("all_thumbnails_ms %.1f\n", total);
+    std::printf("longest_silence_ms %.1f\n", worst / 1000.0);
     return 0;
 }
 
@@ -210,20 +253,23 @@ int Run(const std::wstring& folder, int rounds)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: list_bench FOLDER ROUNDS\n");
+    if (argc < 3)
         return 2;
-    }
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
-        return 1;
-    int rc = 1;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    int rc = 2;
     try {
-        rc = Run(argv[1], _wtoi(argv[2]));
+        const std::wstring mode = argv[1];
+        if (mode == L"repaint")
+            rc = Repaint(argv[2]);
+        else if (mode == L"load")
+            rc = Load(argv[2]);
     } catch (...) {
-        std::fprintf(stderr, "unexpected failure\n");
+        std::printf("error exception\n");
+        rc = 1;
     }
+    std::fflush(stdout);
     Gdiplus::GdiplusShutdown(token);
     return rc;
 }
