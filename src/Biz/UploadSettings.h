@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "image/PrepareOptions.h"
+
 namespace Vantor {
 
 // The settings one upload reads: a copy that the control makes of its settings when the
@@ -16,6 +18,7 @@ struct UploadSettings {
     std::map<std::string, std::string> fields;
     int timeoutSeconds = 60;
     bool ignoreCertErrors = false;
+    PrepareOptions picture;  // JpegQuality, MaxWidth, MaxHeight, SendOriginal
 };
 
 }  // namespace Vantor

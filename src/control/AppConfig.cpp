@@ -26,6 +26,10 @@ UploadSettings AppConfig::uploadSettings() const
     settings.fields = Fields;
     settings.timeoutSeconds = TimeoutSeconds;
     settings.ignoreCertErrors = IgnoreCertErrors;
+    settings.picture.jpegQuality = JpegQuality;
+    settings.picture.maxWidth = MaxWidth;
+    settings.picture.maxHeight = MaxHeight;
+    settings.picture.sendOriginal = SendOriginal;
     return settings;
 }
 

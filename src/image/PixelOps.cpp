@@ -1,0 +1,227 @@
+// Placement and resampling of plain pixel rows.
+#include "image/PixelOps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace Vantor {
+
+namespace {
+
+bool Allocate(Pixels& out, uint32_t width, uint32_t height, uint32_t channels)
+{
+    try {
+        out.width = width;
+        out.height = height;
+        out.channels = channels;
+        out.data.assign(size_t(width) * height * channels, 0);
+        return true;
+    } catch (...) {
+        out = Pixels{};
+        return false;
+    }
+}
+
+// --- Lanczos resampling ---
+
+constexpr int kWeightBits = 14;
+constexpr int32_t kWeightOne = 1 << kWeightBits;
+
+double Sinc(double x)
+{
+    if (x == 0.0)
+        return 1.0;
+    x *= 3.14159265358979323846;
+    return std::sin(x) / x;
+}
+
+double Lanczos3(double x)
+{
+    return x > -3.0 && x < 3.0 ? Sinc(x) * Sinc(x / 3.0) : 0.0;
+}
+
+// For every output position: the first input position it reads and its fixed-point weights.
+struct Taps {
+    int count = 0;                 // weights per output position (the same for all)
+    std::vector<uint32_t> first;   // first input position per output position
+    std::vector<int32_t> weights;  // count per output position, summing to kWeightOne
+};
+
+Taps MakeTaps(uint32_t in, uint32_t out)
+{
+    Taps taps;
+    const double scale = double(in) / out;
+    const double widen = std::max(1.0, scale);
+    const double support = 3.0 * widen;
+    taps.count = std::min<int>(static_cast<int>(std::ceil(support)) * 2 + 1, static_cast<int>(in));
+    taps.first.resize(out);
+    taps.weights.assign(size_t(out) * taps.count, 0);
+    std::vector<double> w(taps.count);
+    for (uint32_t i = 0; i < out; ++i) {
+        const double centre = (i + 0.5) * scale;
+        int64_t first = static_cast<int64_t>(std::floor(centre - support + 0.5));
+        first = std::clamp<int64_t>(first, 0, int64_t(in) - taps.count);
+        double sum = 0;
+        for (int k = 0; k < taps.count; ++k) {
+            w[k] = Lanczos3((first + k + 0.5 - centre) / widen);
+            sum += w[k];
+        }
+        int32_t* target = taps.weights.data() + size_t(i) * taps.count;
+        int32_t total = 0;
+        int biggest = 0;
+        for (int k = 0; k < taps.count; ++k) {
+            target[k] = static_cast<int32_t>(std::lround(w[k] / sum * kWeightOne));
+            total += target[k];
+            if (target[k] > target[biggest])
+                biggest = k;
+        }
+        target[biggest] += kWeightOne - total;  // the rounding rest, so that flat areas stay flat
+        taps.first[i] = static_cast<uint32_t>(first);
+    }
+    return taps;
+}
+
+inline uint8_t ClampRounded(int32_t sum)
+{
+    const int32_t v = (sum + (kWeightOne >> 1)) >> kWeightBits;
+    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// Across: every row of the source to `width` pixels.
+void ResizeAcross(const Pixels& source, const Taps& taps, Pixels& out)
+{
+    const uint32_t channels = source.channels;
+    for (uint32_t y = 0; y < source.height; ++y) {
+        const uint8_t* in = source.row(y);
+        uint8_t* target = out.row(y);
+        for (uint32_t x = 0; x < out.width; ++x) {
+            const int32_t* w = taps.weights.data() + size_t(x) * taps.count;
+            const uint8_t* p = in + size_t(taps.first[x]) * channels;
+            if (channels == 3) {
+                int32_t r = 0, g = 0, b = 0;
+                for (int k = 0; k < taps.count; ++k, p += 3) {
+                    r += w[k] * p[0];
+                    g += w[k] * p[1];
+                    b += w[k] * p[2];
+                }
+                target[0] = ClampRounded(r);
+                target[1] = ClampRounded(g);
+                target[2] = ClampRounded(b);
+                target += 3;
+            } else {
+                for (uint32_t c = 0; c < channels; ++c) {
+                    int32_t sum = 0;
+                    for (int k = 0; k < taps.count; ++k)
+                        sum += w[k] * p[size_t(k) * channels + c];
+                    *target++ = ClampRounded(sum);
+                }
+            }
+        }
+    }
+}
+
+// Down: the rows of the source to `height` rows.
+void ResizeDown(const Pixels& source, const Taps& taps, Pixels& out)
+{
+    const size_t rowBytes = source.rowBytes();
+    std::vector<int32_t> sum(rowBytes);
+    for (uint32_t y = 0; y < out.height; ++y) {
+        const int32_t* w = taps.weights.data() + size_t(y) * taps.count;
+        std::fill(sum.begin(), sum.end(), 0);
+        for (int k = 0; k < taps.count; ++k) {
+            const uint8_t* in = source.row(taps.first[y] + k);
+            const int32_t weight = w[k];
+            int32_t* s = sum.data();
+            for (size_t i = 0; i < rowBytes; ++i)
+                s[i] += weight * in[i];
+        }
+        uint8_t* target = out.row(y);
+        for (size_t i = 0; i < rowBytes; ++i)
+            target[i] = ClampRounded(sum[i]);
+    }
+}
+
+}  // namespace
+
+bool PlacePixels(const Pixels& source, Exif::Placement placement, Pixels& out)
+{
+    const uint32_t w = source.width, h = source.height, n = source.channels;
+    const bool swaps = placement.Swaps();
+    if (!Allocate(out, swaps ? h : w, swaps ? w : h, n))
+        return false;
+    // Where stored pixel (x, y) lands: the mirror first, then the clockwise turns.
+    const uint32_t turns = static_cast<uint32_t>(placement.quarterTurns) & 3;
+    const size_t outRow = out.rowBytes();
+    for (uint32_t y = 0; y < h; ++y) {
+        const uint8_t* in = source.row(y);
+        for (uint32_t x = 0; x < w; ++x, in += n) {
+            const uint32_t mx = placement.mirror ? w - 1 - x : x;
+            uint32_t ox, oy;
+            switch (turns) {
+            case 1: ox = h - 1 - y, oy = mx; break;
+            case 2: ox = w - 1 - mx, oy = h - 1 - y; break;
+            case 3: ox = y, oy = w - 1 - mx; break;
+            default: ox = mx, oy = y; break;
+            }
+            std::memcpy(out.data.data() + outRow * oy + size_t(ox) * n, in, n);
+        }
+    }
+    return true;
+}
+
+bool ResizePixels(const Pixels& source, uint32_t width, uint32_t height, Pixels& out)
+{
+    if (width == 0 || height == 0 || source.empty())
+        return false;
+    if (width == source.width && height == source.height) {
+        try {
+            out = source;
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+    try {
+        // Across first when it shrinks more, so that the second pass has less to do.
+        const Taps across = MakeTaps(source.width, width);
+        const Taps down = MakeTaps(source.height, height);
+        Pixels middle;
+        if (uint64_t(width) * source.height <= uint64_t(source.width) * height) {
+            if (!Allocate(middle, width, source.height, source.channels) ||
+                !Allocate(out, width, height, source.channels))
+                return false;
+            ResizeAcross(source, across, middle);
+            ResizeDown(middle, down, out);
+        } else {
+            if (!Allocate(middle, source.width, height, source.channels) ||
+                !Allocate(out, width, height, source.channels))
+                return false;
+            ResizeDown(source, down, middle);
+            ResizeAcross(middle, across, out);
+        }
+        return true;
+    } catch (...) {
+        out = Pixels{};
+        return false;
+    }
+}
+
+LimitedSize FitLimits(uint32_t width, uint32_t height, uint32_t maxWidth, uint32_t maxHeight)
+{
+    const bool wide = maxWidth != 0 && width > maxWidth;
+    const bool tall = maxHeight != 0 && height > maxHeight;
+    if (width == 0 || height == 0 || (!wide && !tall))
+        return {width, height, false};
+    // The side that limits more decides: compare width/maxWidth with height/maxHeight.
+    const bool byWidth = wide && (!tall || uint64_t(width) * maxHeight >= uint64_t(height) * maxWidth);
+    if (byWidth) {
+        const uint64_t h = (uint64_t(height) * maxWidth + width / 2) / width;
+        return {maxWidth, static_cast<uint32_t>(std::max<uint64_t>(1, h)), true};
+    }
+    const uint64_t w = (uint64_t(width) * maxHeight + height / 2) / height;
+    return {static_cast<uint32_t>(std::max<uint64_t>(1, w)), maxHeight, true};
+}
+
+}  // namespace Vantor
