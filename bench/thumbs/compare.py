@@ -3,7 +3,6 @@
 on one core (CPU 0) times our record creation (ImageData, under Wine) and native
 `vipsthumbnail -s 120` on the same files, alternating attempts and keeping the best of each,
 and reads the memory our process holds with 20 and with 300 records."""
-import glob
 import os
 import re
 import subprocess
@@ -11,8 +10,11 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from photos import W, H, make_photos  # noqa: E402
+
 bench_exe, photos, attempts = sys.argv[1], sys.argv[2], int(sys.argv[3])
-COUNT, W, H, HELD = 20, 4000, 3000, 300
+HELD = 300
 
 
 def run(args, log, env=None):
@@ -25,27 +27,8 @@ def run(args, log, env=None):
     return text
 
 
-def make_photos():
-    if len(glob.glob(os.path.join(photos, "*.jpg"))) == COUNT:
-        return
-    os.makedirs(photos, exist_ok=True)
-    base = os.path.join(photos, "base.mpc")
-    log = os.path.join(photos, "make.log")
-    # Fractal plasma with grain compresses about like a photo (2 to 4 MB at quality 90).
-    run(["/usr/bin/convert", "-seed", "11", "-size", f"{W}x{H}", "plasma:fractal",
-         "-attenuate", "0.2", "+noise", "Gaussian", base], log)
-    for i in range(COUNT):
-        variant = ["-roll", f"+{i * 173}+{i * 97}", "-modulate", f"100,{90 + i},{100 + 3 * i}"]
-        if i % 2:
-            variant.append("-flop")
-        run(["/usr/bin/convert", base] + variant + ["-quality", "90", os.path.join(photos, f"photo{i:02d}.jpg")], log)
-    for leftover in glob.glob(os.path.join(photos, "base.*")):
-        os.remove(leftover)
-
-
 def main():
-    make_photos()
-    files = sorted(glob.glob(os.path.join(photos, "*.jpg")))
+    files = make_photos(photos)
     one_core = ["taskset", "-c", "0"]
     with tempfile.TemporaryDirectory() as folder:
         ours, vips, memory = [], [], {}
