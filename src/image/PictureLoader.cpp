@@ -3,6 +3,7 @@
 
 #include "image/CxImage.h"
 #include "image/FitSize.h"
+#include "image/GdiplusBridge.h"
 #include "image/JpegDecoder.h"
 #include "image/PixelOps.h"
 #include "platform/Handles.h"
@@ -161,33 +162,6 @@ bool AreaAverage(const Pixels& source, uint32_t width, uint32_t height, Pixels& 
     return true;
 }
 
-// A 32-bit ARGB GDI+ bitmap owning a copy of RGB rows.
-std::shared_ptr<Gdiplus::Image> ArgbBitmapOf(const Pixels& image)
-{
-    const UINT width = image.width;
-    const UINT height = image.height;
-    auto bitmap = std::make_shared<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
-                                                    PixelFormat32bppARGB);
-    if (bitmap->GetLastStatus() != Gdiplus::Ok)
-        return nullptr;
-    Gdiplus::Rect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-    Gdiplus::BitmapData data{};
-    if (bitmap->LockBits(&rect, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
-        return nullptr;
-    for (UINT y = 0; y < height; ++y) {
-        const uint8_t* source = image.row(y);
-        uint8_t* target = static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-        for (UINT x = 0; x < width; ++x, source += 3, target += 4) {
-            target[0] = source[2];
-            target[1] = source[1];
-            target[2] = source[0];
-            target[3] = 255;
-        }
-    }
-    bitmap->UnlockBits(&data);
-    return bitmap;
-}
-
 bool JpegThumbnail(const PictureFile& file, int turns, int boxWidth, int boxHeight, PictureSummary& summary)
 {
     Jpeg::Header header;
@@ -213,7 +187,7 @@ bool JpegThumbnail(const PictureFile& file, int turns, int boxWidth, int boxHeig
     Pixels placed;
     if (!PlacePixels(small, placement, placed))
         return false;
-    summary.thumbnail = ArgbBitmapOf(placed);
+    summary.thumbnail = BitmapFromPixels(placed);
     if (!summary.thumbnail)
         return false;
     summary.decoded = true;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "image/GdiplusBridge.h"
 #include "image/JpegDecoder.h"
 #include "image/JpegEncoder.h"
 #include "image/PictureLoader.h"
@@ -53,71 +54,6 @@ PreparedPicture Original(const PictureFile& file, uint32_t width, uint32_t heigh
     return result;
 }
 
-// A 32-bit ARGB GDI+ bitmap holding a copy of the rows: red, green, blue (3 channels) or
-// blue, green, red, alpha premultiplied (4 channels, made straight again here).
-std::unique_ptr<Gdiplus::Bitmap> BitmapOf(const Pixels& pixels)
-{
-    auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(pixels.width), static_cast<INT>(pixels.height),
-                                                    PixelFormat32bppARGB);
-    if (bitmap->GetLastStatus() != Gdiplus::Ok)
-        return nullptr;
-    Gdiplus::Rect rect(0, 0, static_cast<INT>(pixels.width), static_cast<INT>(pixels.height));
-    Gdiplus::BitmapData data{};
-    if (bitmap->LockBits(&rect, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
-        return nullptr;
-    for (uint32_t y = 0; y < pixels.height; ++y) {
-        const uint8_t* in = pixels.row(y);
-        uint8_t* out = static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-        for (uint32_t x = 0; x < pixels.width; ++x, in += pixels.channels, out += 4) {
-            if (pixels.channels == 3) {
-                out[0] = in[2];
-                out[1] = in[1];
-                out[2] = in[0];
-                out[3] = 255;
-            } else {
-                const uint32_t a = in[3];
-                for (int c = 0; c < 3; ++c)
-                    out[c] = a == 0 ? 0 : static_cast<uint8_t>(std::min<uint32_t>(255, (in[c] * 255u + a / 2) / a));
-                out[3] = static_cast<uint8_t>(a);
-            }
-        }
-    }
-    bitmap->UnlockBits(&data);
-    return bitmap;
-}
-
-// The bitmap's pixels as blue, green, red, alpha rows with the colours premultiplied, so that
-// resampling does not bleed the colour of transparent pixels into their neighbours.
-bool PremultipliedPixelsOf(Gdiplus::Bitmap& bitmap, Pixels& pixels)
-{
-    const UINT width = bitmap.GetWidth(), height = bitmap.GetHeight();
-    Gdiplus::Rect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-    Gdiplus::BitmapData data{};
-    if (bitmap.LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
-        return false;
-    bool ok = true;
-    try {
-        pixels.width = width;
-        pixels.height = height;
-        pixels.channels = 4;
-        pixels.data.resize(size_t(width) * height * 4);
-        for (UINT y = 0; y < height; ++y) {
-            const uint8_t* in = static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-            uint8_t* out = pixels.row(y);
-            for (UINT x = 0; x < width; ++x, in += 4, out += 4) {
-                const uint32_t a = in[3];
-                for (int c = 0; c < 3; ++c)
-                    out[c] = static_cast<uint8_t>((in[c] * a + 127) / 255);
-                out[3] = static_cast<uint8_t>(a);
-            }
-        }
-    } catch (...) {
-        ok = false;
-    }
-    bitmap.UnlockBits(&data);
-    return ok;
-}
-
 // The decoded picture shrunk to the size; null on failure.
 std::unique_ptr<Gdiplus::Bitmap> Shrunk(Gdiplus::Bitmap& bitmap, uint32_t width, uint32_t height)
 {
@@ -128,7 +64,7 @@ std::unique_ptr<Gdiplus::Bitmap> Shrunk(Gdiplus::Bitmap& bitmap, uint32_t width,
     if (!ResizePixels(source, width, height, small))
         return nullptr;
     source = Pixels{};
-    return BitmapOf(small);
+    return BitmapFromPixels(small);
 }
 
 uint32_t FrameCount(Gdiplus::Image& image)
@@ -181,7 +117,7 @@ bool PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, Exif::Plac
         return true;
     }
     // A JPEG file sent as another format (its name says so): through the platform's encoder.
-    std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapOf(pixels);
+    std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapFromPixels(pixels);
     pixels = Pixels{};
     if (!bitmap)
         return false;
