@@ -76,19 +76,85 @@ ImageData::ImageData(const std::wstring& path)
 
 std::shared_ptr<ImageData> ImageData::Create(const std::wstring& path)
 {
+    std::shared_ptr<ImageData> record = CreateUnloaded(path);
+    if (record)
+        record->BuildThumbnail(kThumbnailBox, kThumbnailBox);
+    return record;
+}
+
+std::shared_ptr<ImageData> ImageData::CreateUnloaded(const std::wstring& path)
+{
     try {
-        std::shared_ptr<ImageData> record(new ImageData(path));
-        const PictureSummary summary = LoadThumbnail(path, 0, kThumbnailBox, kThumbnailBox);
-        record->decoded_ = summary.decoded;
-        if (summary.decoded) {
-            record->width_ = summary.width;
-            record->height_ = summary.height;
-            record->thumbnail_ = summary.thumbnail;
-        }
-        return record;
+        return std::shared_ptr<ImageData>(new ImageData(path));
     } catch (...) {
         return nullptr;
     }
+}
+
+ImageData::ThumbnailState ImageData::thumbnailState() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return state_;
+}
+
+bool ImageData::BuildThumbnail(int boxWidth, int boxHeight)
+{
+    std::wstring source;
+    int turns = 0;
+    uint32_t generation = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        source = editedPath_.empty() ? path_ : editedPath_;
+        turns = turns_;
+        generation = generation_;
+    }
+    PictureSummary summary;
+    try {
+        summary = LoadThumbnail(source, turns, boxWidth, boxHeight);
+    } catch (...) {
+        summary = PictureSummary{};
+    }
+    std::lock_guard<std::mutex> guard(lock_);
+    if (generation != generation_)
+        return false;
+    decoded_ = summary.decoded;
+    state_ = summary.decoded ? ThumbnailState::Ready : ThumbnailState::Failed;
+    width_ = summary.decoded ? summary.width : 0;
+    height_ = summary.decoded ? summary.height : 0;
+    thumbnail_ = summary.decoded ? summary.thumbnail : nullptr;
+    return true;
+}
+
+bool ImageData::Turn(int quarterTurnsClockwise)
+{
+    const int quarter = ((quarterTurnsClockwise % 4) + 4) % 4;
+    std::shared_ptr<Gdiplus::Image> held;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (state_ == ThumbnailState::Failed)
+            return false;
+        turns_ = (turns_ + quarter) % 4;
+        ++generation_;
+        if (state_ == ThumbnailState::Pending || quarter == 0)
+            return true;
+        if (quarter % 2 == 1)
+            std::swap(width_, height_);
+        held = thumbnail_;
+    }
+    // The held thumbnail turned in memory: small, so this costs nothing noticeable.
+    std::shared_ptr<Gdiplus::Image> turned;
+    if (held) {
+        std::unique_ptr<Gdiplus::Image> copy(held->Clone());
+        const Gdiplus::RotateFlipType how = quarter == 1   ? Gdiplus::Rotate90FlipNone
+                                            : quarter == 2 ? Gdiplus::Rotate180FlipNone
+                                                           : Gdiplus::Rotate270FlipNone;
+        if (copy && copy->RotateFlip(how) == Gdiplus::Ok)
+            turned = std::move(copy);
+    }
+    std::lock_guard<std::mutex> guard(lock_);
+    if (turned && thumbnail_ == held)
+        thumbnail_ = std::move(turned);
+    return true;
 }
 
 ImageData::~ImageData()
@@ -213,6 +279,7 @@ bool ImageData::Rotate(int quarterTurns, int boxWidth, int boxHeight)
     const PictureSummary summary = LoadThumbnail(source, turns, boxWidth, boxHeight);
     std::lock_guard<std::mutex> guard(lock_);
     turns_ = (turns_ + quarterTurns) % 4;
+    ++generation_;
     std::swap(width_, height_);
     if (summary.decoded)
         thumbnail_ = summary.thumbnail;
@@ -244,6 +311,8 @@ bool ImageData::SetEditedImage(Gdiplus::Bitmap* bitmap, int boxWidth, int boxHei
             std::lock_guard<std::mutex> guard(lock_);
             old = std::exchange(editedPath_, path);
             turns_ = 0;
+            ++generation_;
+            state_ = ThumbnailState::Ready;
             decoded_ = true;
             width_ = width;
             height_ = height;

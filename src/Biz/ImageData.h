@@ -33,6 +33,9 @@ public:
     // size and thumbnail). Never fails: a file that does not decode gives a record without
     // thumbnail. Returns null only when memory for the record itself is lacking.
     static std::shared_ptr<ImageData> Create(const std::wstring& path);
+    // The cheap part of Create: id, names and file size, no decoding. The thumbnail stays
+    // pending until BuildThumbnail runs (on a loader thread).
+    static std::shared_ptr<ImageData> CreateUnloaded(const std::wstring& path);
     ~ImageData();
     ImageData(const ImageData&) = delete;
     ImageData& operator=(const ImageData&) = delete;
@@ -55,6 +58,17 @@ public:
     void setReply(const Json::Value& reply);
 
     // --- the picture as the user sees it ---
+    enum class ThumbnailState { Pending, Ready, Failed };
+    ThumbnailState thumbnailState() const;
+    // Decodes the file (or the edit) as turned now and makes the thumbnail fitted into the
+    // box. Any thread; takes no lock while decoding. False when a turn or edit came in during
+    // the decode: that result is dropped and the caller asks again.
+    bool BuildThumbnail(int boxWidth, int boxHeight);
+    // A quarter turn that decodes nothing: the count changes and the thumbnail held is turned
+    // in memory until BuildThumbnail makes it again at full quality. While the thumbnail is
+    // pending the turn is only counted. False (nothing happens) when the file did not decode.
+    bool Turn(int quarterTurnsClockwise);
+
     bool hasPicture() const;  // the file decoded (or an edit replaced it)
     uint32_t width() const;   // of the whole picture, turned; 0 without picture
     uint32_t height() const;
@@ -114,6 +128,8 @@ private:
     uint32_t width_ = 0;
     uint32_t height_ = 0;
     int turns_ = 0;
+    ThumbnailState state_ = ThumbnailState::Pending;
+    uint32_t generation_ = 0;  // counts turns and edits, so a decode started before one is dropped
     std::wstring editedPath_;  // the edited picture, empty when there is none
     std::shared_ptr<Gdiplus::Image> thumbnail_;
 };

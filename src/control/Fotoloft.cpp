@@ -4,6 +4,7 @@
 #include "control/MsgDataTable.h"
 #include "control/MsgQueue.h"
 #include "control/OutgoingMessages.h"
+#include "picker/CombinBitmap.h"
 #include "platform/TypeLibrary.h"
 #include "ui/EventArgs.h"
 #include "ui/ImageLister.h"
@@ -62,6 +63,7 @@ CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
       bridge_(AppConfig::instance(), [this](const std::wstring& json) { sender_.send(json); })
 {
+    bridge_.setAddFileHandler([this](const std::wstring& path) { panel_.AddFromPage(path); });
 }
 
 CFotoloft::~CFotoloft()
@@ -267,6 +269,7 @@ STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 {
     // Every message is answered with success: a bad one only does nothing.
     bridge_.handle(std::wstring_view(newVal ? newVal : L"", newVal ? SysStringLen(newVal) : 0));
+    applyAddLimits();
     return S_OK;
 }
 
@@ -308,14 +311,18 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case WM_CREATE:
         MsgQueue::instance().setTarget(window());
         UI::LoadSkins();
+        CombinBitmap::Instance().Fill();
         panel_.AttachToWindow(window());
-        // The panel's controls are built here, and the drop target registers here.
+        panel_.CreateControls();
+        applyAddLimits();
+        // The drop target registers here.
         return 0;
     case WM_DESTROY:
         panel_.Release();
         pressed_ = nullptr;
         // The drop target is revoked here.
         UI::ImageLister::Instance().Clear();  // filled again when a window is next created
+        CombinBitmap::Instance().Clear();
         if (MsgQueue::instance().target() == window())
             MsgQueue::instance().setTarget(nullptr);
         handled = false;
@@ -338,7 +345,11 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             return 0;
         break;
     case WM_MOUSEWHEEL:
-        // Scrolls the upload list once it exists.
+        // The wheel scrolls the upload list wherever the pointer is over the control.
+        if (panel_.List().hwnd() && panel_.List().IsVisible()) {
+            SendMessageW(panel_.List().hwnd(), WM_MOUSEWHEEL, wParam, lParam);
+            return 0;
+        }
         break;
     case MsgQueue::kDrainMessage:
         MsgQueue::instance().drain();
@@ -396,6 +407,13 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         return false;
     }
+}
+
+void CFotoloft::applyAddLimits()
+{
+    // Drops onto the list keep to the page's limits; the page's own adds take none.
+    const AppConfig& config = AppConfig::instance();
+    panel_.List().SetAddLimits(AddLimits{config.FilesLimit, config.FileSizeLimit});
 }
 
 void CFotoloft::onPaint()

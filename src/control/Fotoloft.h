@@ -68,6 +68,7 @@ protected:
 
 private:
     void registerInternalHandlers();
+    void applyAddLimits();
     void onPaint();
     void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);

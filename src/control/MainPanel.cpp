@@ -12,6 +12,31 @@ void MainPanel::AttachToWindow(HWND window)
     Layout();
 }
 
+void MainPanel::CreateControls()
+{
+    // The upload list fills the panel below the two strips.
+    list_.SetAnchor(AnchorTop | AnchorBottom | AnchorLeft | AnchorRight);
+    list_.SetMargins(1, 57, 1, 1);
+    list_.SetItemWidth(150);
+    list_.SetItemHeight(151);
+    list_.Create(this);
+    list_.FilesDropped.connect([this] { RefreshAfterAdd(); });
+    list_.ItemRemoved.connect([this](int) { RefreshAfterAdd(); });
+    list_.Layout();
+}
+
+void MainPanel::AddFromPage(const std::wstring& path)
+{
+    list_.AddFiles({path}, AddLimits{});
+}
+
+void MainPanel::RefreshAfterAdd()
+{
+    const bool show = !list_.IsEmpty();
+    if (show != list_.IsVisible())
+        list_.SetVisible(show ? 1 : 0);
+}
+
 void MainPanel::Layout()
 {
     RECT client{};

@@ -1,0 +1,920 @@
+#include "picker/ListView.h"
+
+#include <shlwapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "Biz/ImageData.h"
+#include "picker/ItemDates.h"
+#include "picker/ListViewPostItem.h"
+
+namespace Vantor {
+
+namespace {
+
+constexpr const wchar_t* kAcceptedExtensions[] = {L".gif", L".png", L".bmp", L".jpg", L".tif"};
+
+}  // namespace
+
+bool IsAcceptedImageExtension(const std::wstring& path)
+{
+    if (path.find(L'\0') != std::wstring::npos)
+        return false;
+    const wchar_t* extension = PathFindExtensionW(path.c_str());
+    if (!extension || !*extension)
+        return false;
+    for (const wchar_t* accepted : kAcceptedExtensions)
+        if (CompareStringOrdinal(extension, -1, accepted, -1, TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
+ListView::ListView() : loader_(kThumbnailReady, kThumbnailsDone) {}
+
+ListView::~ListView()
+{
+    // The window goes while the members it uses are still here.
+    Destroy();
+    loader_.Shutdown();
+}
+
+// ---- creation and placement ----------------------------------------------------------------
+
+HWND ListView::Create(HWND parent, int x, int y, int width, int height)
+{
+    const RECT rect{x, y, x + width, y + height};
+    if (!CreateWindowOfClass(parent, rect, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
+        return nullptr;
+    CreateParts();
+    return hwnd();
+}
+
+void ListView::Create(ControlBase* parent)
+{
+    if (!parent)
+        return;
+    Attach(parent);
+    visible_ = 0;
+    const RECT bounds = ComputeBounds();
+    if (!CreateWindowOfClass(parent->GetHwnd(), bounds, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
+        return;
+    bounds_ = bounds;
+    CreateParts();
+}
+
+void ListView::CreateParts()
+{
+    Arrange();
+    ResizeBuffer();
+    renameBox_.Create(hwnd());
+    renameBox_.onCommit = [this] { CommitRename(); };
+    renameBox_.onCancel = [this] { CancelRename(); };
+    loader_.SetTarget(hwnd());
+    UpdateScrollBar();
+}
+
+void ListView::ResizeBuffer()
+{
+    const int width = std::max<LONG>(1, client_.right - client_.left);
+    const int height = std::max<LONG>(1, client_.bottom - client_.top);
+    if (bufferDc_ && bufferSize_.cx == width && bufferSize_.cy == height)
+        return;
+    if (bufferDc_ && previousBitmap_)
+        SelectObject(bufferDc_.get(), previousBitmap_);
+    previousBitmap_ = nullptr;
+    buffer_.reset();
+    bufferDc_.reset(CreateCompatibleDC(nullptr));
+    if (!bufferDc_)
+        return;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    buffer_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!buffer_)
+        return;
+    previousBitmap_ = SelectObject(bufferDc_.get(), buffer_.get());
+    bufferSize_ = SIZE{width, height};
+}
+
+void ListView::SetVisible(int flag)
+{
+    visible_ = flag;
+    if (hwnd())
+        ShowWindow(hwnd(), flag ? SW_SHOWNA : SW_HIDE);
+}
+
+void ListView::Layout()
+{
+    if (!parent_ || !hwnd())
+        return;
+    const RECT bounds = ComputeBounds();
+    bounds_ = bounds;
+    CommitRename();
+    MoveWindow(hwnd(), bounds.left, bounds.top, std::max<LONG>(0, bounds.right - bounds.left),
+               std::max<LONG>(0, bounds.bottom - bounds.top), TRUE);
+    Arrange();
+    UpdateScrollBar();
+}
+
+void ListView::Release()
+{
+    ReleaseItems();
+    ControlBase::Release();
+}
+
+void ListView::SetInteractive(bool interactive)
+{
+    if (interactive_ == interactive)
+        return;
+    if (!interactive)
+        CommitRename();
+    interactive_ = interactive;
+    if (hwnd())
+        InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void ListView::SetUploading(bool uploading)
+{
+    if (uploading_ == uploading)
+        return;
+    if (uploading)
+        CommitRename();
+    uploading_ = uploading;
+    if (hwnd())
+        InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+// ---- content -------------------------------------------------------------------------------
+
+ListViewItem* ListView::AddItem(std::unique_ptr<ListViewItem> item)
+{
+    if (!item)
+        return nullptr;
+    item->owner_ = this;
+    item->id_ = nextId_++;
+    items_.push_back(std::move(item));
+    return items_.back().get();
+}
+
+AddResult ListView::AddFiles(const std::vector<std::wstring>& paths) { return AddFiles(paths, limits_); }
+
+AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLimits& limits)
+{
+    AddResult result;
+    CommitRename();
+    for (const std::wstring& path : paths) {
+        if (path.empty() || !IsAcceptedImageExtension(path) || PathIsRootW(path.c_str()))
+            continue;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        const int64_t size = (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        if (limits.fileSizeLimit > 0 && size > limits.fileSizeLimit)
+            continue;
+        if (ContainsPath(path))
+            continue;
+        if (limits.filesLimit > 0 && Count() >= limits.filesLimit) {
+            ++result.leftOut;
+            continue;
+        }
+        std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(path);
+        if (!record)
+            continue;
+        AddItem(std::make_unique<ListViewPostItem>(std::move(record)));
+        ++result.added;
+    }
+    Arrange();
+    UpdateScrollBar();
+    if (hwnd())
+        InvalidateRect(hwnd(), nullptr, FALSE);
+    if (result.added > 0)
+        StartThumbnailLoading();
+    FilesDropped();
+    if (result.leftOut > 0)
+        AddLimitReached(result.leftOut);
+    return result;
+}
+
+void ListView::Arrange()
+{
+    if (hwnd()) {
+        GetClientRect(hwnd(), &client_);
+        RECT window{};
+        GetWindowRect(hwnd(), &window);
+        width_ = window.right - window.left;
+    }
+    ResizeBuffer();
+    const int columns = Columns();
+    for (size_t i = 0; i < items_.size(); ++i)
+        items_[i]->SetRect(geometry_.Cell(static_cast<int>(i), columns));
+}
+
+int ListView::MaxScroll() const { return geometry_.MaxScroll(Count(), Columns(), ClientHeight()); }
+
+void ListView::UpdateScrollBar()
+{
+    scrollPos_ = 0;
+    if (!hwnd())
+        return;
+    const int columns = Columns();
+    // The bar stays in place, disabled when everything fits, so the client width never changes.
+    SCROLLINFO info{sizeof(info), SIF_ALL | SIF_DISABLENOSCROLL};
+    if (geometry_.NeedsScrollBar(Count(), columns, ClientHeight())) {
+        info.nMin = 0;
+        info.nMax = geometry_.ContentHeight(Count(), columns) - 1;
+        info.nPage = static_cast<UINT>(ClientHeight());
+        info.nPos = 0;
+        SetScrollInfo(hwnd(), SB_VERT, &info, TRUE);
+        EnableScrollBar(hwnd(), SB_VERT, ESB_ENABLE_BOTH);
+    } else {
+        info.nMin = 0;
+        info.nMax = 0;
+        info.nPage = 0;
+        info.nPos = 0;
+        SetScrollInfo(hwnd(), SB_VERT, &info, TRUE);
+        EnableScrollBar(hwnd(), SB_VERT, ESB_DISABLE_BOTH);
+    }
+}
+
+void ListView::ReleaseItems()
+{
+    CancelRename();
+    loader_.Stop();
+    items_.clear();
+    selection_.clear();
+    anchorId_ = -1;
+    hoverId_ = -1;
+    dragPreparedId_ = -1;
+}
+
+void ListView::Clear()
+{
+    CommitRename();
+    ReleaseItems();
+    UpdateScrollBar();
+    if (hwnd())
+        InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void ListView::RemoveItem(int32_t id)
+{
+    const int index = IndexOf(id);
+    if (index < 0)
+        return;
+    CommitRename();
+    const int kept = scrollPos_;
+    DropFromSelection(id);
+    if (hoverId_ == id)
+        hoverId_ = -1;
+    if (dragPreparedId_ == id)
+        dragPreparedId_ = -1;
+    items_.erase(items_.begin() + index);
+    CheckAnchor();
+    ItemRemoved(id);
+    UpdateScrollBar();
+    Arrange();
+    ScrollTo(kept);
+    RepaintContent(20);
+    SendMouseMoveAtCursor();
+}
+
+void ListView::RemoveSelected()
+{
+    CommitRename();
+    items_.erase(std::remove_if(items_.begin(), items_.end(),
+                                [this](const std::unique_ptr<ListViewItem>& item) {
+                                    return std::find(selection_.begin(), selection_.end(), item->Id()) !=
+                                           selection_.end();
+                                }),
+                 items_.end());
+    selection_.clear();
+    hoverId_ = -1;
+    anchorId_ = -1;
+    dragPreparedId_ = -1;
+    ItemRemoved(0);
+    UpdateScrollBar();
+    Arrange();
+    RepaintContent(20);
+    SendMouseMoveAtCursor();
+}
+
+void ListView::PostRemoveItem(int32_t id)
+{
+    if (hwnd())
+        PostMessageW(hwnd(), kRemoveItem, static_cast<WPARAM>(static_cast<uint32_t>(id)), 0);
+}
+
+void ListView::SelectAll(bool select)
+{
+    if (!select) {
+        ClearSelection();
+        return;
+    }
+    selection_.clear();
+    for (const auto& item : items_) {
+        item->Select(POINT{0, 0});
+        selection_.push_back(item->Id());
+    }
+}
+
+void ListView::SetAllChecked(int checked)
+{
+    for (const auto& item : items_)
+        item->SetChecked(checked);
+}
+
+void ListView::Sort(SortMode mode)
+{
+    CommitRename();
+    using Item = std::unique_ptr<ListViewItem>;
+    const auto byId = [](const Item& a, const Item& b) { return a->Id() < b->Id(); };
+    switch (mode) {
+    case SortMode::ByRemark: {
+        // Keys read once: the remark is under the record's lock.
+        std::vector<std::pair<std::wstring, Item>> keyed;
+        for (Item& item : items_) {
+            const auto record = item->Record();
+            keyed.emplace_back(record ? record->remark() : std::wstring(), std::move(item));
+        }
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+            if (a.first != b.first)
+                return a.first < b.first;
+            return a.second->Id() < b.second->Id();
+        });
+        for (size_t i = 0; i < keyed.size(); ++i)
+            items_[i] = std::move(keyed[i].second);
+        break;
+    }
+    case SortMode::ByCreated:
+    case SortMode::ByDateTaken: {
+        std::vector<std::pair<int64_t, Item>> keyed;
+        for (Item& item : items_) {
+            const auto& dates = item->Dates();
+            const int64_t key = !dates ? 0 : mode == SortMode::ByCreated ? dates->created() : dates->taken();
+            keyed.emplace_back(key, std::move(item));
+        }
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+            if (a.first != b.first)
+                return a.first < b.first;
+            return a.second->Id() < b.second->Id();
+        });
+        for (size_t i = 0; i < keyed.size(); ++i)
+            items_[i] = std::move(keyed[i].second);
+        break;
+    }
+    default:
+        std::stable_sort(items_.begin(), items_.end(), byId);
+        break;
+    }
+    Arrange();
+    UpdateScrollBar();
+    if (hwnd())
+        InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void ListView::MoveItem(int32_t draggedId, int32_t targetId)
+{
+    if (draggedId == targetId || items_.size() < 2)
+        return;
+    const int from = IndexOf(draggedId);
+    if (from < 0 || IndexOf(targetId) < 0)
+        return;
+    CommitRename();
+    std::unique_ptr<ListViewItem> dragged = std::move(items_[from]);
+    items_.erase(items_.begin() + from);
+    const int to = IndexOf(targetId);
+    items_.insert(items_.begin() + to, std::move(dragged));
+    Arrange();
+    if (hwnd())
+        InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+ListViewItem* ListView::FindById(int32_t id) const
+{
+    if (id < 0)
+        return nullptr;
+    for (const auto& item : items_)
+        if (item->Id() == id)
+            return item.get();
+    return nullptr;
+}
+
+int ListView::IndexOf(int32_t id) const
+{
+    if (id < 0)
+        return -1;
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i]->Id() == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+ListViewItem* ListView::ItemAt(POINT point) const
+{
+    for (const auto& item : items_) {
+        const RECT cell = item->GetRect();
+        if (PtInRect(&cell, point))
+            return item.get();
+    }
+    return nullptr;
+}
+
+bool ListView::ContainsPath(const std::wstring& path) const
+{
+    return std::any_of(items_.begin(), items_.end(), [&](const auto& item) { return item->HasPath(path); });
+}
+
+bool ListView::ContainsFile(const ListViewItem& other) const
+{
+    return std::any_of(items_.begin(), items_.end(), [&](const auto& item) { return item->IsSameFile(other); });
+}
+
+int ListView::CheckedCount() const
+{
+    return static_cast<int>(std::count_if(items_.begin(), items_.end(), [](const auto& i) { return i->Checked() != 0; }));
+}
+
+std::vector<ListViewItem*> ListView::CheckedItems(int n) const
+{
+    std::vector<ListViewItem*> checked;
+    for (const auto& item : items_) {
+        if (static_cast<int>(checked.size()) >= n)
+            break;
+        if (item->Checked())
+            checked.push_back(item.get());
+    }
+    return checked;
+}
+
+int64_t ListView::CheckedSize() const
+{
+    int64_t sum = 0;
+    for (const auto& item : items_)
+        item->AddSizeIfChecked(sum);
+    return sum;
+}
+
+int64_t ListView::TotalSize() const
+{
+    int64_t sum = 0;
+    for (const auto& item : items_)
+        if (const auto record = item->Record())
+            sum += record->fileSize();
+    return sum;
+}
+
+std::vector<ListViewItem*> ListView::Selection() const
+{
+    std::vector<ListViewItem*> selected;
+    for (int32_t id : selection_)
+        if (ListViewItem* item = FindById(id))
+            selected.push_back(item);
+    return selected;
+}
+
+void ListView::AddToSelection(int32_t id)
+{
+    if (std::find(selection_.begin(), selection_.end(), id) == selection_.end())
+        selection_.push_back(id);
+}
+
+void ListView::ClearSelection()
+{
+    for (int32_t id : selection_)
+        if (ListViewItem* item = FindById(id))
+            item->Deselect();
+    selection_.clear();
+}
+
+void ListView::DropFromSelection(int32_t id)
+{
+    selection_.erase(std::remove(selection_.begin(), selection_.end(), id), selection_.end());
+}
+
+void ListView::CheckAnchor()
+{
+    // A Shift range starts only from an item that is still in the list.
+    if (!FindById(anchorId_))
+        anchorId_ = -1;
+}
+
+// ---- renaming ------------------------------------------------------------------------------
+
+void ListView::ShowRenameBox(int32_t id, const RECT& strip, const std::wstring& text)
+{
+    CommitRename();
+    if (!FindById(id))
+        return;
+    renamingId_ = id;
+    renameBox_.Show(strip, text);
+}
+
+void ListView::CommitRename()
+{
+    const int32_t id = std::exchange(renamingId_, -1);
+    if (id < 0)
+        return;
+    if (ListViewItem* item = FindById(id))
+        item->CommitRename();
+    renameBox_.Hide();
+}
+
+void ListView::CancelRename()
+{
+    const int32_t id = std::exchange(renamingId_, -1);
+    renameBox_.Hide();
+    if (ListViewItem* item = FindById(id))
+        item->Invalidate();
+}
+
+// ---- thumbnails ----------------------------------------------------------------------------
+
+ThumbnailLoader::Job ListView::JobFor(const ListViewItem& item, int boxWidth, int boxHeight) const
+{
+    ThumbnailLoader::Job job;
+    job.itemId = item.Id();
+    job.record = item.Record();
+    job.dates = item.Dates();
+    job.boxWidth = boxWidth;
+    job.boxHeight = boxHeight;
+    return job;
+}
+
+void ListView::VisibleRange(int& first, int& end) const
+{
+    geometry_.VisibleRange(Count(), Columns(), scrollPos_, ClientHeight(), first, end);
+}
+
+std::vector<ThumbnailLoader::Job> ListView::PendingJobs(bool visibleFirst) const
+{
+    std::vector<ThumbnailLoader::Job> jobs;
+    const auto pending = [](const ListViewItem& item) {
+        const auto record = item.Record();
+        return record && record->thumbnailState() == ImageData::ThumbnailState::Pending;
+    };
+    int first = 0, end = 0;
+    if (visibleFirst)
+        VisibleRange(first, end);
+    for (int i = first; i < end; ++i)
+        if (pending(*items_[i]))
+            jobs.push_back(JobFor(*items_[i], ImageData::kThumbnailBox, ImageData::kThumbnailBox));
+    for (int i = 0; i < Count(); ++i)
+        if ((i < first || i >= end) && pending(*items_[i]))
+            jobs.push_back(JobFor(*items_[i], ImageData::kThumbnailBox, ImageData::kThumbnailBox));
+    return jobs;
+}
+
+void ListView::StartThumbnailLoading() { loaderRun_ = loader_.Schedule(PendingJobs(true)); }
+
+void ListView::StopThumbnailLoading() { loader_.Stop(); }
+
+void ListView::RequestThumbnail(const ListViewItem& item, bool first)
+{
+    const auto record = item.Record();
+    if (!record)
+        return;
+    // A turned picture is fitted into the frame; a first thumbnail into the record's box.
+    const bool turned = record->thumbnailState() != ImageData::ThumbnailState::Pending;
+    ThumbnailLoader::Job job = turned ? JobFor(item, frameWidth_, frameHeight_)
+                                      : JobFor(item, ImageData::kThumbnailBox, ImageData::kThumbnailBox);
+    if (first)
+        loader_.Add(std::move(job));
+    else
+        loaderRun_ = loader_.Schedule(PendingJobs(true));
+}
+
+// ---- painting and scrolling ----------------------------------------------------------------
+
+void ListView::RepaintContent(int rightStrip)
+{
+    if (!hwnd())
+        return;
+    RECT area = client_;
+    area.right = std::max(area.left, area.right - rightStrip);
+    InvalidateRect(hwnd(), &area, FALSE);
+}
+
+void ListView::OnPaint()
+{
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(hwnd(), &paint);
+    if (!dc)
+        return;
+    if (bufferDc_ && buffer_) {
+        const HDC buffer = bufferDc_.get();
+        {
+            Gdiplus::Graphics graphics(buffer);
+            graphics.Clear(Gdiplus::Color(255, 255, 255, 255));
+            int first = 0, end = 0;
+            VisibleRange(first, end);
+            for (int i = first; i < end; ++i)
+                items_[i]->PaintScrolled(graphics, scrollPos_);
+        }
+        const RECT& r = paint.rcPaint;
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, buffer, r.left, r.top, SRCCOPY);
+    }
+    EndPaint(hwnd(), &paint);
+}
+
+void ListView::ScrollTo(int position)
+{
+    const int clamped = std::clamp(position, 0, MaxScroll());
+    if (clamped == scrollPos_)
+        return;
+    CommitRename();
+    scrollPos_ = clamped;
+    AfterScroll();
+}
+
+void ListView::AfterScroll()
+{
+    if (!hwnd())
+        return;
+    SetScrollPos(hwnd(), SB_VERT, scrollPos_, TRUE);
+    RepaintContent(ListGeometry::kScrollBarSpace);
+    // What the user now sees gets its thumbnails first.
+    int first = 0, end = 0;
+    VisibleRange(first, end);
+    std::vector<int32_t> ids;
+    for (int i = first; i < end; ++i)
+        ids.push_back(items_[i]->Id());
+    loader_.Prioritize(ids);
+}
+
+bool ListView::OnWheel(int delta)
+{
+    if (delta < 0)
+        ScrollTo(scrollPos_ + geometry_.itemHeight);
+    else if (delta > 0)
+        ScrollTo(scrollPos_ - geometry_.itemHeight);
+    return true;
+}
+
+void ListView::OnVScroll(int request, int trackPosition)
+{
+    switch (request) {
+    case SB_LINEUP:
+        ScrollTo(scrollPos_ - 1);
+        break;
+    case SB_LINEDOWN:
+        ScrollTo(scrollPos_ + 1);
+        break;
+    case SB_PAGEUP:
+        ScrollTo(scrollPos_ - ClientHeight());
+        break;
+    case SB_PAGEDOWN:
+        ScrollTo(scrollPos_ + ClientHeight());
+        break;
+    case SB_TOP:
+        ScrollTo(0);
+        break;
+    case SB_BOTTOM:
+        ScrollTo(MaxScroll());
+        break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: {
+        // The 32-bit position, not the message's 16 bits.
+        SCROLLINFO info{sizeof(info), SIF_TRACKPOS};
+        const int position = GetScrollInfo(hwnd(), SB_VERT, &info) ? info.nTrackPos : trackPosition;
+        ScrollTo(position);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void ListView::RepaintProgress(int32_t id)
+{
+    if (auto* item = dynamic_cast<ListViewPostItem*>(FindById(id)))
+        item->OnUploadProgress();
+}
+
+// ---- mouse and keyboard --------------------------------------------------------------------
+
+void ListView::SendMouseMoveAtCursor()
+{
+    if (!hwnd())
+        return;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(hwnd(), &cursor);
+    SendMessageW(hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(cursor.x, cursor.y));
+}
+
+void ListView::OnMouseMoveMessage(WPARAM keys, POINT client)
+{
+    if (dragPreparedId_ >= 0) {
+        const int32_t id = std::exchange(dragPreparedId_, -1);
+        if (keys & MK_LBUTTON) {
+            OnItemDragRun(id);
+            return;
+        }
+    }
+    if (items_.empty())
+        return;
+    const POINT point{client.x, client.y + scrollPos_};
+    ListViewItem* item = ItemAt(point);
+    if (hoverId_ >= 0) {
+        if (item && item->Id() == hoverId_) {
+            item->OnHover(point);
+            return;
+        }
+        if (ListViewItem* previous = FindById(hoverId_))
+            previous->OnLeave();
+        hoverId_ = -1;
+    }
+    if (item) {
+        item->OnHover(point);
+        hoverId_ = item->Id();
+    }
+    if (!hoverTracking_) {
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd(), 0};
+        hoverTracking_ = TrackMouseEvent(&track) != FALSE;
+    }
+}
+
+void ListView::OnMouseLeaveMessage()
+{
+    if (ListViewItem* item = FindById(hoverId_))
+        item->OnLeave();
+    hoverId_ = -1;
+    hoverTracking_ = false;
+}
+
+void ListView::OnButtonDown(WPARAM keys, POINT client)
+{
+    SetFocus(hwnd());
+    const POINT point{client.x, client.y + scrollPos_};
+    ListViewItem* item = ItemAt(point);
+    if (item) {
+        if (keys & MK_SHIFT) {
+            ShiftSelect(*item);
+            return;
+        }
+        if (keys & MK_CONTROL) {
+            CtrlSelect(*item);
+            return;
+        }
+        ClearSelection();
+        anchorId_ = -1;
+        item->OnMouseDown(point);
+        if (!item->HitButtons(point) && interactive_ && !uploading_) {
+            dragPreparedId_ = item->Id();
+            OnItemDragPrepared(dragPreparedId_);
+        }
+    } else {
+        ClearSelection();
+    }
+    SelectionChanged(0);
+}
+
+void ListView::ShiftSelect(ListViewItem& item)
+{
+    if (uploading_)
+        return;
+    CheckAnchor();
+    if (anchorId_ < 0) {
+        item.Select(POINT{0, 0});
+        AddToSelection(item.Id());
+        SelectionChanged(0);
+        return;
+    }
+    ClearSelection();
+    const int a = IndexOf(anchorId_);
+    const int b = IndexOf(item.Id());
+    for (int i = std::min(a, b); i <= std::max(a, b); ++i) {
+        items_[i]->Select(POINT{0, 0});
+        selection_.push_back(items_[i]->Id());
+    }
+    SelectionChanged(0);
+}
+
+void ListView::CtrlSelect(ListViewItem& item)
+{
+    if (uploading_)
+        return;
+    const auto found = std::find(selection_.begin(), selection_.end(), item.Id());
+    if (found == selection_.end()) {
+        item.Select(POINT{0, 0});
+        selection_.push_back(item.Id());
+    } else {
+        item.Deselect();
+        selection_.erase(found);
+    }
+    SelectionChanged(0);
+}
+
+void ListView::OnButtonUp(POINT client)
+{
+    dragPreparedId_ = -1;
+    const POINT point{client.x, client.y + scrollPos_};
+    if (renamingId_ >= 0) {
+        // A click elsewhere ends the rename; a click on the box itself never gets here.
+        CommitRename();
+    }
+    if (ListViewItem* item = ItemAt(point))
+        item->OnClick(point);
+}
+
+void ListView::OnDoubleClick(POINT client)
+{
+    const POINT point{client.x, client.y + scrollPos_};
+    ListViewItem* item = ItemAt(point);
+    if (!item || item->HitButtons(point))
+        return;
+    ItemDoubleClicked(item);
+    PreviewRequested(item->Id());
+}
+
+void ListView::OnKeyUp(WPARAM key)
+{
+    if (key == 'A' && GetKeyState(VK_CONTROL) < 0) {
+        if (uploading_)
+            return;
+        CommitRename();
+        SelectAll(true);
+        SelectionChanged(0);
+    } else if (key == VK_DELETE) {
+        if (uploading_)
+            return;
+        RemoveSelected();
+    }
+}
+
+bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    result = 0;
+    switch (msg) {
+    case WM_DESTROY:
+        ReleaseItems();
+        loader_.SetTarget(nullptr);
+        if (bufferDc_ && previousBitmap_)
+            SelectObject(bufferDc_.get(), previousBitmap_);
+        previousBitmap_ = nullptr;
+        buffer_.reset();
+        bufferDc_.reset();
+        return false;
+    case WM_SIZE:
+        Arrange();
+        return true;
+    case WM_KEYDOWN:
+        return true;
+    case WM_KEYUP:
+        OnKeyUp(wParam);
+        return true;
+    case WM_ERASEBKGND:
+        result = 1;
+        return true;
+    case WM_PAINT:
+        OnPaint();
+        return true;
+    case WM_VSCROLL:
+        OnVScroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
+        return true;
+    case WM_MOUSEWHEEL:
+        OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return true;
+    case WM_MOUSEMOVE:
+        OnMouseMoveMessage(wParam, point);
+        return true;
+    case WM_MOUSELEAVE:
+        OnMouseLeaveMessage();
+        return true;
+    case WM_LBUTTONDOWN:
+        OnButtonDown(wParam, point);
+        return true;
+    case WM_LBUTTONUP:
+        OnButtonUp(point);
+        return true;
+    case WM_LBUTTONDBLCLK:
+        OnDoubleClick(point);
+        return true;
+    case kRemoveItem:
+        RemoveItem(static_cast<int32_t>(wParam));
+        return true;
+    case kRepaintProgress:
+        RepaintProgress(static_cast<int32_t>(wParam));
+        return true;
+    case kThumbnailReady:
+        if (ListViewItem* item = FindById(static_cast<int32_t>(wParam)))
+            item->Invalidate();
+        return true;
+    case kThumbnailsDone:
+        if (static_cast<uint32_t>(wParam) == loaderRun_)
+            ThumbnailsLoaded();
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace Vantor

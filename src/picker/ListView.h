@@ -1,0 +1,236 @@
+#pragma once
+// The owner-drawn, vertically scrolling grid of picture items: the upload list of the main
+// panel (ListViewPostItem) and the picker of the add-images dialog (ListViewSelectItem).
+//
+// The list is a window of its own and, for anchored layout inside a form, a ControlBase child.
+// It lays items out (ListGeometry), paints the visible band through a back buffer, tracks hover
+// and selection (plain, Ctrl, Shift, Ctrl+A), removes, sorts, moves and renames items, and
+// announces what happened through its signals, all on the window thread.
+//
+// Thumbnails are made by the list's ThumbnailLoader on other threads; results come back by
+// item id (kThumbnailReady), so an item may be removed at any time. Other threads may post
+// kRemoveItem and kRepaintProgress. Any change of the items ends a rename first (committed).
+#include <boost/signals2/signal.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "picker/ListGeometry.h"
+#include "picker/ListViewItem.h"
+#include "picker/RenameBox.h"
+#include "picker/ThumbnailLoader.h"
+#include "platform/Handles.h"
+#include "platform/Window.h"
+#include "ui/ControlBase.h"
+
+namespace Vantor {
+
+// What an addition of files may take. 0 (or less) means no limit.
+struct AddLimits {
+    int32_t filesLimit = 0;     // most items the list may hold
+    int64_t fileSizeLimit = 0;  // bytes per file
+};
+
+struct AddResult {
+    int added = 0;
+    int leftOut = 0;  // acceptable files not added because the files limit was reached
+};
+
+// The extensions the list takes: exactly ".gif", ".png", ".bmp", ".jpg", ".tif", in any case.
+bool IsAcceptedImageExtension(const std::wstring& path);
+
+enum class SortMode : int { ById = 0, ByRemark = 1, ByCreated = 2, ByDateTaken = 3 };
+
+class ListView : public Win::Window, public ControlBase {
+public:
+    // Other threads' requests (post them): remove an item; repaint an item's progress band.
+    static constexpr UINT kRemoveItem = WM_USER + 1;
+    static constexpr UINT kRepaintProgress = WM_USER + 2;
+    // The loader's reports (wParam: item id; run number).
+    static constexpr UINT kThumbnailReady = WM_USER + 3;
+    static constexpr UINT kThumbnailsDone = WM_USER + 4;
+
+    boost::signals2::signal<void()> FilesDropped;
+    boost::signals2::signal<void(int)> SelectionChanged;
+    boost::signals2::signal<void(int)> ItemRemoved;
+    boost::signals2::signal<void(ListViewItem*)> ItemDoubleClicked;
+    boost::signals2::signal<void()> ThumbnailsLoaded;  // on the window thread
+    boost::signals2::signal<void(int32_t)> EditRequested;
+    boost::signals2::signal<void(int32_t)> PreviewRequested;
+    // Once per addition that had to leave acceptable files out (the files limit).
+    boost::signals2::signal<void(int leftOut)> AddLimitReached;
+
+    ListView();
+    ~ListView() override;
+
+    // --- creation and placement (window thread) ---
+    // A visible child window at that place (the add-images dialog).
+    HWND Create(HWND parent, int x, int y, int width, int height);
+    // A child of a control tree: the window is made hidden in the parent's window and placed
+    // by Layout (the main panel).
+    void Create(ControlBase* parent);
+    void SetItemWidth(int width) { geometry_.itemWidth = width; }
+    void SetItemHeight(int height) { geometry_.itemHeight = height; }
+    void SetInteractive(bool interactive);
+    bool IsInteractive() const { return interactive_; }
+    // While an upload runs, items show their progress and ignore presses; sorting is refused.
+    void SetUploading(bool uploading);
+    bool IsUploading() const { return uploading_; }
+    void SetAddLimits(const AddLimits& limits) { limits_ = limits; }
+    const AddLimits& GetAddLimits() const { return limits_; }
+
+    // ControlBase
+    void SetVisible(int flag) override;
+    void Paint(UI::CPaintEventArgs& e) override {}  // the window paints itself
+    void OnLButtonDown(UI::CMouseEventArgs& e) override {}
+    void OnLButtonUp(UI::CMouseEventArgs& e) override {}
+    void OnMouseMove(UI::CMouseEventArgs& e) override {}
+    void OnMouseLeave() override {}
+    void Layout() override;
+    void Release() override;
+
+    // --- content (window thread) ---
+    // Takes the item; gives it its id. No layout, no repaint.
+    ListViewItem* AddItem(std::unique_ptr<ListViewItem> item);
+    // Adds upload items for the acceptable files among the paths (no roots, no folders, no
+    // file over the size limit, no path already in the list; the files limit is tested
+    // before each addition), arranges, fires FilesDropped and starts the thumbnails.
+    AddResult AddFiles(const std::vector<std::wstring>& paths);  // with SetAddLimits' limits
+    AddResult AddFiles(const std::vector<std::wstring>& paths, const AddLimits& limits);
+    void Arrange();
+    void UpdateScrollBar();
+    void Clear();
+    void ReleaseItems();
+    void RemoveItem(int32_t id);
+    void RemoveSelected();
+    // Posts kRemoveItem: the removal runs after the current message (an item's own button).
+    void PostRemoveItem(int32_t id);
+    void SelectAll(bool select);
+    void SetAllChecked(int checked);
+    void Sort(SortMode mode);
+    void Sort(int mode) { Sort(static_cast<SortMode>(mode)); }
+    void MoveItem(int32_t draggedId, int32_t targetId);
+
+    ListViewItem* FindById(int32_t id) const;
+    int IndexOf(int32_t id) const;
+    ListViewItem* ItemAt(POINT contentPoint) const;
+    bool ContainsPath(const std::wstring& path) const;
+    bool ContainsFile(const ListViewItem& item) const;
+    int Count() const { return static_cast<int>(items_.size()); }
+    bool IsEmpty() const { return items_.empty(); }
+    int CheckedCount() const;
+    std::vector<ListViewItem*> CheckedItems(int n) const;
+    int64_t CheckedSize() const;
+    int64_t TotalSize() const;
+    const std::vector<std::unique_ptr<ListViewItem>>& Items() const { return items_; }
+    // The selected items in the order they were selected.
+    std::vector<ListViewItem*> Selection() const;
+    const std::vector<int32_t>& SelectionIds() const { return selection_; }
+    int32_t AnchorId() const { return anchorId_; }
+    int32_t HoverId() const { return hoverId_; }
+
+    // Selection steps the items use.
+    void AddToSelection(int32_t id);
+    void SetAnchor(int32_t id) { anchorId_ = id; }
+
+    // --- renaming ---
+    // Opens the rename box over `strip` (client coordinates) for the item.
+    void ShowRenameBox(int32_t id, const RECT& strip, const std::wstring& text);
+    std::wstring RenameText() const { return renameBox_.Text(); }
+    int32_t RenamingId() const { return renamingId_; }
+    // Ends a rename, keeping the text (nothing when no rename is open). The panel calls it
+    // before an upload starts.
+    void CommitRename();
+    void CancelRename();
+
+    // --- thumbnails ---
+    // Makes the thumbnails still missing, visible items first. Records that exist are kept.
+    void StartThumbnailLoading();
+    void StopThumbnailLoading();
+    bool IsLoadingThumbnails() const { return loader_.IsRunning(); }
+    // Asks for the item's thumbnail (again), first when `first` (a turn).
+    void RequestThumbnail(const ListViewItem& item, bool first);
+
+    // --- what the items read ---
+    int ClientHeight() const { return client_.bottom - client_.top; }
+    int ScrollPos() const { return scrollPos_; }
+    int MaxScroll() const;
+    void ScrollTo(int position);
+    COLORREF SelectionColour() const { return selectionColour_; }
+    int FrameWidth() const { return frameWidth_; }
+    int FrameHeight() const { return frameHeight_; }
+    const ListGeometry& Geometry() const { return geometry_; }
+    // Columns for the list's whole width (the scroll bar's strip included, as the grid keeps it free).
+    int Columns() const { return geometry_.Columns(width_); }
+
+    // Repaints the progress band of an item (window thread; other threads post kRepaintProgress).
+    void RepaintProgress(int32_t id);
+
+protected:
+    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    const wchar_t* ClassName() const override { return L"Vantor.ListView"; }
+    UINT ClassStyle() const override { return CS_DBLCLKS; }
+
+    // Item dragging: a plain press on an item outside its buttons, while interactive, prepares
+    // a drag of that item; the next move with the button down runs it. The drag-and-drop layer
+    // fills these in.
+    virtual void OnItemDragPrepared(int32_t id) {}
+    virtual void OnItemDragRun(int32_t id) {}
+
+private:
+    void CreateParts();
+    void ResizeBuffer();
+    void OnPaint();
+    void OnMouseMoveMessage(WPARAM keys, POINT client);
+    void OnMouseLeaveMessage();
+    void OnButtonDown(WPARAM keys, POINT client);
+    void OnButtonUp(POINT client);
+    void OnDoubleClick(POINT client);
+    void OnKeyUp(WPARAM key);
+    bool OnWheel(int delta);
+    void OnVScroll(int request, int trackPosition);
+    void ShiftSelect(ListViewItem& item);
+    void CtrlSelect(ListViewItem& item);
+    void ClearSelection();
+    void DropFromSelection(int32_t id);
+    void CheckAnchor();
+    void AfterScroll();
+    void RepaintContent(int rightStrip);
+    void SendMouseMoveAtCursor();
+    std::vector<ThumbnailLoader::Job> PendingJobs(bool visibleFirst) const;
+    ThumbnailLoader::Job JobFor(const ListViewItem& item, int boxWidth, int boxHeight) const;
+    void VisibleRange(int& first, int& end) const;
+
+    ListGeometry geometry_;
+    bool hoverTracking_ = false;
+    bool interactive_ = true;
+    bool uploading_ = false;
+    int32_t anchorId_ = -1;
+    int32_t hoverId_ = -1;
+    int frameWidth_ = 148;
+    int frameHeight_ = 120;
+    int32_t nextId_ = 0;
+    COLORREF selectionColour_ = RGB(84, 180, 233);
+    std::vector<std::unique_ptr<ListViewItem>> items_;
+    std::vector<int32_t> selection_;
+    int32_t renamingId_ = -1;
+    RECT client_{};
+    int width_ = 0;  // of the window, scroll bar included
+    int scrollPos_ = 0;
+    AddLimits limits_;
+    int32_t dragPreparedId_ = -1;
+
+    // The back buffer: a DIB section selected into a memory DC.
+    UniqueMemoryDC bufferDc_;
+    GdiObject<HBITMAP> buffer_;
+    HGDIOBJ previousBitmap_ = nullptr;
+    SIZE bufferSize_{};
+
+    RenameBox renameBox_;
+    ThumbnailLoader loader_;
+    uint32_t loaderRun_ = 0;
+};
+
+}  // namespace Vantor

@@ -1,0 +1,217 @@
+#include "picker/ListViewPostItem.h"
+
+#include <algorithm>
+
+#include "Biz/ImageData.h"
+#include "picker/CombinBitmap.h"
+#include "picker/ListView.h"
+#include "ui/Drawing.h"
+#include "ui/Theme.h"
+
+namespace Vantor {
+
+namespace {
+
+// Where each hover-bar icon is drawn, relative to its hit rectangle.
+constexpr int kIconShiftX[ListViewPostItem::kButtonCount] = {-1, -1, -1, -1, -1, 0};
+constexpr int kIconShiftY[ListViewPostItem::kButtonCount] = {0, 0, 0, 0, 1, 0};
+const char* const kIconNames[ListViewPostItem::kButtonCount] = {"Editor", "LeftCirc", "RightCirc", "Search", "Del", ""};
+
+}  // namespace
+
+ListViewPostItem::ListViewPostItem(std::shared_ptr<ImageData> record) : ListViewItem(std::move(record)) {}
+
+void ListViewPostItem::SetRect(const RECT& r)
+{
+    ListViewItem::SetRect(r);
+    buttons_[Del] = RECT{r.right - 16, r.top, r.right, r.top + 16};
+    buttons_[LeftCirc] = RECT{r.left + 13, r.bottom - 53, r.left + 29, r.bottom - 37};
+    buttons_[RightCirc] = RECT{r.left + 41, r.bottom - 53, r.left + 57, r.bottom - 37};
+    buttons_[Editor] = RECT{r.left + 69, r.bottom - 53, r.left + 85, r.bottom - 37};
+    buttons_[Search] = RECT{r.left + 126, r.bottom - 53, r.left + 142, r.bottom - 37};
+    buttons_[Caption] = RECT{r.left, r.bottom - 30, r.right, r.bottom};
+}
+
+ListViewPostItem::Button ListViewPostItem::ButtonAt(POINT point) const
+{
+    // The order in which a click is tried.
+    for (Button button : {Del, Editor, LeftCirc, RightCirc, Caption, Search})
+        if (PtInRect(&buttons_[button], point))
+            return button;
+    return kButtonCount;
+}
+
+bool ListViewPostItem::HitButtons(POINT point) const { return ButtonAt(point) != kButtonCount; }
+
+RECT ListViewPostItem::ThumbRect(const RECT& cell) const
+{
+    return RECT{cell.left + 1, cell.top + 1, cell.right - 1, cell.bottom - 30};
+}
+
+RECT ListViewPostItem::TextRect(const RECT& cell) const
+{
+    return RECT{cell.left + 3, cell.top + 120, cell.right, cell.bottom};
+}
+
+void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
+{
+    const std::shared_ptr<ImageData> record = Record();
+    if (record && record->hasPicture()) {
+        if (const auto thumbnail = record->thumbnail())
+            DrawCentred(graphics, *thumbnail, ThumbRect(cell));
+    }
+    const COLORREF selection = owner_ ? owner_->SelectionColour() : RGB(84, 180, 233);
+    const COLORREF frame = (flags_ & ItemSelected) ? selection : RGB(225, 225, 225);
+    DrawItemFrame(graphics, cell, Gdiplus::Color(255, GetRValue(frame), GetGValue(frame), GetBValue(frame)), 1.0f);
+
+    const bool uploading = owner_ && owner_->IsUploading();
+    if (uploading) {
+        PaintProgress(graphics, cell);
+    } else if (flags_ & ItemHovered) {
+        const int dx = cell.left - rect_.left;
+        const int dy = cell.top - rect_.top;
+        const CombinBitmap& icons = CombinBitmap::Instance();
+        const auto drawIcon = [&](Button button) {
+            RECT at = buttons_[button];
+            OffsetRect(&at, dx + kIconShiftX[button], dy + kIconShiftY[button]);
+            icons.Draw(graphics, kIconNames[button], at);
+        };
+        drawIcon(Del);
+        if (!owner_ || owner_->IsInteractive()) {
+            const Gdiplus::SolidBrush shade(Gdiplus::Color(0xAA, 0, 0, 0));
+            graphics.FillRectangle(&shade, Gdiplus::Rect(cell.left + 1, cell.top + 90, cell.right - cell.left - 2,
+                                                         cell.bottom - 30 - (cell.top + 90)));
+            for (Button button : {LeftCirc, RightCirc, Editor, Search})
+                drawIcon(button);
+        }
+    }
+
+    if (record) {
+        const std::wstring remark = record->remark();
+        if (const HDC dc = graphics.GetHDC()) {
+            DrawTextIn(dc, TextRect(cell), remark, RGB(51, 51, 51), Theme::Instance().NormalFont(),
+                       DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+            graphics.ReleaseHDC(dc);
+        }
+    }
+}
+
+void ListViewPostItem::PaintProgress(Gdiplus::Graphics& graphics, const RECT& cell)
+{
+    const RECT band{cell.left + 1, cell.top + 96, cell.right - 1, cell.bottom - 30};
+    const Gdiplus::SolidBrush shade(Gdiplus::Color(0x5A, 0, 0, 0));
+    graphics.FillRectangle(&shade, Gdiplus::Rect(band.left, band.top, band.right - band.left, band.bottom - band.top));
+    const auto record = Record();
+    float fraction = 0.0f;
+    if (record) {
+        const float sent = static_cast<float>(record->SentBytes.load());
+        const float total = static_cast<float>(record->UploadSize.load());
+        if (sent > 0.0f && total > 0.0f)
+            fraction = std::min(1.0f, sent / total);  // a report past the end reads as done
+    }
+    const int filled = static_cast<int>((band.right - band.left) * fraction);
+    if (filled > 0) {
+        const Gdiplus::SolidBrush done(Gdiplus::Color(0xD2ABD369));
+        graphics.FillRectangle(&done, Gdiplus::Rect(band.left, band.top, filled, band.bottom - band.top));
+    }
+    const int percent = static_cast<int>(fraction * 100.0f);
+    const std::wstring text = percent == 100 ? std::wstring(L"\u4E0A\u4F20\u6210\u529F") : std::to_wstring(percent) + L"%";
+    DrawItemText(graphics, text, band, Gdiplus::Color(255, 255, 255, 255), 1);
+}
+
+RECT ListViewPostItem::ProgressBand() const
+{
+    RECT band{rect_.left + 1, rect_.top + 96, rect_.right - 1, rect_.bottom - 30};
+    if (owner_)
+        OffsetRect(&band, 0, -owner_->ScrollPos());
+    return band;
+}
+
+void ListViewPostItem::InvalidateBand() const
+{
+    if (!owner_ || !owner_->hwnd())
+        return;
+    const int scroll = owner_->ScrollPos();
+    if (rect_.top > scroll + owner_->ClientHeight() || rect_.bottom < scroll)
+        return;
+    const RECT band = ProgressBand();
+    InvalidateRect(owner_->hwnd(), &band, FALSE);
+}
+
+void ListViewPostItem::OnUploadProgress() { InvalidateBand(); }
+
+void ListViewPostItem::OnUploadCompleted() { InvalidateBand(); }
+
+void ListViewPostItem::Select(POINT point)
+{
+    // Every caller passes (0, 0), which is on no button: the item is selected.
+    ListViewItem::Select(point);
+}
+
+void ListViewPostItem::OnMouseDown(POINT point)
+{
+    if (owner_ && owner_->IsUploading())
+        return;
+    if (PtInRect(&rect_, point)) {
+        flags_ |= ItemSelected;
+        if (owner_) {
+            owner_->AddToSelection(id_);
+            owner_->SetAnchor(id_);
+        }
+    } else {
+        flags_ = 0;
+    }
+    Invalidate();
+}
+
+void ListViewPostItem::OnClick(POINT point)
+{
+    if (!(flags_ & ItemSelected) || !owner_ || !owner_->IsInteractive() || owner_->IsUploading())
+        return;
+    switch (ButtonAt(point)) {
+    case Del:
+        // The item may not delete itself inside its own handler: the list does it next.
+        owner_->PostRemoveItem(id_);
+        break;
+    case Editor:
+        owner_->EditRequested(id_);
+        break;
+    case LeftCirc:
+        RotateImageLeft();
+        break;
+    case RightCirc:
+        RotateImageRight();
+        break;
+    case Caption:
+        BeginRename();
+        break;
+    case Search:
+        owner_->PreviewRequested(id_);
+        break;
+    default:
+        break;
+    }
+}
+
+void ListViewPostItem::BeginRename()
+{
+    const auto record = Record();
+    if (!owner_ || !record)
+        return;
+    RECT strip = ScrolledCell();
+    strip.top = strip.bottom - 30;
+    owner_->ShowRenameBox(id_, strip, record->remark());
+}
+
+void ListViewPostItem::CommitRename()
+{
+    if (!owner_)
+        return;
+    const std::wstring text = owner_->RenameText();
+    const auto record = Record();
+    if (record && !text.empty())
+        record->setRemark(text);
+    Invalidate();
+}
+
+}  // namespace Vantor

@@ -1,0 +1,32 @@
+#pragma once
+// The box in which the user renames an upload item: the toolkit's text box, holding at most
+// 259 characters, that reports Enter (commit), Escape (cancel) and the loss of focus (commit)
+// to its owner. The owner hides it; hiding it never reports again.
+#include <functional>
+#include <string>
+
+#include "ui/TextEditor.h"
+
+namespace Vantor {
+
+class RenameBox : public TextEditor {
+public:
+    static constexpr int kMaxLength = 259;
+
+    std::function<void()> onCommit;
+    std::function<void()> onCancel;
+
+    HWND Create(HWND parent);
+    std::wstring Text() const;
+    void Show(const RECT& rect, const std::wstring& text);
+    void Hide();
+    bool IsShown() const;
+
+protected:
+    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    bool hiding_ = false;
+};
+
+}  // namespace Vantor

@@ -1,0 +1,110 @@
+// Adding files: which paths the list takes, the limits, and what the user is told.
+#include "ListFixture.h"
+
+#include "Biz/ImageData.h"
+
+using namespace listtest;
+using Vantor::AddLimits;
+using Vantor::IsAcceptedImageExtension;
+
+TEST(ListAcceptRule, TakesExactlyTheFiveExtensionsInAnyCase)
+{
+    for (const wchar_t* good : {L"a.gif", L"a.PNG", L"a.Bmp", L"a.JPG", L"a.tif", L"C:\\x.y\\a.jpg"})
+        EXPECT_TRUE(IsAcceptedImageExtension(good)) << good;
+    for (const wchar_t* bad : {L"a.jpeg", L"a.tiff", L"a.xjpg", L"ajpg", L"a.jpg.txt", L"a.", L"a", L"C:\\x.jpg\\a",
+                               L".jpgx", L"a.jp"})
+        EXPECT_FALSE(IsAcceptedImageExtension(bad)) << bad;
+    EXPECT_FALSE(IsAcceptedImageExtension(std::wstring(L"a.jpg\0.exe", 10)));
+}
+
+TEST_F(ListFixture, AddFilesSkipsFoldersRootsUnknownExtensionsDuplicatesAndMissingFiles)
+{
+    const std::wstring a = Picture(L"a.JPG");
+    const std::wstring b = Picture(L"b.jpeg");
+    const std::wstring c = Picture(L"\u7167\u7247.png");  // a Chinese name
+    const std::wstring dir = folder_.file(L"folder.jpg");
+    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    int dropped = 0;
+    list_->FilesDropped.connect([&] { ++dropped; });
+
+    const auto result = list_->AddFiles({dir, L"C:\\", b, a, a, folder_.file(L"missing.png"), c});
+    EXPECT_EQ(result.added, 2);
+    EXPECT_EQ(result.leftOut, 0);
+    EXPECT_EQ(dropped, 1);
+    ASSERT_EQ(list_->Count(), 2);
+    EXPECT_TRUE(list_->ContainsPath(a));
+    EXPECT_TRUE(list_->ContainsPath(c));
+    // A path already in the list is not added again.
+    EXPECT_EQ(list_->AddFiles({c}).added, 0);
+    EXPECT_EQ(list_->Count(), 2);
+    // Items come with names and sizes at once; the ids are new and never reused.
+    const auto record = list_->Items()[1]->Record();
+    EXPECT_EQ(record->name(), L"\u7167\u7247.png");
+    EXPECT_GT(record->fileSize(), 0u);
+    EXPECT_EQ(Order(), (std::vector<int32_t>{0, 1}));
+    list_->RemoveItem(1);
+    list_->AddFiles({c});
+    EXPECT_EQ(Order(), (std::vector<int32_t>{0, 2}));
+    RemoveDirectoryW(dir.c_str());
+}
+
+TEST_F(ListFixture, TheFilesLimitIsTestedBeforeEachAdditionAndReportedOnce)
+{
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 10; ++i)
+        paths.push_back(Picture(L"f" + std::to_wstring(i) + L".png"));
+    std::vector<int> reports;
+    list_->AddLimitReached.connect([&](int leftOut) { reports.push_back(leftOut); });
+    list_->SetAddLimits(AddLimits{3, 0});
+    list_->AddFiles({paths[0]});
+    ASSERT_EQ(list_->Count(), 1);
+    const auto result = list_->AddFiles(paths);  // paths[0] is a duplicate
+    EXPECT_EQ(result.added, 2);
+    EXPECT_EQ(result.leftOut, 7);
+    EXPECT_EQ(list_->Count(), 3);
+    EXPECT_EQ(reports, (std::vector<int>{7}));
+    // A full list takes nothing more, not even the first file.
+    EXPECT_EQ(list_->AddFiles({Picture(L"extra.png")}).added, 0);
+    EXPECT_EQ(list_->Count(), 3);
+    EXPECT_EQ(reports.size(), 2u);
+    // Explicit limits (the page's adds) take none.
+    EXPECT_EQ(list_->AddFiles({Picture(L"page.png")}, AddLimits{}).added, 1);
+}
+
+TEST_F(ListFixture, TheSizeLimitSkipsLargerFilesOnly)
+{
+    const std::wstring small = Picture(L"small.bmp", 10, 10);
+    const std::wstring large = Picture(L"large.bmp", 200, 200);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW(small.c_str(), GetFileExInfoStandard, &data));
+    list_->SetAddLimits(AddLimits{0, static_cast<int64_t>(data.nFileSizeLow)});
+    EXPECT_EQ(list_->AddFiles({large, small}).added, 1);
+    EXPECT_TRUE(list_->ContainsPath(small));
+}
+
+TEST_F(ListFixture, AFileThatIsNoPictureGivesAnItemWithoutThumbnailThatCannotTurn)
+{
+    const std::wstring fake = folder_.file(L"fake.jpg");
+    ASSERT_TRUE(testpics::WriteBytes(fake, {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}));
+    list_->AddFiles({fake});
+    ASSERT_TRUE(WaitForThumbnails());
+    auto* item = list_->Items()[0].get();
+    const auto record = item->Record();
+    EXPECT_EQ(record->thumbnailState(), Vantor::ImageData::ThumbnailState::Failed);
+    EXPECT_FALSE(record->hasPicture());
+    item->RotateImageLeft();
+    EXPECT_EQ(record->quarterTurns(), 0);
+    // It still paints (frame and caption only).
+    RedrawWindow(list_->hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+TEST_F(ListFixture, DecodingLeavesTheUsersFileFreeToRenameAndDelete)
+{
+    const std::wstring path = Picture(L"locked.png", 300, 200);
+    list_->AddFiles({path});
+    ASSERT_TRUE(WaitForThumbnails());
+    ASSERT_TRUE(list_->Items()[0]->Record()->hasPicture());
+    const std::wstring moved = folder_.file(L"moved.png");
+    EXPECT_TRUE(MoveFileW(path.c_str(), moved.c_str()));
+    EXPECT_TRUE(DeleteFileW(moved.c_str()));
+}

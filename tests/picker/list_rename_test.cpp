@@ -1,0 +1,178 @@
+// Renaming an upload item: opened by a click on the caption strip of a selected item,
+// committed by Enter, by the loss of focus and before any change of the list; Escape cancels.
+#include "ListFixture.h"
+
+#include "Biz/ImageData.h"
+
+using namespace listtest;
+using Vantor::ListViewPostItem;
+
+namespace {
+
+HWND RenameBoxOf(HWND list)
+{
+    return FindWindowExW(list, nullptr, L"EDIT", nullptr);
+}
+
+}  // namespace
+
+class RenameTest : public ListFixture {
+protected:
+    void SetUp() override
+    {
+        ListFixture::SetUp();
+        AddPictures(4);
+    }
+    // Opens the rename box on the item and types the text into it.
+    HWND Begin(int32_t id, const wchar_t* text)
+    {
+        ClickItem(id);
+        Click(ButtonPoint(id, ListViewPostItem::Caption));
+        const HWND box = RenameBoxOf(list_->hwnd());
+        EXPECT_TRUE(box && IsWindowVisible(box));
+        EXPECT_EQ(list_->RenamingId(), id);
+        if (box && text)
+            SetWindowTextW(box, text);
+        return box;
+    }
+    std::wstring Remark(int32_t id) { return list_->FindById(id)->Record()->remark(); }
+};
+
+TEST_F(RenameTest, TheBoxOpensOverTheCaptionWithTheRemarkSelected)
+{
+    const HWND box = Begin(1, nullptr);
+    ASSERT_TRUE(box);
+    wchar_t text[300] = {};
+    GetWindowTextW(box, text, 300);
+    EXPECT_STREQ(text, L"p1.png");
+    DWORD start = 0, end = 0;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 6u);
+    EXPECT_EQ(GetFocus(), box);
+    RECT onList{};
+    GetWindowRect(box, &onList);
+    MapWindowPoints(nullptr, list_->hwnd(), reinterpret_cast<POINT*>(&onList), 2);
+    const RECT cell = list_->FindById(1)->GetRect();
+    EXPECT_EQ(onList.left, cell.left);
+    EXPECT_EQ(onList.bottom, cell.bottom);
+    EXPECT_EQ(onList.top, cell.bottom - 30);
+}
+
+TEST_F(RenameTest, EnterCommitsEscapeCancelsAndAnEmptyTextKeepsTheRemark)
+{
+    HWND box = Begin(1, L"\u65B0\u540D\u5B57");
+    SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(Remark(1), L"\u65B0\u540D\u5B57");
+    EXPECT_FALSE(IsWindowVisible(box));
+    EXPECT_EQ(list_->RenamingId(), -1);
+
+    box = Begin(2, L"ignored");
+    SendMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(Remark(2), L"p2.png");
+    EXPECT_FALSE(IsWindowVisible(box));
+
+    box = Begin(3, L"");
+    SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(Remark(3), L"p3.png");
+}
+
+TEST_F(RenameTest, LosingFocusCommits)
+{
+    const HWND box = Begin(0, L"by focus");
+    SetFocus(host_->get());
+    Pump();
+    EXPECT_EQ(Remark(0), L"by focus");
+    EXPECT_FALSE(IsWindowVisible(box));
+    EXPECT_EQ(list_->RenamingId(), -1);
+}
+
+TEST_F(RenameTest, TheBoxKeepsAtMost259Characters)
+{
+    const HWND box = Begin(0, nullptr);
+    const std::wstring longText(400, L'x');
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(longText.c_str()));
+    SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(Remark(0), std::wstring(259, L'x'));
+}
+
+TEST_F(RenameTest, EveryChangeOfTheListCommitsFirstAndARemovedItemIsNeverTouched)
+{
+    Begin(1, L"before sort");
+    list_->Sort(Vantor::SortMode::ByRemark);
+    EXPECT_EQ(Remark(1), L"before sort");
+    EXPECT_EQ(list_->RenamingId(), -1);
+
+    Begin(2, L"before move");
+    list_->MoveItem(0, 3);
+    EXPECT_EQ(Remark(2), L"before move");
+
+    // The record outlives the item here: the commit must have happened before the removal.
+    Begin(3, L"before removal");
+    const auto record = list_->FindById(3)->Record();
+    list_->RemoveItem(3);
+    EXPECT_EQ(record->remark(), L"before removal");
+    EXPECT_EQ(list_->RenamingId(), -1);
+    EXPECT_FALSE(IsWindowVisible(RenameBoxOf(list_->hwnd())));
+
+    Begin(0, L"before delete key");
+    const auto zero = list_->FindById(0)->Record();
+    KeyUp(VK_DELETE);  // the item being renamed is selected
+    EXPECT_EQ(zero->remark(), L"before delete key");
+    EXPECT_EQ(list_->FindById(0), nullptr);
+
+    Begin(1, L"before clear");
+    const auto one = list_->FindById(1)->Record();
+    list_->Clear();
+    EXPECT_EQ(one->remark(), L"before clear");
+    EXPECT_EQ(list_->RenamingId(), -1);
+}
+
+TEST_F(RenameTest, ACommitBeforeAnUploadKeepsTheTypedName)
+{
+    Begin(2, L"typed just before upload");
+    list_->CommitRename();  // what the panel does before it starts
+    list_->SetUploading(true);
+    EXPECT_EQ(Remark(2), L"typed just before upload");
+    // While uploading, nothing opens the box.
+    Click(ButtonPoint(1, ListViewPostItem::Caption));
+    EXPECT_EQ(list_->RenamingId(), -1);
+}
+
+TEST_F(RenameTest, TheDeleteToolRemovesTheItemAfterItsOwnHandlerReturned)
+{
+    std::vector<int> removed;
+    list_->ItemRemoved.connect([&](int id) { removed.push_back(id); });
+    ClickItem(2);
+    Click(ButtonPoint(2, ListViewPostItem::Del));
+    // Still there while the click is handled: the removal was posted.
+    EXPECT_NE(list_->FindById(2), nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return list_->FindById(2) == nullptr; }, 5000));
+    EXPECT_EQ(removed, (std::vector<int>{2}));
+    // The tools do nothing on an item that is not selected, or when the list is not interactive.
+    Click(ButtonPoint(1, ListViewPostItem::Del));  // the press selects; the release clicks
+    Pump();
+    EXPECT_EQ(list_->FindById(1), nullptr);
+    list_->SetInteractive(false);
+    ClickItem(0);
+    Click(ButtonPoint(0, ListViewPostItem::Del));
+    Pump();
+    EXPECT_NE(list_->FindById(0), nullptr);
+}
+
+TEST_F(RenameTest, TheToolsTurnAndAskForEditAndPreview)
+{
+    std::vector<int32_t> edits, previews;
+    list_->EditRequested.connect([&](int32_t id) { edits.push_back(id); });
+    list_->PreviewRequested.connect([&](int32_t id) { previews.push_back(id); });
+    ClickItem(1);
+    Click(ButtonPoint(1, ListViewPostItem::RightCirc));
+    EXPECT_EQ(list_->FindById(1)->Record()->quarterTurns(), 1);
+    Click(ButtonPoint(1, ListViewPostItem::LeftCirc));
+    Click(ButtonPoint(1, ListViewPostItem::LeftCirc));
+    EXPECT_EQ(list_->FindById(1)->Record()->quarterTurns(), 3);
+    Click(ButtonPoint(1, ListViewPostItem::Editor));
+    Click(ButtonPoint(1, ListViewPostItem::Search));
+    EXPECT_EQ(edits, (std::vector<int32_t>{1}));
+    EXPECT_EQ(previews, (std::vector<int32_t>{1}));
+}

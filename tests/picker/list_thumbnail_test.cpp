@@ -1,0 +1,214 @@
+// Thumbnails made off the window thread: sizes, turns, records kept across refreshes, results
+// for items that are gone, and a thousand rounds of changes while the loaders run.
+#include "ListFixture.h"
+
+#include <random>
+
+#include "Biz/ImageData.h"
+#include "picker/ThumbnailLoader.h"
+
+using namespace listtest;
+using Vantor::ImageData;
+
+namespace {
+
+SIZE ThumbSize(const Vantor::ListViewItem& item)
+{
+    const auto thumbnail = item.Record()->thumbnail();
+    if (!thumbnail)
+        return SIZE{0, 0};
+    return SIZE{static_cast<LONG>(thumbnail->GetWidth()), static_cast<LONG>(thumbnail->GetHeight())};
+}
+
+}  // namespace
+
+TEST_F(ListFixture, ItemsComeAtOnceAndTheirThumbnailsLaterOnOtherThreads)
+{
+    EXPECT_GE(Vantor::ThumbnailLoader::ThreadCount(), 1u);
+    const std::wstring wide = Picture(L"wide.jpg", 640, 480);
+    const std::wstring tall = Picture(L"tall.png", 480, 640);
+    const std::wstring small = Picture(L"small.gif", 100, 80);
+    const int before = thumbnailsLoaded_;
+    list_->AddFiles({wide, tall, small});
+    ASSERT_EQ(list_->Count(), 3);
+    ASSERT_TRUE(PumpUntil([&] { return thumbnailsLoaded_ > before; }));
+    EXPECT_EQ(thumbnailsLoaded_, before + 1);
+    for (const auto& item : list_->Items())
+        EXPECT_EQ(item->Record()->thumbnailState(), ImageData::ThumbnailState::Ready);
+    EXPECT_EQ(ThumbSize(*list_->Items()[0]).cx, 120);
+    EXPECT_EQ(ThumbSize(*list_->Items()[0]).cy, 90);
+    EXPECT_EQ(ThumbSize(*list_->Items()[1]).cx, 90);
+    EXPECT_EQ(ThumbSize(*list_->Items()[1]).cy, 120);
+    EXPECT_EQ(ThumbSize(*list_->Items()[2]).cx, 100);
+    EXPECT_EQ(ThumbSize(*list_->Items()[2]).cy, 80);
+}
+
+TEST_F(ListFixture, ATurnShowsAtOnceAndIsRemadeToFitTheFrame)
+{
+    list_->AddFiles({Picture(L"wide.jpg", 640, 480), Picture(L"tall.png", 480, 640)});
+    ASSERT_TRUE(WaitForThumbnails());
+    auto& wide = *list_->Items()[0];
+    auto& tall = *list_->Items()[1];
+    wide.RotateImageLeft();
+    // At once: the held thumbnail turned in memory.
+    EXPECT_EQ(ThumbSize(wide).cx, 90);
+    EXPECT_EQ(ThumbSize(wide).cy, 120);
+    tall.RotateImageLeft();
+    // Then remade from the file into the 148 x 120 frame.
+    ASSERT_TRUE(PumpUntil([&] { return ThumbSize(tall).cx == 148; }));
+    EXPECT_EQ(ThumbSize(tall).cy, 111);
+    EXPECT_EQ(tall.Record()->quarterTurns(), 3);
+    EXPECT_EQ(tall.Record()->width(), 640u);
+    ASSERT_TRUE(WaitForThumbnails());
+    EXPECT_EQ(ThumbSize(wide).cx, 90);
+    EXPECT_EQ(ThumbSize(wide).cy, 120);
+}
+
+TEST_F(ListFixture, ARefreshKeepsRecordsRenamesTurnsAndIds)
+{
+    AddPictures(3);
+    auto& item = *list_->Items()[1];
+    const auto record = item.Record();
+    const std::string recordId = record->id();
+    record->setRemark(L"renamed");
+    item.RotateImageRight();
+    ASSERT_TRUE(WaitForThumbnails());
+    const int before = thumbnailsLoaded_;
+    list_->StartThumbnailLoading();
+    ASSERT_TRUE(PumpUntil([&] { return thumbnailsLoaded_ > before; }));
+    EXPECT_EQ(item.Record(), record);
+    EXPECT_EQ(record->id(), recordId);
+    EXPECT_EQ(record->remark(), L"renamed");
+    EXPECT_EQ(record->quarterTurns(), 1);
+    EXPECT_EQ(item.Id(), 1);
+}
+
+TEST_F(ListFixture, ATurnBeforeTheThumbnailExistsIsKept)
+{
+    list_->AddFiles({Picture(L"wide.bmp", 640, 480)});
+    auto& item = *list_->Items()[0];
+    item.RotateImageRight();  // most likely still pending; either way the turn must count
+    ASSERT_TRUE(WaitForThumbnails());
+    ASSERT_TRUE(PumpUntil([&] { return ThumbSize(item).cy > ThumbSize(item).cx; }, 10000));
+    EXPECT_EQ(item.Record()->quarterTurns(), 1);
+    EXPECT_EQ(item.Record()->width(), 480u);
+}
+
+TEST_F(ListFixture, StoppingOrClearingEndsTheRunWithoutItsSignalAndANewRunSupersedesTheOld)
+{
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 30; ++i)
+        paths.push_back(Picture(L"big" + std::to_wstring(i) + L".jpg", 1600, 1200));
+    list_->AddFiles(paths);
+    list_->Clear();
+    const int after = thumbnailsLoaded_;
+    // Results for items that are gone are ignored; no signal comes.
+    PumpUntil([] { return false; }, 1500);
+    EXPECT_EQ(thumbnailsLoaded_, after);
+    EXPECT_FALSE(list_->IsLoadingThumbnails());
+
+    list_->AddFiles(paths);
+    list_->StartThumbnailLoading();  // supersedes the run the add started
+    ASSERT_TRUE(PumpUntil([&] { return thumbnailsLoaded_ > after; }));
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(thumbnailsLoaded_, after + 1);
+}
+
+TEST_F(ListFixture, VisibleItemsGetTheirThumbnailsFirst)
+{
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 24; ++i)
+        paths.push_back(Picture(L"v" + std::to_wstring(i) + L".jpg", 1200, 900));
+    list_->AddFiles(paths);
+    // Scroll to the end at once: the last rows are what the user sees now.
+    SendMessageW(list_->hwnd(), WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0);
+    const auto& last = *list_->Items().back();
+    ASSERT_TRUE(PumpUntil([&] { return last.Record()->thumbnailState() != ImageData::ThumbnailState::Pending; }));
+    int pending = 0;
+    for (const auto& item : list_->Items())
+        pending += item->Record()->thumbnailState() == ImageData::ThumbnailState::Pending;
+    // Some of the items above were still waiting when the visible ones were done.
+    EXPECT_GT(pending, 0);
+    ASSERT_TRUE(WaitForThumbnails());
+}
+
+TEST_F(ListFixture, AThousandRoundsOfChangesWhileThumbnailsAreMadeLoseNothing)
+{
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 12; ++i)
+        paths.push_back(Picture(L"r" + std::to_wstring(i) + (i % 2 ? L".jpg" : L".png"), 320 + i * 8, 240));
+    std::mt19937 random(20261208);
+    // What the user did to each record that is still in the list: its remark and turns.
+    struct Expect {
+        std::shared_ptr<ImageData> record;
+        std::wstring remark;
+        int turns;
+    };
+    std::vector<Expect> expected;
+    int rounds = 0;
+    for (; rounds < 1000; ++rounds) {
+        switch (random() % 8) {
+        case 0:
+            list_->Clear();
+            expected.clear();
+            break;
+        case 1:
+        case 2: {
+            std::vector<std::wstring> some;
+            for (int i = 0; i < 4; ++i)
+                some.push_back(paths[random() % paths.size()]);
+            list_->AddFiles(some);
+            break;
+        }
+        case 3:
+            if (!list_->IsEmpty())
+                list_->RemoveItem(list_->Items()[random() % list_->Count()]->Id());
+            break;
+        case 4:
+            list_->Sort(static_cast<int>(random() % 4));
+            break;
+        case 5:
+            if (!list_->IsEmpty()) {
+                auto& item = *list_->Items()[random() % list_->Count()];
+                const std::wstring name = L"n" + std::to_wstring(rounds);
+                item.Record()->setRemark(name);
+            }
+            break;
+        case 6:
+            if (!list_->IsEmpty()) {
+                auto& item = *list_->Items()[random() % list_->Count()];
+                if (random() % 2)
+                    item.RotateImageLeft();
+                else
+                    item.RotateImageRight();
+            }
+            break;
+        case 7:
+            list_->StartThumbnailLoading();
+            break;
+        }
+        // Record what each remaining record should keep.
+        expected.clear();
+        for (const auto& item : list_->Items()) {
+            const auto record = item->Record();
+            expected.push_back({record, record->remark(), record->quarterTurns()});
+        }
+        Pump();
+    }
+    EXPECT_EQ(rounds, 1000);
+    list_->StartThumbnailLoading();
+    ASSERT_TRUE(WaitForThumbnails());
+    ASSERT_EQ(expected.size(), static_cast<size_t>(list_->Count()));
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const auto& record = expected[i].record;
+        EXPECT_EQ(record->remark(), expected[i].remark);
+        EXPECT_EQ(record->quarterTurns(), expected[i].turns);
+        // The thumbnail shows the turns: an odd count makes the wide picture tall.
+        if (record->thumbnailState() == ImageData::ThumbnailState::Ready) {
+            const auto thumbnail = record->thumbnail();
+            ASSERT_TRUE(thumbnail);
+            const bool tall = thumbnail->GetHeight() > thumbnail->GetWidth();
+            EXPECT_EQ(tall, expected[i].turns % 2 == 1) << i;
+        }
+    }
+}
