@@ -18,6 +18,7 @@ namespace {
 constexpr size_t kHeadBytes = 256 * 1024;
 
 constexpr uint16_t kTagOrientation = 0x0112;
+constexpr uint16_t kTagDateTime = 0x0132;
 constexpr uint16_t kTagExifIfd = 0x8769;
 constexpr uint16_t kTagDateTimeOriginal = 0x9003;
 constexpr uint16_t kTypeShort = 3;
@@ -143,6 +144,9 @@ Info ReadTiff(const uint8_t* data, size_t size)
     uint32_t orientation = 0;
     if (block.Integer(ifd0, kTagOrientation, orientation) && orientation >= 1 && orientation <= 8)
         info.orientation = static_cast<int>(orientation);
+    std::string changed;
+    if (block.Text(ifd0, kTagDateTime, changed) && IsDateTime(changed))
+        info.dateTime = changed;
     uint32_t exifIfd = 0;
     std::string taken;
     if (block.Integer(ifd0, kTagExifIfd, exifIfd) && block.Text(exifIfd, kTagDateTimeOriginal, taken) &&

@@ -1,6 +1,7 @@
 #pragma once
 // The EXIF facts the system uses, read from the file's own bytes (the platform decoder
-// exposes none): how the camera held the picture, and when it was taken.
+// exposes none): how the camera held the picture, and when it was taken (ExifDate.h turns
+// the dates into moments for sorting).
 //
 // A JPEG carries its EXIF block in an APP1 segment ("Exif\0\0" then a TIFF structure); a
 // TIFF file is that structure itself. Everything is bounds-checked: a damaged or hostile
@@ -29,6 +30,7 @@ Placement PlacementOf(int orientation);
 struct Info {
     int orientation = 1;           // 1 to 8; 1 when absent or invalid
     std::string dateTimeOriginal;  // "YYYY:MM:DD HH:MM:SS" when present and well formed
+    std::string dateTime;          // IFD0's DateTime (last change, or the only date some cameras write), alike
 };
 
 // From the bytes of a JPEG or TIFF file (or its first part: the EXIF block sits near the

@@ -29,7 +29,8 @@ std::vector<uint8_t> Segment(uint8_t marker, const std::string& payload)
 {
     const size_t length = payload.size() + 2;
     std::vector<uint8_t> out{0xFF, marker, uint8_t(length >> 8), uint8_t(length)};
-    out.insert(out.end(), payload.begin(), payload.end());
+    for (char c : payload)
+        out.push_back(static_cast<uint8_t>(c));
     return out;
 }
 
