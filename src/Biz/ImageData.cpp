@@ -330,23 +330,21 @@ ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& options)
 {
     UploadPicture upload;
     try {
+        // The file is read again whether or not its thumbnail is made yet: what cannot be
+        // decoded now gives nothing, whatever the thumbnail said.
         PictureSource source;
         source.format = format_;
-        bool decoded = false;
         {
             std::lock_guard<std::mutex> guard(lock_);
-            decoded = decoded_;
             source.edited = !editedPath_.empty();
             source.path = source.edited ? editedPath_ : path_;
             source.quarterTurns = turns_;
         }
-        if (decoded) {
-            PreparedPicture prepared = PreparePicture(source, options);
-            if (!prepared.encoded.empty()) {
-                upload.encoded = std::move(prepared.encoded);
-                upload.width = prepared.width;
-                upload.height = prepared.height;
-            }
+        PreparedPicture prepared = PreparePicture(source, options);
+        if (!prepared.encoded.empty()) {
+            upload.encoded = std::move(prepared.encoded);
+            upload.width = prepared.width;
+            upload.height = prepared.height;
         }
     } catch (...) {
         upload = UploadPicture{};

@@ -339,6 +339,16 @@ TEST(PrepareOptions, SendOriginalSendsTheUntouchedFileItself)
     EXPECT_EQ(std::memcmp(converted.encoded.data(), "\xFF\xD8\xFF", 3), 0);
 }
 
+TEST(PrepareOptions, ARecordWhoseThumbnailIsNotMadeYetUploadsAllTheSame)
+{
+    TempFolder folder;
+    auto record = ImageData::CreateUnloaded(WriteOrientedJpeg(folder, 6));
+    ASSERT_TRUE(record);
+    const ImageData::UploadPicture upload = record->PrepareUpload();
+    EXPECT_EQ(upload.width, kWidth);
+    EXPECT_TRUE(ShowsQuadrants(Decode(upload.encoded).get()));
+}
+
 TEST(PrepareFormats, TifAndTiffBothStayTiff)
 {
     TempFolder folder;
