@@ -1,36 +1,49 @@
-"""The benchmarks' test photos: 20 photo-like JPEGs of 4000 x 3000 made with ImageMagick and
-kept in the build folder (bench/thumbs and bench/prepare share them)."""
+"""Photo-like JPEGs for the benchmarks, made once with ImageMagick and kept in the build folder."""
 import glob
 import os
 import subprocess
 import sys
 
-COUNT, W, H = 20, 4000, 3000
 
-
-def _run(args, log):
+def run(args, log, env=None):
+    """Runs a command with its output in a file (never a pipe: Wine's processes inherit it)."""
     with open(log, "wb") as out:
-        rc = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT).returncode
+        rc = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env).returncode
+    with open(log, "rb") as f:
+        text = f.read().decode(errors="replace")
     if rc != 0:
-        with open(log, "rb") as f:
-            sys.exit(f"{' '.join(args)} failed ({rc}):\n{f.read().decode(errors='replace')}")
+        sys.exit(f"{' '.join(args)} failed ({rc}):\n{text}")
+    return text
 
 
-def make_photos(photos):
-    """Makes the photos unless they are there; returns their paths, sorted."""
-    if len(glob.glob(os.path.join(photos, "*.jpg"))) != COUNT:
-        os.makedirs(photos, exist_ok=True)
-        base = os.path.join(photos, "base.mpc")
-        log = os.path.join(photos, "make.log")
-        # Fractal plasma with grain compresses about like a photo (2 to 4 MB at quality 90).
-        _run(["/usr/bin/convert", "-seed", "11", "-size", f"{W}x{H}", "plasma:fractal",
-              "-attenuate", "0.2", "+noise", "Gaussian", base], log)
-        for i in range(COUNT):
-            variant = ["-roll", f"+{i * 173}+{i * 97}", "-modulate", f"100,{90 + i},{100 + 3 * i}"]
-            if i % 2:
-                variant.append("-flop")
-            _run(["/usr/bin/convert", base] + variant + ["-quality", "90", os.path.join(photos, f"photo{i:02d}.jpg")],
-                 log)
-        for leftover in glob.glob(os.path.join(photos, "base.*")):
-            os.remove(leftover)
-    return sorted(glob.glob(os.path.join(photos, "*.jpg")))
+def make_photos(folder, count=20, width=4000, height=3000):
+    """count distinct JPEGs of width x height at quality 90 in folder (photoNN.jpg)."""
+    if len(glob.glob(os.path.join(folder, "photo*.jpg"))) == count:
+        return sorted(glob.glob(os.path.join(folder, "photo*.jpg")))
+    os.makedirs(folder, exist_ok=True)
+    base = os.path.join(folder, "base.mpc")
+    log = os.path.join(folder, "make.log")
+    # Fractal plasma with grain compresses about like a photo (2 to 4 MB at quality 90).
+    run(["/usr/bin/convert", "-seed", "11", "-size", f"{width}x{height}", "plasma:fractal",
+         "-attenuate", "0.2", "+noise", "Gaussian", base], log)
+    for i in range(count):
+        variant = ["-roll", f"+{i * 173}+{i * 97}", "-modulate", f"100,{90 + i},{100 + 3 * i}"]
+        if i % 2:
+            variant.append("-flop")
+        run(["/usr/bin/convert", base] + variant + ["-quality", "90", os.path.join(folder, f"photo{i:02d}.jpg")], log)
+    for leftover in glob.glob(os.path.join(folder, "base.*")):
+        os.remove(leftover)
+    return sorted(glob.glob(os.path.join(folder, "photo*.jpg")))
+
+
+def link_names(sources, folder, count, stem="img"):
+    """count distinct paths in folder, hard links to the sources in turn: each path is a file of
+    its own for the program that reads it, while the disk holds only the sources."""
+    os.makedirs(folder, exist_ok=True)
+    paths = []
+    for i in range(count):
+        path = os.path.join(folder, f"{stem}{i:04d}.jpg")
+        if not os.path.exists(path):
+            os.link(sources[i % len(sources)], path)
+        paths.append(path)
+    return paths

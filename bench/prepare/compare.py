@@ -15,9 +15,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from photos import W, H, make_photos  # noqa: E402
+from photos import make_photos  # noqa: E402
 
 bench_exe, photos, attempts = sys.argv[1], sys.argv[2], int(sys.argv[3])
+W, H = 4000, 3000
 ONE_CORE = ["taskset", "-c", "0"]
 ONE_THREAD = dict(os.environ, MAGICK_THREAD_LIMIT="1", OMP_NUM_THREADS="1", VIPS_CONCURRENCY="1")
 
@@ -45,7 +46,7 @@ def folder_bytes(folder, suffix):
 
 
 def main():
-    files = make_photos(photos)
+    files = make_photos(photos, 20, W, H)
     n = len(files)
     best = {}  # name -> [ms per photo cpu, ms per photo wall, MB per photo]
 

@@ -3,6 +3,7 @@
 on one core (CPU 0) times our record creation (ImageData, under Wine) and native
 `vipsthumbnail -s 120` on the same files, alternating attempts and keeping the best of each,
 and reads the memory our process holds with 20 and with 300 records."""
+import glob
 import os
 import re
 import subprocess
@@ -10,25 +11,23 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from photos import W, H, make_photos  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import photos as photos_module  # noqa: E402
+from photos import run  # noqa: E402
 
 bench_exe, photos, attempts = sys.argv[1], sys.argv[2], int(sys.argv[3])
-HELD = 300
+COUNT, W, H, HELD = 20, 4000, 3000, 300
 
 
-def run(args, log, env=None):
-    with open(log, "wb") as out:
-        rc = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env).returncode
-    with open(log, "rb") as f:
-        text = f.read().decode(errors="replace")
-    if rc != 0:
-        sys.exit(f"{' '.join(args)} failed ({rc}):\n{text}")
-    return text
+def make_photos():
+    photos_made = photos_module.make_photos(photos, COUNT, W, H)
+    if len(photos_made) != COUNT:
+        sys.exit("could not make the photos")
 
 
 def main():
-    files = make_photos(photos)
+    make_photos()
+    files = sorted(glob.glob(os.path.join(photos, "*.jpg")))
     one_core = ["taskset", "-c", "0"]
     with tempfile.TemporaryDirectory() as folder:
         ours, vips, memory = [], [], {}

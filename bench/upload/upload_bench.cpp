@@ -135,6 +135,7 @@ int Main(const std::vector<std::wstring>& args)
         if (!SplitUrl(args[2], url))
             return 2;
         const auto stop = std::make_shared<std::atomic<bool>>(false);
+        RaiseConnectionLimit(static_cast<uint32_t>(std::max(concurrency, 2)));  // as the upload queue does
         const auto engine = [&] {
             UploadPicture picture;
             picture.id = NewUuidHex();

@@ -1,6 +1,7 @@
 #include "Biz/HttpClient.h"
 
 #include "Biz/StallWatchdog.h"
+#include "platform/ModuleThread.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,9 @@ namespace Vantor {
 // run ends (after the watchdog closed it) can never write into freed memory: such a state is
 // kept alive for the rest of the process.
 struct HttpClient::Events {
+    // The status callback is the module's code: the module stays loaded for as long as a
+    // handle may still call it (a state whose handles outlive the run is never freed).
+    UniqueModule module = HoldThisModule();
     std::string headerText;
     INTERNET_BUFFERSA sendBuffers{};
     INTERNET_BUFFERSA receiveBuffers{};
@@ -80,18 +84,23 @@ void KeepForever(std::shared_ptr<HttpClient::Events> events)
     kept->push_back(std::move(events));
 }
 
-void RaiseConnectionLimits()
-{
-    // WinInet's default of 2 connections per server would hold the upload workers to 2.
-    static std::once_flag once;
-    std::call_once(once, [] {
-        DWORD connections = 16;
-        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
-        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
-    });
-}
-
 }  // namespace
+
+void RaiseConnectionLimit(uint32_t connections)
+{
+    // WinInet allows 2 connections per server by default, for the whole process; more
+    // workers than that would wait for each other.
+    static std::mutex lock;
+    std::lock_guard<std::mutex> hold(lock);
+    for (const DWORD option : {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER}) {
+        DWORD current = 0;
+        DWORD size = sizeof current;
+        if (InternetQueryOptionW(nullptr, option, &current, &size) && current >= connections)
+            continue;
+        DWORD wanted = connections;
+        InternetSetOptionW(nullptr, option, &wanted, sizeof wanted);
+    }
+}
 
 const char* HttpFailureName(HttpFailure failure)
 {
@@ -214,7 +223,6 @@ bool HttpClient::runSteps(const std::wstring& url, const std::wstring& objectNam
     events_ = std::make_shared<Events>();
     if (!events_->valid())
         return fail(HttpFailure::Session, GetLastError());
-    RaiseConnectionLimits();
 
     StallWatchdog watchdog(std::chrono::seconds(std::max(timeoutSeconds_, 0)), stop_, [this] { abortRequest(); });
     watchdog_ = &watchdog;

@@ -13,7 +13,7 @@
 //
 // The body goes out in 128 KiB writes straight from the caller's buffers (a chunk that spans
 // two of its parts is gathered first). The stop flag is
-// checked before every step and every write; a platform call still running a second after
+// checked before every step and every write; a platform call still running half a second after
 // the stop, or making no progress for the time-out, is ended by closing the request handle.
 #include <boost/signals2/signal.hpp>
 
@@ -50,6 +50,10 @@ enum class HttpFailure {
     Status,       // the status code could not be read
 };
 const char* HttpFailureName(HttpFailure failure);
+
+// Lets the process open at least this many connections to one server at a time (WinInet's
+// default is 2). Never lowers a limit already higher.
+void RaiseConnectionLimit(uint32_t connections);
 
 struct UrlParts {
     bool secure = false;

@@ -203,6 +203,23 @@ void ImageData::setReply(const Json::Value& reply)
     reply_ = reply;
 }
 
+UploadStatus ImageData::UploadState() const
+{
+    UploadStatus status;
+    status.phase = phase_.load();
+    status.sent = SentBytes.load();
+    status.size = UploadSize.load();
+    return status;
+}
+
+void ImageData::resetUploadState()
+{
+    setReply(Json::Value());
+    SentBytes = 0;
+    UploadSize = 0;
+    phase_ = UploadPhase::Waiting;
+}
+
 bool ImageData::hasPicture() const
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -245,7 +262,9 @@ std::shared_ptr<Gdiplus::Bitmap> ImageData::Picture() const
     int turns = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (!decoded_)
+        // A record whose thumbnail is still to come has not been tried yet: the picture is
+        // decoded all the same (an upload may start before the list has made every thumbnail).
+        if (!decoded_ && state_ != ThumbnailState::Pending)
             return nullptr;
         source = editedPath_.empty() ? path_ : editedPath_;
         turns = turns_;

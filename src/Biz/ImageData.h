@@ -19,7 +19,9 @@
 #include <string>
 #include <string_view>
 
+#include "Biz/UploadStatus.h"
 #include "image/EncodeImage.h"
+#include "image/GdiplusLease.h"
 #include "image/PrepareOptions.h"
 
 namespace Vantor {
@@ -56,6 +58,11 @@ public:
     std::atomic<uint32_t> SentBytes{0};   // bytes reported sent during the last upload
     Json::Value Reply() const;
     void setReply(const Json::Value& reply);
+    // Where the file stands in the current upload (the list paints its band from this).
+    UploadStatus UploadState() const;
+    void setUploadPhase(UploadPhase phase) { phase_ = phase; }
+    // A new upload task takes the file: waiting, nothing sent, no reply yet.
+    void resetUploadState();
 
     // --- the picture as the user sees it ---
     enum class ThumbnailState { Pending, Ready, Failed };
@@ -113,6 +120,9 @@ private:
     explicit ImageData(const std::wstring& path);
     bool Rotate(int quarterTurns, int boxWidth, int boxHeight);
 
+    // First, so that it goes last: the thumbnail is a GDI+ object.
+    const GdiplusLease gdiplus_ = GdiplusLease::Acquire();
+    std::atomic<UploadPhase> phase_{UploadPhase::None};
     const std::string id_;
     const std::wstring path_;
     const std::wstring name_;

@@ -2,8 +2,8 @@
 // Ends a request that has stopped moving. WinInet under Wine ignores its own time-outs and
 // its writes block the calling thread, so a request is watched from a second thread: when a
 // platform call has been running with no bytes moved for the time-out, or is still running
-// a moment after the task was stopped, the watchdog calls its abort action (which closes the
-// request handle, so that the call or wait returns with an error).
+// half a second after the task was stopped, the watchdog calls its abort action (which
+// closes the request handle, so that the call or wait returns with an error).
 //
 // The watched thread brackets each platform call with enter() and leave(), and reports
 // progress() whenever bytes move. Once the watchdog has fired, enter() returns false: the
@@ -40,7 +40,7 @@ public:
     bool timedOut() const;
 
     // How long a call may go on after the stop flag is set.
-    static constexpr std::chrono::milliseconds kStopGrace{1000};
+    static constexpr std::chrono::milliseconds kStopGrace{500};
 
     // Called by the service thread: fires when the call in progress has stalled.
     void check(Clock::time_point now);

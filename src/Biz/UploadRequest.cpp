@@ -29,7 +29,8 @@ std::string ChooseBoundary(const std::vector<std::string_view>& contents)
                                        [&boundary](std::string_view c) { return Contains(c, boundary); });
         if (!clash)
             return boundary;
-        boundary = std::string(HttpHeader::kBoundary) + NewUuidHex();
+        // A line of the multipart standard holds at most 70 characters of boundary.
+        boundary = std::string(HttpHeader::kBoundary) + NewUuidHex().substr(0, kMaxBoundary - HttpHeader::kBoundary.size());
     }
 }
 

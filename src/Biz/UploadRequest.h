@@ -44,8 +44,11 @@ struct UploadRequest {
     std::string bodyText() const;
 };
 
+// The longest boundary the multipart standard allows.
+inline constexpr size_t kMaxBoundary = 70;
+
 // The fixed boundary when no text or byte of the content contains it; otherwise one with a
-// random tail that none contains.
+// random tail that none contains, at most kMaxBoundary characters in all.
 std::string ChooseBoundary(const std::vector<std::string_view>& contents);
 
 // False when the body could not be held in memory.

@@ -17,6 +17,7 @@ struct UploadSettings {
     bool utf8 = true;  // EncodeType is "utf-8"
     std::map<std::string, std::string> fields;
     int timeoutSeconds = 60;
+    int threadCount = 3;  // files sent at once; the upload queue holds it between 1 and 10
     bool ignoreCertErrors = false;
     PrepareOptions picture;  // JpegQuality, MaxWidth, MaxHeight, SendOriginal
 };

@@ -30,6 +30,7 @@ UploadSettings AppConfig::uploadSettings() const
     settings.picture.maxWidth = MaxWidth;
     settings.picture.maxHeight = MaxHeight;
     settings.picture.sendOriginal = SendOriginal;
+    settings.threadCount = ThreadCount;
     return settings;
 }
 

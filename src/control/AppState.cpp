@@ -2,12 +2,6 @@
 
 namespace Vantor {
 
-AppState& AppState::instance()
-{
-    static AppState* const state = new AppState();  // lives until the module unloads
-    return *state;
-}
-
 void AppState::setUploading()
 {
     const std::lock_guard<std::mutex> guard(lock_);

@@ -1,6 +1,6 @@
 #pragma once
 // The run state of the upload: never started, uploading, finished. It never returns to
-// "never started"; while uploading, the panel refuses to sort.
+// "never started"; while uploading, the panel refuses to sort. Each control has its own.
 #include <cstdint>
 #include <mutex>
 
@@ -10,7 +10,6 @@ class AppState {
 public:
     enum State : int32_t { NeverStarted = 0, Uploading = 1, Finished = 2 };
 
-    static AppState& instance();
     AppState() = default;
     virtual ~AppState() = default;
 

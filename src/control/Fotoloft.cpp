@@ -1,10 +1,10 @@
 #include "control/Fotoloft.h"
 
-#include "control/AppState.h"
-#include "control/MsgDataTable.h"
-#include "control/MsgQueue.h"
+#include "Biz/ImageData.h"
 #include "control/OutgoingMessages.h"
+#include "control/UploadReports.h"
 #include "picker/CombinBitmap.h"
+#include "picker/ListViewPostItem.h"
 #include "platform/TypeLibrary.h"
 #include "ui/EventArgs.h"
 #include "ui/ImageLister.h"
@@ -61,6 +61,7 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
 
 CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
+      reports_(std::make_shared<UploadReports>(events_, records_)),
       bridge_(AppConfig::instance(), [this](const std::wstring& json) { sender_.send(json); })
 {
     bridge_.setAddFileHandler([this](const std::wstring& path) { panel_.AddFromPage(path); });
@@ -68,28 +69,20 @@ CFotoloft::CFotoloft()
 
 CFotoloft::~CFotoloft()
 {
-    // Notifications that arrive later must not reach a control that is gone.
-    MsgQueue::instance().unregisterOwner(this);
+    // A running task goes on alone for a moment: it stops, and what it still reports is
+    // dropped instead of reaching a control that is gone.
+    uploads_.Stop();
+    reports_->detach();
+    events_.clear();
     sender_.detach();
-    if (gdiplusToken_)
-        Gdiplus::GdiplusShutdown(gdiplusToken_);
 }
 
 HRESULT CFotoloft::construct()
 {
-    // The page's four messages are in the bridge's own table; the event queue's internal
-    // table belongs to the most recently made control.
-    MsgQueue::instance().clear();
+    // The page's four messages are in the bridge's own table; the upload engine's
+    // notifications in this control's own event queue.
     registerInternalHandlers();
-
-    const HRESULT hr = sender_.attach(static_cast<IFotoloft*>(this));
-    if (FAILED(hr))
-        return hr;
-
-    const Gdiplus::GdiplusStartupInput input;  // version 1, every option off
-    if (Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) != Gdiplus::Ok)
-        gdiplusToken_ = 0;
-    return S_OK;
+    return sender_.attach(static_cast<IFotoloft*>(this));
 }
 
 void CFotoloft::onSiteAttached()
@@ -125,36 +118,128 @@ void* CFotoloft::queryInterface(REFIID iid)
 
 // ---- Notifications from the upload engine --------------------------------------------------
 
+std::vector<UploadFile> CFotoloft::UploadSnapshot()
+{
+    std::vector<UploadFile> files;
+    for (const auto& item : panel_.List().Items()) {
+        if (auto record = item ? item->Record() : nullptr) {
+            std::string id = record->id();
+            files.push_back({std::move(id), std::move(record)});
+        }
+    }
+    return files;
+}
+
+bool CFotoloft::StartUpload(std::vector<UploadFile> files, const UploadSettings& settings)
+{
+    try {
+        if (uploads_.Running())
+            return false;
+        // Which item shows which file: looked up by the file's id, never kept as a pointer.
+        std::unordered_map<std::string, int32_t> items;
+        for (const auto& item : panel_.List().Items())
+            if (const auto record = item ? item->Record() : nullptr)
+                items.emplace(record->id(), item->Id());
+        if (!uploads_.Start(std::move(files), settings, reports_))
+            return false;
+        uploadItems_ = std::move(items);
+        state_.setUploading();
+        panel_.List().SetUploading(true);
+        if (window())
+            InvalidateRect(window(), nullptr, FALSE);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void CFotoloft::CancelUpload() { uploads_.Stop(); }
+
 void CFotoloft::registerInternalHandlers()
 {
-    MsgQueue& queue = MsgQueue::instance();
-    queue.registerHandler("post_process", [this](int32_t key) { onFileProgress(key); }, this);
-    queue.registerHandler("post_complete", [this](int32_t key) { onFileComplete(key); }, this);
-    queue.registerHandler("post_error", [this](int32_t key) { onFileError(key); }, this);
-    queue.registerHandler("task_complete", [this](int32_t key) { onTaskComplete(key); }, this);
-    queue.registerHandler("task_end", [this](int32_t key) { onTaskEnd(key); }, this);
+    events_.registerHandler("post_process", [this](int32_t key) { onFileProgress(key); }, this);
+    events_.registerHandler("post_complete", [this](int32_t key) { onFileComplete(key); }, this);
+    events_.registerHandler("post_error", [this](int32_t key) { onFileError(key); }, this);
+    events_.registerHandler("task_complete", [this](int32_t key) { onTaskComplete(key); }, this);
+    events_.registerHandler("task_end", [this](int32_t key) { onTaskEnd(key); }, this);
 }
 
-void CFotoloft::onFileProgress(int32_t key)
+namespace {
+
+// "imgs" of "post_complete": the task's completed records, in the order they finished.
+std::vector<UploadedFile> UploadedFiles(const UploadTaskResult& result)
 {
-    // The item's progress band is repainted here once the upload list exists.
-    MsgDataTable::instance().take(key);
+    std::vector<UploadedFile> files;
+    for (const std::shared_ptr<ImageData>& record : result.completed)
+        if (record)
+            files.push_back({record->id(), record->Reply()});
+    return files;
 }
 
-void CFotoloft::onFileComplete(int32_t key) { MsgDataTable::instance().take(key); }
+}  // namespace
 
-void CFotoloft::onFileError(int32_t key) { MsgDataTable::instance().take(key); }
-
-void CFotoloft::onTaskEnd(int32_t)
+ListViewPostItem* CFotoloft::uploadItemOf(const ImageData& file)
 {
-    // The panel leaves its uploading look here once it exists.
-    AppState::instance().setFinished();
+    const auto found = uploadItems_.find(file.id());
+    if (found == uploadItems_.end())
+        return nullptr;
+    auto* item = dynamic_cast<ListViewPostItem*>(panel_.List().FindById(found->second));
+    const auto record = item ? item->Record() : nullptr;
+    return record && record->id() == file.id() ? item : nullptr;
 }
 
-void CFotoloft::onTaskComplete(int32_t)
+void CFotoloft::onFileReport(int32_t key)
 {
-    // The files the task uploaded come from the upload queue's completed list.
-    sendJson(MakePostComplete({}));
+    const std::shared_ptr<MsgData> record = records_.take(key);
+    if (!record || !record->imageData)
+        return;
+    if (ListViewPostItem* item = uploadItemOf(*record->imageData)) {
+        if (record->imageData->UploadState().phase == UploadPhase::Done)
+            item->OnUploadCompleted();
+        else
+            item->OnUploadProgress();
+    }
+    UploadFileChanged(record->imageData);
+}
+
+void CFotoloft::leaveUploading(const UploadTaskResult& result)
+{
+    // The files the server accepted leave the list; the others stay for the next press.
+    ListView& list = panel_.List();
+    for (const std::shared_ptr<ImageData>& file : result.completed)
+        if (ListViewPostItem* item = file ? uploadItemOf(*file) : nullptr)
+            list.RemoveItem(item->Id());
+    uploadItems_.clear();
+    list.SetUploading(false);
+    panel_.RefreshAfterAdd();
+    if (window())
+        InvalidateRect(window(), nullptr, FALSE);
+}
+
+void CFotoloft::onFileProgress(int32_t key) { onFileReport(key); }
+
+void CFotoloft::onFileComplete(int32_t key) { onFileReport(key); }
+
+void CFotoloft::onFileError(int32_t key) { onFileReport(key); }
+
+void CFotoloft::onTaskEnd(int32_t key)
+{
+    const std::shared_ptr<MsgData> record = records_.take(key);
+    state_.setFinished();
+    if (!record)
+        return;
+    leaveUploading(record->task);
+    UploadEnded(record->task);
+    // A task stopped with files left waiting gets no "task_complete"; the page is still told
+    // which files it uploaded, since they leave the list.
+    if (record->task.leftWaiting > 0 && !record->task.completed.empty())
+        sendJson(MakePostComplete(UploadedFiles(record->task)));
+}
+
+void CFotoloft::onTaskComplete(int32_t key)
+{
+    const std::shared_ptr<MsgData> record = records_.take(key);
+    sendJson(MakePostComplete(record ? UploadedFiles(record->task) : std::vector<UploadedFile>{}));
 }
 
 // ---- IDispatch -----------------------------------------------------------------------------
@@ -309,7 +394,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     handled = true;
     switch (message) {
     case WM_CREATE:
-        MsgQueue::instance().setTarget(window());
+        events_.setTarget(window());
         UI::LoadSkins();
         CombinBitmap::Instance().Fill();
         panel_.AttachToWindow(window());
@@ -323,8 +408,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         // The drop target is revoked here.
         UI::ImageLister::Instance().Clear();  // filled again when a window is next created
         CombinBitmap::Instance().Clear();
-        if (MsgQueue::instance().target() == window())
-            MsgQueue::instance().setTarget(nullptr);
+        events_.setTarget(nullptr);
         handled = false;
         return 0;
     case WM_PAINT:
@@ -352,7 +436,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         }
         break;
     case MsgQueue::kDrainMessage:
-        MsgQueue::instance().drain();
+        events_.drain();
         return 0;
     default:
         break;
@@ -443,7 +527,7 @@ void CFotoloft::onPaint()
 void CFotoloft::paintTree(HDC dc, HDC spare)
 {
     Gdiplus::Graphics graphics(dc);
-    UI::CPaintEventArgs e(dc, spare, gdiplusToken_ && graphics.GetLastStatus() == Gdiplus::Ok ? &graphics : nullptr);
+    UI::CPaintEventArgs e(dc, spare, gdiplus_ && graphics.GetLastStatus() == Gdiplus::Ok ? &graphics : nullptr);
     panel_.Paint(e);
 }
 

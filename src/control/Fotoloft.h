@@ -4,23 +4,36 @@
 // IFotoloft: postMessage (JSON in), recvMessage (the page's function for JSON out) and
 // FireRecvMessage (hands a text to that function).
 //
-// Notifications from worker threads reach the window thread through MsgQueue; outgoing texts
-// reach the page from any thread through sendJson. The window's painting and mouse go to the
+// The control owns its upload engine (UploadQueue) and its own event queue: the engine's
+// reports reach this control's window thread through MsgQueue, whatever other controls the
+// process holds; outgoing texts reach the page from any thread through sendJson. The window's painting and mouse go to the
 // root of its owner-drawn control tree, the main panel (a member: ControlBase's Release()
 // cannot share a class with IUnknown's).
+#include "Biz/UploadQueue.h"
 #include "control/AppConfig.h"
+#include "control/AppState.h"
 #include "control/FotoloftIds.h"
 #include "control/JsonSender.h"
 #include "control/MainPanel.h"
 #include "control/MessageBridge.h"
+#include "control/MsgDataTable.h"
+#include "control/MsgQueue.h"
+#include "image/GdiplusLease.h"
 #include "platform/ActiveXControl.h"
 
+#include <boost/signals2/signal.hpp>
 #include <json/value.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace Vantor {
+
+class ListViewPostItem;
+class UploadReports;
 
 class CFotoloft : public ActiveXControl, public IFotoloft {
 public:
@@ -40,6 +53,28 @@ public:
     // Any thread: writes the message compactly and raises the page's recvMessage with it on
     // the window thread.
     void sendJson(const ::Json::Value& message);
+
+    // Window thread: the upload list's files as the engine takes them: record and id, in
+    // list order.
+    std::vector<UploadFile> UploadSnapshot();
+    // Window thread: starts uploading the files (a snapshot of the list, in list order; the
+    // last goes first) with a copy of the settings; the list shows progress meanwhile. False
+    // when a task still runs or there is nothing to send.
+    bool StartUpload(std::vector<UploadFile> files, const UploadSettings& settings);
+    // Window thread: ends the task early; its end is still reported as usual.
+    void CancelUpload();
+    bool IsUploading() const { return state_.isUploading(); }
+    UploadTaskProgress UploadProgress() const { return uploads_.Progress(); }
+
+    // Window thread, on each report of a file (progress, completion, failure): its band
+    // needs painting from the record's UploadState().
+    boost::signals2::signal<void(const std::shared_ptr<ImageData>& file)> UploadFileChanged;
+    // Window thread, on "task_end": the task's own record of what it did (the files it
+    // uploaded leave the list here).
+    boost::signals2::signal<void(const UploadTaskResult& result)> UploadEnded;
+
+    // The control's own event queue (the window that drains it is the control's window).
+    MsgQueue& events() { return events_; }
 
     // IUnknown: one identity for every interface.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ActiveXControl::QueryInterface(iid, out); }
@@ -73,19 +108,31 @@ private:
     void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
     // The upload engine's notifications, handled on the window thread.
+    void onFileReport(int32_t key);
+    // The list's item of a file of the running task; null when it has gone or holds another
+    // record now.
+    ListViewPostItem* uploadItemOf(const ImageData& file);
+    void leaveUploading(const UploadTaskResult& result);
     void onFileProgress(int32_t key);
     void onFileComplete(int32_t key);
     void onFileError(int32_t key);
     void onTaskEnd(int32_t key);
     void onTaskComplete(int32_t key);
 
+    // First, so that it goes last: everything below may hold GDI+ objects.
+    const GdiplusLease gdiplus_ = GdiplusLease::Acquire();
+    MsgQueue events_;
+    MsgDataTable records_;
+    AppState state_;
+    std::shared_ptr<UploadReports> reports_;
+    UploadQueue uploads_;
+    std::unordered_map<std::string, int32_t> uploadItems_;  // file id to list item id, per task
     MainPanel panel_;
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
     MessageBridge bridge_;
     ComPtr<IDispatch> receiver_;  // the page's recvMessage function
     JsonSender sender_;
-    ULONG_PTR gdiplusToken_ = 0;
 };
 
 }  // namespace Vantor

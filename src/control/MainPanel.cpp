@@ -1,6 +1,9 @@
 #include "control/MainPanel.h"
 
+#include "Biz/Log.h"
 #include "platform/Handles.h"
+
+#include <log4cplus/loggingmacros.h>
 
 namespace Vantor {
 
@@ -22,6 +25,9 @@ void MainPanel::CreateControls()
     list_.Create(this);
     list_.FilesDropped.connect([this] { RefreshAfterAdd(); });
     list_.ItemRemoved.connect([this](int) { RefreshAfterAdd(); });
+    list_.ThumbnailsLoaded.connect([this] {
+        LOG4CPLUS_INFO(Log::instance().logger(), L"thumbnails loaded: " << list_.Count() << L" items");
+    });
     list_.Layout();
 }
 

@@ -1,18 +1,19 @@
 #pragma once
-// One notification's record: which file of the upload list a worker's report is about.
+// One notification's record: which file a worker's report is about, or what a whole task did.
+#include "Biz/UploadObserver.h"
+
 #include <cstdint>
 #include <memory>
 
 namespace Vantor {
 
-class ListViewPostItem;
 class ImageData;
 
 struct MsgData {
-    ListViewPostItem* item = nullptr;       // the file's item in the upload list (the list owns it)
-    std::shared_ptr<ImageData> imageData;   // the file's record, shared with the upload engine
+    std::shared_ptr<ImageData> imageData;  // the file's record, shared with the upload engine
     int32_t key = 0;
-    uint64_t progress = 0;                  // bytes sent so far
+    uint64_t progress = 0;   // bytes of the file in this report
+    UploadTaskResult task;   // "task_end" and "task_complete": the task's own record of its files
 };
 
 }  // namespace Vantor

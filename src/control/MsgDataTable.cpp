@@ -2,16 +2,9 @@
 
 namespace Vantor {
 
-MsgDataTable& MsgDataTable::instance()
-{
-    static MsgDataTable* const table = new MsgDataTable();  // lives until the module unloads
-    return *table;
-}
-
-std::shared_ptr<MsgData> MsgDataTable::add(ListViewPostItem* item, std::shared_ptr<ImageData> imageData)
+std::shared_ptr<MsgData> MsgDataTable::add(std::shared_ptr<ImageData> imageData)
 {
     auto record = std::make_shared<MsgData>();
-    record->item = item;
     record->imageData = std::move(imageData);
     const std::lock_guard<std::mutex> guard(lock_);
     record->key = counter_++;

@@ -1,6 +1,6 @@
 #pragma once
 // The locked table of notification records: a worker adds a record and posts its key, the
-// window thread's handler takes the record by that key.
+// window thread's handler takes the record by that key. Each control has its own.
 #include "control/MsgData.h"
 
 #include <cstdint>
@@ -12,10 +12,9 @@ namespace Vantor {
 
 class MsgDataTable {
 public:
-    static MsgDataTable& instance();
-
-    // Any thread: stores a new record under a fresh key and returns it.
-    std::shared_ptr<MsgData> add(ListViewPostItem* item, std::shared_ptr<ImageData> imageData);
+    // Any thread: stores a new record under a fresh key and returns it. Fill the record
+    // before posting its key.
+    std::shared_ptr<MsgData> add(std::shared_ptr<ImageData> imageData);
     // Removes the record and hands it out; none when the key is unknown.
     std::shared_ptr<MsgData> take(int32_t key);
     size_t size() const;

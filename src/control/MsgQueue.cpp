@@ -4,12 +4,6 @@
 
 namespace Vantor {
 
-MsgQueue& MsgQueue::instance()
-{
-    static MsgQueue* const queue = new MsgQueue();  // lives until the module unloads
-    return *queue;
-}
-
 MsgQueue::MsgQueue()
 {
     handlers_.rehash(11);

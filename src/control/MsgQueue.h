@@ -1,7 +1,8 @@
 #pragma once
 // The event queue that brings notifications from worker threads to the control's window
 // thread. A worker posts a (name, argument) pair; the window thread, woken by window
-// message kDrainMessage, runs every handler registered under that name.
+// message kDrainMessage, runs every handler registered under that name. Each control has its
+// own, so that a task's notifications reach the control that started it.
 #include <windows.h>
 
 #include <cstdint>
@@ -20,7 +21,6 @@ public:
     using Handler = std::function<void(int32_t argument)>;
     static constexpr UINT kDrainMessage = WM_USER + 100;  // 0x0464
 
-    static MsgQueue& instance();
     MsgQueue();
 
     // The window whose thread drains the queue.

@@ -101,21 +101,23 @@ void ListViewPostItem::PaintProgress(Gdiplus::Graphics& graphics, const RECT& ce
     const RECT band{cell.left + 1, cell.top + 96, cell.right - 1, cell.bottom - 30};
     const Gdiplus::SolidBrush shade(Gdiplus::Color(0x5A, 0, 0, 0));
     graphics.FillRectangle(&shade, Gdiplus::Rect(band.left, band.top, band.right - band.left, band.bottom - band.top));
+    // Painted from the file's upload state: success only once the server has accepted it,
+    // nothing filled for a failure, and a new task starts from nothing.
     const auto record = Record();
-    float fraction = 0.0f;
-    if (record) {
-        const float sent = static_cast<float>(record->SentBytes.load());
-        const float total = static_cast<float>(record->UploadSize.load());
-        if (sent > 0.0f && total > 0.0f)
-            fraction = std::min(1.0f, sent / total);  // a report past the end reads as done
-    }
+    const UploadStatus status = record ? record->UploadState() : UploadStatus{};
+    const float fraction = static_cast<float>(status.share());
     const int filled = static_cast<int>((band.right - band.left) * fraction);
     if (filled > 0) {
         const Gdiplus::SolidBrush done(Gdiplus::Color(0xD2ABD369));
         graphics.FillRectangle(&done, Gdiplus::Rect(band.left, band.top, filled, band.bottom - band.top));
     }
-    const int percent = static_cast<int>(fraction * 100.0f);
-    const std::wstring text = percent == 100 ? std::wstring(L"\u4E0A\u4F20\u6210\u529F") : std::to_wstring(percent) + L"%";
+    std::wstring text;
+    if (status.phase == UploadPhase::Done)
+        text = L"\u4E0A\u4F20\u6210\u529F";  // upload succeeded
+    else if (status.phase == UploadPhase::Failed)
+        text = L"\u4E0A\u4F20\u5931\u8D25";  // upload failed
+    else
+        text = std::to_wstring(static_cast<int>(fraction * 100.0f)) + L"%";
     DrawItemText(graphics, text, band, Gdiplus::Color(255, 255, 255, 255), 1);
 }
 

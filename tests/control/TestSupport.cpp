@@ -97,7 +97,7 @@ STDMETHODIMP Receiver::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params,
     return S_OK;
 }
 
-DrainWindow::DrainWindow()
+DrainWindow::DrainWindow(Vantor::MsgQueue& queue) : queue_(queue)
 {
     WNDCLASSEXW windowClass{sizeof(windowClass)};
     windowClass.lpfnWndProc = Procedure;
@@ -122,7 +122,7 @@ LRESULT CALLBACK DrainWindow::Procedure(HWND window, UINT message, WPARAM wParam
     auto* self = reinterpret_cast<DrainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self && message == Vantor::MsgQueue::kDrainMessage) {
         ++self->drains_;
-        Vantor::MsgQueue::instance().drain();
+        self->queue_.drain();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for the control's tests: the built DLL, message pumping with a deadline, a page
 // function stand-in and a window that drains the event queue.
+#include "control/MsgQueue.h"
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
 
@@ -61,17 +62,18 @@ private:
     int deepest_ = 0;
 };
 
-// A message-only window on the calling thread that drains the event queue on its message,
+// A message-only window on the calling thread that drains an event queue on its message,
 // counting the drains.
 class DrainWindow {
 public:
-    DrainWindow();
+    explicit DrainWindow(Vantor::MsgQueue& queue);
     ~DrainWindow();
     HWND get() const { return window_; }
     int drains() const { return drains_; }
 
 private:
     static LRESULT CALLBACK Procedure(HWND, UINT, WPARAM, LPARAM);
+    Vantor::MsgQueue& queue_;
     HWND window_ = nullptr;
     int drains_ = 0;
 };

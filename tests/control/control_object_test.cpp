@@ -47,7 +47,6 @@ protected:
         control = nullptr;
         fotoloft.Reset();
         receiver.Reset();
-        MsgQueue::instance().setTarget(nullptr);
         EXPECT_EQ(ComModule::ObjectCount(), objectsBefore) << "an object outlived its last reference";
         CoUninitialize();
     }
@@ -117,13 +116,14 @@ TEST_F(ControlObjectTest, WorkersAndTheWindowThreadSendingTogetherDoNotDeadlock)
 // function that pumps messages while workers keep posting drains again inside itself.
 TEST_F(ControlObjectTest, TaskCompleteReachesAPageThatPumpsMessagesWhileWorkersPost)
 {
-    TestSupport::DrainWindow window;
-    MsgQueue::instance().setTarget(window.get());
+    MsgQueue& events = control->events();
+    TestSupport::DrainWindow window{events};
+    events.setTarget(window.get());
     receiver->pumpDuringCall(3ms);
     constexpr int kPosts = 200;
-    std::thread worker([] {
+    std::thread worker([&events] {
         for (int i = 0; i < kPosts; ++i) {
-            MsgQueue::instance().post("task_complete", 0);
+            events.post("task_complete", 0);
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
     });
@@ -294,21 +294,23 @@ TEST_F(ControlObjectTest, ExtentSurvivesSaveAndLoad)
     otherObject->SetClientSite(nullptr);
 }
 
-// The most recently made control takes the internal notifications; once it is gone they
-// must reach nothing rather than a destroyed object.
-TEST_F(ControlObjectTest, NotificationsAfterTheNewestControlIsGoneReachNothing)
+// Each control has its own event queue: a control made and destroyed later takes nothing
+// away from the first, whose notifications still reach it (and only it).
+TEST_F(ControlObjectTest, ANewerControlDoesNotTakeOverTheNotifications)
 {
     {
         ComPtr<IOleObject> newest;
         ASSERT_EQ(CFotoloft::Create(IID_IOleObject, reinterpret_cast<void**>(newest.GetAddressOf())), S_OK);
         newest->SetClientSite(nullptr);
     }
-    TestSupport::DrainWindow window;
-    MsgQueue::instance().setTarget(window.get());
-    MsgQueue::instance().post("task_complete", 0);
-    MsgQueue::instance().post("task_end", 0);
-    ASSERT_TRUE(TestSupport::PumpUntil([&] { return window.drains() == 2; }, 5s));
-    EXPECT_EQ(receiver->count(), 0u);
+    TestSupport::DrainWindow window{control->events()};
+    control->events().setTarget(window.get());
+    control->events().post("task_complete", 0);
+    control->events().post("task_end", 0);
+    ASSERT_TRUE(TestSupport::PumpUntil([&] { return window.drains() >= 1 && control->events().pending() == 0; }, 5s));
+    TestSupport::PumpFor(50ms);
+    ASSERT_EQ(receiver->count(), 1u);
+    EXPECT_EQ(receiver->calls()[0].text, L"{\"name\":\"post_complete\"}\n");
 }
 
 // Once the container has let go, the control's registration for other apartments is gone:

@@ -32,8 +32,8 @@ protected:
         queue.clear();
     }
 
-    MsgQueue& queue = MsgQueue::instance();
-    TestSupport::DrainWindow window;
+    MsgQueue queue;
+    TestSupport::DrainWindow window{queue};
 };
 
 }  // namespace
@@ -145,7 +145,7 @@ TEST_F(EventQueueTest, HandlerExceptionEndsOnlyThatHandler)
 
 TEST(MsgDataTableTest, KeysAreUniqueAcrossWorkersAndTakeRemoves)
 {
-    MsgDataTable& table = MsgDataTable::instance();
+    MsgDataTable table;
     const size_t before = table.size();
     constexpr int kWorkers = 6, kEach = 400;
     std::vector<std::vector<int32_t>> keys(kWorkers);
@@ -153,7 +153,7 @@ TEST(MsgDataTableTest, KeysAreUniqueAcrossWorkersAndTakeRemoves)
     for (int w = 0; w < kWorkers; ++w)
         workers.emplace_back([&, w] {
             for (int i = 0; i < kEach; ++i)
-                keys[w].push_back(table.add(nullptr, nullptr)->key);
+                keys[w].push_back(table.add(nullptr)->key);
         });
     for (std::thread& worker : workers)
         worker.join();
@@ -185,5 +185,4 @@ TEST(AppStateTest, MovesFromNeverStartedToUploadingToFinished)
     state.setFinished();
     EXPECT_EQ(state.state(), AppState::Finished);
     EXPECT_FALSE(state.isUploading());
-    EXPECT_EQ(&AppState::instance(), &AppState::instance());
 }

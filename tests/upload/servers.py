@@ -11,6 +11,11 @@ folder and answers by path:
   /reset           reads 64 KiB of the body, then resets the connection
   /sink            reads and discards the body, 200 {"success":1}
   /hash            reads the body and answers its SHA-256 {"success":1,"sha256":...}
+  /slow?group=G    records, holds the answer 0.2 s, and counts the requests of group G in
+                   flight (from the request line to the answer): 200 {"success":1,"seq":N,
+                   "length":L,"peak":most in flight at once so far}
+  /refuse          records, then 200 {"success":0,"msg":"refused"} (JSON, but no success)
+  /slowread        reads the body 32 KiB at a time, 50 ms apart, then {"success":1}
 With a certificate and key it serves https instead.
 
 PeerServer: PHP's built-in server with peer.php, which answers what PHP's own multipart
@@ -77,6 +82,27 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         server = self.server
         path = self.path.split("?")[0]
+        if path == "/slow":
+            group = self.path.partition("group=")[2] or "-"
+            peak = server.enter(group)
+            try:
+                body = self._read_body()
+                seq = server.record(self, body)
+                time.sleep(0.2)
+            finally:
+                peak = server.leave(group)  # before the answer: the client may start the next one then
+            self._answer(200, json.dumps({"success": 1, "seq": seq, "length": len(body), "peak": peak}).encode())
+            return
+        if path == "/slowread":
+            left = int(self.headers.get("Content-Length", "0"))
+            while left > 0:
+                chunk = self.rfile.read(min(32 * 1024, left))
+                if not chunk:
+                    return
+                left -= len(chunk)
+                time.sleep(0.05)
+            self._answer(200, b'{"success":1}')
+            return
         if path == "/stall":
             server.release.wait(120)
             return
@@ -113,6 +139,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             return
         if path == "/status500":
             self._answer(500, b'{"success":1}')
+        elif path == "/refuse":
+            self._answer(200, b'{"success":0,"msg":"refused"}')
         elif path == "/html":
             self._answer(200, b"<html><body><h1>Upload failed</h1></body></html>", "text/html")
         elif path == "/zero":
@@ -136,6 +164,10 @@ class RecordingServer:
         self.httpd = _Server(("127.0.0.1", self.port), _Handler)
         self.httpd.release = threading.Event()
         self.httpd.record = self._record
+        self.httpd.enter = self._enter
+        self.httpd.leave = self._leave
+        self.in_flight = {}
+        self.peaks = {}
         self.lock = threading.Lock()
         self.count = 0
         self.scheme = "http"
@@ -157,6 +189,17 @@ class RecordingServer:
             for name, value in handler.headers.items():
                 f.write("%s: %s\n" % (name, value))
         return seq
+
+    def _enter(self, group):
+        with self.lock:
+            self.in_flight[group] = self.in_flight.get(group, 0) + 1
+            self.peaks[group] = max(self.peaks.get(group, 0), self.in_flight[group])
+            return self.peaks[group]
+
+    def _leave(self, group):
+        with self.lock:
+            self.in_flight[group] -= 1
+            return self.peaks[group]
 
     def url(self, path="/record", host="127.0.0.1"):
         return "%s://%s:%d%s" % (self.scheme, host, self.port, path)

@@ -90,6 +90,7 @@ TEST(UploadBody, BoundaryInContentGetsAnotherBoundary)
     ASSERT_TRUE(BuildUploadRequest(form, request));
     ASSERT_NE(request.boundary, kB);
     EXPECT_EQ(request.boundary.compare(0, kB.size(), kB), 0);
+    EXPECT_LE(request.boundary.size(), 70u) << "longer than the multipart standard allows";
     EXPECT_NE(request.headerText.find("boundary=" + request.boundary + "\r\n"), std::string::npos);
     const std::string body = BodyOf(request);
     EXPECT_EQ(body.compare(0, request.boundary.size() + 4, "--" + request.boundary + "\r\n"), 0);

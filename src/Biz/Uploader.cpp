@@ -1,0 +1,69 @@
+#include "Biz/Uploader.h"
+
+#include "Biz/ImageData.h"
+#include "Biz/Log.h"
+#include "Biz/SpeedMeter.h"
+#include "Biz/UploadObserver.h"
+#include "Biz/UploadPost.h"
+
+#include <log4cplus/loggingmacros.h>
+
+namespace Vantor {
+
+Uploader::Uploader(std::shared_ptr<ImageData> file, const UploadSettings& settings, StopFlag stop, SpeedMeter& meter,
+                   UploadObserver& observer)
+    : file_(std::move(file)), settings_(settings), stop_(std::move(stop)), meter_(meter), observer_(observer)
+{
+}
+
+bool Uploader::Run()
+{
+    try {
+        if (!file_ || (stop_ && stop_->load()))
+            return false;
+        file_->setUploadPhase(UploadPhase::Sending);
+        const ImageData::UploadPicture prepared = file_->PrepareUpload(settings_.picture);
+        if (prepared.encoded.empty()) {
+            // Nothing is sent for a picture that is gone or does not decode: an empty part
+            // would pass for a 0 x 0 picture at a server that accepts it.
+            LOG4CPLUS_WARN(Log::instance().logger(),
+                           L"not sent, the picture cannot be prepared: " << file_->path());
+            return false;
+        }
+        UploadPicture picture;
+        picture.id = file_->id();
+        picture.name = file_->name();
+        picture.extension = file_->extension();
+        picture.remark = file_->remark();
+        picture.data = prepared.encoded.data();
+        picture.length = prepared.encoded.size();
+        picture.width = prepared.width;
+        picture.height = prepared.height;
+
+        UploadCallbacks callbacks;
+        callbacks.progress = [this](uint32_t, uint32_t written, uint32_t fileBytes) { onWrite(fileBytes, written); };
+        // The client's own failure reports are not passed on: the outcome below is the one
+        // final word on the file.
+        const UploadOutcome outcome = PostUpload(picture, settings_, stop_, callbacks);
+        file_->setReply(outcome.svr);
+        if (!outcome.success) {
+            LOG4CPLUS_INFO(Log::instance().logger(),
+                           L"upload failed: " << file_->path() << L" (" << HttpFailureName(outcome.failure) << L", "
+                                              << outcome.platformError << L", status " << outcome.status << L")");
+        }
+        return outcome.success;
+    } catch (...) {
+        return false;
+    }
+}
+
+void Uploader::onWrite(uint32_t fileBytes, uint32_t written)
+{
+    meter_.add(written);
+    observer_.FileProgress(file_, fileBytes);
+    const uint32_t sent = file_->SentBytes += fileBytes;
+    if (sent >= file_->UploadSize.load())
+        file_->setUploadPhase(UploadPhase::AwaitingReply);
+}
+
+}  // namespace Vantor

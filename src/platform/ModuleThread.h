@@ -1,0 +1,24 @@
+#pragma once
+// Threads that may outlive every other user of the module. A browser frees a DLL once its
+// objects are gone, but an upload's threads and the platform's late callbacks still run the
+// DLL's code then. Each such thread and state holds a module reference of its own; a thread
+// lets go of its reference only as it exits (FreeLibraryAndExitThread), so the code it is
+// running stays mapped to the end.
+#include <windows.h>
+
+#include <functional>
+
+#include "platform/Handles.h"
+
+namespace Vantor {
+
+// A reference to the module that holds this code: it stays loaded while the owner lives.
+// Empty only when the platform refused (then nothing is held).
+UniqueModule HoldThisModule();
+
+// Runs body on a new detached thread that keeps the module loaded until the thread has
+// left the module's code. An exception from body ends only the thread. False when the
+// thread could not be made (body does not run).
+bool StartModuleThread(std::function<void()> body);
+
+}  // namespace Vantor

@@ -1,0 +1,220 @@
+// The control's side of an upload: its engine's reports reach its own window thread, and the
+// page receives "post_complete" built from the task's own records, byte for byte. Two
+// controls in one process each hear only their own task.
+#include "TestSupport.h"
+#include "UploadTestSupport.h"
+
+#include "Biz/JsonText.h"
+#include "control/Fotoloft.h"
+#include "control/OutgoingMessages.h"
+#include "image/GdiplusLease.h"
+#include "platform/TextConv.h"
+
+#include <gtest/gtest.h>
+
+using namespace Vantor;
+using namespace uploadtest;
+using namespace std::chrono_literals;
+
+namespace {
+
+// One control as a page holds it, with the page's function and a window draining its queue.
+struct PageControl {
+    PageControl()
+    {
+        EXPECT_EQ(CFotoloft::Create(IID_IFotoloft, reinterpret_cast<void**>(fotoloft.GetAddressOf())), S_OK);
+        control = static_cast<CFotoloft*>(fotoloft.Get());
+        receiver = MakeComObject<TestSupport::Receiver>();
+        fotoloft->put_recvMessage(receiver.Get());
+        drain = std::make_unique<TestSupport::DrainWindow>(control->events());
+        control->events().setTarget(drain->get());
+        control->UploadEnded.connect([this](const UploadTaskResult& result) {
+            ended = result;
+            endedAtTexts = receiver->count();
+        });
+        control->UploadFileChanged.connect([this](const std::shared_ptr<ImageData>& file) {
+            changedOnThread.insert(GetCurrentThreadId());
+            if (file->UploadState().phase == UploadPhase::Done)
+                ++doneSeen;
+        });
+    }
+    ~PageControl()
+    {
+        ComPtr<IOleObject> object;
+        if (SUCCEEDED(fotoloft.As(&object))) {
+            object->Close(OLECLOSE_NOSAVE);
+            object->SetClientSite(nullptr);
+        }
+    }
+    bool WaitForTexts(size_t n, std::chrono::milliseconds limit = 60s)
+    {
+        return TestSupport::PumpUntil([&] { return receiver->count() >= n && !control->IsUploading(); }, limit);
+    }
+
+    ComPtr<IFotoloft> fotoloft;
+    CFotoloft* control = nullptr;
+    ComPtr<TestSupport::Receiver> receiver;
+    std::unique_ptr<TestSupport::DrainWindow> drain;
+    std::optional<UploadTaskResult> ended;
+    size_t endedAtTexts = 0;
+    std::set<DWORD> changedOnThread;
+    int doneSeen = 0;
+};
+
+// The page's text for these files, built independently of the control's writer.
+std::wstring PostCompleteText(const std::vector<std::shared_ptr<ImageData>>& files)
+{
+    if (files.empty())
+        return L"{\"name\":\"post_complete\"}\n";
+    std::string text = "{\"imgs\":[";
+    for (size_t i = 0; i < files.size(); ++i) {
+        const ::Json::Value svr = files[i]->Reply();
+        // The servers' replies: {"length":L,["peak":P,]"seq":N,"success":1}, keys in byte order.
+        const std::string peak = svr.isMember("peak") ? ",\"peak\":" + std::to_string(svr["peak"].asInt()) : "";
+        text += (i ? ",{\"id\":\"" : "{\"id\":\"") + files[i]->id() + "\",\"svr\":{\"length\":" +
+                std::to_string(svr["length"].asInt()) + peak + ",\"seq\":" + std::to_string(svr["seq"].asInt()) +
+                ",\"success\":1}}";
+    }
+    return Utf8ToUtf16(text + "],\"name\":\"post_complete\"}\n");
+}
+
+class ControlUploadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(TestSupport::RegisterBuiltDll()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        gdiplus = GdiplusLease::Acquire();
+    }
+    void TearDown() override { CoUninitialize(); }
+
+    std::vector<UploadFile> Pictures(int n, int first = 0)
+    {
+        std::vector<std::wstring> paths;
+        for (int i = first; i < first + n; ++i)
+            paths.push_back(MakePicture(folder, L"c" + std::to_wstring(i) + L".bmp", 32, 24, i + 3));
+        return FilesOf(paths);
+    }
+
+    GdiplusLease gdiplus;
+    testpics::TempFolder folder;
+};
+
+}  // namespace
+
+TEST_F(ControlUploadTest, ThePageGetsPostCompleteFromTheTasksOwnRecords)
+{
+    PageControl page;
+    const std::vector<UploadFile> files = Pictures(3);
+    ASSERT_TRUE(page.control->StartUpload(files, SettingsFor("/record", 1)));
+    EXPECT_TRUE(page.control->IsUploading());
+    EXPECT_FALSE(page.control->StartUpload(files, SettingsFor("/record", 1))) << "one task at a time";
+    ASSERT_TRUE(page.WaitForTexts(1));
+    TestSupport::PumpFor(100ms);
+    ASSERT_EQ(page.receiver->count(), 1u);
+    // Finished last first: that is the order of "imgs".
+    const std::vector<std::shared_ptr<ImageData>> order{files[2].record, files[1].record, files[0].record};
+    EXPECT_EQ(page.receiver->calls()[0].text, PostCompleteText(order));
+    ASSERT_TRUE(page.ended.has_value());
+    EXPECT_EQ(page.endedAtTexts, 0u) << "the task's end comes before the page's message";
+    EXPECT_EQ(page.ended->completed, order);
+    EXPECT_EQ(page.doneSeen, 3);
+    EXPECT_EQ(page.changedOnThread, std::set<DWORD>{GetCurrentThreadId()}) << "reports handled off the window thread";
+}
+
+TEST_F(ControlUploadTest, EveryFileFailingSendsPostCompleteWithoutImgs)
+{
+    PageControl page;
+    ASSERT_TRUE(page.control->StartUpload(Pictures(2), SettingsFor("/html", 2)));
+    ASSERT_TRUE(page.WaitForTexts(1));
+    TestSupport::PumpFor(100ms);
+    ASSERT_EQ(page.receiver->count(), 1u);
+    EXPECT_EQ(page.receiver->calls()[0].text, L"{\"name\":\"post_complete\"}\n");
+}
+
+TEST_F(ControlUploadTest, ACancelledTaskStillReportsTheFilesItUploaded)
+{
+    PageControl page;
+    const std::vector<UploadFile> files = Pictures(5);
+    ASSERT_TRUE(page.control->StartUpload(files, SettingsFor("/slow?group=cancel", 1)));
+    ASSERT_TRUE(TestSupport::PumpUntil([&] { return page.doneSeen >= 1; }, 30s));
+    page.control->CancelUpload();
+    ASSERT_TRUE(page.WaitForTexts(1, 10s));
+    TestSupport::PumpFor(100ms);
+    ASSERT_TRUE(page.ended.has_value());
+    EXPECT_GT(page.ended->leftWaiting, 0u);
+    ASSERT_FALSE(page.ended->completed.empty());
+    ASSERT_EQ(page.receiver->count(), 1u);
+    EXPECT_EQ(page.receiver->calls()[0].text, PostCompleteText(page.ended->completed));
+    EXPECT_EQ(files[4].record, page.ended->completed[0]);
+}
+
+TEST_F(ControlUploadTest, TwoControlsEachHearOnlyTheirOwnTask)
+{
+    PageControl first, second;
+    const std::vector<UploadFile> mine = Pictures(2, 0), theirs = Pictures(3, 10);
+    ASSERT_TRUE(first.control->StartUpload(mine, SettingsFor("/slow?group=p1", 2)));
+    ASSERT_TRUE(second.control->StartUpload(theirs, SettingsFor("/slow?group=p2", 2)));
+    ASSERT_TRUE(first.WaitForTexts(1));
+    ASSERT_TRUE(second.WaitForTexts(1));
+    TestSupport::PumpFor(100ms);
+    ASSERT_EQ(first.receiver->count(), 1u);
+    ASSERT_EQ(second.receiver->count(), 1u);
+    EXPECT_EQ(first.receiver->calls()[0].text, PostCompleteText(first.ended->completed));
+    EXPECT_EQ(second.receiver->calls()[0].text, PostCompleteText(second.ended->completed));
+    EXPECT_EQ(first.ended->completed.size(), 2u);
+    EXPECT_EQ(second.ended->completed.size(), 3u);
+    EXPECT_EQ(first.doneSeen, 2);
+    EXPECT_EQ(second.doneSeen, 3);
+}
+
+TEST_F(ControlUploadTest, AControlReleasedDuringAnUploadLeavesTheTaskSafely)
+{
+    const std::vector<UploadFile> files = Pictures(4);
+    {
+        PageControl page;
+        ASSERT_TRUE(page.control->StartUpload(files, SettingsFor("/slow?group=gone", 2)));
+        ASSERT_TRUE(TestSupport::PumpUntil([&] { return page.control->UploadProgress().ended >= 1; }, 30s));
+    }
+    // The task goes on alone, stopped; its reports go nowhere. Its files end soon after.
+    const auto settled = [&] {
+        for (const UploadFile& f : files) {
+            const UploadPhase phase = f.record->UploadState().phase;
+            if (phase == UploadPhase::Waiting || phase == UploadPhase::Sending || phase == UploadPhase::AwaitingReply)
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(TestSupport::PumpUntil(settled, 5s));
+}
+
+TEST_F(ControlUploadTest, TheUploadedFilesLeaveTheListAndTheOthersStayForTheNextPress)
+{
+    PageControl page;
+    const std::wstring good1 = MakePicture(folder, L"g1.bmp", 30, 20, 1);
+    const std::wstring good2 = MakePicture(folder, L"g2.bmp", 30, 20, 2);
+    const std::wstring broken = folder.file(L"broken.jpg");
+    ASSERT_TRUE(testpics::WriteBytes(broken, std::vector<uint8_t>(3000, 0x33)));
+    for (const std::wstring& path : {good1, broken, good2}) {
+        ::Json::Value message(::Json::objectValue);
+        message["name"] = "addFile";
+        message["path"] = Utf16ToUtf8(path);
+        const std::wstring text = Utf8ToUtf16(JsonText::WriteCompact(message));
+        const BStr argument(text.c_str());
+        ASSERT_EQ(page.fotoloft->postMessage(argument.get()), S_OK);
+    }
+    std::vector<UploadFile> snapshot = page.control->UploadSnapshot();
+    ASSERT_EQ(snapshot.size(), 3u);
+    EXPECT_EQ(snapshot[1].record->path(), broken);
+    const std::string brokenId = snapshot[1].id;
+    ASSERT_TRUE(page.control->StartUpload(std::move(snapshot), SettingsFor("/record", 2)));
+    ASSERT_TRUE(page.WaitForTexts(1));
+    ASSERT_TRUE(page.ended.has_value());
+    EXPECT_EQ(page.ended->completed.size(), 2u);
+    EXPECT_EQ(page.ended->failed, 1u);
+    const std::vector<UploadFile> left = page.control->UploadSnapshot();
+    ASSERT_EQ(left.size(), 1u) << "the uploaded files are still in the list";
+    EXPECT_EQ(left[0].id, brokenId);
+    EXPECT_EQ(left[0].record->UploadState().phase, UploadPhase::Failed);
+    EXPECT_EQ(page.receiver->calls()[0].text, PostCompleteText(page.ended->completed));
+}

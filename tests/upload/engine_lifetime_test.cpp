@@ -1,0 +1,72 @@
+// What keeps the engine's threads safe after their starter has gone: GDI+ held by leases
+// (a record's thumbnail keeps it running), and detached module threads.
+#include "UploadTestSupport.h"
+
+#include "image/GdiplusLease.h"
+#include "platform/ModuleThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace Vantor;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(GdiplusLeaseTest, ARecordKeepsGdiplusRunningAfterItsMakerLetGo)
+{
+    // Tasks of earlier tests may still be letting go of theirs.
+    ASSERT_TRUE(WaitUntil([] { return GdiplusLease::ActiveCount() == 0; }, 10s));
+    testpics::TempFolder folder;
+    std::shared_ptr<ImageData> record;
+    {
+        const GdiplusLease lease = GdiplusLease::Acquire();
+        ASSERT_TRUE(lease);
+        const std::wstring path = uploadtest::MakePicture(folder, L"kept.bmp", 64, 48, 1);
+        record = ImageData::Create(path);
+        ASSERT_TRUE(record && record->thumbnail());
+        EXPECT_EQ(GdiplusLease::ActiveCount(), 2);
+    }
+    // The maker's lease is gone; the record's holds GDI+, and its thumbnail still draws.
+    EXPECT_EQ(GdiplusLease::ActiveCount(), 1);
+    Gdiplus::Bitmap canvas(32, 32, PixelFormat24bppRGB);
+    Gdiplus::Graphics graphics(&canvas);
+    EXPECT_EQ(graphics.DrawImage(record->thumbnail().get(), 0, 0), Gdiplus::Ok);
+    record.reset();
+    EXPECT_EQ(GdiplusLease::ActiveCount(), 0);
+    // And it starts again for the next user.
+    const GdiplusLease again = GdiplusLease::Acquire();
+    EXPECT_TRUE(again);
+    EXPECT_EQ(GdiplusLease::ActiveCount(), 1);
+}
+
+TEST(ModuleThreadTest, RunsDetachedAndAnExceptionEndsOnlyItsThread)
+{
+    std::atomic<DWORD> ranOn{0};
+    std::atomic<int> done{0};
+    ASSERT_TRUE(StartModuleThread([&] {
+        ranOn = GetCurrentThreadId();
+        ++done;
+        throw std::runtime_error("inside the thread");
+    }));
+    ASSERT_TRUE(WaitUntil([&] { return done == 1; }, 5s));
+    EXPECT_NE(ranOn.load(), GetCurrentThreadId());
+    ASSERT_TRUE(StartModuleThread([&] { ++done; }));
+    EXPECT_TRUE(WaitUntil([&] { return done == 2; }, 5s)) << "the process did not survive the exception";
+    EXPECT_TRUE(HoldThisModule()) << "no reference to the module could be taken";
+}
