@@ -2,6 +2,8 @@
 
 #include "Biz/ImageData.h"
 #include "control/OutgoingMessages.h"
+#include "control/PageAddress.h"
+#include "control/SiteAllowList.h"
 #include "control/UploadReports.h"
 #include "picker/CombinBitmap.h"
 #include "picker/ListViewPostItem.h"
@@ -62,7 +64,8 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
 CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
       reports_(std::make_shared<UploadReports>(events_, records_)),
-      bridge_(AppConfig::instance(), [this](const std::wstring& json) { sender_.send(json); })
+      pageAllowed_(IsPageAllowed(L"", ReadAllowedSites())),
+      bridge_(config_, [this](const std::wstring& json) { sender_.send(json); })
 {
     bridge_.setAddFileHandler([this](const std::wstring& path) { panel_.AddFromPage(path); });
 }
@@ -87,6 +90,13 @@ HRESULT CFotoloft::construct()
 
 void CFotoloft::onSiteAttached()
 {
+    // The container tells where the page comes from; the list is read again for each site.
+    try {
+        pageAddress_ = PageAddressOf(clientSite());
+        pageAllowed_ = IsPageAllowed(pageAddress_, ReadAllowedSites());
+    } catch (...) {
+        pageAllowed_ = false;
+    }
     // Sited again after being let go: other apartments may reach the control once more.
     if (!sender_.attached())
         sender_.attach(static_cast<IFotoloft*>(this));
@@ -352,7 +362,10 @@ STDMETHODIMP CFotoloft::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
 
 STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 {
-    // Every message is answered with success: a bad one only does nothing.
+    // Every message is answered with success: a bad one, or one from a page of a site that
+    // may not drive the control, only does nothing.
+    if (!pageAllowed_)
+        return S_OK;
     bridge_.handle(std::wstring_view(newVal ? newVal : L"", newVal ? SysStringLen(newVal) : 0));
     applyAddLimits();
     return S_OK;
@@ -361,24 +374,62 @@ STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 STDMETHODIMP CFotoloft::FireRecvMessage(BSTR json)
 {
     try {
-        const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
-        if (!receiver)
+        if (!pageAllowed_)
             return S_OK;
-        VARIANT argument;
-        VariantInit(&argument);
-        argument.vt = VT_BSTR;
-        argument.bstrVal = json;  // still the caller's
-        DISPPARAMS params{&argument, nullptr, 1, 0};
-        ComPtr<IDispatchEx> function;
-        if (SUCCEEDED(receiver.As(&function)))
-            function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-        else
-            receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                             nullptr);
-        return S_OK;
+        outgoing_.emplace_back(json ? json : L"", json ? SysStringLen(json) : 0);
+        if (delivering_) {
+            // Sent from inside the page's function (or while it pumps messages): it goes
+            // after the function has returned, from the window's own message loop.
+            if (!deliveryPosted_ && window())
+                deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
+            return S_OK;
+        }
+        deliverOutgoing();
     } catch (...) {
-        return S_OK;
     }
+    return S_OK;
+}
+
+void CFotoloft::deliverOutgoing()
+{
+    // Without a window (never activated) nothing can be posted: what the function sends is
+    // delivered after it returns, here, for a bounded number of rounds.
+    constexpr int kRoundsWithoutWindow = 64;
+    for (int round = 0; round < kRoundsWithoutWindow && !outgoing_.empty() && !delivering_; ++round) {
+        std::deque<std::wstring> texts;
+        texts.swap(outgoing_);
+        delivering_ = true;
+        for (const std::wstring& text : texts) {
+            try {
+                invokeReceiver(text);
+            } catch (...) {
+            }
+        }
+        delivering_ = false;
+        if (window())
+            break;
+    }
+    if (!outgoing_.empty() && !deliveryPosted_ && window())
+        deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
+}
+
+void CFotoloft::invokeReceiver(const std::wstring& text)
+{
+    const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
+    if (!receiver)
+        return;
+    const BStr json(text.data(), static_cast<UINT>(text.size()));
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_BSTR;
+    argument.bstrVal = json.get();  // still ours
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    ComPtr<IDispatchEx> function;
+    if (SUCCEEDED(receiver.As(&function)))
+        function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    else
+        receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                         nullptr);
 }
 
 STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
@@ -438,6 +489,10 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case MsgQueue::kDrainMessage:
         events_.drain();
         return 0;
+    case kDeliverMessage:
+        deliveryPosted_ = false;
+        deliverOutgoing();
+        return 0;
     default:
         break;
     }
@@ -496,8 +551,7 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
 void CFotoloft::applyAddLimits()
 {
     // Drops onto the list keep to the page's limits; the page's own adds take none.
-    const AppConfig& config = AppConfig::instance();
-    panel_.List().SetAddLimits(AddLimits{config.FilesLimit, config.FileSizeLimit});
+    panel_.List().SetAddLimits(AddLimits{config_.FilesLimit, config_.FileSizeLimit});
 }
 
 void CFotoloft::onPaint()

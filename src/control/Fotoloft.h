@@ -25,6 +25,7 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -54,6 +55,18 @@ public:
     // the window thread.
     void sendJson(const ::Json::Value& message);
 
+    // This control's settings, as its page gave them; no other control, and no page of
+    // another frame, reads or writes them. Window thread.
+    const AppConfig& config() const { return config_; }
+
+    // The page's address as the container gave it, and whether the sites allowed to drive
+    // the control (SiteAllowList) include it. A refused page gets no answer, and its
+    // messages change nothing.
+    const std::wstring& pageAddress() const { return pageAddress_; }
+    bool pageAllowed() const { return pageAllowed_; }
+
+    // Posted to the control's window to deliver texts sent while the page's function ran.
+    static constexpr UINT kDeliverMessage = WM_USER + 101;
     // Window thread: the upload list's files as the engine takes them: record and id, in
     // list order.
     std::vector<UploadFile> UploadSnapshot();
@@ -118,6 +131,9 @@ private:
     void onFileError(int32_t key);
     void onTaskEnd(int32_t key);
     void onTaskComplete(int32_t key);
+    // Hands the texts waiting in outgoing_ to the page's function, one call at a time.
+    void deliverOutgoing();
+    void invokeReceiver(const std::wstring& text);
 
     // First, so that it goes last: everything below may hold GDI+ objects.
     const GdiplusLease gdiplus_ = GdiplusLease::Acquire();
@@ -130,8 +146,16 @@ private:
     MainPanel panel_;
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
+    AppConfig config_;  // before the bridge, which writes it
+    std::wstring pageAddress_;
+    bool pageAllowed_ = false;  // decided at construction and whenever a site is given
     MessageBridge bridge_;
     ComPtr<IDispatch> receiver_;  // the page's recvMessage function
+    // Texts for the page in the order sent. One sent while the page's function is running
+    // waits until it has returned, so the function is never entered twice.
+    std::deque<std::wstring> outgoing_;
+    bool delivering_ = false;
+    bool deliveryPosted_ = false;
     JsonSender sender_;
 };
 
