@@ -10,17 +10,24 @@
 #include "platform/TypeLibrary.h"
 #include "ui/EventArgs.h"
 #include "ui/ImageLister.h"
+#include "ui/MessageDialog.h"
 #include "ui/SkinTable.h"
 
 #include <dispex.h>
 #include <gdiplus.h>
 #include <windowsx.h>
 
+#include <boost/format.hpp>
+
 #include <cwchar>
 #include <utility>
 
 namespace Vantor {
 namespace {
+
+// Posted to the control window after an addition left files out, so that the message shows
+// once the drop or the page's call has returned.
+constexpr UINT kFilesLeftOutMessage = WM_APP + 0x51;
 
 const ActiveXControl::Identity kIdentity{CLSID_Fotoloft, LIBID_FotoloftAppLib, kTypeLibraryMajor, kTypeLibraryMinor,
                                          kMiscStatus};
@@ -64,6 +71,7 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
 CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
       reports_(std::make_shared<UploadReports>(events_, records_)),
+      dropTarget_([this](const std::vector<std::wstring>& paths) { return addDroppedFiles(paths); }),
       pageAllowed_(IsPageAllowed(L"", ReadAllowedSites())),
       bridge_(config_, [this](const std::wstring& json) { sender_.send(json); })
 {
@@ -450,13 +458,19 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         CombinBitmap::Instance().Fill();
         panel_.AttachToWindow(window());
         panel_.CreateControls();
+        panel_.List().AddLimitReached.connect([this](int leftOut) {
+            if (leftOut_ == 0)
+                PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
+            leftOut_ += leftOut;
+        });
         applyAddLimits();
-        // The drop target registers here.
+        RegisterItemDragFormat();
+        dropTarget_.RegisterDropTarget(window());
         return 0;
     case WM_DESTROY:
         panel_.Release();
         pressed_ = nullptr;
-        // The drop target is revoked here.
+        dropTarget_.RevokeDropTarget();
         UI::ImageLister::Instance().Clear();  // filled again when a window is next created
         CombinBitmap::Instance().Clear();
         events_.setTarget(nullptr);
@@ -492,6 +506,9 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case kDeliverMessage:
         deliveryPosted_ = false;
         deliverOutgoing();
+        return 0;
+    case kFilesLeftOutMessage:
+        tellFilesLeftOut(std::exchange(leftOut_, 0));
         return 0;
     default:
         break;
@@ -552,6 +569,26 @@ void CFotoloft::applyAddLimits()
 {
     // Drops onto the list keep to the page's limits; the page's own adds take none.
     panel_.List().SetAddLimits(AddLimits{config_.FilesLimit, config_.FileSizeLimit});
+}
+
+std::size_t CFotoloft::addDroppedFiles(const std::vector<std::wstring>& paths)
+{
+    // The list's accept rule, no files or size limit on this path; a path already in the list
+    // is not added again. The list's FilesDropped shows it.
+    return static_cast<std::size_t>(panel_.List().AddFiles(paths, AddLimits{}).added);
+}
+
+void CFotoloft::tellFilesLeftOut(int leftOut)
+{
+    if (leftOut <= 0)
+        return;
+    const std::wstring text = (boost::wformat(L"\u6700\u591A\u53EA\u80FD\u6DFB\u52A0%1%\u5F20\u7167\u7247\uFF0C"
+                                              L"%2%\u5F20\u7167\u7247\u672A\u6DFB\u52A0") %
+                               config_.FilesLimit % leftOut)
+                                  .str();
+    CMessageDialog dialog;
+    dialog.SetMessage(text);
+    dialog.DoModal(GetActiveWindow() ? GetActiveWindow() : window());
 }
 
 void CFotoloft::onPaint()

@@ -12,6 +12,7 @@
 #include "Biz/UploadQueue.h"
 #include "control/AppConfig.h"
 #include "control/AppState.h"
+#include "control/ControlDropTarget.h"
 #include "control/FotoloftIds.h"
 #include "control/JsonSender.h"
 #include "control/MainPanel.h"
@@ -117,6 +118,8 @@ protected:
 private:
     void registerInternalHandlers();
     void applyAddLimits();
+    std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
+    void tellFilesLeftOut(int leftOut);
     void onPaint();
     void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
@@ -144,6 +147,9 @@ private:
     UploadQueue uploads_;
     std::unordered_map<std::string, int32_t> uploadItems_;  // file id to list item id, per task
     MainPanel panel_;
+    // Files dropped on the control window outside the list go to the upload list.
+    ControlDropTarget dropTarget_;
+    int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
     AppConfig config_;  // before the bridge, which writes it

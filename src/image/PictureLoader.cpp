@@ -36,6 +36,24 @@ bool OpenChecked(const std::wstring& path, PictureFile& file)
            !ExceedsPictureCeiling(extent.width, extent.height);
 }
 
+// A 32-bit copy of the picture, drawn pixel for pixel.
+std::shared_ptr<Gdiplus::Bitmap> ArgbCopy(Gdiplus::Bitmap& picture)
+{
+    const INT width = static_cast<INT>(picture.GetWidth());
+    const INT height = static_cast<INT>(picture.GetHeight());
+    auto copy = std::make_shared<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
+    if (copy->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    Gdiplus::Graphics graphics(copy.get());
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+    if (graphics.DrawImage(&picture, Gdiplus::Rect(0, 0, width, height), 0, 0, width, height, Gdiplus::UnitPixel) !=
+        Gdiplus::Ok)
+        return nullptr;
+    return copy;
+}
+
 // Box average of top-down RGB rows into RGB rows of the target size (target <= source).
 bool AreaAverage(const Pixels& source, uint32_t width, uint32_t height, Pixels& out)
 {
@@ -185,6 +203,23 @@ bool PlaceBitmap(Gdiplus::Bitmap& bitmap, Exif::Placement placement)
     return turns == 0 || bitmap.RotateFlip(kTurns[turns]) == Gdiplus::Ok;
 }
 
+bool PlacePicture(std::shared_ptr<Gdiplus::Bitmap>& picture, Exif::Placement placement)
+{
+    if (placement.IsIdentity())
+        return true;
+    if (!Gdiplus::IsIndexedPixelFormat(picture->GetPixelFormat())) {
+        if (PlaceBitmap(*picture, placement))
+            return true;
+        if (placement.mirror)
+            return false;  // it may be mirrored already: not copied in that state
+    }
+    std::shared_ptr<Gdiplus::Bitmap> copy = ArgbCopy(*picture);
+    if (!copy || !PlaceBitmap(*copy, placement))
+        return false;
+    picture = std::move(copy);
+    return true;
+}
+
 bool ExceedsPictureCeiling(uint32_t width, uint32_t height)
 {
     return static_cast<float>(width) * static_cast<float>(height) * 3.0f > CxImage::kMaxMemory;
@@ -202,7 +237,7 @@ PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int box
             return summary;
         summary = PictureSummary{};
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
-        if (!picture || !PlaceBitmap(*picture, file.Placement().Turned(turns)))
+        if (!picture || !PlacePicture(picture, file.Placement().Turned(turns)))
             return summary;
         summary.width = picture->GetWidth();
         summary.height = picture->GetHeight();
@@ -221,7 +256,7 @@ std::shared_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& path, int quart
         if (!file.OpenChecked(path))
             return nullptr;
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
-        if (!picture || !PlaceBitmap(*picture, file.Placement().Turned(quarterTurns)))
+        if (!picture || !PlacePicture(picture, file.Placement().Turned(quarterTurns)))
             return nullptr;
         return picture;
     } catch (...) {

@@ -54,6 +54,9 @@ private:
 
 // Mirrors and turns a GDI+ bitmap in place as the placement says.
 bool PlaceBitmap(Gdiplus::Bitmap& bitmap, Exif::Placement placement);
+// The same for a decoded picture; one the platform cannot turn in place (an indexed picture
+// under Wine) is replaced by a placed 32-bit copy.
+bool PlacePicture(std::shared_ptr<Gdiplus::Bitmap>& picture, Exif::Placement placement);
 
 // Largest picture decoded: the raster image's ceiling (width x height x 3 bytes <= 2^28).
 bool ExceedsPictureCeiling(uint32_t width, uint32_t height);

@@ -161,7 +161,7 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
             if (animated || (options.sendOriginal && !size.shrunk))
                 return Original(file, width, height);
         }
-        if (!PlaceBitmap(*bitmap, placement))
+        if (!PlacePicture(bitmap, placement))
             return {};
         const LimitedSize size = FitLimits(bitmap->GetWidth(), bitmap->GetHeight(), options.maxWidth, options.maxHeight);
         std::unique_ptr<Gdiplus::Bitmap> small;

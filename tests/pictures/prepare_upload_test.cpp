@@ -349,6 +349,21 @@ TEST(PrepareOptions, ARecordWhoseThumbnailIsNotMadeYetUploadsAllTheSame)
     EXPECT_TRUE(ShowsQuadrants(Decode(upload.encoded).get()));
 }
 
+TEST(PrepareFormats, ATurnedGifIsSentTurned)
+{
+    // GIFs decode to indexed pictures, which the platform cannot turn in place.
+    TempFolder folder;
+    const std::wstring path = folder.file(L"turned.gif");
+    ASSERT_TRUE(testpics::WritePicture(path, StoredFor(1), L"gif"));
+    auto record = ImageData::Create(path);
+    ASSERT_TRUE(record->RotateRight(120, 120));
+    const ImageData::UploadPicture upload = record->PrepareUpload();
+    ASSERT_FALSE(upload.encoded.empty());
+    EXPECT_EQ(std::memcmp(upload.encoded.data(), "GIF8", 4), 0);
+    EXPECT_EQ(upload.width, kHeight);
+    EXPECT_TRUE(ShowsQuadrants(Decode(upload.encoded).get(), 1));
+}
+
 TEST(PrepareFormats, TifAndTiffBothStayTiff)
 {
     TempFolder folder;
