@@ -9,6 +9,7 @@
 
 #include "Biz/UploadName.h"
 #include "image/PictureLoader.h"
+#include "image/PreparePicture.h"
 #include "platform/Handles.h"
 
 namespace Vantor {
@@ -344,15 +345,25 @@ bool ImageData::SetEditedImage(Gdiplus::Bitmap* bitmap, int boxWidth, int boxHei
     }
 }
 
-ImageData::UploadPicture ImageData::PrepareUpload()
+ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& options)
 {
     UploadPicture upload;
     try {
-        std::shared_ptr<Gdiplus::Bitmap> picture = Picture();
-        if (picture) {
-            upload.width = picture->GetWidth();
-            upload.height = picture->GetHeight();
-            upload.encoded = EncodeImage(*picture, format_);
+        // The file is read again whether or not its thumbnail is made yet: what cannot be
+        // decoded now gives nothing, whatever the thumbnail said.
+        PictureSource source;
+        source.format = format_;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            source.edited = !editedPath_.empty();
+            source.path = source.edited ? editedPath_ : path_;
+            source.quarterTurns = turns_;
+        }
+        PreparedPicture prepared = PreparePicture(source, options);
+        if (!prepared.encoded.empty()) {
+            upload.encoded = std::move(prepared.encoded);
+            upload.width = prepared.width;
+            upload.height = prepared.height;
         }
     } catch (...) {
         upload = UploadPicture{};

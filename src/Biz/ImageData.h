@@ -22,6 +22,7 @@
 #include "Biz/UploadStatus.h"
 #include "image/EncodeImage.h"
 #include "image/GdiplusLease.h"
+#include "image/PrepareOptions.h"
 
 namespace Vantor {
 
@@ -82,7 +83,8 @@ public:
     bool isEdited() const;
     std::shared_ptr<Gdiplus::Image> thumbnail() const;  // null without picture
 
-    // The whole picture decoded for one use, turned and edited as shown; null without picture.
+    // The whole picture decoded for one use, placed, turned and edited as shown (a JPEG's
+    // EXIF orientation applied); null without picture.
     std::shared_ptr<Gdiplus::Bitmap> Picture() const;
 
     // A quarter turn; the thumbnail is rebuilt fitted into the box (the list's frame).
@@ -97,13 +99,15 @@ public:
 
     // --- upload preparation ---
     struct UploadPicture {
-        EncodedImage encoded;  // empty when the picture cannot be decoded
-        uint32_t width = 0;    // of the picture sent
+        EncodedImage encoded;  // empty when the picture cannot be prepared: nothing may be sent
+        uint32_t width = 0;    // of the picture sent, as seen
         uint32_t height = 0;
     };
-    // Decodes the picture, encodes it in the record's format (png, gif, bmp, tiff keep theirs,
-    // anything else is JPEG at quality 100), releases it; sets UploadSize and clears SentBytes.
-    UploadPicture PrepareUpload();
+    // The picture as the user sees it, shrunk to the limits and encoded in the record's format
+    // (png, gif, bmp, tif, tiff keep theirs, anything else is JPEG at the quality asked), or
+    // the file's own bytes where the options allow (PreparePicture); sets UploadSize and
+    // clears SentBytes. The defaults re-encode at full size, JPEG at quality 100.
+    UploadPicture PrepareUpload(const PrepareOptions& options = {});
     // The name the file part carries ("ori", "guid", "crc", "md5" under the encoding rule).
     std::string UploadFileName(const EncodedImage& encoded, std::string_view fileNameGen, bool utf8) const;
     // The remark under the encoding rule (UTF-8 then URL-encoded, or the ANSI code page).

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "image/PrepareOptions.h"
+
 namespace Vantor {
 
 // The settings one upload reads: a copy that the control makes of its settings when the
@@ -17,6 +19,7 @@ struct UploadSettings {
     int timeoutSeconds = 60;
     int threadCount = 3;  // files sent at once; the upload queue holds it between 1 and 10
     bool ignoreCertErrors = false;
+    PrepareOptions picture;  // JpegQuality, MaxWidth, MaxHeight, SendOriginal
 };
 
 }  // namespace Vantor

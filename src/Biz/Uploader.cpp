@@ -22,7 +22,7 @@ bool Uploader::Run()
         if (!file_ || (stop_ && stop_->load()))
             return false;
         file_->setUploadPhase(UploadPhase::Sending);
-        const ImageData::UploadPicture prepared = file_->PrepareUpload();
+        const ImageData::UploadPicture prepared = file_->PrepareUpload(settings_.picture);
         if (prepared.encoded.empty()) {
             // Nothing is sent for a picture that is gone or does not decode: an empty part
             // would pass for a 0 x 0 picture at a server that accepts it.

@@ -20,6 +20,10 @@ UploadSettings AppConfig::uploadSettings() const
     settings.fields = Fields;
     settings.timeoutSeconds = TimeoutSeconds;
     settings.ignoreCertErrors = IgnoreCertErrors;
+    settings.picture.jpegQuality = JpegQuality;
+    settings.picture.maxWidth = MaxWidth;
+    settings.picture.maxHeight = MaxHeight;
+    settings.picture.sendOriginal = SendOriginal;
     settings.threadCount = ThreadCount;
     return settings;
 }

@@ -37,6 +37,9 @@ public:
     std::map<std::string, std::string> Fields;  // extra form fields, sent in key order
 
     int32_t JpegQuality = 100;                       // 1 to 100, for the JPEG encoder
+    uint32_t MaxWidth = 0;                           // pictures are shrunk to fit; 0: no limit
+    uint32_t MaxHeight = 0;
+    bool SendOriginal = false;                       // untouched files go out as their own bytes
     int32_t TimeoutSeconds = kDefaultTimeoutSeconds;  // upload stall watchdog; 0: off
     bool IgnoreCertErrors = false;                   // accept any server certificate
 

@@ -107,6 +107,10 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.FileSizeLimit = fileSizeLimit > 0 ? fileSizeLimit : 0;
     c.TimeoutSeconds = ReadTimeoutSeconds(config);
     c.IgnoreCertErrors = JsonText::ReadBool(config, "IgnoreCertErrors", false);
+    // Picture limits in pixels: a negative or missing value means no limit.
+    c.MaxWidth = static_cast<uint32_t>(std::max(0, JsonText::ReadInt(config, "MaxWidth", 0)));
+    c.MaxHeight = static_cast<uint32_t>(std::max(0, JsonText::ReadInt(config, "MaxHeight", 0)));
+    c.SendOriginal = JsonText::ReadBool(config, "SendOriginal", false);
 
     AddFields(c.Fields, JsonText::Member(config, "Fields"));
 

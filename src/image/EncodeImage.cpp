@@ -1,6 +1,7 @@
 // Encoding a GDI+ picture to file bytes in memory through the platform's encoders.
 #include "image/EncodeImage.h"
 
+#include "image/JpegEncoder.h"
 #include "platform/Handles.h"
 
 #include <algorithm>
@@ -330,6 +331,30 @@ bool DecodesTo(const std::vector<uint8_t>& bytes, UINT width, UINT height)
     return true;
 }
 
+// JPEG through libjpeg-turbo from the bitmap's 32-bit rows (alpha is dropped).
+std::shared_ptr<const std::vector<uint8_t>> SaveJpeg(Gdiplus::Image& image, int quality)
+{
+    if (image.GetType() != Gdiplus::ImageTypeBitmap)
+        return nullptr;
+    auto& bitmap = static_cast<Gdiplus::Bitmap&>(image);
+    Gdiplus::Rect rect(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
+    Gdiplus::BitmapData data{};
+    if (bitmap.LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
+        return nullptr;
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    bool ok = false;
+    try {
+        ok = Jpeg::Encode(static_cast<const uint8_t*>(data.Scan0), data.Width, data.Height, data.Stride,
+                          Jpeg::Layout::Bgra, quality, Jpeg::DefaultChromaStep(quality), *bytes);
+    } catch (...) {
+        ok = false;
+    }
+    bitmap.UnlockBits(&data);
+    if (!ok)
+        return nullptr;
+    return bytes;
+}
+
 }  // namespace
 
 const GUID& EncoderQualityId()
@@ -339,20 +364,32 @@ const GUID& EncoderQualityId()
     return id;
 }
 
-EncoderChoice ChooseEncoder(const std::wstring& format)
+ImageFormat FormatOfName(const std::wstring& format)
 {
     if (EqualsIgnoringCase(format, L"png"))
-        return {kPngEncoder, L"image/png", false, 0, false};
+        return ImageFormat::Png;
     if (EqualsIgnoringCase(format, L"gif"))
-        return {kGifEncoder, L"image/gif", false, 0, true};
+        return ImageFormat::Gif;
     if (EqualsIgnoringCase(format, L"bmp"))
-        return {kBmpEncoder, L"image/bmp", false, 0, false};
-    if (EqualsIgnoringCase(format, L"tiff"))
-        return {kTiffEncoder, L"image/tiff", false, 0, false};
+        return ImageFormat::Bmp;
+    if (EqualsIgnoringCase(format, L"tiff") || EqualsIgnoringCase(format, L"tif"))
+        return ImageFormat::Tiff;
+    return ImageFormat::Jpeg;
+}
+
+EncoderChoice ChooseEncoder(const std::wstring& format)
+{
+    switch (FormatOfName(format)) {
+    case ImageFormat::Png: return {kPngEncoder, L"image/png", false, 0, false};
+    case ImageFormat::Gif: return {kGifEncoder, L"image/gif", false, 0, true};
+    case ImageFormat::Bmp: return {kBmpEncoder, L"image/bmp", false, 0, false};
+    case ImageFormat::Tiff: return {kTiffEncoder, L"image/tiff", false, 0, false};
+    case ImageFormat::Jpeg: break;
+    }
     return {kJpegEncoder, L"image/jpeg", true, 100, false};
 }
 
-EncodedImage EncodeImage(Gdiplus::Image& image, const std::wstring& format)
+EncodedImage EncodeImage(Gdiplus::Image& image, const std::wstring& format, int jpegQuality)
 {
     EncodedImage result;
     try {
@@ -361,6 +398,10 @@ EncodedImage EncodeImage(Gdiplus::Image& image, const std::wstring& format)
         const UINT height = image.GetHeight();
         if (width == 0 || height == 0)
             return result;
+        if (FormatOfName(format) == ImageFormat::Jpeg) {
+            result.bytes = SaveJpeg(image, jpegQuality);
+            return result;
+        }
         if (choice.needsPalette) {
             std::unique_ptr<Gdiplus::Bitmap> indexed = MakeIndexedCopy(image);
             if (!indexed)

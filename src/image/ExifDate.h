@@ -1,6 +1,6 @@
 #pragma once
-// The moment a photo was taken, read from its EXIF block (DateTimeOriginal, or the IFD0
-// DateTime when the camera wrote only that). Only the first APP1 segment of a JPEG is read.
+// The moment a photo was taken, from its EXIF block (DateTimeOriginal, or the IFD0 DateTime
+// when the camera wrote only that), as Exif.h reads it.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,7 +13,7 @@ namespace Vantor {
 // bytes hold no JPEG, no EXIF block or no well-formed date.
 std::optional<int64_t> ExifDateTaken(const uint8_t* data, size_t size);
 
-// The same for a file: reads at most its first 128 KiB.
+// The same for a file: reads only its first part.
 std::optional<int64_t> ExifDateTakenOfFile(const std::wstring& path);
 
 }  // namespace Vantor

@@ -1,5 +1,5 @@
 #pragma once
-// Bridges between GDI+ bitmaps and the raster image.
+// Bridges between GDI+ bitmaps, the raster image and plain pixel rows.
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "image/CxImage.h"
+#include "image/Pixels.h"
 
 namespace Vantor {
 
@@ -17,5 +18,15 @@ std::unique_ptr<CxImage> CxImageFromBitmap(Gdiplus::Bitmap& bitmap);
 // The back-conversion: a DIB section made by MakeBitmap, then a GDI+ bitmap from it (24-bit,
 // no alpha). Null on failure. The GDI+ bitmap owns a copy; the DIB section is released here.
 std::unique_ptr<Gdiplus::Bitmap> BitmapFromCxImage(const CxImage& image);
+
+// A 32-bit ARGB bitmap holding a copy of the rows: red, green, blue (3 channels, opaque) or
+// blue, green, red, alpha with the colours premultiplied (4 channels, made straight here).
+// Null on failure.
+std::unique_ptr<Gdiplus::Bitmap> BitmapFromPixels(const Pixels& pixels);
+
+// The bitmap's pixels as blue, green, red, alpha rows with the colours premultiplied by
+// alpha, so that resampling does not bleed the colour of transparent pixels into their
+// neighbours. False on failure.
+bool PremultipliedPixelsOf(Gdiplus::Bitmap& bitmap, Pixels& pixels);
 
 }  // namespace Vantor

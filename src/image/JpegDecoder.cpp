@@ -101,25 +101,33 @@ bool ReadHeader(const uint8_t* data, size_t size, Header& header)
         header.width = d.info.image_width;
         header.height = d.info.image_height;
         header.components = d.info.num_components;
+        if (d.info.num_components == 3) {
+            const jpeg_component_info* c = d.info.comp_info;
+            const int chromaH = c[1].h_samp_factor > 0 ? c[1].h_samp_factor : 1;
+            const int chromaV = c[1].v_samp_factor > 0 ? c[1].v_samp_factor : 1;
+            header.chromaStepX = c[0].h_samp_factor / chromaH > 1 ? 2 : 1;
+            header.chromaStepY = c[0].v_samp_factor / chromaV > 1 ? 2 : 1;
+        }
     }
     jpeg_destroy_decompress(&d.info);
     return ok && header.width > 0 && header.height > 0;
 }
 
-bool DecodeScaled(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight, Scaled& out)
+bool DecodeScaled(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight, Pixels& out)
 {
     if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8)
         return false;
     Decompressor d;
     bool ok = false;
     try {
-        ok = StartHeader(d, data, size) && DecodeRows(d, minWidth, minHeight, out.rgb, out.width, out.height);
+        ok = StartHeader(d, data, size) && DecodeRows(d, minWidth, minHeight, out.data, out.width, out.height);
+        out.channels = 3;
     } catch (...) {  // the rows could not be allocated
         ok = false;
     }
     jpeg_destroy_decompress(&d.info);
     if (!ok) {
-        out = Scaled{};
+        out = Pixels{};
         return false;
     }
     return true;

@@ -2,8 +2,9 @@
 // Decoding picture files for one use: the size and thumbnail of a file when its record is
 // made, and the whole picture when an upload, the editor or the preview needs it.
 //
-// Quarter turns are counted clockwise (0 to 3) and applied after decoding, so that a turned
-// picture costs nothing while nobody looks at it. JPEG thumbnails come from libjpeg-turbo at
+// A JPEG's EXIF orientation is applied wherever its pixels are decoded, and the user's quarter
+// turns (counted clockwise, 0 to 3) on top of it, after decoding, so that a turned picture
+// costs nothing while nobody looks at it. JPEG thumbnails come from libjpeg-turbo at
 // a reduced DCT scale and are then area-averaged; every other format, and any JPEG that
 // libjpeg cannot read cleanly, goes through GDI+.
 #include <windows.h>
@@ -14,7 +15,48 @@
 #include <memory>
 #include <string>
 
+#include "image/Exif.h"
+#include "platform/Handles.h"
+
 namespace Vantor {
+
+// A picture file read whole into movable global memory, ready for libjpeg and, as a stream,
+// for GDI+.
+class PictureFile {
+public:
+    PictureFile() = default;
+    PictureFile(const PictureFile&) = delete;
+    PictureFile& operator=(const PictureFile&) = delete;
+    ~PictureFile();
+
+    // Reads the file; false when it cannot be read, is empty or is too large to be a picture.
+    bool Open(const std::wstring& path);
+    // Reads it and checks the picture size in its header before any decoder is trusted with
+    // it: false also for a damaged header or a picture above the ceiling.
+    bool OpenChecked(const std::wstring& path);
+
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+    bool IsJpeg() const { return size_ >= 3 && data_[0] == 0xFF && data_[1] == 0xD8 && data_[2] == 0xFF; }
+    // How the stored pixels are placed to be seen: a JPEG's EXIF orientation, none otherwise.
+    Exif::Placement Placement() const;
+
+    // A GDI+ bitmap decoded from the bytes, not yet placed; it keeps the stream for as long as
+    // it lives. Null when it does not decode.
+    std::shared_ptr<Gdiplus::Bitmap> Decode() const;
+
+private:
+    ComPtr<IStream> stream_;
+    HGLOBAL memory_ = nullptr;
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+// Mirrors and turns a GDI+ bitmap in place as the placement says.
+bool PlaceBitmap(Gdiplus::Bitmap& bitmap, Exif::Placement placement);
+// The same for a decoded picture; one the platform cannot turn in place (an indexed picture
+// under Wine) is replaced by a placed 32-bit copy.
+bool PlacePicture(std::shared_ptr<Gdiplus::Bitmap>& picture, Exif::Placement placement);
 
 // Largest picture decoded: the raster image's ceiling (width x height x 3 bytes <= 2^28).
 bool ExceedsPictureCeiling(uint32_t width, uint32_t height);
@@ -30,7 +72,7 @@ struct PictureSummary {
 // whole picture is released before returning.
 PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight);
 
-// The whole picture decoded by GDI+ and turned; null when the file cannot be decoded or is
+// The whole picture decoded by GDI+, placed as seen and turned; null when the file cannot be decoded or is
 // above the ceiling. The caller holds it only for as long as the operation needs it.
 std::shared_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& path, int quarterTurns);
 

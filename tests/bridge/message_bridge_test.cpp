@@ -126,6 +126,30 @@ TEST(Init, ReadsEveryStoredKey)
     EXPECT_EQ(c.ThreadCount, 2);
 }
 
+TEST(Init, PictureOptionsReachTheUploadSettings)
+{
+    Page page;
+    page.post(LR"({"name":"init","config":{"JpegQuality":85,"MaxWidth":2048,"MaxHeight":1536,"SendOriginal":true}})");
+    PrepareOptions picture = page.config.uploadSettings().picture;
+    EXPECT_EQ(picture.jpegQuality, 85);
+    EXPECT_EQ(picture.maxWidth, 2048u);
+    EXPECT_EQ(picture.maxHeight, 1536u);
+    EXPECT_TRUE(picture.sendOriginal);
+
+    // Missing, negative or unreadable values mean no limit; quality outside 1 to 100 the default.
+    page.post(LR"({"name":"init","config":{"JpegQuality":0,"MaxWidth":-5,"MaxHeight":"800","SendOriginal":null}})");
+    picture = page.config.uploadSettings().picture;
+    EXPECT_EQ(picture.jpegQuality, 100);
+    EXPECT_EQ(picture.maxWidth, 0u);
+    EXPECT_EQ(picture.maxHeight, 0u);
+    EXPECT_FALSE(picture.sendOriginal);
+    page.post(LR"({"name":"init","config":{}})");
+    picture = page.config.uploadSettings().picture;
+    EXPECT_EQ(picture.jpegQuality, 100);
+    EXPECT_EQ(picture.maxWidth, 0u);
+    EXPECT_FALSE(picture.sendOriginal);
+}
+
 TEST(Init, OnlyAnExplicitZeroTurnsTheTimeoutOff)
 {
     // null is what JSON.stringify makes of NaN; it must not switch the watchdog off.

@@ -50,10 +50,14 @@ TEST(EncodeImage, ChoosesTheEncoderByFormatNameIgnoringCase)
     EXPECT_TRUE(ChooseEncoder(L"gif").needsPalette);
     EXPECT_STREQ(ChooseEncoder(L"bmp").mimeType, L"image/bmp");
     EXPECT_STREQ(ChooseEncoder(L"tiff").mimeType, L"image/tiff");
-    for (const wchar_t* jpeg : {L"jpg", L"jpeg", L"JPG", L"tif", L"", L"pngx", L"webp"}) {
+    EXPECT_STREQ(ChooseEncoder(L"tif").mimeType, L"image/tiff");  // a TIFF named .tif stays TIFF
+    EXPECT_STREQ(ChooseEncoder(L"TIF").mimeType, L"image/tiff");
+    EXPECT_EQ(FormatOfName(L"Tif"), ImageFormat::Tiff);
+    for (const wchar_t* jpeg : {L"jpg", L"jpeg", L"JPG", L"tifff", L"", L"pngx", L"webp"}) {
         const EncoderChoice choice = ChooseEncoder(jpeg);
         EXPECT_STREQ(choice.mimeType, L"image/jpeg") << jpeg;
-        // Under Wine the JPEG encoder ignores quality: what can be checked is what is passed.
+        EXPECT_EQ(FormatOfName(jpeg), ImageFormat::Jpeg);
+        // The platform encoder's parameters (JPEG itself is written by libjpeg-turbo).
         EXPECT_TRUE(choice.withQuality);
         EXPECT_EQ(choice.quality, 100u);
     }

@@ -94,13 +94,14 @@ class FotopostTest(unittest.TestCase):
         self.assertEqual(file["name"], hashlib.md5(self.raw_bytes).hexdigest() + "%2Ebin")
         self.assertEqual((svr["post"]["width"], svr["post"]["height"]), ("0", "0"))
 
-    def test_file_that_does_not_decode_goes_as_an_empty_part(self):
-        rc, line, err, _ = self.post(self.peer.url("/up.php"), self.raw)
-        self.assertEqual(rc, 0, err)
-        self.assertIn("does not decode", err)
-        self.assertEqual(line["svr"]["post"]["width"], "0")
-        self.assertEqual(line["svr"]["files"]["file"]["size"], 0)
-        self.assertEqual(line["svr"]["files"]["file"]["name"], "raw%2Ebin")
+    def test_file_that_cannot_be_prepared_is_not_sent(self):
+        before = len(os.listdir(self.plain.folder))
+        rc, line, err, _ = self.post(self.plain.url("/record"), self.raw)
+        self.assertEqual(rc, 1, err)
+        self.assertIn("cannot be prepared", err)
+        self.assertEqual((line["ok"], line["status"], line["svr"]), (False, 0, None))
+        self.assertRegex(line["id"], "^[0-9a-f]{32}$")
+        self.assertEqual(len(os.listdir(self.plain.folder)), before)  # no request reached the server
 
     def test_ansi_encoding_keeps_the_name(self):
         rc, line, err, _ = self.post(self.peer.url("/up.php"), self.picture, '{"EncodeType":"gbk"}')

@@ -161,6 +161,20 @@ TEST_F(UploadQueueTest, PicturesThatCannotBePreparedAreNotSent)
     EXPECT_EQ(Recorder::Count(events, Kind::Progress, files[0].id), 0u);
 }
 
+TEST_F(UploadQueueTest, ThePagesPictureSettingsShapeWhatIsSent)
+{
+    // 43 x 41 shrunk to fit 17 x 17: 17 x 16 (41 * 17 / 43 = 16.2), a size no other test sends.
+    const std::vector<UploadFile> files = FilesOf({MakePicture(folder, L"limited.bmp", 43, 41, 5)});
+    UploadSettings settings = SettingsFor("/record", 1);
+    settings.picture.maxWidth = 17;
+    settings.picture.maxHeight = 17;
+    const auto events = RunToEnd(files, settings);
+    ExpectOneFinalEachThenTheEnd(events, files);
+    EXPECT_EQ(Recorder::Count(events, Kind::Completed, files[0].id), 1u);
+    EXPECT_EQ(RecordedBodiesContaining("name=\"width\"\r\n\r\n17\r\n"), 1);
+    EXPECT_EQ(RecordedBodiesContaining("name=\"height\"\r\n\r\n16\r\n"), 1);
+}
+
 TEST_F(UploadQueueTest, StopWhileTwoFilesSendAndThreeWait)
 {
     // 3 MB pictures to a server that reads slowly: the two first files are still sending.

@@ -3,14 +3,15 @@
 //
 //   fotopost [--as-is] ADDRESS FILE [SETTINGS]
 //
-// The picture is decoded and re-encoded as the control does before it is sent; with --as-is
-// the file's own bytes are sent instead, with width and height 0 (any file, any size: for
-// trying a server's limits, and for measuring the transfer alone).
+// The picture is prepared as the control prepares it before it is sent; with --as-is the
+// file's own bytes are sent instead, with width and height 0 (any file, any size: for trying
+// a server's limits, and for measuring the transfer alone).
 // SETTINGS is the JSON object the page gives "init" as "config" ("Fields", "Cookie",
-// "FileFieldName", "FileNameGen", "EncodeType", "Timeout", "IgnoreCertErrors"). Prints one
-// JSON line: {"id":...,"ok":true|false,"status":HTTP status,"svr":the parsed reply}.
-// Exit code: 0 the server accepted the file, 1 it did not (or could not be reached), 2 bad
-// arguments.
+// "FileFieldName", "FileNameGen", "EncodeType", "Timeout", "IgnoreCertErrors", "JpegQuality",
+// "MaxWidth", "MaxHeight", "SendOriginal"). Prints one JSON line: {"id":...,"ok":true|false,
+// "status":HTTP status,"svr":the parsed reply}.
+// Exit code: 0 the server accepted the file, 1 it did not (or could not be reached, or the
+// picture could not be prepared: then nothing is sent), 2 bad arguments.
 #include "Biz/HttpClient.h"
 #include "Biz/ImageData.h"
 #include "Biz/UploadName.h"
@@ -40,8 +41,10 @@ constexpr char kUsage[] =
     "  FILE      the picture to send\n"
     "  SETTINGS  JSON object as the page's \"init\" gives it as \"config\", for example\n"
     "            {\"Fields\":{\"album\":\"7\"},\"Cookie\":\"sid=1\",\"FileFieldName\":\"file\",\n"
-    "             \"FileNameGen\":\"ori\",\"EncodeType\":\"utf-8\",\"Timeout\":60,\"IgnoreCertErrors\":false}\n"
-    "prints {\"id\":...,\"ok\":...,\"status\":...,\"svr\":...}; exit 0 accepted, 1 not accepted, 2 bad arguments\n";
+    "             \"FileNameGen\":\"ori\",\"EncodeType\":\"utf-8\",\"Timeout\":60,\"IgnoreCertErrors\":false,\n"
+    "             \"JpegQuality\":85,\"MaxWidth\":2048,\"MaxHeight\":2048,\"SendOriginal\":false}\n"
+    "prints {\"id\":...,\"ok\":...,\"status\":...,\"svr\":...}; exit 0 accepted, 1 not accepted or the\n"
+    "picture could not be prepared (nothing sent), 2 bad arguments\n";
 
 int BadArguments(const std::string& why)
 {
@@ -119,6 +122,17 @@ int Main(std::vector<std::wstring> args)
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return BadArguments("cannot read FILE");
 
+    const auto printLine = [](const std::string& id, const UploadOutcome& outcome) {
+        ::Json::Value line(::Json::objectValue);
+        line["id"] = id;
+        line["svr"] = outcome.svr;
+        line["ok"] = outcome.success;
+        line["status"] = outcome.status;
+        const std::string text = JsonText::WriteCompact(line);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    };
+
     UploadPicture picture;
     std::vector<uint8_t> bytes;
     std::optional<GdiplusSession> gdiplus;
@@ -133,15 +147,18 @@ int Main(std::vector<std::wstring> args)
         picture.data = bytes.data();
         picture.length = static_cast<uint32_t>(bytes.size());
     } else {
-        // The picture as the control prepares it: decoded, re-encoded in the file's format,
-        // sent with its size. A file that does not decode goes as an empty part, 0 x 0.
+        // The picture as the control prepares it, sent with its size. A file that cannot be
+        // prepared is not sent: the outcome is a failure.
         gdiplus.emplace();
         const std::shared_ptr<ImageData> record = gdiplus->ok() ? ImageData::Create(path) : nullptr;
         if (!record)
             return BadArguments("cannot prepare FILE");
-        prepared = record->PrepareUpload();
-        if (!record->hasPicture())
-            std::fprintf(stderr, "fotopost: FILE does not decode as a picture; sending an empty file part\n");
+        prepared = record->PrepareUpload(settings.picture);
+        if (prepared.encoded.empty()) {
+            std::fprintf(stderr, "fotopost: FILE cannot be prepared as a picture; nothing was sent\n");
+            printLine(record->id(), UploadOutcome{});
+            return 1;
+        }
         picture.id = record->id();
         picture.name = record->name();
         picture.extension = record->extension();
@@ -155,14 +172,7 @@ int Main(std::vector<std::wstring> args)
     const auto stop = std::make_shared<std::atomic<bool>>(false);
     const UploadOutcome outcome = PostUpload(picture, settings, stop);
 
-    ::Json::Value line(::Json::objectValue);
-    line["id"] = picture.id;
-    line["svr"] = outcome.svr;
-    line["ok"] = outcome.success;
-    line["status"] = outcome.status;
-    const std::string text = JsonText::WriteCompact(line);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    printLine(picture.id, outcome);
     if (!outcome.success) {
         std::fprintf(stderr, "fotopost: not accepted (%s, code %lu)\n", HttpFailureName(outcome.failure),
                      static_cast<unsigned long>(outcome.platformError));

@@ -1,0 +1,15 @@
+#pragma once
+// What the page may ask of a picture prepared for upload. The defaults re-encode every
+// picture at full size, JPEG at quality 100.
+#include <cstdint>
+
+namespace Vantor {
+
+struct PrepareOptions {
+    int jpegQuality = 100;   // 1 to 100, whenever a picture is encoded as JPEG
+    uint32_t maxWidth = 0;   // pixels; 0: no limit. A larger picture is shrunk to fit both
+    uint32_t maxHeight = 0;
+    bool sendOriginal = false;  // an untouched file that needs no change goes out as its own bytes
+};
+
+}  // namespace Vantor

@@ -1,0 +1,187 @@
+// Preparing one picture file for upload: the JPEG path through libjpeg-turbo, the GDI+ path
+// for everything else, and the cases where the file's own bytes go out.
+#include "image/PreparePicture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "image/GdiplusBridge.h"
+#include "image/JpegDecoder.h"
+#include "image/JpegEncoder.h"
+#include "image/PictureLoader.h"
+#include "image/PixelOps.h"
+
+namespace Vantor {
+
+namespace {
+
+// The format the bytes themselves are in, by signature; false for anything else.
+bool FormatOfBytes(const uint8_t* data, size_t size, ImageFormat& format)
+{
+    auto starts = [&](const char* signature, size_t length) {
+        return size >= length && std::memcmp(data, signature, length) == 0;
+    };
+    if (starts("\xFF\xD8\xFF", 3))
+        format = ImageFormat::Jpeg;
+    else if (starts("\x89PNG\r\n\x1a\n", 8))
+        format = ImageFormat::Png;
+    else if (starts("GIF87a", 6) || starts("GIF89a", 6))
+        format = ImageFormat::Gif;
+    else if (starts("BM", 2))
+        format = ImageFormat::Bmp;
+    else if (starts("II*\0", 4) || starts("MM\0*", 4))
+        format = ImageFormat::Tiff;
+    else
+        return false;
+    return true;
+}
+
+bool KeepsFormat(const PictureFile& file, ImageFormat sentAs)
+{
+    ImageFormat own;
+    return FormatOfBytes(file.data(), file.size(), own) && own == sentAs;
+}
+
+PreparedPicture Original(const PictureFile& file, uint32_t width, uint32_t height)
+{
+    PreparedPicture result;
+    result.encoded.bytes = std::make_shared<const std::vector<uint8_t>>(file.data(), file.data() + file.size());
+    result.width = width;
+    result.height = height;
+    result.original = true;
+    return result;
+}
+
+// The decoded picture shrunk to the size; null on failure.
+std::unique_ptr<Gdiplus::Bitmap> Shrunk(Gdiplus::Bitmap& bitmap, uint32_t width, uint32_t height)
+{
+    Pixels source;
+    if (!PremultipliedPixelsOf(bitmap, source))
+        return nullptr;
+    Pixels small;
+    if (!ResizePixels(source, width, height, small))
+        return nullptr;
+    source = Pixels{};
+    return BitmapFromPixels(small);
+}
+
+uint32_t FrameCount(Gdiplus::Image& image)
+{
+    const UINT dimensions = image.GetFrameDimensionsCount();
+    if (dimensions == 0)
+        return 0;
+    std::vector<GUID> ids(dimensions);
+    if (image.GetFrameDimensionsList(ids.data(), dimensions) != Gdiplus::Ok)
+        return 0;
+    return image.GetFrameCount(&ids[0]);
+}
+
+// JPEG files: decoded at the smallest DCT scale that still covers the size sent, resampled
+// to it exactly, placed, encoded. False when libjpeg cannot decode the file cleanly (GDI+
+// may still).
+bool PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, Exif::Placement placement,
+                 const LimitedSize& size, const std::wstring& format, int quality, PreparedPicture& result)
+{
+    const uint32_t decodeWidth = placement.Swaps() ? size.height : size.width;  // before placing
+    const uint32_t decodeHeight = placement.Swaps() ? size.width : size.height;
+    Pixels pixels;
+    if (!Jpeg::DecodeScaled(file.data(), file.size(), decodeWidth, decodeHeight, pixels))
+        return false;
+    if (pixels.width != decodeWidth || pixels.height != decodeHeight) {
+        Pixels resized;
+        if (!ResizePixels(pixels, decodeWidth, decodeHeight, resized))
+            return false;
+        pixels = std::move(resized);
+    }
+    if (!placement.IsIdentity()) {
+        Pixels placed;
+        if (!PlacePixels(pixels, placement, placed))
+            return false;
+        pixels = std::move(placed);
+    }
+    result.width = pixels.width;
+    result.height = pixels.height;
+    if (FormatOfName(format) == ImageFormat::Jpeg) {
+        // As much colour detail as the source had, unless the quality asked is low.
+        const Jpeg::ChromaStep fallback = Jpeg::DefaultChromaStep(quality);
+        Jpeg::ChromaStep step{std::max(header.chromaStepX, fallback.x), std::max(header.chromaStepY, fallback.y)};
+        if (placement.Swaps())
+            std::swap(step.x, step.y);
+        auto bytes = std::make_shared<std::vector<uint8_t>>();
+        if (!Jpeg::Encode(pixels.data.data(), pixels.width, pixels.height, static_cast<ptrdiff_t>(pixels.rowBytes()),
+                          Jpeg::Layout::Rgb, quality, step, *bytes))
+            return false;
+        result.encoded.bytes = std::move(bytes);
+        return true;
+    }
+    // A JPEG file sent as another format (its name says so): through the platform's encoder.
+    std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapFromPixels(pixels);
+    pixels = Pixels{};
+    if (!bitmap)
+        return false;
+    result.encoded = EncodeImage(*bitmap, format, quality);
+    return !result.encoded.empty();
+}
+
+}  // namespace
+
+PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions& options)
+{
+    try {
+        PictureFile file;
+        if (!file.OpenChecked(source.path))
+            return {};
+        const ImageFormat sentAs = FormatOfName(source.format);
+        const bool untouched = !source.edited && source.quarterTurns % 4 == 0;
+        const Exif::Placement placement = file.Placement().Turned(source.quarterTurns);
+
+        Jpeg::Header header;
+        if (file.IsJpeg() && Jpeg::ReadHeader(file.data(), file.size(), header)) {
+            const uint32_t width = placement.Swaps() ? header.height : header.width;
+            const uint32_t height = placement.Swaps() ? header.width : header.height;
+            const LimitedSize size = FitLimits(width, height, options.maxWidth, options.maxHeight);
+            if (options.sendOriginal && untouched && !size.shrunk && sentAs == ImageFormat::Jpeg)
+                return Original(file, width, height);
+            PreparedPicture result;
+            if (PrepareJpeg(file, header, placement, size, source.format, options.jpegQuality, result))
+                return result;
+        }
+
+        // Every other format, and JPEG files libjpeg cannot read cleanly (CMYK, damaged).
+        std::shared_ptr<Gdiplus::Bitmap> bitmap = file.Decode();
+        if (!bitmap)
+            return {};
+        if (untouched && KeepsFormat(file, sentAs)) {
+            const uint32_t width = placement.Swaps() ? bitmap->GetHeight() : bitmap->GetWidth();
+            const uint32_t height = placement.Swaps() ? bitmap->GetWidth() : bitmap->GetHeight();
+            const LimitedSize size = FitLimits(width, height, options.maxWidth, options.maxHeight);
+            const bool animated = sentAs == ImageFormat::Gif && FrameCount(*bitmap) > 1;
+            if (animated || (options.sendOriginal && !size.shrunk))
+                return Original(file, width, height);
+        }
+        if (!PlacePicture(bitmap, placement))
+            return {};
+        const LimitedSize size = FitLimits(bitmap->GetWidth(), bitmap->GetHeight(), options.maxWidth, options.maxHeight);
+        std::unique_ptr<Gdiplus::Bitmap> small;
+        if (size.shrunk) {
+            small = Shrunk(*bitmap, size.width, size.height);
+            if (!small)
+                return {};
+            bitmap.reset();
+        }
+        Gdiplus::Bitmap& picture = small ? *small : *bitmap;
+        PreparedPicture result;
+        result.width = picture.GetWidth();
+        result.height = picture.GetHeight();
+        result.encoded = EncodeImage(picture, source.format, options.jpegQuality);
+        if (result.encoded.empty())
+            return {};
+        return result;
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace Vantor

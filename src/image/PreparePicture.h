@@ -1,0 +1,43 @@
+#pragma once
+// A picture file made ready for one upload: the bytes sent and the size they show.
+//
+// The picture sent is the picture as the user sees it: a JPEG's EXIF orientation applied,
+// the user's quarter turns on top, shrunk to the page's limits, then encoded in the format
+// its name asks for ("png", "gif", "bmp", "tif" and "tiff" keep theirs, anything else is
+// JPEG). JPEG files are decoded, shrunk while decoding and encoded by libjpeg-turbo; other
+// formats go through GDI+ (JPEG output always through libjpeg-turbo, at the quality asked).
+// A re-encoded picture carries no metadata, so no orientation tag is applied twice.
+//
+// The file's own bytes go out instead when the page asks for originals and the file is
+// untouched (not turned, not edited), needs no shrinking and keeps its format; and always for
+// an untouched GIF of several frames, whose animation a re-encode would lose.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cstdint>
+#include <string>
+
+#include "image/EncodeImage.h"
+#include "image/PrepareOptions.h"
+
+namespace Vantor {
+
+struct PictureSource {
+    std::wstring path;     // the file decoded: the user's picture, or the lossless edit
+    std::wstring format;   // the format name the picture is sent as ("jpg", "png", ...)
+    int quarterTurns = 0;  // the user's, clockwise
+    bool edited = false;   // path holds an edit, never sent as it is
+};
+
+struct PreparedPicture {
+    EncodedImage encoded;  // empty when the picture could not be prepared: nothing is sent
+    uint32_t width = 0;    // of the picture as sent and seen
+    uint32_t height = 0;
+    bool original = false;  // the bytes are the file's own
+};
+
+// Never throws; any failure (unreadable, damaged, too large, out of memory) gives an empty result.
+PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions& options);
+
+}  // namespace Vantor

@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""The page's picture options through scripts/post against the recording server: what
+arrives is taken out of the recorded multipart body and read by ImageMagick, independently
+of the code that sent it ("JpegQuality", "MaxWidth"/"MaxHeight", "SendOriginal", EXIF
+orientation, PNG alpha, animated GIF, ".tif")."""
+import hashlib
+import json
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import servers  # noqa: E402
+
+SOURCE = os.environ.get("FOTOLOFT_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+POST = os.path.join(SOURCE, "scripts", "post")
+CONVERT, IDENTIFY = "/usr/bin/convert", "/usr/bin/identify"
+
+
+def magick(*args):
+    subprocess.run([CONVERT] + list(args), check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+
+
+def identify(fmt, path):
+    out = subprocess.run([IDENTIFY, "-format", fmt, path], check=True, stdin=subprocess.DEVNULL,
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+    return out.decode()
+
+
+def pixel(path, x, y):
+    """The colour at (x, y) as (red, green, blue, alpha 0..1), read by ImageMagick."""
+    text = subprocess.run([CONVERT, path + "[0]", "-format", "%%[fx:int(255*p{%d,%d}.r)],%%[fx:int(255*p{%d,%d}.g)],"
+                           "%%[fx:int(255*p{%d,%d}.b)],%%[fx:p{%d,%d}.a]" % ((x, y) * 4), "info:"],
+                          check=True, stdout=subprocess.PIPE, stdin=subprocess.DEVNULL).stdout.decode()
+    r, g, b, a = text.split(",")
+    return int(r), int(g), int(b), float(a)
+
+
+def with_orientation(jpeg, orientation):
+    """The JPEG with an APP1 EXIF block holding only the orientation, written by hand."""
+    tiff = b"MM\x00\x2a" + struct.pack(">I", 8) + struct.pack(">H", 1)
+    tiff += struct.pack(">HHIHH", 0x0112, 3, 1, orientation, 0) + struct.pack(">I", 0)
+    payload = b"Exif\x00\x00" + tiff
+    return jpeg[:2] + b"\xff\xe1" + struct.pack(">H", len(payload) + 2) + payload + jpeg[2:]
+
+
+def near(colour, want, tolerance=40):
+    return all(abs(c - w) <= tolerance for c, w in zip(colour[:3], want))
+
+
+class PictureOptionsTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.TemporaryDirectory(prefix="fotoloft-options-")
+        w = cls.work.name
+        cls.server = servers.RecordingServer(os.path.join(w, "server")).__enter__()
+        cls.photo = os.path.join(w, "photo.jpg")
+        magick("-seed", "5", "-size", "640x480", "plasma:fractal", "-quality", "90", cls.photo)
+        # Upright 300 x 200: red top left, green top right, blue bottom left, white bottom
+        # right; stored turned a quarter counter-clockwise with orientation 6 ("turn it clockwise").
+        upright = os.path.join(w, "upright.png")
+        magick("(", "-size", "150x100", "xc:#ff0000", "xc:#00ff00", "+append", ")",
+               "(", "-size", "150x100", "xc:#0000ff", "xc:#ffffff", "+append", ")", "-append", upright)
+        stored = os.path.join(w, "stored.jpg")
+        magick(upright, "-rotate", "-90", "-quality", "95", stored)
+        cls.sideways = os.path.join(w, "sideways.jpg")
+        with open(stored, "rb") as f, open(cls.sideways, "wb") as out:
+            out.write(with_orientation(f.read(), 6))
+        cls.alpha = os.path.join(w, "alpha.png")
+        magick("-size", "200x200", "xc:none", "-size", "200x200", "xc:#0000ff", "+append", "PNG32:" + cls.alpha)
+        cls.anim = os.path.join(w, "anim.gif")
+        magick("-delay", "10", "-size", "60x40", "xc:red", "xc:blue", "xc:green", cls.anim)
+        cls.tif = os.path.join(w, "scan.tif")
+        magick("-size", "64x48", "gradient:", "TIFF:" + cls.tif)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.__exit__(None, None, None)
+        cls.work.cleanup()
+
+    def send(self, path, settings=None):
+        """Posts the file; returns the form fields and the path of the file part as received."""
+        args = [POST, self.server.url("/record"), path] + ([json.dumps(settings)] if settings else [])
+        proc = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                              timeout=180)
+        self.assertEqual(proc.returncode, 0, proc.stderr.decode(errors="replace"))
+        seq = json.loads(proc.stdout.decode().strip())["svr"]["seq"]
+        folder = self.server.folder
+        head = open(os.path.join(folder, "%d.head" % seq)).read()
+        boundary = re.search(r"boundary=(\S+)", head).group(1).encode()
+        body = open(os.path.join(folder, "%d.body" % seq), "rb").read()
+        fields, received = {}, None
+        for part in body.split(b"--" + boundary)[1:-1]:
+            headers, data = part[2:].split(b"\r\n\r\n", 1)
+            data = data[:-2]  # the line break before the next boundary
+            name = re.search(rb'name="([^"]*)"', headers).group(1).decode()
+            if b"filename=" in headers:
+                received = os.path.join(self.work.name, "received-%d" % seq)
+                with open(received, "wb") as f:
+                    f.write(data)
+            else:
+                fields[name] = data.decode()
+        self.assertIsNotNone(received)
+        return fields, received
+
+    def sha256(self, path):
+        return hashlib.sha256(open(path, "rb").read()).hexdigest()
+
+    def test_defaults_send_jpeg_at_quality_100_full_size(self):
+        fields, got = self.send(self.photo)
+        self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 100")
+        self.assertEqual((fields["width"], fields["height"]), ("640", "480"))
+        self.assertNotEqual(self.sha256(got), self.sha256(self.photo))
+
+    def test_jpeg_quality_is_the_quality_sent(self):
+        for quality in (85, 40):
+            fields, got = self.send(self.photo, {"JpegQuality": quality})
+            self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 %d" % quality)
+        # Outside 1 to 100: the default.
+        _, got = self.send(self.photo, {"JpegQuality": 500})
+        self.assertEqual(identify("%Q", got), "100")
+
+    def test_limits_shrink_to_fit_both(self):
+        for settings, size in (({"MaxWidth": 300, "MaxHeight": 300}, (300, 225)), ({"MaxHeight": 120}, (160, 120)),
+                               ({"MaxWidth": 2048, "MaxHeight": 2048}, (640, 480)), ({"MaxWidth": 0}, (640, 480))):
+            fields, got = self.send(self.photo, dict(settings, JpegQuality=85))
+            self.assertEqual(identify("%w %h %Q", got), "%d %d 85" % size, settings)
+            self.assertEqual((fields["width"], fields["height"]), tuple(str(v) for v in size))
+
+    def test_send_original_sends_the_files_own_bytes(self):
+        fields, got = self.send(self.photo, {"SendOriginal": True})
+        self.assertEqual(self.sha256(got), self.sha256(self.photo))
+        self.assertEqual((fields["width"], fields["height"]), ("640", "480"))
+        # A picture that must shrink is re-encoded.
+        fields, got = self.send(self.photo, {"SendOriginal": True, "MaxWidth": 320})
+        self.assertNotEqual(self.sha256(got), self.sha256(self.photo))
+        self.assertEqual(identify("%w %h", got), "320 240")
+
+    def test_orientation_6_arrives_upright_without_a_tag(self):
+        fields, got = self.send(self.sideways)
+        self.assertEqual(identify("%w %h %[orientation]", got), "300 200 Undefined")
+        self.assertEqual((fields["width"], fields["height"]), ("300", "200"))
+        for (x, y), want in (((75, 50), (255, 0, 0)), ((225, 50), (0, 255, 0)), ((75, 150), (0, 0, 255)),
+                             ((225, 150), (255, 255, 255))):
+            colour = pixel(got, x, y)
+            self.assertTrue(near(colour, want), (x, y, colour))
+        # As the original, it keeps its tag, and the fields give the size as seen.
+        fields, got = self.send(self.sideways, {"SendOriginal": True})
+        self.assertEqual(self.sha256(got), self.sha256(self.sideways))
+        self.assertEqual(identify("%w %h %[orientation]", got), "200 300 RightTop")
+        self.assertEqual((fields["width"], fields["height"]), ("300", "200"))
+
+    def test_png_keeps_its_alpha_when_shrunk(self):
+        fields, got = self.send(self.alpha, {"MaxWidth": 100})
+        self.assertEqual(identify("%m %w %h %A", got), "PNG 100 50 True")
+        self.assertEqual(pixel(got, 10, 25)[3], 0.0)
+        right = pixel(got, 90, 25)
+        self.assertEqual(right, (0, 0, 255, 1.0))
+
+    def test_animated_gif_goes_out_whole(self):
+        fields, got = self.send(self.anim)
+        self.assertEqual(self.sha256(got), self.sha256(self.anim))
+        self.assertEqual(identify("%n ", got).split()[0], "3")
+        self.assertEqual((fields["width"], fields["height"]), ("60", "40"))
+
+    def test_tif_stays_tiff(self):
+        _, got = self.send(self.tif)
+        self.assertEqual(identify("%m %w %h", got), "TIFF 64 48")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
