@@ -1,17 +1,20 @@
 #include "control/Fotoloft.h"
 
 #include "Biz/ImageData.h"
+#include "Biz/Log.h"
 #include "control/OutgoingMessages.h"
 #include "control/UploadReports.h"
 #include "picker/CombinBitmap.h"
 #include "picker/ListViewPostItem.h"
 #include "platform/TypeLibrary.h"
+#include "platform/Window.h"
 #include "ui/EventArgs.h"
 #include "ui/ImageLister.h"
 #include "ui/SkinTable.h"
 
 #include <dispex.h>
 #include <gdiplus.h>
+#include <log4cplus/loggingmacros.h>
 #include <windowsx.h>
 
 #include <cwchar>
@@ -155,6 +158,28 @@ bool CFotoloft::StartUpload(std::vector<UploadFile> files, const UploadSettings&
 
 void CFotoloft::CancelUpload() { uploads_.Stop(); }
 
+bool CFotoloft::StartListUpload()
+{
+    panel_.List().CommitRename();
+    return StartUpload(UploadSnapshot(), uploadSettings());
+}
+
+void CFotoloft::EditItem(int32_t itemId)
+{
+    // The image edit window opens here once it exists; until then the request is only noted.
+    if (IsUploading() || !panel_.List().FindById(itemId))
+        return;
+    LOG4CPLUS_INFO(Log::instance().logger(), L"edit requested for item " << itemId);
+}
+
+void CFotoloft::PreviewItem(int32_t itemId)
+{
+    // The preview window opens here once it exists; until then the request is only noted.
+    if (!panel_.List().FindById(itemId))
+        return;
+    LOG4CPLUS_INFO(Log::instance().logger(), L"preview requested for item " << itemId);
+}
+
 void CFotoloft::registerInternalHandlers()
 {
     events_.registerHandler("post_process", [this](int32_t key) { onFileProgress(key); }, this);
@@ -199,6 +224,9 @@ void CFotoloft::onFileReport(int32_t key)
         else
             item->OnUploadProgress();
     }
+    if (record->imageData->UploadState().phase == UploadPhase::Done ||
+        record->imageData->UploadState().phase == UploadPhase::Failed)
+        panel_.OnUploadFileChanged();
     UploadFileChanged(record->imageData);
 }
 
@@ -210,8 +238,7 @@ void CFotoloft::leaveUploading(const UploadTaskResult& result)
         if (ListViewPostItem* item = file ? uploadItemOf(*file) : nullptr)
             list.RemoveItem(item->Id());
     uploadItems_.clear();
-    list.SetUploading(false);
-    panel_.RefreshAfterAdd();
+    panel_.LeaveUploading();
     if (window())
         InvalidateRect(window(), nullptr, FALSE);
 }
@@ -438,8 +465,19 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case MsgQueue::kDrainMessage:
         events_.drain();
         return 0;
-    default:
+    case WM_TIMER:
+        if (wParam != MainPanel::kProgressTimer)
+            break;
+        panel_.OnProgressTimer();
+        return 0;
+    default: {
+        // Notifications of native child controls (the sort box) go back to the child, as
+        // the forms do.
+        LRESULT reflected = 0;
+        if (Win::ReflectNotification(window(), message, wParam, lParam, reflected))
+            return reflected;
         break;
+    }
     }
     handled = false;
     return ActiveXControl::onMessage(message, wParam, lParam, handled);
@@ -492,6 +530,8 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
         return false;
     }
 }
+
+UploadSettings CFotoloft::uploadSettings() const { return AppConfig::instance().uploadSettings(); }
 
 void CFotoloft::applyAddLimits()
 {
