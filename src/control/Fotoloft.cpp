@@ -449,6 +449,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
     case WM_MOUSELEAVE:
     case WM_CAPTURECHANGED:
@@ -488,6 +489,7 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
     UI::CMouseEventArgs e(wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     switch (message) {
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // a quick second press (upload, then cancel) is a press all the same
         SetCapture(window());
         panel_.OnLButtonDown(e);
         pressed_ = e.handled ? e.handler : nullptr;
