@@ -1,7 +1,12 @@
 #include "Biz/HttpClient.h"
 
+#include "Biz/Log.h"
 #include "Biz/StallWatchdog.h"
+#include "Biz/WritePacer.h"
 #include "platform/ModuleThread.h"
+#include "platform/TextConv.h"
+
+#include <log4cplus/loggingmacros.h>
 
 #include <algorithm>
 #include <cstring>
@@ -84,6 +89,37 @@ void KeepForever(std::shared_ptr<HttpClient::Events> events)
     kept->push_back(std::move(events));
 }
 
+// The handles of one run, closed together: the request, then the connection (waiting up to
+// waitMs for the platform to say it let go of them), then the session.
+struct RunHandles {
+    UniqueInternetHandle request;
+    UniqueInternetHandle connection;
+    UniqueInternetHandle session;
+    bool requestOpened = false;
+    std::shared_ptr<HttpClient::Events> events;
+
+    void close(DWORD waitMs)
+    {
+        std::vector<HANDLE> closing;
+        if (requestOpened && events)
+            closing.push_back(events->requestClosing.get());
+        if (connection && events)
+            closing.push_back(events->connectionClosing.get());
+        request.reset();
+        connection.reset();
+        if (!closing.empty()) {
+            const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(closing.size()), closing.data(), TRUE, waitMs);
+            if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED)
+                KeepForever(events);
+        }
+        if (session) {
+            InternetSetStatusCallbackW(session.get(), nullptr);
+            session.reset();
+        }
+        events.reset();
+    }
+};
+
 }  // namespace
 
 void RaiseConnectionLimit(uint32_t connections)
@@ -116,6 +152,8 @@ const char* HttpFailureName(HttpFailure failure)
     case HttpFailure::EndRequest: return "no reply";
     case HttpFailure::Headers: return "reply headers unreadable";
     case HttpFailure::Status: return "status unreadable";
+    case HttpFailure::Reply: return "reply cut short";
+    case HttpFailure::Redirected: return "redirected";
     }
     return "unknown";
 }
@@ -196,6 +234,8 @@ int HttpClient::run(const std::wstring& url, const std::wstring& objectName, con
     platformError_ = 0;
     status_ = 0;
     reply_.clear();
+    replyWhole_ = false;
+    redirectLocation_.clear();
     bool ok = false;
     try {
         ok = runSteps(url, objectName, agent);
@@ -238,6 +278,10 @@ bool HttpClient::runSteps(const std::wstring& url, const std::wstring& objectNam
     if (ok && !stopped())
         readBody();
     ok = ok && !stopped() && readStatus();
+    if (ok && status_ >= 300 && status_ <= 399) {
+        noteRedirect();
+        return false;
+    }
     // The watchdog, or the socket's own time-out, ended a request that stopped moving.
     const bool socketTimedOut = platformError_ == WSAETIMEDOUT || platformError_ == ERROR_INTERNET_TIMEOUT;
     if ((watchdog.fired() && watchdog.timedOut()) || (!ok && socketTimedOut)) {
@@ -263,7 +307,9 @@ bool HttpClient::open(const UrlParts& parts, const std::wstring& object, const s
         return fail(HttpFailure::Connect, GetLastError());
     events_->connection = connection_.get();
 
-    DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES;
+    // A redirect is never followed: the platform would send the page's cookie to wherever
+    // it points, drop the body on a 307 and count the other host's answer as this one's.
+    DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (parts.secure) {
         flags |= INTERNET_FLAG_SECURE;
         if (ignoreCertErrors_)
@@ -292,9 +338,10 @@ bool HttpClient::open(const UrlParts& parts, const std::wstring& object, const s
 
     if (timeoutSeconds_ > 0) {
         // A body write blocks inside the socket, where closing the handle does not reach it
-        // under Wine: the socket's own send time-out ends it. Waits for the reply are left
-        // to the watchdog (a receive time-out there passes a silent server off as a reply).
-        DWORD milliseconds = static_cast<DWORD>(timeoutSeconds_) * 1000;
+        // under Wine: the socket's own send time-out ends it, at the same allowance the
+        // watchdog gives a write. Waits for the reply are left to the watchdog (a receive
+        // time-out there passes a silent server off as a reply).
+        DWORD milliseconds = static_cast<DWORD>(std::min(timeoutSeconds_, 1000000)) * 2000;
         InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &milliseconds, sizeof milliseconds);
     }
     if (parts.secure && ignoreCertErrors_) {
@@ -383,6 +430,11 @@ const uint8_t* HttpClient::chunkAt(uint32_t position, uint32_t n)
 
 bool HttpClient::writeBody()
 {
+    const std::chrono::milliseconds timeout = std::chrono::seconds(std::max(timeoutSeconds_, 0));
+    // A write counts as moving if it ends within twice the time-out: the one during which the
+    // socket's buffers first fill was sized before the link showed its rate.
+    const std::chrono::milliseconds writeAllowance = 2 * timeout;
+    WritePacer pacer(kChunkSize, timeout);
     uint32_t position = 0;
     bool failed = false;
     while (position < bodyLength_ && !failed && !stopped()) {
@@ -393,16 +445,18 @@ bool HttpClient::writeBody()
         while (done < n && !failed) {
             // The request-complete event is already reset: after the send's wait and after
             // every wait since (resetting it here too would cost a trip to the server per write).
-            if (!watchdog_->enter()) {
+            if (!watchdog_->enter(writeAllowance)) {
                 failed = true;
                 break;
             }
+            const uint32_t piece = std::min(pacer.next(), n - done);
+            const auto started = std::chrono::steady_clock::now();
             DWORD written = 0;
-            const BOOL ok = InternetWriteFile(request(), chunk + done, n - done, &written);
+            const BOOL ok = InternetWriteFile(request(), chunk + done, piece, &written);
             if (!ok && GetLastError() == ERROR_IO_PENDING) {
                 failed = !complete(FALSE);
                 if (!failed)
-                    written = static_cast<DWORD>(events_->asyncResult.load() ? n - done : 0);
+                    written = static_cast<DWORD>(events_->asyncResult.load() ? piece : 0);
             } else if (!ok) {
                 platformError_ = GetLastError();
                 failed = true;
@@ -414,6 +468,8 @@ bool HttpClient::writeBody()
                 break;
             done += written;
             watchdog_->progress();
+            pacer.written(written, std::chrono::duration_cast<WritePacer::Duration>(
+                                       std::chrono::steady_clock::now() - started));
         }
         const uint32_t fileBytes = FileBytesOf(position, n, fileLength_);
         position += n;
@@ -423,6 +479,9 @@ bool HttpClient::writeBody()
         return fail(HttpFailure::Write, platformError_);
     if (stopped())
         return false;
+    // The body is out: the whole reply must now arrive within the time-out, once what the
+    // socket still holds has had the time to drain at the rate the link showed.
+    watchdog_->startDeadline(pacer.drainTime());
     return endRequest();
 }
 
@@ -464,6 +523,9 @@ void HttpClient::readBody()
 {
     reply_.clear();
     status_ = 0;
+    replyWhole_ = false;
+    bool ended = false;
+    DWORD readError = 0;
     for (;;) {
         char* const piece = events_->readBuffer;
         std::memset(piece, 0, sizeof events_->readBuffer);
@@ -479,19 +541,71 @@ void HttpClient::readBody()
             break;
         const BOOL read = InternetReadFileExA(request(), &buffers, 0, reinterpret_cast<DWORD_PTR>(events_.get()));
         bool ok = read != FALSE;
-        if (!ok && GetLastError() == ERROR_IO_PENDING && !stopped())
-            ok = complete(FALSE);
+        if (!ok) {
+            readError = GetLastError();
+            if (readError == ERROR_IO_PENDING && !stopped()) {
+                ok = complete(FALSE);
+                readError = ok ? 0 : platformError_;
+            }
+        }
         watchdog_->leave();
         if (!ok)
             break;
         const DWORD count = std::min<DWORD>(buffers.dwBufferLength, 254);
-        if (count == 0)
+        if (count == 0) {
+            ended = true;
             break;
+        }
         // Every byte is kept, zeros included: the reply is judged as the server sent it.
         reply_.append(piece, count);
         watchdog_->progress();
         if (reply_.size() >= kMaxReply)
             break;
+    }
+    // Read to its end, and as long as it said it would be: anything less is not the reply.
+    replyWhole_ = ended && contentLengthMatches(reply_.size());
+    if (!replyWhole_)
+        fail(HttpFailure::Reply, readError ? readError : ERROR_HTTP_INVALID_SERVER_RESPONSE);
+}
+
+bool HttpClient::contentLengthMatches(uint64_t received)
+{
+    char text[64] = {};
+    DWORD size = sizeof text - 1;
+    if (!HttpQueryInfoA(request(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+        return true;  // no length given: the reply ends where the server closed it
+    // A chunked reply's length is in its chunks, which the platform checks itself.
+    char encoding[64] = {};
+    DWORD encodingSize = sizeof encoding - 1;
+    if (HttpQueryInfoA(request(), HTTP_QUERY_TRANSFER_ENCODING, encoding, &encodingSize, nullptr) &&
+        encodingSize > 0)
+        return true;
+    uint64_t expected = 0;
+    size_t i = 0;
+    while (text[i] == ' ')
+        ++i;
+    if (text[i] < '0' || text[i] > '9')
+        return false;
+    for (; text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (expected > (UINT64_MAX - 9) / 10)
+            return false;
+        expected = expected * 10 + static_cast<uint64_t>(text[i] - '0');
+    }
+    return expected == received;
+}
+
+void HttpClient::noteRedirect()
+{
+    failure_ = HttpFailure::Redirected;
+    platformError_ = 0;
+    char location[2048] = {};
+    DWORD size = sizeof location - 1;
+    if (HttpQueryInfoA(request(), HTTP_QUERY_LOCATION, location, &size, nullptr))
+        redirectLocation_.assign(location, size);
+    log4cplus::Logger& logger = Log::instance().logger();
+    if (logger.isEnabledFor(log4cplus::WARN_LOG_LEVEL)) {
+        LOG4CPLUS_WARN(logger, L"upload redirected (status " << status_ << L"), not followed; Location: "
+                                   << Utf8ToUtf16(redirectLocation_));
     }
 }
 
@@ -518,43 +632,54 @@ bool HttpClient::readStatus()
     return true;
 }
 
+HINTERNET HttpClient::request()
+{
+    std::lock_guard<std::mutex> hold(requestLock_);
+    return request_.get();
+}
+
 void HttpClient::abortRequest()
 {
-    // On the watchdog's thread. Closing the handle ends the blocked write or the wait.
-    std::lock_guard<std::mutex> hold(requestLock_);
+    // On the watchdog's thread, which must not wait for the platform: wake the run's wait at
+    // once, and close the request handle (which ends a blocked write where the platform
+    // allows it) on a thread of its own, since the close may wait for the platform's own
+    // work on the request to finish.
     aborted_ = true;
     if (events_)
         SetEvent(events_->aborted.get());
-    request_.reset();
+    auto request = std::make_shared<UniqueInternetHandle>();
+    {
+        std::lock_guard<std::mutex> hold(requestLock_);
+        *request = std::move(request_);
+    }
+    if (*request && !StartModuleThread([request] { request->reset(); }))
+        request->release();  // left open rather than closed here
 }
 
 void HttpClient::close()
 {
-    std::vector<HANDLE> closing;
+    auto handles = std::make_shared<RunHandles>();
     {
         std::lock_guard<std::mutex> hold(requestLock_);
-        request_.reset();
-        if (requestOpened_ && events_)
-            closing.push_back(events_->requestClosing.get());
+        handles->request = std::move(request_);
+        handles->requestOpened = requestOpened_;
         requestOpened_ = false;
     }
-    if (connection_ && events_)
-        closing.push_back(events_->connectionClosing.get());
-    connection_.reset();
-    if (!closing.empty()) {
-        // An aborted request may be held by the platform until the server lets go; its
-        // state is kept instead of waiting for that.
-        const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(closing.size()), closing.data(), TRUE,
-                                                  aborted_ ? 0 : kCloseWaitMs);
-        if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED)
-            KeepForever(events_);
+    handles->connection = std::move(connection_);
+    handles->session = std::move(session_);
+    handles->events = std::move(events_);
+    if (aborted_.exchange(false)) {
+        // The platform may go on with a request it was told to give up (a flood of reply
+        // headers keeps its parser busy), and closing waits for it: the run's outcome does not.
+        if (!StartModuleThread([handles] { handles->close(kCloseWaitMs); })) {
+            handles->request.release();
+            handles->connection.release();
+            handles->session.release();
+            KeepForever(handles->events);
+        }
+        return;
     }
-    aborted_ = false;
-    if (session_) {
-        InternetSetStatusCallbackW(session_.get(), nullptr);
-        session_.reset();
-    }
-    events_.reset();
+    handles->close(kCloseWaitMs);
 }
 
 }  // namespace Vantor

@@ -11,10 +11,12 @@
 //   int ok = client.run(url, L"", L"Parcelo7");
 //   client.status(); client.reply(); client.failure(); client.platformError();
 //
-// The body goes out in 128 KiB writes straight from the caller's buffers (a chunk that spans
-// two of its parts is gathered first). The stop flag is
-// checked before every step and every write; a platform call still running half a second after
-// the stop, or making no progress for the time-out, is ended by closing the request handle.
+// The body goes out in 128 KiB chunks straight from the caller's buffers (a chunk that spans
+// two of its parts is gathered first), each written in one or more pieces sized to the link
+// (WritePacer). The stop flag is checked before every step and every write; a platform call
+// still running half a second after the stop, a write that moves nothing for twice the time-out,
+// or a reply that is not whole within the time-out once the body is out, ends the request.
+// Redirects are not followed: a 3xx answer is a failure (its Location goes to the log).
 #include <boost/signals2/signal.hpp>
 
 #include <windows.h>
@@ -48,6 +50,8 @@ enum class HttpFailure {
     EndRequest,   // the reply did not come
     Headers,      // the reply headers could not be read
     Status,       // the status code could not be read
+    Reply,        // the reply did not arrive whole (cut short, or a read failed)
+    Redirected,   // the server answered with a redirect, which is never followed
 };
 const char* HttpFailureName(HttpFailure failure);
 
@@ -134,6 +138,11 @@ public:
     void close() override;
 
     HttpFailure failure() const { return failure_; }
+    // True when the reply body was read to its end: as long as its Content-Length says, and
+    // no read failed. Only a whole reply is the server's answer.
+    bool replyWhole() const { return replyWhole_; }
+    // Where a redirect pointed (its Location header), empty when there was none.
+    const std::string& redirectLocation() const { return redirectLocation_; }
     // The WinInet or Winsock code behind the failure (12029 refused, 10054 reset, 12045
     // unknown authority...), 0 when none.
     DWORD platformError() const { return platformError_; }
@@ -151,6 +160,8 @@ private:
     bool readHeaders();
     void readBody();
     bool readStatus();
+    bool contentLengthMatches(uint64_t received);
+    void noteRedirect();
 
     // Judges a call's immediate result, waiting for its completion when it pends.
     bool complete(BOOL ok);
@@ -158,12 +169,14 @@ private:
     bool waitPending();
     bool fail(HttpFailure failure, DWORD error = 0);
     void abortRequest();
-    HINTERNET request() const { return request_.get(); }
+    HINTERNET request();
 
     int timeoutSeconds_ = 60;
     bool ignoreCertErrors_ = false;
     HttpFailure failure_ = HttpFailure::None;
     DWORD platformError_ = 0;
+    bool replyWhole_ = false;
+    std::string redirectLocation_;
 
     std::shared_ptr<Events> events_;
     StallWatchdog* watchdog_ = nullptr;  // the run's own, while it runs
@@ -172,7 +185,7 @@ private:
     UniqueInternetHandle connection_;
     UniqueInternetHandle request_;
     bool requestOpened_ = false;
-    bool aborted_ = false;  // the watchdog closed the request
+    std::atomic<bool> aborted_{false};  // the watchdog gave the request up
     std::vector<uint8_t> joined_;  // a chunk that spans two body parts
 };
 

@@ -3,6 +3,8 @@
 #include <json/reader.h>
 #include <json/writer.h>
 
+#include <memory>
+
 namespace Vantor::JsonText {
 
 // The classic reader and writer give exactly the texts pages have always received.
@@ -16,6 +18,87 @@ bool Parse(std::string_view text, ::Json::Value& out)
         return reader.parse(text.data(), text.data() + text.size(), out, true);
     } catch (...) {
         out = ::Json::Value();
+        return false;
+    }
+}
+
+namespace {
+
+// The parser below takes a zero byte outside a string for the end of the text; JSON has no
+// such byte anywhere but inside a string, so one elsewhere means more text follows.
+bool HasZeroOutsideStrings(std::string_view text)
+{
+    enum class State { Text, String, Escape, LineComment, BlockComment } state = State::Text;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        switch (state) {
+        case State::Text:
+            if (c == '\0')
+                return true;
+            if (c == '"')
+                state = State::String;
+            else if (c == '/' && next == '/')
+                state = State::LineComment, ++i;
+            else if (c == '/' && next == '*')
+                state = State::BlockComment, ++i;
+            break;
+        case State::String:
+            if (c == '\\')
+                state = State::Escape;
+            else if (c == '"')
+                state = State::Text;
+            break;
+        case State::Escape:
+            state = State::String;
+            break;
+        case State::LineComment:
+            if (c == '\n' || c == '\r')
+                state = State::Text;
+            else if (c == '\0')
+                return true;
+            break;
+        case State::BlockComment:
+            if (c == '*' && next == '/')
+                state = State::Text, ++i;
+            else if (c == '\0')
+                return true;
+            break;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ParseWhole(std::string_view text, ::Json::Value& out)
+{
+    if (HasZeroOutsideStrings(text))
+        return false;
+    try {
+        // First the check that nothing follows the value, under the classic reader's rules
+        // (comments allowed, any value at the top, no trailing commas, 1000 levels at most).
+        ::Json::CharReaderBuilder builder;
+        builder["collectComments"] = true;
+        builder["allowComments"] = true;
+        builder["allowTrailingCommas"] = false;
+        builder["strictRoot"] = false;
+        builder["allowDroppedNullPlaceholders"] = false;
+        builder["allowNumericKeys"] = false;
+        builder["allowSingleQuotes"] = false;
+        builder["stackLimit"] = 1000;
+        builder["failIfExtra"] = true;
+        builder["rejectDupKeys"] = false;
+        builder["allowSpecialFloats"] = false;
+        builder["skipBom"] = false;
+        const std::unique_ptr<::Json::CharReader> reader(builder.newCharReader());
+        ::Json::Value checked;
+        if (!reader->parse(text.data(), text.data() + text.size(), &checked, nullptr))
+            return false;
+        // The value itself comes from the classic reader, as every other text's does (the two
+        // give large integers different types).
+        return Parse(text, out);
+    } catch (...) {
         return false;
     }
 }

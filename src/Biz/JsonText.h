@@ -14,6 +14,10 @@ namespace Vantor::JsonText {
 // nesting too deep; never throws.
 bool Parse(std::string_view text, ::Json::Value& out);
 
+// The same, but the text must hold nothing after its value except white space and comments:
+// "{...} <b>Fatal error</b>" is not a JSON text.
+bool ParseWhole(std::string_view text, ::Json::Value& out);
+
 // Compact one-line form: no blanks, members in byte order of their keys, and a line feed.
 std::string WriteCompact(const ::Json::Value& value);
 

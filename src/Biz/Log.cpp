@@ -1,6 +1,8 @@
 #include "Biz/Log.h"
 
-#include <log4cplus/fileappender.h>
+#include "Biz/WideFileAppender.h"
+#include "platform/DeviceNames.h"
+
 #include <log4cplus/initializer.h>
 #include <log4cplus/layout.h>
 #include <log4cplus/loggingmacros.h>
@@ -9,26 +11,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <codecvt>
 #include <cwctype>
-#include <locale>
 
 namespace Vantor {
-namespace {
-
-bool IsDeviceName(const std::wstring& name)
-{
-    std::wstring stem = name.substr(0, name.find(L'.'));
-    while (!stem.empty() && stem.back() == L' ')
-        stem.pop_back();
-    std::transform(stem.begin(), stem.end(), stem.begin(), [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); });
-    if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL" || stem == L"CONIN$" || stem == L"CONOUT$")
-        return true;
-    return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
-           stem[3] >= L'0' && stem[3] <= L'9';
-}
-
-}  // namespace
 
 Log& Log::instance()
 {
@@ -64,7 +49,7 @@ std::wstring Log::safeFileName(const std::wstring& requestedPath)
         name.pop_back();
     if (name.empty())
         return {};
-    if (IsDeviceName(name))
+    if (IsReservedDeviceName(name))
         name.insert(0, L"_");
     return name;
 }
@@ -82,13 +67,18 @@ std::wstring Log::open(bool debug, const std::wstring& requestedPath)
     std::lock_guard<std::mutex> lock(openLock_);
     try {
         SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
-        log4cplus::SharedAppenderPtr appender(new log4cplus::FileAppender(path, std::ios_base::trunc, true, false));
-        // The locale owns the facet. UTF-8 with surrogate pairs, so any text can be written.
-        appender->setLayout(std::make_unique<log4cplus::PatternLayout>(L"%d{%m/%d/%y %H:%M:%S}    - %m [%l]%n"));
-        static_cast<log4cplus::FileAppender*>(appender.get())
-            ->imbue(std::locale(std::locale(), new std::codecvt_utf8_utf16<wchar_t>));
-        // A second "init" replaces the file rather than writing every line twice.
+        // Opened through its wide path, so any name in any profile folder works, or the log
+        // stays off and says so: the file is emptied and written line by line in UTF-8.
+        // A second "init" replaces the file rather than writing every line twice; the old
+        // file is let go first, since it may be the same one.
         logger_.removeAllAppenders();
+        auto* file = new WideFileAppender(path);
+        log4cplus::SharedAppenderPtr appender(file);
+        if (!file->valid()) {
+            logger_.setLogLevel(log4cplus::OFF_LOG_LEVEL);
+            return {};
+        }
+        appender->setLayout(std::make_unique<log4cplus::PatternLayout>(L"%d{%m/%d/%y %H:%M:%S}    - %m [%l]%n"));
         logger_.addAppender(appender);
         logger_.setLogLevel(log4cplus::TRACE_LOG_LEVEL);
         if (logger_.isEnabledFor(log4cplus::WARN_LOG_LEVEL))

@@ -28,7 +28,7 @@ std::optional<int32_t> SuccessValue(const ::Json::Value& root)
 bool JudgeReply(std::string_view reply, ::Json::Value& stored)
 {
     ::Json::Value parsed;
-    if (!JsonText::Parse(reply, parsed))
+    if (!JsonText::ParseWhole(reply, parsed))
         return false;
     stored = parsed;
     const auto value = SuccessValue(parsed);

@@ -48,7 +48,9 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
         outcome.reply = client.reply();
         outcome.failure = client.failure();
         outcome.platformError = client.platformError();
-        outcome.success = JudgeReply(outcome.reply, outcome.svr);
+        // Only a whole reply, and not a redirect, is the server's answer about this file.
+        const bool answered = client.replyWhole() && client.failure() != HttpFailure::Redirected;
+        outcome.success = answered && JudgeReply(outcome.reply, outcome.svr);
     } catch (...) {
         outcome.success = false;
     }

@@ -4,12 +4,6 @@
 
 namespace Vantor {
 
-AppConfig& AppConfig::instance()
-{
-    static AppConfig config;
-    return config;
-}
-
 bool AppConfig::isUtf8Encoding() const
 {
     return CompareStringOrdinal(EncodeType.c_str(), -1, L"utf-8", -1, TRUE) == CSTR_EQUAL;

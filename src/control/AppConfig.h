@@ -1,6 +1,8 @@
 #pragma once
-// The one settings record of the process, written by the page's "init", "setFields" and
-// "setFolder" on the window thread and read by the upload engine and the dialogs.
+// The settings of one control, written by its page's "init", "setFields" and "setFolder" on
+// the window thread and read by its upload panel and dialogs (the upload engine gets a copy,
+// uploadSettings()). Each control owns its own: a page in another frame of the same browser
+// process cannot read or change another page's address, cookie or fields.
 #include "Biz/UploadSettings.h"
 
 #include <cstdint>
@@ -11,7 +13,6 @@ namespace Vantor {
 
 class AppConfig {
 public:
-    static AppConfig& instance();
     AppConfig() = default;
     virtual ~AppConfig() = default;
 
@@ -20,6 +21,7 @@ public:
     static constexpr int32_t kMaxThreadCount = 10;
     static constexpr int32_t kDefaultThreadCount = 3;
     static constexpr int32_t kDefaultTimeoutSeconds = 60;
+    static constexpr int32_t kMaxTimeoutSeconds = 86400;
 
     uint16_t PickLimit = 0;                   // most files taken in one pick; 0: no limit
     int32_t FilesLimit = kDefaultFilesLimit;  // most items the upload list holds

@@ -3,6 +3,8 @@
 #include "Biz/ImageData.h"
 #include "Biz/Log.h"
 #include "control/OutgoingMessages.h"
+#include "control/PageAddress.h"
+#include "control/SiteAllowList.h"
 #include "control/UploadReports.h"
 #include "picker/CombinBitmap.h"
 #include "picker/ListViewPostItem.h"
@@ -10,6 +12,7 @@
 #include "platform/Window.h"
 #include "ui/EventArgs.h"
 #include "ui/ImageLister.h"
+#include "ui/MessageDialog.h"
 #include "ui/SkinTable.h"
 
 #include <dispex.h>
@@ -17,11 +20,17 @@
 #include <log4cplus/loggingmacros.h>
 #include <windowsx.h>
 
+#include <boost/format.hpp>
+
 #include <cwchar>
 #include <utility>
 
 namespace Vantor {
 namespace {
+
+// Posted to the control window after an addition left files out, so that the message shows
+// once the drop or the page's call has returned.
+constexpr UINT kFilesLeftOutMessage = WM_APP + 0x51;
 
 const ActiveXControl::Identity kIdentity{CLSID_Fotoloft, LIBID_FotoloftAppLib, kTypeLibraryMajor, kTypeLibraryMinor,
                                          kMiscStatus};
@@ -65,7 +74,9 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
 CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
       reports_(std::make_shared<UploadReports>(events_, records_)),
-      bridge_(AppConfig::instance(), [this](const std::wstring& json) { sender_.send(json); })
+      dropTarget_([this](const std::vector<std::wstring>& paths) { return addDroppedFiles(paths); }),
+      pageAllowed_(IsPageAllowed(L"", ReadAllowedSites())),
+      bridge_(config_, [this](const std::wstring& json) { sender_.send(json); })
 {
     bridge_.setAddFileHandler([this](const std::wstring& path) { panel_.AddFromPage(path); });
 }
@@ -90,6 +101,13 @@ HRESULT CFotoloft::construct()
 
 void CFotoloft::onSiteAttached()
 {
+    // The container tells where the page comes from; the list is read again for each site.
+    try {
+        pageAddress_ = PageAddressOf(clientSite());
+        pageAllowed_ = IsPageAllowed(pageAddress_, ReadAllowedSites());
+    } catch (...) {
+        pageAllowed_ = false;
+    }
     // Sited again after being let go: other apartments may reach the control once more.
     if (!sender_.attached())
         sender_.attach(static_cast<IFotoloft*>(this));
@@ -379,7 +397,10 @@ STDMETHODIMP CFotoloft::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
 
 STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 {
-    // Every message is answered with success: a bad one only does nothing.
+    // Every message is answered with success: a bad one, or one from a page of a site that
+    // may not drive the control, only does nothing.
+    if (!pageAllowed_)
+        return S_OK;
     bridge_.handle(std::wstring_view(newVal ? newVal : L"", newVal ? SysStringLen(newVal) : 0));
     applyAddLimits();
     return S_OK;
@@ -388,24 +409,62 @@ STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 STDMETHODIMP CFotoloft::FireRecvMessage(BSTR json)
 {
     try {
-        const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
-        if (!receiver)
+        if (!pageAllowed_)
             return S_OK;
-        VARIANT argument;
-        VariantInit(&argument);
-        argument.vt = VT_BSTR;
-        argument.bstrVal = json;  // still the caller's
-        DISPPARAMS params{&argument, nullptr, 1, 0};
-        ComPtr<IDispatchEx> function;
-        if (SUCCEEDED(receiver.As(&function)))
-            function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-        else
-            receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                             nullptr);
-        return S_OK;
+        outgoing_.emplace_back(json ? json : L"", json ? SysStringLen(json) : 0);
+        if (delivering_) {
+            // Sent from inside the page's function (or while it pumps messages): it goes
+            // after the function has returned, from the window's own message loop.
+            if (!deliveryPosted_ && window())
+                deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
+            return S_OK;
+        }
+        deliverOutgoing();
     } catch (...) {
-        return S_OK;
     }
+    return S_OK;
+}
+
+void CFotoloft::deliverOutgoing()
+{
+    // Without a window (never activated) nothing can be posted: what the function sends is
+    // delivered after it returns, here, for a bounded number of rounds.
+    constexpr int kRoundsWithoutWindow = 64;
+    for (int round = 0; round < kRoundsWithoutWindow && !outgoing_.empty() && !delivering_; ++round) {
+        std::deque<std::wstring> texts;
+        texts.swap(outgoing_);
+        delivering_ = true;
+        for (const std::wstring& text : texts) {
+            try {
+                invokeReceiver(text);
+            } catch (...) {
+            }
+        }
+        delivering_ = false;
+        if (window())
+            break;
+    }
+    if (!outgoing_.empty() && !deliveryPosted_ && window())
+        deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
+}
+
+void CFotoloft::invokeReceiver(const std::wstring& text)
+{
+    const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
+    if (!receiver)
+        return;
+    const BStr json(text.data(), static_cast<UINT>(text.size()));
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_BSTR;
+    argument.bstrVal = json.get();  // still ours
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    ComPtr<IDispatchEx> function;
+    if (SUCCEEDED(receiver.As(&function)))
+        function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    else
+        receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                         nullptr);
 }
 
 STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
@@ -426,13 +485,19 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         CombinBitmap::Instance().Fill();
         panel_.AttachToWindow(window());
         panel_.CreateControls();
+        panel_.List().AddLimitReached.connect([this](int leftOut) {
+            if (leftOut_ == 0)
+                PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
+            leftOut_ += leftOut;
+        });
         applyAddLimits();
-        // The drop target registers here.
+        RegisterItemDragFormat();
+        dropTarget_.RegisterDropTarget(window());
         return 0;
     case WM_DESTROY:
         panel_.Release();
         pressed_ = nullptr;
-        // The drop target is revoked here.
+        dropTarget_.RevokeDropTarget();
         UI::ImageLister::Instance().Clear();  // filled again when a window is next created
         CombinBitmap::Instance().Clear();
         events_.setTarget(nullptr);
@@ -465,6 +530,13 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         break;
     case MsgQueue::kDrainMessage:
         events_.drain();
+        return 0;
+    case kDeliverMessage:
+        deliveryPosted_ = false;
+        deliverOutgoing();
+        return 0;
+    case kFilesLeftOutMessage:
+        tellFilesLeftOut(std::exchange(leftOut_, 0));
         return 0;
     case WM_TIMER:
         if (wParam != MainPanel::kProgressTimer)
@@ -533,13 +605,32 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-UploadSettings CFotoloft::uploadSettings() const { return AppConfig::instance().uploadSettings(); }
+UploadSettings CFotoloft::uploadSettings() const { return config_.uploadSettings(); }
 
 void CFotoloft::applyAddLimits()
 {
     // Drops onto the list keep to the page's limits; the page's own adds take none.
-    const AppConfig& config = AppConfig::instance();
-    panel_.List().SetAddLimits(AddLimits{config.FilesLimit, config.FileSizeLimit});
+    panel_.List().SetAddLimits(AddLimits{config_.FilesLimit, config_.FileSizeLimit});
+}
+
+std::size_t CFotoloft::addDroppedFiles(const std::vector<std::wstring>& paths)
+{
+    // The list's accept rule, no files or size limit on this path; a path already in the list
+    // is not added again. The list's FilesDropped shows it.
+    return static_cast<std::size_t>(panel_.List().AddFiles(paths, AddLimits{}).added);
+}
+
+void CFotoloft::tellFilesLeftOut(int leftOut)
+{
+    if (leftOut <= 0)
+        return;
+    const std::wstring text = (boost::wformat(L"\u6700\u591A\u53EA\u80FD\u6DFB\u52A0%1%\u5F20\u7167\u7247\uFF0C"
+                                              L"%2%\u5F20\u7167\u7247\u672A\u6DFB\u52A0") %
+                               config_.FilesLimit % leftOut)
+                                  .str();
+    CMessageDialog dialog;
+    dialog.SetMessage(text);
+    dialog.DoModal(GetActiveWindow() ? GetActiveWindow() : window());
 }
 
 void CFotoloft::onPaint()

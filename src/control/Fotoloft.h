@@ -12,6 +12,7 @@
 #include "Biz/UploadQueue.h"
 #include "control/AppConfig.h"
 #include "control/AppState.h"
+#include "control/ControlDropTarget.h"
 #include "control/FotoloftIds.h"
 #include "control/JsonSender.h"
 #include "control/MainPanel.h"
@@ -26,6 +27,7 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -55,6 +57,18 @@ public:
     // the window thread.
     void sendJson(const ::Json::Value& message);
 
+    // This control's settings, as its page gave them; no other control, and no page of
+    // another frame, reads or writes them. Window thread.
+    const AppConfig& config() const { return config_; }
+
+    // The page's address as the container gave it, and whether the sites allowed to drive
+    // the control (SiteAllowList) include it. A refused page gets no answer, and its
+    // messages change nothing.
+    const std::wstring& pageAddress() const { return pageAddress_; }
+    bool pageAllowed() const { return pageAllowed_; }
+
+    // Posted to the control's window to deliver texts sent while the page's function ran.
+    static constexpr UINT kDeliverMessage = WM_USER + 101;
     // Window thread: the upload list's files as the engine takes them: record and id, in
     // list order.
     std::vector<UploadFile> UploadSnapshot();
@@ -113,6 +127,8 @@ private:
     // PanelHost: where the editor and the preview window will open.
     void EditItem(int32_t itemId) override;
     void PreviewItem(int32_t itemId) override;
+    std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
+    void tellFilesLeftOut(int leftOut);
     void onPaint();
     void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
@@ -127,6 +143,9 @@ private:
     void onFileError(int32_t key);
     void onTaskEnd(int32_t key);
     void onTaskComplete(int32_t key);
+    // Hands the texts waiting in outgoing_ to the page's function, one call at a time.
+    void deliverOutgoing();
+    void invokeReceiver(const std::wstring& text);
 
     // First, so that it goes last: everything below may hold GDI+ objects.
     const GdiplusLease gdiplus_ = GdiplusLease::Acquire();
@@ -137,10 +156,21 @@ private:
     UploadQueue uploads_;
     std::unordered_map<std::string, int32_t> uploadItems_;  // file id to list item id, per task
     MainPanel panel_{*this};
+    // Files dropped on the control window outside the list go to the upload list.
+    ControlDropTarget dropTarget_;
+    int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
+    AppConfig config_;  // before the bridge, which writes it
+    std::wstring pageAddress_;
+    bool pageAllowed_ = false;  // decided at construction and whenever a site is given
     MessageBridge bridge_;
     ComPtr<IDispatch> receiver_;  // the page's recvMessage function
+    // Texts for the page in the order sent. One sent while the page's function is running
+    // waits until it has returned, so the function is never entered twice.
+    std::deque<std::wstring> outgoing_;
+    bool delivering_ = false;
+    bool deliveryPosted_ = false;
     JsonSender sender_;
 };
 

@@ -68,9 +68,8 @@ void MainPanel::CreateControls()
     constexpr unsigned kTopRight = AnchorTop | AnchorRight;
     constexpr unsigned kTopCentred = AnchorTop | AnchorCenterH;
 
-    // The upload list fills the panel below the two strips. (The list's own SetAnchor names
-    // its selection anchor: the layout anchor is the base's.)
-    list_.ControlBase::SetAnchor(AnchorTop | AnchorBottom | AnchorLeft | AnchorRight);
+    // The upload list fills the panel below the two strips.
+    list_.SetAnchor(AnchorTop | AnchorBottom | AnchorLeft | AnchorRight);
     list_.SetMargins(1, 57, 1, 1);
     list_.SetItemWidth(150);
     list_.SetItemHeight(151);

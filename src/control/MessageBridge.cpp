@@ -55,6 +55,23 @@ void AddFields(std::map<std::string, std::string>& table, const ::Json::Value& f
         table.emplace(name, JsonText::ReadText(fields, name.c_str()));
 }
 
+int32_t ReadTimeoutSeconds(const ::Json::Value& config)
+{
+    // Only an explicit 0 turns the watchdog off. What JSON.stringify makes of NaN (null),
+    // booleans, texts and negative numbers keep the default; a fraction of a second is one.
+    const ::Json::Value& value = JsonText::Member(config, "Timeout");
+    if (!value.isNumeric())
+        return AppConfig::kDefaultTimeoutSeconds;
+    const double seconds = value.asDouble();
+    if (seconds == 0)
+        return 0;
+    if (!(seconds > 0))
+        return AppConfig::kDefaultTimeoutSeconds;
+    if (seconds >= AppConfig::kMaxTimeoutSeconds)
+        return AppConfig::kMaxTimeoutSeconds;
+    return std::max(static_cast<int32_t>(seconds), 1);
+}
+
 void MessageBridge::onInit(const ::Json::Value& message)
 {
     const ::Json::Value& config = JsonText::Member(message, "config");
@@ -88,8 +105,7 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.JpegQuality = jpegQuality >= 1 && jpegQuality <= 100 ? jpegQuality : 100;
     c.FilesLimit = filesLimit > 0 ? filesLimit : AppConfig::kDefaultFilesLimit;
     c.FileSizeLimit = fileSizeLimit > 0 ? fileSizeLimit : 0;
-    const int32_t timeout = JsonText::ReadInt(config, "Timeout", AppConfig::kDefaultTimeoutSeconds);
-    c.TimeoutSeconds = timeout >= 0 ? timeout : AppConfig::kDefaultTimeoutSeconds;
+    c.TimeoutSeconds = ReadTimeoutSeconds(config);
     c.IgnoreCertErrors = JsonText::ReadBool(config, "IgnoreCertErrors", false);
 
     AddFields(c.Fields, JsonText::Member(config, "Fields"));

@@ -6,6 +6,8 @@
 // "setFolder", "addFile". Anything else, or text that is not JSON, is ignored.
 #include <json/value.h>
 
+#include <cstdint>
+
 #include <functional>
 #include <map>
 #include <string>
@@ -47,6 +49,9 @@ private:
     std::map<std::string, Handler> handlers_;
 };
 
+// "Timeout" of a "config": seconds, 0 (off) only when given as the number 0; anything that is
+// not a number, or is negative, gives the default.
+int32_t ReadTimeoutSeconds(const ::Json::Value& config);
 // Adds each member of fields as text to table; a name already present keeps its value.
 void AddFields(std::map<std::string, std::string>& table, const ::Json::Value& fields);
 

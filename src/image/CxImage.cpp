@@ -95,13 +95,18 @@ bool CxImage::Create(uint32_t width, uint32_t height, uint32_t bitsPerPixel)
         return false;
     }
     const uint32_t bpp = MapDepth(bitsPerPixel);
-    if (static_cast<float>(width) * static_cast<float>(height) * static_cast<float>(bpp) / 8.0f > kMaxMemory) {
+    // What is really allocated, in 64 bits: the padded rows and, when there is one, the
+    // alpha plane. Each stays under the ceiling, so every later size fits 32 bits too.
+    const uint64_t stride = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
+    const uint64_t pixelBytes = stride * height;
+    const uint64_t alphaBytes = alpha_ ? static_cast<uint64_t>(width) * height : 0;
+    const auto ceiling = static_cast<uint64_t>(kMaxMemory);
+    if (pixelBytes > ceiling || alphaBytes > ceiling) {
         SetError("CXIMAGE_MAX_MEMORY exceeded");
         return false;
     }
-    const uint32_t stride = ((width * bpp + 31) / 32) * 4;
     const uint32_t colors = bpp < 24 ? (1u << bpp) : 0;
-    const size_t bytes = kHeaderBytes + 4u * colors + static_cast<size_t>(stride) * height;
+    const size_t bytes = kHeaderBytes + 4u * colors + static_cast<size_t>(pixelBytes);
     Block block = Allocate(bytes);
     if (!block) {
         SetError("CxImage::Create can't allocate memory");
@@ -109,12 +114,12 @@ bool CxImage::Create(uint32_t width, uint32_t height, uint32_t bitsPerPixel)
     }
     Plane alpha;
     if (alpha_) {
-        alpha = Allocate(static_cast<size_t>(width) * height);
+        alpha = Allocate(static_cast<size_t>(alphaBytes));
         if (!alpha) {
             SetError("CxImage::Create can't allocate memory");
             return false;
         }
-        std::memset(alpha.get(), 255, static_cast<size_t>(width) * height);
+        std::memset(alpha.get(), 255, static_cast<size_t>(alphaBytes));
     }
 
     auto* header = reinterpret_cast<BITMAPINFOHEADER*>(block.get());
@@ -124,7 +129,7 @@ bool CxImage::Create(uint32_t width, uint32_t height, uint32_t bitsPerPixel)
     header->biPlanes = 1;
     header->biBitCount = static_cast<WORD>(bpp);
     header->biCompression = BI_RGB;
-    header->biSizeImage = stride * height;
+    header->biSizeImage = static_cast<DWORD>(pixelBytes);
     header->biClrUsed = colors;
 
     block_ = std::move(block);
@@ -132,7 +137,7 @@ bool CxImage::Create(uint32_t width, uint32_t height, uint32_t bitsPerPixel)
     width_ = width;
     height_ = height;
     bpp_ = bpp;
-    stride_ = stride;
+    stride_ = static_cast<uint32_t>(stride);
     colors_ = colors;
     return true;
 }

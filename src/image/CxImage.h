@@ -17,7 +17,7 @@ namespace Vantor {
 
 class CxImage {
 public:
-    // Largest pixel block Create accepts (bytes of width x height x depth).
+    // Largest pixel block Create accepts (bytes of the padded rows), and largest alpha plane.
     static constexpr float kMaxMemory = 268435456.0f;
 
     CxImage() = default;

@@ -4,6 +4,7 @@
 #include "image/CxImage.h"
 #include "image/FitSize.h"
 #include "image/JpegDecoder.h"
+#include "image/PictureExtent.h"
 #include "platform/Handles.h"
 
 #include <algorithm>
@@ -87,102 +88,15 @@ private:
     size_t size_ = 0;
 };
 
-uint32_t BigEndian32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-enum class Peek { Known, Unknown, Damaged };
-
-// The picture size from the header of the formats read here, before any decoder is trusted
-// with the file.
-Peek PeekSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height)
-{
-    auto le16 = [&](size_t at) { return uint32_t(data[at]) | (uint32_t(data[at + 1]) << 8); };
-    auto le32 = [&](size_t at) { return le16(at) | (le16(at + 2) << 16); };
-    if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) {
-        if (size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0)
-            return Peek::Damaged;
-        width = BigEndian32(data + 16);
-        height = BigEndian32(data + 20);
-        return Peek::Known;
-    }
-    if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0)) {
-        if (size < 10)
-            return Peek::Damaged;
-        width = le16(6);
-        height = le16(8);
-        return Peek::Known;
-    }
-    if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
-        if (size < 26)
-            return Peek::Damaged;
-        const uint32_t headerSize = le32(14);
-        if (headerSize == 12) {
-            width = le16(18);
-            height = le16(20);
-        } else {
-            const auto w = static_cast<int32_t>(le32(18));
-            const auto h = static_cast<int32_t>(le32(22));
-            if (w <= 0 || h == 0 || h == INT32_MIN)
-                return Peek::Damaged;
-            width = static_cast<uint32_t>(w);
-            height = static_cast<uint32_t>(h < 0 ? -h : h);
-        }
-        return Peek::Known;
-    }
-    if (size >= 4 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0)) {
-        const bool little = data[0] == 'I';
-        auto u16 = [&](size_t at) { return little ? le16(at) : (uint32_t(data[at]) << 8) | data[at + 1]; };
-        auto u32 = [&](size_t at) { return little ? le32(at) : BigEndian32(data + at); };
-        if (size < 8)
-            return Peek::Damaged;
-        const uint32_t ifd = u32(4);
-        if (ifd > size - 2 || size < 2)
-            return Peek::Damaged;
-        const uint32_t entries = u16(ifd);
-        width = height = 0;
-        for (uint32_t i = 0; i < entries; ++i) {
-            const size_t at = static_cast<size_t>(ifd) + 2 + 12 * static_cast<size_t>(i);
-            if (at + 12 > size)
-                return Peek::Damaged;
-            const uint32_t tag = u16(at);
-            const uint32_t type = u16(at + 2);
-            const uint32_t value = type == 3 ? u16(at + 8) : u32(at + 8);
-            if (tag == 256)
-                width = value;
-            else if (tag == 257)
-                height = value;
-        }
-        return width && height ? Peek::Known : Peek::Damaged;
-    }
-    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
-        Jpeg::Header header;
-        if (!Jpeg::ReadHeader(data, size, header))
-            return Peek::Damaged;
-        width = header.width;
-        height = header.height;
-        return Peek::Known;
-    }
-    return Peek::Unknown;
-}
-
-// Opens and checks a file: false when it cannot be read, its header is damaged, or its
-// picture is above the ceiling.
+// Opens and checks a file: false when it cannot be read, its format cannot be sized or is
+// damaged, or the largest picture it can decode to is above the ceiling.
 bool OpenChecked(const std::wstring& path, PictureFile& file)
 {
     if (!file.Open(path))
         return false;
-    uint32_t width = 0, height = 0;
-    switch (PeekSize(file.data(), file.size(), width, height)) {
-    case Peek::Damaged:
-        return false;
-    case Peek::Known:
-        return width > 0 && height > 0 && !ExceedsPictureCeiling(width, height);
-    case Peek::Unknown:
-        return true;
-    }
-    return false;
+    PictureExtent extent;
+    return ReadPictureExtent(file.data(), file.size(), extent) == ExtentCheck::Known &&
+           !ExceedsPictureCeiling(extent.width, extent.height);
 }
 
 bool Turn(Gdiplus::Bitmap& bitmap, int turns)
@@ -191,6 +105,32 @@ bool Turn(Gdiplus::Bitmap& bitmap, int turns)
                                                      Gdiplus::Rotate180FlipNone, Gdiplus::Rotate270FlipNone};
     turns = NormalTurns(turns);
     return turns == 0 || bitmap.RotateFlip(kTurns[turns]) == Gdiplus::Ok;
+}
+
+// Turns the picture; one the platform cannot turn in place (an indexed picture under Wine) is
+// replaced by a turned 32-bit copy, drawn pixel for pixel.
+bool TurnPicture(std::shared_ptr<Gdiplus::Bitmap>& picture, int turns)
+{
+    if (Turn(*picture, turns))
+        return true;
+    const INT width = static_cast<INT>(picture->GetWidth());
+    const INT height = static_cast<INT>(picture->GetHeight());
+    auto copy = std::make_shared<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
+    if (copy->GetLastStatus() != Gdiplus::Ok)
+        return false;
+    {
+        Gdiplus::Graphics graphics(copy.get());
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        if (graphics.DrawImage(picture.get(), Gdiplus::Rect(0, 0, width, height), 0, 0, width, height,
+                               Gdiplus::UnitPixel) != Gdiplus::Ok)
+            return false;
+    }
+    if (!Turn(*copy, turns))
+        return false;
+    picture = std::move(copy);
+    return true;
 }
 
 // Box average of top-down RGB rows into a BGR image of the target size (target <= source).
@@ -313,7 +253,7 @@ PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int box
             return summary;
         summary = PictureSummary{};
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
-        if (!picture || !Turn(*picture, turns))
+        if (!picture || !TurnPicture(picture, turns))
             return summary;
         summary.width = picture->GetWidth();
         summary.height = picture->GetHeight();
@@ -332,7 +272,7 @@ std::shared_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& path, int quart
         if (!OpenChecked(path, file))
             return nullptr;
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
-        if (!picture || !Turn(*picture, quarterTurns))
+        if (!picture || !TurnPicture(picture, quarterTurns))
             return nullptr;
         return picture;
     } catch (...) {

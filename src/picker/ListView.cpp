@@ -72,6 +72,8 @@ void ListView::CreateParts()
     renameBox_.onCancel = [this] { CancelRename(); };
     loader_.SetTarget(hwnd());
     UpdateScrollBar();
+    RegisterItemDragFormat();
+    dropTarget_.RegisterDropTarget(hwnd());
 }
 
 void ListView::ResizeBuffer()
@@ -607,18 +609,31 @@ void ListView::OnPaint()
     const HDC dc = BeginPaint(hwnd(), &paint);
     if (!dc)
         return;
-    if (bufferDc_ && buffer_) {
+    const RECT& area = paint.rcPaint;
+    if (bufferDc_ && buffer_ && area.right > area.left && area.bottom > area.top) {
         const HDC buffer = bufferDc_.get();
         {
+            // Only what needs painting: the update rectangle, and the items that meet it.
             Gdiplus::Graphics graphics(buffer);
-            graphics.Clear(Gdiplus::Color(255, 255, 255, 255));
+            graphics.SetClip(Gdiplus::Rect(area.left, area.top, area.right - area.left, area.bottom - area.top));
+            graphics.SetCompositingQuality(Gdiplus::CompositingQualityHighSpeed);
+            graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+            graphics.SetSmoothingMode(Gdiplus::SmoothingModeNone);
+            const Gdiplus::SolidBrush white(Gdiplus::Color(255, 255, 255, 255));
+            graphics.FillRectangle(&white, Gdiplus::Rect(area.left, area.top, area.right - area.left,
+                                                         area.bottom - area.top));
             int first = 0, end = 0;
-            VisibleRange(first, end);
-            for (int i = first; i < end; ++i)
-                items_[i]->PaintScrolled(graphics, scrollPos_);
+            geometry_.VisibleRange(Count(), Columns(), scrollPos_ + area.top, area.bottom - area.top, first, end);
+            for (int i = first; i < end; ++i) {
+                RECT cell = items_[i]->GetRect();
+                OffsetRect(&cell, 0, -scrollPos_);
+                RECT meet{};
+                if (IntersectRect(&meet, &cell, &area))
+                    items_[i]->PaintScrolled(graphics, scrollPos_);
+            }
         }
-        const RECT& r = paint.rcPaint;
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, buffer, r.left, r.top, SRCCOPY);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, buffer, area.left, area.top,
+               SRCCOPY);
     }
     EndPaint(hwnd(), &paint);
 }
@@ -855,6 +870,8 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     result = 0;
     switch (msg) {
     case WM_DESTROY:
+        dropTarget_.RevokeDropTarget();
+        drager_.Cancel();
         ReleaseItems();
         loader_.SetTarget(nullptr);
         if (bufferDc_ && previousBitmap_)
@@ -867,9 +884,13 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         Arrange();
         return true;
     case WM_KEYDOWN:
+        // Ctrl+A where the user expects it, on the press (some containers keep the release).
+        if (wParam == 'A' && GetKeyState(VK_CONTROL) < 0)
+            OnKeyUp(wParam);
         return true;
     case WM_KEYUP:
-        OnKeyUp(wParam);
+        if (wParam != 'A')
+            OnKeyUp(wParam);
         return true;
     case WM_ERASEBKGND:
         result = 1;

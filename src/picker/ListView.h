@@ -17,11 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "picker/ItemDragData.h"
+#include "picker/ListDropTarget.h"
 #include "picker/ListGeometry.h"
 #include "picker/ListViewItem.h"
 #include "picker/RenameBox.h"
 #include "picker/ThumbnailLoader.h"
 #include "platform/Handles.h"
+#include "platform/OleDrager.h"
 #include "platform/Window.h"
 #include "ui/ControlBase.h"
 
@@ -133,7 +136,7 @@ public:
 
     // Selection steps the items use.
     void AddToSelection(int32_t id);
-    void SetAnchor(int32_t id) { anchorId_ = id; }
+    void SetSelectionAnchor(int32_t id) { anchorId_ = id; }
 
     // --- renaming ---
     // Opens the rename box over `strip` (client coordinates) for the item.
@@ -174,10 +177,10 @@ protected:
     UINT ClassStyle() const override { return CS_DBLCLKS; }
 
     // Item dragging: a plain press on an item outside its buttons, while interactive, prepares
-    // a drag of that item; the next move with the button down runs it. The drag-and-drop layer
-    // fills these in.
-    virtual void OnItemDragPrepared(int32_t id) {}
-    virtual void OnItemDragRun(int32_t id) {}
+    // an OLE drag of that item (copy only, data tagged with this list); the next move with the
+    // button down runs it, and the list's own drop target moves the item where it lands.
+    virtual void OnItemDragPrepared(int32_t id);
+    virtual void OnItemDragRun(int32_t id);
 
 private:
     void CreateParts();
@@ -231,6 +234,12 @@ private:
     RenameBox renameBox_;
     ThumbnailLoader loader_;
     uint32_t loaderRun_ = 0;
+
+    // Drops onto the list and drags of its items (registered with the window, revoked on
+    // WM_DESTROY).
+    const uint32_t dragCookie_ = NewListCookie();
+    ListDropTarget dropTarget_{*this, dragCookie_};
+    OleDrager drager_;
 };
 
 }  // namespace Vantor

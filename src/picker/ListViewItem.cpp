@@ -189,6 +189,62 @@ RECT ListViewItem::ScrolledCell() const
     return cell;
 }
 
+void ListViewItem::DrawThumbnailCentred(HDC dc, const std::shared_ptr<Gdiplus::Image>& thumbnail, const RECT& rect)
+{
+    if (!thumbnail) {
+        cachedFrom_.reset();
+        cached_.reset();
+        return;
+    }
+    if (thumbnail != cachedFrom_) {
+        cached_.reset();
+        cachedFrom_ = thumbnail;
+        const int width = static_cast<int>(thumbnail->GetWidth());
+        const int height = static_cast<int>(thumbnail->GetHeight());
+        if (width <= 0 || height <= 0)
+            return;
+        // The thumbnail drawn once into a premultiplied bitmap, whose bits go to a DIB section.
+        Gdiplus::Bitmap copy(width, height, PixelFormat32bppPARGB);
+        {
+            Gdiplus::Graphics graphics(&copy);
+            graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+            graphics.DrawImage(thumbnail.get(), Gdiplus::Rect(0, 0, width, height), 0, 0, width, height,
+                               Gdiplus::UnitPixel);
+        }
+        Gdiplus::BitmapData data{};
+        Gdiplus::Rect all(0, 0, width, height);
+        if (copy.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+            return;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        cached_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (cached_ && bits) {
+            for (int y = 0; y < height; ++y)
+                memcpy(static_cast<uint8_t*>(bits) + static_cast<size_t>(y) * width * 4,
+                       static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
+                       static_cast<size_t>(width) * 4);
+            cachedSize_ = SIZE{width, height};
+        }
+        copy.UnlockBits(&data);
+    }
+    if (!cached_)
+        return;
+    const UniqueMemoryDC source(CreateCompatibleDC(dc));
+    if (!source)
+        return;
+    const SelectObjectScope selected(source.get(), cached_.get());
+    const int x = (rect.left + rect.right) / 2 - cachedSize_.cx / 2;
+    const int y = (rect.top + rect.bottom) / 2 - cachedSize_.cy / 2;
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(dc, x, y, cachedSize_.cx, cachedSize_.cy, source.get(), 0, 0, cachedSize_.cx, cachedSize_.cy, blend);
+}
+
 void ListViewItem::Invalidate() const
 {
     if (!owner_ || !owner_->hwnd())

@@ -56,9 +56,16 @@ RECT ListViewPostItem::TextRect(const RECT& cell) const
 void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
 {
     const std::shared_ptr<ImageData> record = Record();
-    if (record && record->hasPicture()) {
-        if (const auto thumbnail = record->thumbnail())
-            DrawCentred(graphics, *thumbnail, ThumbRect(cell));
+    // The thumbnail and the remark with GDI, in one go on the graphics' device context.
+    if (record) {
+        const std::wstring remark = record->remark();
+        const std::shared_ptr<Gdiplus::Image> thumbnail = record->hasPicture() ? record->thumbnail() : nullptr;
+        if (const HDC dc = graphics.GetHDC()) {
+            DrawThumbnailCentred(dc, thumbnail, ThumbRect(cell));
+            DrawTextIn(dc, TextRect(cell), remark, RGB(51, 51, 51), Theme::Instance().NormalFont(),
+                       DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+            graphics.ReleaseHDC(dc);
+        }
     }
     const COLORREF selection = owner_ ? owner_->SelectionColour() : RGB(84, 180, 233);
     const COLORREF frame = (flags_ & ItemSelected) ? selection : RGB(225, 225, 225);
@@ -83,15 +90,6 @@ void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
                                                          cell.bottom - 30 - (cell.top + 90)));
             for (Button button : {LeftCirc, RightCirc, Editor, Search})
                 drawIcon(button);
-        }
-    }
-
-    if (record) {
-        const std::wstring remark = record->remark();
-        if (const HDC dc = graphics.GetHDC()) {
-            DrawTextIn(dc, TextRect(cell), remark, RGB(51, 51, 51), Theme::Instance().NormalFont(),
-                       DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
-            graphics.ReleaseHDC(dc);
         }
     }
 }
@@ -158,7 +156,7 @@ void ListViewPostItem::OnMouseDown(POINT point)
         flags_ |= ItemSelected;
         if (owner_) {
             owner_->AddToSelection(id_);
-            owner_->SetAnchor(id_);
+            owner_->SetSelectionAnchor(id_);
         }
     } else {
         flags_ = 0;

@@ -37,7 +37,7 @@ void ListViewSelectItem::OnMouseDown(POINT)
     Invalidate();
     if (owner_) {
         owner_->AddToSelection(id_);
-        owner_->SetAnchor(id_);
+        owner_->SetSelectionAnchor(id_);
     }
 }
 

@@ -49,6 +49,12 @@ TEST(LogName, KeepsOnlyTheFileNamePart)
     EXPECT_EQ(Log::safeFileName(L"nul.txt"), L"_nul.txt");
     EXPECT_EQ(Log::safeFileName(L"com1"), L"_com1");
     EXPECT_EQ(Log::safeFileName(L"日志.log"), L"日志.log");
+    // Superscript digits name the same devices on Windows.
+    EXPECT_EQ(Log::safeFileName(L"COM\u00B9.log"), L"_COM\u00B9.log");
+    EXPECT_EQ(Log::safeFileName(L"lpt\u00B2"), L"_lpt\u00B2");
+    EXPECT_EQ(Log::safeFileName(L"Com\u00B3 .txt"), L"_Com\u00B3 .txt");
+    EXPECT_EQ(Log::safeFileName(L"COM\u2074.log"), L"COM\u2074.log");  // ⁴ is no port
+    EXPECT_EQ(Log::safeFileName(L"COM\u00B9x.log"), L"COM\u00B9x.log");
 }
 
 TEST(Log, StaysOffWithoutDebugOrName)
@@ -99,4 +105,21 @@ TEST(Log, OpensInsideItsOwnFolderAndWritesOneLine)
     const std::string again = ReadAll(inside);
     EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 2) << again;
     DeleteFileW(victim.c_str());
+}
+
+TEST(Log, OpensANameBeyondTheAnsiCodePageThroughItsWidePath)
+{
+    // Hangul, Devanagari and an emoji are in no ANSI code page: a narrowed path loses them.
+    const std::wstring name = L"\uB85C\uADF8-\u0932\u0949\u0917-\U0001F4F7.log";
+    const std::wstring path = Log::folder() + L"\\" + name;
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(Log::instance().open(true, name), path);
+    ASSERT_TRUE(Exists(path));
+    LOG4CPLUS_INFO(Log::instance().logger(), L"\uB85C\uADF8 " << name);
+    const std::string text = ReadAll(path);
+    EXPECT_NE(text.find("\xE6\x97\xA5\xE5\xBF\x97\xE5\x88\x9B\xE5\xBB\xBA\xE6\x88\x90\xE5\x8A\x9F"), std::string::npos) << text;
+    EXPECT_NE(text.find("\xEB\xA1\x9C\xEA\xB7\xB8 \xEB\xA1\x9C"), std::string::npos) << text;
+    EXPECT_NE(text.find("\xF0\x9F\x93\xB7.log"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    DeleteFileW(path.c_str());
 }

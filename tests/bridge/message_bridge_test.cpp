@@ -2,6 +2,7 @@
 #include "control/AppConfig.h"
 #include "control/MessageBridge.h"
 #include "control/OutgoingMessages.h"
+#include "control/UploadPathRule.h"
 #include "Biz/JsonText.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,21 @@ TEST(Init, ReadsEveryStoredKey)
     EXPECT_EQ(c.ThreadCount, 2);
 }
 
+TEST(Init, OnlyAnExplicitZeroTurnsTheTimeoutOff)
+{
+    // null is what JSON.stringify makes of NaN; it must not switch the watchdog off.
+    const std::pair<const wchar_t*, int> cases[] = {
+        {L"0", 0}, {L"0.0", 0}, {L"-0", 0}, {L"5", 5}, {L"2.9", 2}, {L"0.25", 1}, {L"null", 60},
+        {L"false", 60}, {L"true", 60}, {L"\"0\"", 60}, {L"\"\"", 60}, {L"[0]", 60}, {L"{}", 60},
+        {L"-3", 60}, {L"-0.5", 60}, {L"1e300", 86400}, {L"4294967296", 86400}};
+    for (const auto& [value, expected] : cases) {
+        Page page;
+        page.post(std::wstring(LR"({"name":"init","config":{"Timeout":)") + value + L"}}");
+        EXPECT_EQ(page.config.TimeoutSeconds, expected) << "Timeout " << Utf8(value);
+        EXPECT_EQ(page.received.size(), 1u);
+    }
+}
+
 TEST(Init, ThreadCountIsHeldBetweenOneAndTen)
 {
     const std::pair<const wchar_t*, int> cases[] = {
@@ -221,6 +237,33 @@ TEST(AddFile, AcceptsExistingImagesByExtension)
     page.post(LR"({"name":"addFile","path":7})");
     page.post(LR"({"name":"addFile"})");
     EXPECT_EQ(page.added, (std::vector<std::wstring>{upper, chinese}));
+}
+
+TEST(AddFile, RefusesNetworkNamespaceAndDevicePathsFromTheText)
+{
+    for (const wchar_t* path : {L"\\\\host\\share\\x.jpg", L"//host/share/x.jpg", L"\\/host/x.jpg",
+                                L"/\\host\\x.jpg", L"\\\\?\\C:\\x.jpg", L"\\\\?\\UNC\\host\\share\\x.jpg",
+                                L"\\\\.\\C:\\x.jpg", L"\\\\.\\pipe\\x.jpg", L"//?/C:/x.jpg", L"\\?" L"?\\UNC\\host\\x.jpg",
+                                L"/?" L"?/C:/x.jpg", L"C:\\photos\\COM1.jpg", L"C:\\photos\\lpt\u00B9.gif", L"nul.png",
+                                L"C:con.bmp", L""})
+        EXPECT_FALSE(IsPathThePageMayName(path)) << Utf8(path);
+    EXPECT_FALSE(IsPathThePageMayName(std::wstring(L"C:\\a\0b.jpg", 9)));  // a NUL inside
+    for (const wchar_t* path : {L"C:\\photos\\a.jpg", L"C:/photos/a.jpg", L"Z:\\tmp\\com10.jpg", L"a.png",
+                                L"photos\\b.gif", L"\\photos\\c.bmp", L"C:\\x\\console.jpg", L"C:\\\u5047\\COM\u2074.jpg"})
+        EXPECT_TRUE(IsPathThePageMayName(path)) << Utf8(path);
+
+    // The same existing file through the namespaces is refused; by its plain path it is added.
+    Page page;
+    const std::wstring file = MakeFile(L"reach.jpg");
+    auto add = [&](const std::wstring& path) {
+        page.bridge.handleUtf8(R"({"name":"addFile","path":)" + JsonText::WriteCompact(::Json::Value(Utf8(path))) + "}");
+    };
+    add(L"\\\\?\\" + file);
+    add(L"\\\\.\\" + file);
+    add(L"\\?" L"?\\" + file);
+    EXPECT_TRUE(page.added.empty());
+    add(file);
+    EXPECT_EQ(page.added, std::vector<std::wstring>{file});
 }
 
 TEST(Dispatch, IgnoresWhatIsNotAKnownMessage)

@@ -39,6 +39,7 @@ public:
     size_t count() const;
     void pumpDuringCall(std::chrono::milliseconds time) { pumpTime_ = time; }
     int deepestNesting() const { return deepest_; }
+    int nesting() const { return nesting_; }  // calls in progress on this thread
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }

@@ -3,6 +3,7 @@
 // and COM surface.
 #include "TestSupport.h"
 
+#include "control/AppConfig.h"
 #include "control/Fotoloft.h"
 #include "control/MsgQueue.h"
 #include "control/OutgoingMessages.h"
@@ -12,8 +13,11 @@
 
 #include <objsafe.h>
 
+#include <algorithm>
 #include <atomic>
+#include <map>
 #include <thread>
+#include <vector>
 
 using namespace Vantor;
 using namespace std::chrono_literals;
@@ -113,13 +117,18 @@ TEST_F(ControlObjectTest, WorkersAndTheWindowThreadSendingTogetherDoNotDeadlock)
 }
 
 // "task_complete" posted by a worker makes the control send "post_complete"; a page
-// function that pumps messages while workers keep posting drains again inside itself.
+// function that pumps messages while workers keep posting drains again inside itself, and
+// what those drains send waits until the function has returned: it is never entered twice.
 TEST_F(ControlObjectTest, TaskCompleteReachesAPageThatPumpsMessagesWhileWorkersPost)
 {
     MsgQueue& events = control->events();
     TestSupport::DrainWindow window{events};
     events.setTarget(window.get());
     receiver->pumpDuringCall(3ms);
+    int drainsInsideThePage = 0;
+    const int owner = 0;
+    events.registerHandler(
+        "task_complete", [&](int32_t) { drainsInsideThePage += receiver->nesting() > 0 ? 1 : 0; }, &owner);
     constexpr int kPosts = 200;
     std::thread worker([&events] {
         for (int i = 0; i < kPosts; ++i) {
@@ -134,7 +143,9 @@ TEST_F(ControlObjectTest, TaskCompleteReachesAPageThatPumpsMessagesWhileWorkersP
     EXPECT_EQ(receiver->count(), size_t{kPosts});
     for (const auto& call : receiver->calls())
         EXPECT_EQ(call.text, L"{\"name\":\"post_complete\"}\n");
-    EXPECT_GE(receiver->deepestNesting(), 2) << "no drain ran inside the page function";
+    events.unregisterOwner(&owner);
+    EXPECT_GT(drainsInsideThePage, 0) << "no drain ran inside the page function";
+    EXPECT_EQ(receiver->deepestNesting(), 1) << "the page's function was entered again";
 }
 
 TEST_F(ControlObjectTest, PageMessagesAnswerThroughTheReceiverAndReplacingItTakesEffect)
@@ -338,4 +349,97 @@ TEST_F(ControlObjectTest, AfterTheContainerLetsGoTextsAreDropped)
     ASSERT_TRUE(returned);
     TestSupport::PumpFor(50ms);
     EXPECT_EQ(receiver->count(), 1u);
+}
+
+TEST_F(ControlObjectTest, EachControlKeepsItsOwnSettings)
+{
+    // A second control, as a page in another frame of the same browser would embed it.
+    ComPtr<IFotoloft> other;
+    ASSERT_EQ(CFotoloft::Create(IID_IFotoloft, reinterpret_cast<void**>(other.GetAddressOf())), S_OK);
+    const auto* otherControl = static_cast<CFotoloft*>(other.Get());
+
+    BStr site(LR"({"name":"init","config":{"PostUrl":"https://site.example/up","Cookie":"sid=site",
+        "Fields":{"album":"7"},"ThreadCount":2}})");
+    BStr planted(LR"({"name":"init","config":{"PostUrl":"http://evil.example/take","Cookie":"x",
+        "Fields":{"album":"evil","extra":"1"}}})");
+    // The other frame's page goes first, then the site's page, then the other again.
+    other->postMessage(planted.get());
+    fotoloft->postMessage(site.get());
+    BStr setFields(LR"({"name":"setFields","fields":{"owner":"evil"}})");
+    other->postMessage(setFields.get());
+
+    const AppConfig& mine = control->config();
+    EXPECT_EQ(mine.PostUrl, L"https://site.example/up");
+    EXPECT_EQ(mine.Cookie, "sid=site");
+    EXPECT_EQ(mine.ThreadCount, 2);
+    EXPECT_EQ(mine.Fields, (std::map<std::string, std::string>{{"album", "7"}}));
+    const AppConfig& theirs = otherControl->config();
+    EXPECT_EQ(theirs.PostUrl, L"http://evil.example/take");
+    EXPECT_EQ(theirs.Fields, (std::map<std::string, std::string>{{"owner", "evil"}}));
+    EXPECT_EQ(mine.uploadSettings().postUrl, L"https://site.example/up");
+
+    ComPtr<IOleObject> object;
+    ASSERT_EQ(other.As(&object), S_OK);
+    object->Close(OLECLOSE_NOSAVE);
+    object->SetClientSite(nullptr);
+}
+
+namespace {
+
+// A page function that sends "init" from inside itself a number of times.
+class ResendingReceiver : public ComObject<ResendingReceiver, IDispatch> {
+public:
+    IFotoloft* control = nullptr;
+    int resends = 0;
+    int depth = 0;
+    int deepest = 0;
+    std::vector<std::wstring> texts;
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        texts.emplace_back(params->rgvarg[0].bstrVal, SysStringLen(params->rgvarg[0].bstrVal));
+        if (resends > 0) {
+            --resends;
+            BStr init(L"{\"name\":\"init\",\"config\":{}}");
+            control->postMessage(init.get());
+        }
+        --depth;
+        return S_OK;
+    }
+};
+
+}  // namespace
+
+TEST_F(ControlObjectTest, TextsSentFromInsideThePagesFunctionWaitUntilItReturns)
+{
+    // This control has no window: what the function sends is delivered after it returns.
+    const ComPtr<ResendingReceiver> page = MakeComObject<ResendingReceiver>();
+    page->control = fotoloft.Get();
+    page->resends = 20;
+    ASSERT_EQ(fotoloft->put_recvMessage(page.Get()), S_OK);
+    BStr init(L"{\"name\":\"init\",\"config\":{}}");
+    fotoloft->postMessage(init.get());
+    EXPECT_EQ(page->deepest, 1);
+    ASSERT_EQ(page->texts.size(), 21u);
+    for (const std::wstring& text : page->texts)
+        EXPECT_EQ(text, kLoadComplete);
+
+    // A page that never stops is held to a bounded number of rounds, not a stack overflow.
+    page->texts.clear();
+    page->resends = 1000000;
+    fotoloft->postMessage(init.get());
+    EXPECT_EQ(page->deepest, 1);
+    EXPECT_GE(page->texts.size(), 2u);
+    EXPECT_LE(page->texts.size(), 100u);
+    page->resends = 0;
+    fotoloft->put_recvMessage(nullptr);
 }

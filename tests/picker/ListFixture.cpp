@@ -126,6 +126,7 @@ void ListFixture::KeyUp(UINT key, bool ctrl)
     const BYTE saved = state[VK_CONTROL];
     state[VK_CONTROL] = ctrl ? 0x80 : 0;
     SetKeyboardState(state);
+    SendMessageW(list_->hwnd(), WM_KEYDOWN, key, 0);
     SendMessageW(list_->hwnd(), WM_KEYUP, key, 0);
     state[VK_CONTROL] = saved;
     SetKeyboardState(state);

@@ -44,7 +44,7 @@ protected:
     POINT ButtonPoint(int32_t id, Vantor::ListViewPostItem::Button button) const;
     void Click(POINT client, WPARAM keys = 0);
     void ClickItem(int32_t id, WPARAM keys = 0) { Click(ItemPoint(id), keys); }
-    void KeyUp(UINT key, bool ctrl = false);
+    void KeyUp(UINT key, bool ctrl = false);  // a press and its release
     std::vector<int32_t> Order() const;
     std::vector<int32_t> Selected() const;
 

@@ -23,8 +23,8 @@ TEST(ListGeometry, ColumnsKeepTheScrollBarStripFreeAndNeverDropBelowOne)
     const ListGeometry g;  // 140 x 141 cells, gaps 14 and 32, margins 4
     EXPECT_EQ(g.Columns(628), 4);  // (628 - 8 + 14 - 17) / 154 = 4
     EXPECT_EQ(g.Columns(638), 4);
-    EXPECT_EQ(g.Columns(620), 3);  // one pixel less than four full columns need
-    EXPECT_EQ(g.Columns(621), 4);
+    EXPECT_EQ(g.Columns(626), 3);  // one pixel less than four columns and the strip need
+    EXPECT_EQ(g.Columns(627), 4);
     EXPECT_EQ(g.Columns(10), 1);
     EXPECT_EQ(g.Columns(-50), 1);
     ListGeometry zero;

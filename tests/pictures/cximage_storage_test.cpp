@@ -68,6 +68,31 @@ TEST(CxImageCreate, RefusesZeroSizesAndTheMemoryCeiling)
     EXPECT_FALSE(image.Create(10000, 9000, 24));
 }
 
+TEST(CxImageCreate, ChecksWhatItReallyAllocatesIn64Bits)
+{
+    // Two 1-bit pixels take a 4-byte row: 2^30 rows are 4 GiB, which wrapped to 0 in 32 bits
+    // and passed as 48 bytes, while width x height x depth said 256 MiB.
+    CxImage image;
+    EXPECT_FALSE(image.Create(2, 1u << 30, 1));
+    EXPECT_STREQ(image.GetLastError(), "CXIMAGE_MAX_MEMORY exceeded");
+    EXPECT_FALSE(image.IsValid());
+    EXPECT_FALSE(image.Create(0xFFFFFFFFu, 1, 24));  // the row length itself wraps in 32 bits
+    EXPECT_FALSE(image.Create(1u << 31, 2, 1));
+    EXPECT_FALSE(image.Create(1, 1u << 28, 24));     // 4 bytes a row for one pixel
+
+    // An existing alpha plane counts too: 1 bit a pixel is small, a byte a pixel is not.
+    CxImage withAlpha = Make24(2, 2, Pattern, true);
+    EXPECT_FALSE(withAlpha.Create(32768, 16384, 1));
+    EXPECT_TRUE(withAlpha.IsValid());  // a refused Create leaves the image as it was
+    EXPECT_EQ(withAlpha.GetWidth(), 2u);
+
+    // What does pass is really there: the last row can be written end to end.
+    ASSERT_TRUE(image.Create(1u << 20, 64, 1));
+    EXPECT_EQ(image.GetEffWidth(), (1u << 20) / 8);
+    EXPECT_EQ(image.GetInfoHeader()->biSizeImage, (1u << 17) * 64);
+    std::memset(image.GetBits(63), 0xFF, image.GetEffWidth());
+}
+
 TEST(CxImageCreate, ReCreatesAnExistingAlphaPlaneAtTheNewSize)
 {
     CxImage image = Make24(4, 4, Pattern, true);

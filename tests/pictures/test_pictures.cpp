@@ -78,13 +78,13 @@ std::vector<uint8_t> WritePng(uint32_t width, uint32_t height, PngKind kind,
                               const std::function<RGBQUAD(uint32_t, uint32_t)>& colour)
 {
     std::vector<uint8_t> out;
-    const bool indexed = kind == PngKind::Palette || kind == PngKind::PaletteWithTrns;
+    const bool indexed = kind == PngKind::Palette || kind == PngKind::PaletteWithTrns || kind == PngKind::Palette1;
     const int colorType = kind == PngKind::Rgb    ? PNG_COLOR_TYPE_RGB
                           : kind == PngKind::Gray ? PNG_COLOR_TYPE_GRAY
                           : indexed               ? PNG_COLOR_TYPE_PALETTE
                                                   : PNG_COLOR_TYPE_RGBA;
     const int channels = kind == PngKind::Rgb ? 3 : (kind == PngKind::Gray || indexed) ? 1 : 4;
-    const int depth = kind == PngKind::Rgba16 ? 16 : 8;
+    const int depth = kind == PngKind::Rgba16 ? 16 : 8;  // in memory; Palette1 is packed to 1 bit when written
     std::vector<std::vector<uint8_t>> rows(height);
     std::vector<png_color> palette;
     std::vector<png_byte> trns;
@@ -94,7 +94,7 @@ std::vector<uint8_t> WritePng(uint32_t width, uint32_t height, PngKind kind,
         for (uint32_t x = 0; x < width; ++x) {
             const RGBQUAD c = colour(x, y);
             const uint8_t rgba[4] = {c.rgbRed, c.rgbGreen, c.rgbBlue, c.rgbReserved};
-            if (kind == PngKind::Palette || kind == PngKind::PaletteWithTrns) {
+            if (indexed) {
                 size_t index = 0;
                 for (; index < palette.size(); ++index)
                     if (palette[index].red == rgba[0] && palette[index].green == rgba[1] &&
@@ -126,7 +126,7 @@ std::vector<uint8_t> WritePng(uint32_t width, uint32_t height, PngKind kind,
         return {};
     }
     png_set_write_fn(png, &out, Append, Flush);
-    png_set_IHDR(png, info, width, height, depth, colorType,
+    png_set_IHDR(png, info, width, height, kind == PngKind::Palette1 ? 1 : depth, colorType,
                  kind == PngKind::Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty()) {
@@ -138,6 +138,8 @@ std::vector<uint8_t> WritePng(uint32_t width, uint32_t height, PngKind kind,
     for (uint32_t y = 0; y < height; ++y)
         pointers[y] = rows[y].data();
     png_write_info(png, info);
+    if (kind == PngKind::Palette1)
+        png_set_packing(png);
     png_write_image(png, pointers.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);

@@ -23,7 +23,8 @@ RGBQUAD TopDown(const Vantor::CxImage& image, uint32_t x, uint32_t y);
 ::testing::AssertionResult SamePixels(const Vantor::CxImage& a, const Vantor::CxImage& b);
 
 // A PNG file in memory written with libpng from RGBA rows (top-down).
-enum class PngKind { Rgba, Rgb, Gray, Palette, PaletteWithTrns, Rgba16, Interlaced };
+// Palette1: at most two colours, 1 bit per pixel (what ImageMagick writes for a plain colour).
+enum class PngKind { Rgba, Rgb, Gray, Palette, PaletteWithTrns, Rgba16, Interlaced, Palette1 };
 std::vector<uint8_t> WritePng(uint32_t width, uint32_t height, PngKind kind,
                               const std::function<RGBQUAD(uint32_t, uint32_t)>& colour);
 

@@ -5,6 +5,7 @@
 #include "Biz/HttpHeader.h"
 #include "Biz/ServerReply.h"
 #include "Biz/UploadName.h"
+#include "Biz/UploadPost.h"
 #include "Biz/UploadRequest.h"
 #include "Biz/JsonText.h"
 #include "platform/TextConv.h"
@@ -443,4 +444,163 @@ TEST(HttpClientTest, AddressesThatAreNotHttpFailAtOnce)
     ASSERT_TRUE(SplitUrl(L"http://example.com", parts));
     EXPECT_EQ(parts.port, 80);
     EXPECT_EQ(parts.object, L"/");
+}
+
+// ---- Hostile servers (hostile_server.py) ---------------------------------------------------
+
+namespace {
+
+UploadOutcome Upload(const std::wstring& url, int timeout = 60)
+{
+    static const std::string picture = RandomBytes(1000, 42);
+    UploadPicture file;
+    file.id = NewUuidHex();
+    file.name = L"a.jpg";
+    file.extension = L".jpg";
+    file.data = picture.data();
+    file.length = static_cast<uint32_t>(picture.size());
+    UploadSettings settings;
+    settings.postUrl = url;
+    settings.cookie = "sid=secret";
+    settings.timeoutSeconds = timeout;
+    return PostUpload(file, settings, std::make_shared<std::atomic<bool>>(false));
+}
+
+size_t RecordedCount()
+{
+    size_t count = 0;
+    WIN32_FIND_DATAW found;
+    const std::wstring pattern = Utf8ToUtf16(Env("FOTOLOFT_RECORD_DIR")) + L"\\*.body";
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        ++count;
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+int HostileCount(const char* path)
+{
+    Post post;
+    const Outcome out = PostTo(Url("FOTOLOFT_HOSTILE", "/count"), post);
+    return Parsed(out.reply)[path].asInt();
+}
+
+}  // namespace
+
+TEST(HostileServers, RedirectsAreNeverFollowedAndFail)
+{
+    for (const auto& [path, status] : {std::pair{"/redirect307", 307u}, std::pair{"/redirect302", 302u}}) {
+        const size_t recordedBefore = RecordedCount();
+        HttpClient client;
+        const std::string body = "picture";
+        client.setBody(body.data(), static_cast<uint32_t>(body.size()), 0);
+        const int ok = client.run(Url("FOTOLOFT_HOSTILE", path), L"", L"Parcelo7");
+        EXPECT_EQ(ok, 0) << path;
+        EXPECT_EQ(client.failure(), HttpFailure::Redirected) << path << " " << HttpFailureName(client.failure());
+        EXPECT_EQ(client.status(), status);
+        EXPECT_EQ(client.redirectLocation(), Env("FOTOLOFT_HTTP") + "/record");
+        // The server the redirect named heard nothing: no empty body, no cookie went there.
+        EXPECT_EQ(RecordedCount(), recordedBefore) << path;
+
+        // The redirect's own {"success":1} is not the upload's answer.
+        const UploadOutcome upload = Upload(Url("FOTOLOFT_HOSTILE", path));
+        EXPECT_FALSE(upload.success) << path;
+        EXPECT_EQ(upload.failure, HttpFailure::Redirected);
+        EXPECT_TRUE(upload.svr.isNull());
+        EXPECT_EQ(RecordedCount(), recordedBefore) << path;
+    }
+    // A redirect to itself is one request, not thousands.
+    EXPECT_FALSE(Upload(Url("FOTOLOFT_HOSTILE", "/redirectself")).success);
+    EXPECT_EQ(HostileCount("/redirectself"), 1);
+}
+
+TEST(HostileServers, TrickledReplyMustBeWholeWithinTheTimeout)
+{
+    Post post;
+    post.body = RandomBytes(1000, 21);
+    post.timeout = 2;
+    // Every read brings bytes, well within the time-out; the whole reply would take 15 s.
+    const Outcome out = PostTo(Url("FOTOLOFT_HOSTILE", "/trickle"), post);
+    EXPECT_EQ(out.ok, 0);
+    EXPECT_EQ(out.failure, HttpFailure::TimedOut) << HttpFailureName(out.failure);
+    EXPECT_GE(out.seconds, 1.9);
+    EXPECT_LT(out.seconds, 6);
+    EXPECT_FALSE(out.reply.empty());  // it was moving: bytes did come
+    EXPECT_FALSE(Upload(Url("FOTOLOFT_HOSTILE", "/trickle"), 2).success);
+}
+
+TEST(HostileServers, HeaderFloodFailsAtTheDeadlineWithoutHoldingUpOtherUploads)
+{
+    // The flood keeps the platform's header parser busy long after the deadline, and closing
+    // its handle waits for the parser. A request beside it must still be ended on time.
+    Outcome flood, silent;
+    std::thread floodThread([&] {
+        Post post;
+        post.body = RandomBytes(1000, 22);
+        post.timeout = 2;
+        flood = PostTo(Url("FOTOLOFT_HOSTILE", "/flood"), post);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    Post post;
+    post.body = RandomBytes(1000, 23);
+    post.timeout = 2;
+    silent = PostTo(Url("FOTOLOFT_HTTP", "/never"), post);
+    floodThread.join();
+
+    EXPECT_EQ(flood.ok, 0);
+    EXPECT_EQ(flood.failure, HttpFailure::TimedOut) << HttpFailureName(flood.failure);
+    EXPECT_LT(flood.seconds, 6);
+    EXPECT_EQ(silent.ok, 0);
+    EXPECT_EQ(silent.failure, HttpFailure::TimedOut) << HttpFailureName(silent.failure);
+    EXPECT_GE(silent.seconds, 1.9);
+    EXPECT_LT(silent.seconds, 6);
+}
+
+TEST(HostileServers, SlowButMovingUploadDoesNotTimeOut)
+{
+    // After its first 3 MiB the server takes 3 s for each 128 KiB, longer than the time-out,
+    // while the 8 MiB after them keep the writes waiting for it (they outgrow the buffers).
+    Post post;
+    post.body = RandomBytes((3u << 20) + (192u << 10) + (8u << 20), 24);
+    post.timeout = 2;
+    const Outcome out = PostTo(Url("FOTOLOFT_HOSTILE", "/slowread"), post);
+    ASSERT_EQ(out.ok, 1) << HttpFailureName(out.failure) << " " << out.error << " after " << out.seconds << " s";
+    EXPECT_EQ(Parsed(out.reply)["length"].asUInt(), post.body.size());
+    EXPECT_GE(out.seconds, 3);  // it really was slow
+    // The 128 KiB chunks are still reported as before.
+    ASSERT_FALSE(out.progress.empty());
+    EXPECT_EQ(std::get<0>(out.progress.back()), post.body.size());
+    EXPECT_EQ(out.progress.size(), (post.body.size() + HttpRequest::kChunkSize - 1) / HttpRequest::kChunkSize);
+}
+
+TEST(HostileServers, ReplyCutShortIsNotASuccess)
+{
+    for (const char* path : {"/short"}) {
+        Post post;
+        post.body = "x";
+        post.timeout = 5;
+        const Outcome out = PostTo(Url("FOTOLOFT_HOSTILE", path), post);
+        EXPECT_EQ(out.ok, 0) << path;
+        EXPECT_EQ(out.failure, HttpFailure::Reply) << path << " " << HttpFailureName(out.failure);
+        const UploadOutcome upload = Upload(Url("FOTOLOFT_HOSTILE", path), 5);
+        EXPECT_FALSE(upload.success) << path << " " << upload.reply;
+        EXPECT_TRUE(upload.svr.isNull()) << path;
+    }
+    // A whole chunked reply is still a reply.
+    const UploadOutcome chunked = Upload(Url("FOTOLOFT_HOSTILE", "/chunked"), 5);
+    EXPECT_TRUE(chunked.success) << HttpFailureName(chunked.failure) << " " << chunked.reply;
+}
+
+TEST(HostileServers, AnythingButWhiteSpaceAfterTheReplyIsNotASuccess)
+{
+    const UploadOutcome fatal = Upload(Url("FOTOLOFT_HOSTILE", "/trailing"));
+    EXPECT_EQ(fatal.failure, HttpFailure::None);
+    EXPECT_EQ(fatal.status, 200u);
+    EXPECT_FALSE(fatal.success) << fatal.reply;
+    EXPECT_TRUE(fatal.svr.isNull());
+    EXPECT_TRUE(Upload(Url("FOTOLOFT_HOSTILE", "/trailingspace")).success);
+    EXPECT_TRUE(Upload(Url("FOTOLOFT_HOSTILE", "/trailingcomment")).success);
 }

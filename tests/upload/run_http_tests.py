@@ -9,6 +9,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import servers  # noqa: E402
+from hostile_server import HostileServer  # noqa: E402
 
 
 def main():
@@ -17,13 +18,15 @@ def main():
         cert, key = servers.make_certificate(work)
         with servers.RecordingServer(os.path.join(work, "plain")) as plain, \
                 servers.RecordingServer(os.path.join(work, "tls"), cert, key) as tls, \
-                servers.PeerServer(os.path.join(work, "php.log")) as peer:
+                servers.PeerServer(os.path.join(work, "php.log")) as peer, \
+                HostileServer(plain.url("/record")) as hostile:
             env = dict(os.environ)
             env["FOTOLOFT_HTTP"] = "http://127.0.0.1:%d" % plain.port
             env["FOTOLOFT_RECORD_DIR"] = servers.winepath(plain.folder)
             env["FOTOLOFT_HTTPS"] = "https://127.0.0.1:%d" % tls.port
             env["FOTOLOFT_HTTPS_PORT"] = str(tls.port)
             env["FOTOLOFT_TLS_RECORD_DIR"] = servers.winepath(tls.folder)
+            env["FOTOLOFT_HOSTILE"] = "http://127.0.0.1:%d" % hostile.port
             env["FOTOLOFT_PEER"] = "http://127.0.0.1:%d" % peer.port
             env["FOTOLOFT_REFUSED"] = "http://127.0.0.1:%d" % servers.free_port()
             rc, output = servers.run_wine([program, "--gtest_color=no"] + sys.argv[2:],

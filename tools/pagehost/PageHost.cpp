@@ -1,5 +1,7 @@
 #include "PageHost.h"
 
+#include "AddressedSite.h"
+
 #include "HostObject.h"
 #include "Output.h"
 #include "Screenshot.h"
@@ -103,6 +105,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, std::wstring& erro
                 return false;
             }
             options.timeoutSeconds = seconds;
+        } else if (argument == L"--url" && i + 1 < argc) {
+            options.url = argv[++i];
         } else if (!argument.empty() && argument[0] != L'-' && options.script.empty()) {
             options.script = argument;
         } else {
@@ -170,6 +174,10 @@ bool Page::createWindows()
         swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(reason));
         PrintError(std::wstring(L"the control ") + kProgId + L" could not be created (is it registered?); COM says " +
                    code);
+        return false;
+    }
+    if (!options_.url.empty() && !GiveAddress(control_.Get(), options_.url)) {
+        PrintError(L"the page's address could not be given to the control");
         return false;
     }
     ShowWindow(frame_, SW_SHOWNORMAL);

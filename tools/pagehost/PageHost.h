@@ -20,9 +20,11 @@ struct Options {
     int width = 800;
     int height = 500;
     unsigned timeoutSeconds = 60;
+    std::wstring url;            // the page's address, as its container reports it (--url)
 };
 
-// Reads SCRIPT.js [--show] [--size WxH] [--timeout S]; false with a message on bad input.
+// Reads SCRIPT.js [--show] [--size WxH] [--timeout S] [--url ADDRESS]; false with a message
+// on bad input.
 bool ParseOptions(int argc, wchar_t** argv, Options& options, std::wstring& error);
 
 class Page {
