@@ -1,6 +1,7 @@
 #include "control/Fotoloft.h"
 
 #include "Biz/ImageData.h"
+#include "Biz/Log.h"
 #include "control/OutgoingMessages.h"
 #include "control/PageAddress.h"
 #include "control/SiteAllowList.h"
@@ -8,6 +9,7 @@
 #include "picker/CombinBitmap.h"
 #include "picker/ListViewPostItem.h"
 #include "platform/TypeLibrary.h"
+#include "platform/Window.h"
 #include "ui/EventArgs.h"
 #include "ui/ImageLister.h"
 #include "ui/MessageDialog.h"
@@ -15,6 +17,7 @@
 
 #include <dispex.h>
 #include <gdiplus.h>
+#include <log4cplus/loggingmacros.h>
 #include <windowsx.h>
 
 #include <boost/format.hpp>
@@ -173,6 +176,28 @@ bool CFotoloft::StartUpload(std::vector<UploadFile> files, const UploadSettings&
 
 void CFotoloft::CancelUpload() { uploads_.Stop(); }
 
+bool CFotoloft::StartListUpload()
+{
+    panel_.List().CommitRename();
+    return StartUpload(UploadSnapshot(), uploadSettings());
+}
+
+void CFotoloft::EditItem(int32_t itemId)
+{
+    // The image edit window opens here once it exists; until then the request is only noted.
+    if (IsUploading() || !panel_.List().FindById(itemId))
+        return;
+    LOG4CPLUS_INFO(Log::instance().logger(), L"edit requested for item " << itemId);
+}
+
+void CFotoloft::PreviewItem(int32_t itemId)
+{
+    // The preview window opens here once it exists; until then the request is only noted.
+    if (!panel_.List().FindById(itemId))
+        return;
+    LOG4CPLUS_INFO(Log::instance().logger(), L"preview requested for item " << itemId);
+}
+
 void CFotoloft::registerInternalHandlers()
 {
     events_.registerHandler("post_process", [this](int32_t key) { onFileProgress(key); }, this);
@@ -217,6 +242,9 @@ void CFotoloft::onFileReport(int32_t key)
         else
             item->OnUploadProgress();
     }
+    if (record->imageData->UploadState().phase == UploadPhase::Done ||
+        record->imageData->UploadState().phase == UploadPhase::Failed)
+        panel_.OnUploadFileChanged();
     UploadFileChanged(record->imageData);
 }
 
@@ -228,8 +256,7 @@ void CFotoloft::leaveUploading(const UploadTaskResult& result)
         if (ListViewPostItem* item = file ? uploadItemOf(*file) : nullptr)
             list.RemoveItem(item->Id());
     uploadItems_.clear();
-    list.SetUploading(false);
-    panel_.RefreshAfterAdd();
+    panel_.LeaveUploading();
     if (window())
         InvalidateRect(window(), nullptr, FALSE);
 }
@@ -487,6 +514,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
     case WM_MOUSELEAVE:
     case WM_CAPTURECHANGED:
@@ -510,8 +538,19 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case kFilesLeftOutMessage:
         tellFilesLeftOut(std::exchange(leftOut_, 0));
         return 0;
-    default:
+    case WM_TIMER:
+        if (wParam != MainPanel::kProgressTimer)
+            break;
+        panel_.OnProgressTimer();
+        return 0;
+    default: {
+        // Notifications of native child controls (the sort box) go back to the child, as
+        // the forms do.
+        LRESULT reflected = 0;
+        if (Win::ReflectNotification(window(), message, wParam, lParam, reflected))
+            return reflected;
         break;
+    }
     }
     handled = false;
     return ActiveXControl::onMessage(message, wParam, lParam, handled);
@@ -522,6 +561,7 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
     UI::CMouseEventArgs e(wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     switch (message) {
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // a quick second press (upload, then cancel) is a press all the same
         SetCapture(window());
         panel_.OnLButtonDown(e);
         pressed_ = e.handled ? e.handler : nullptr;
@@ -564,6 +604,8 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
         return false;
     }
 }
+
+UploadSettings CFotoloft::uploadSettings() const { return config_.uploadSettings(); }
 
 void CFotoloft::applyAddLimits()
 {

@@ -19,6 +19,7 @@
 #include "control/MessageBridge.h"
 #include "control/MsgDataTable.h"
 #include "control/MsgQueue.h"
+#include "control/PanelHost.h"
 #include "image/GdiplusLease.h"
 #include "platform/ActiveXControl.h"
 
@@ -37,7 +38,7 @@ namespace Vantor {
 class ListViewPostItem;
 class UploadReports;
 
-class CFotoloft : public ActiveXControl, public IFotoloft {
+class CFotoloft : public ActiveXControl, public IFotoloft, private PanelHost {
 public:
     // Dispatch ids of IFotoloft's members.
     enum : DISPID { kPostMessage = 1, kFireRecvMessage = 2, kRecvMessage = 3 };
@@ -76,9 +77,12 @@ public:
     // when a task still runs or there is nothing to send.
     bool StartUpload(std::vector<UploadFile> files, const UploadSettings& settings);
     // Window thread: ends the task early; its end is still reported as usual.
-    void CancelUpload();
-    bool IsUploading() const { return state_.isUploading(); }
-    UploadTaskProgress UploadProgress() const { return uploads_.Progress(); }
+    void CancelUpload() override;
+    bool IsUploading() const override { return state_.isUploading(); }
+    UploadTaskProgress UploadProgress() const override { return uploads_.Progress(); }
+    // Window thread: the list's files with a copy of the page's settings, as the upload
+    // button starts them.
+    bool StartListUpload() override;
 
     // Window thread, on each report of a file (progress, completion, failure): its band
     // needs painting from the record's UploadState().
@@ -117,7 +121,12 @@ protected:
 
 private:
     void registerInternalHandlers();
+    // The page's settings, read in these two places only: what a task gets, what adds take.
+    UploadSettings uploadSettings() const;
     void applyAddLimits();
+    // PanelHost: where the editor and the preview window will open.
+    void EditItem(int32_t itemId) override;
+    void PreviewItem(int32_t itemId) override;
     std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
     void tellFilesLeftOut(int leftOut);
     void onPaint();
@@ -146,7 +155,7 @@ private:
     std::shared_ptr<UploadReports> reports_;
     UploadQueue uploads_;
     std::unordered_map<std::string, int32_t> uploadItems_;  // file id to list item id, per task
-    MainPanel panel_;
+    MainPanel panel_{*this};
     // Files dropped on the control window outside the list go to the upload list.
     ControlDropTarget dropTarget_;
     int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned

@@ -1,13 +1,61 @@
 #include "control/MainPanel.h"
 
+#include "Biz/ImageData.h"
 #include "Biz/Log.h"
+#include "control/UploadProgressText.h"
 #include "platform/Handles.h"
+#include "ui/MessageDialog.h"
 
+#include <commdlg.h>
 #include <log4cplus/loggingmacros.h>
 
-namespace Vantor {
+#include <algorithm>
 
-MainPanel::MainPanel() { SetAnchor(AnchorTop | AnchorBottom | AnchorLeft | AnchorRight); }
+namespace Vantor {
+namespace {
+
+using UI::Controls::Button;
+
+void SetButtonImages(Button& button, const std::string& normal, const std::string& hover, const std::string& pressed,
+                     const std::string& disabled)
+{
+    button.SetImages(normal, hover, pressed, disabled);
+}
+
+// The owner of a modal window the panel opens: the active window, else the control window.
+HWND ModalOwner(HWND fallback)
+{
+    const HWND active = GetActiveWindow();
+    return active ? active : fallback;
+}
+
+// The paths the platform's multi-select open dialog returned: one full path, or a folder
+// followed by names, each ended by a NUL, the whole ended by a second NUL.
+std::vector<std::wstring> SelectedPaths(const std::vector<wchar_t>& buffer)
+{
+    std::vector<std::wstring> parts;
+    for (size_t at = 0; at < buffer.size() && buffer[at] != L'\0';) {
+        const std::wstring part(&buffer[at]);
+        parts.push_back(part);
+        at += part.size() + 1;
+    }
+    if (parts.size() <= 1)
+        return parts;
+    std::wstring folder = parts.front();
+    if (!folder.empty() && folder.back() != L'\\')
+        folder += L'\\';
+    std::vector<std::wstring> paths;
+    for (size_t i = 1; i < parts.size(); ++i)
+        paths.push_back(folder + parts[i]);
+    return paths;
+}
+
+}  // namespace
+
+MainPanel::MainPanel(PanelHost& host) : host_(host)
+{
+    SetAnchor(AnchorTop | AnchorBottom | AnchorLeft | AnchorRight);
+}
 
 void MainPanel::AttachToWindow(HWND window)
 {
@@ -17,19 +65,129 @@ void MainPanel::AttachToWindow(HWND window)
 
 void MainPanel::CreateControls()
 {
+    constexpr unsigned kTopRight = AnchorTop | AnchorRight;
+    constexpr unsigned kTopCentred = AnchorTop | AnchorCenterH;
+
     // The upload list fills the panel below the two strips.
     list_.SetAnchor(AnchorTop | AnchorBottom | AnchorLeft | AnchorRight);
     list_.SetMargins(1, 57, 1, 1);
     list_.SetItemWidth(150);
     list_.SetItemHeight(151);
     list_.Create(this);
-    list_.FilesDropped.connect([this] { RefreshAfterAdd(); });
-    list_.ItemRemoved.connect([this](int) { RefreshAfterAdd(); });
+
+    add_.Create(this, L"");
+    add_.SetSize(84, 24);
+    add_.SetMargins(6, 4, 0, 0);
+    SetButtonImages(add_, "BtnAdd-Normal", "BtnAdd-Hover", "BtnAdd-Hover", "BtnAdd-Disable");
+
+    upload_.Create(this, L"");
+    upload_.SetSize(84, 24);
+    upload_.SetMargins(94, 4, 0, 0);
+    SetButtonImages(upload_, "BtnPost-Normal", "BtnPost-Hover", "BtnPost-Hover", "BtnPost-Disable");
+
+    cancel_.Create(this, L"");
+    cancel_.SetSize(84, 24);
+    cancel_.SetMargins(94, 4, 0, 0);
+    SetButtonImages(cancel_, "BtnPost-Cancel", "BtnPost-Cancel", "BtnPost-Cancel", "BtnPost-Cancel");
+
+    selectAll_.Create(this, L"全选");
+    selectAll_.SetAnchor(kTopRight);
+    selectAll_.SetMargins(0, 7, 326, 0);
+
+    bigAdd_.Create(this, L"");
+    bigAdd_.SetSize(203, 51);
+    bigAdd_.SetAnchor(kTopCentred);
+    bigAdd_.SetMargins(268, 228, 0, 0);
+    SetButtonImages(bigAdd_, "BtnAdd2-Normal", "BtnAdd2-Hover", "BtnAdd2-Hover", "");
+
+    emptyText_.Create(this, kEmptyListText);
+    emptyText_.SetFormat(DT_SINGLELINE);
+    emptyText_.SetSize(227, emptyText_.GetBounds().bottom - emptyText_.GetBounds().top);
+    emptyText_.SetAnchor(kTopCentred);
+    emptyText_.SetMargins(0, 298, 0, 0);
+
+    const auto tool = [this](UI::Controls::IconLabel& label, const wchar_t* caption, const char* icon, int right) {
+        label.Create(this, caption, icon);
+        label.SetAnchor(kTopRight);
+        label.SetMargins(0, 7, right, 0);
+    };
+    tool(edit_, L"编辑", "IcoEdit", 266);
+    tool(rotateLeft_, L"左旋", "RotatioLeft", 211);
+    tool(rotateRight_, L"右旋", "RotatioRight", 157);
+    tool(delete_, L"删除", "Btn_Delete", 103);
+
+    sort_.Attach(this);
+    sort_.SetSize(86, 70);
+    sort_.SetAnchor(kTopRight);
+    sort_.SetMargins(0, 4, 10, 0);
+    for (const wchar_t* entry : {L"默认排序", L"按文件名", L"按创建时间", L"按拍摄时间"})
+        sort_.AddString(entry);
+    sort_.SetCurSel(0);
+
+    hint_.Create(this, kHintText);
+    hint_.SetMargins(8, 39, 0, 0);
+
+    // Every handler runs on the window thread and ends its own exceptions: a signal is called
+    // from a window procedure.
+    const auto guarded = [](auto operation) {
+        return [operation](auto&&...) {
+            try {
+                operation();
+            } catch (...) {
+            }
+        };
+    };
+    add_.Click.connect(guarded([this] { AddImages(); }));
+    bigAdd_.Click.connect(guarded([this] { AddImages(); }));
+    upload_.Click.connect(guarded([this] { StartUpload(); }));
+    cancel_.Click.connect(guarded([this] { CancelUpload(); }));
+    selectAll_.Click.connect(guarded([this] { SelectAll(); }));
+    sort_.SelectionChanged.connect([this](int index) {
+        try {
+            Sort(index);
+        } catch (...) {
+        }
+    });
+    edit_.Click.connect(guarded([this] { Edit(); }));
+    rotateLeft_.Click.connect(guarded([this] { Rotate(true); }));
+    rotateRight_.Click.connect(guarded([this] { Rotate(false); }));
+    delete_.Click.connect(guarded([this] { Delete(); }));
+
+    list_.SelectionChanged.connect(guarded([this] { UpdateTools(); }));
+    list_.ItemRemoved.connect(guarded([this] {
+        ListMaybeEmpty();
+        UpdateTools();  // a removal changes the selection without SelectionChanged
+    }));
+    list_.FilesDropped.connect(guarded([this] { RefreshAfterAdd(); }));
+    list_.ItemDoubleClicked.connect([this](ListViewItem* item) {
+        if (item && !list_.IsUploading())
+            host_.PreviewItem(item->Id());
+    });
+    list_.PreviewRequested.connect([this](int32_t id) { host_.PreviewItem(id); });
+    list_.EditRequested.connect([this](int32_t id) {
+        if (!list_.IsUploading())
+            host_.EditItem(id);
+    });
     list_.ThumbnailsLoaded.connect([this] {
         LOG4CPLUS_INFO(Log::instance().logger(), L"thumbnails loaded: " << list_.Count() << L" items");
     });
-    list_.Layout();
+
+    // Initial state: Empty.
+    cancel_.SetVisible(0);
+    upload_.SetDisabled(1);
+    SetToolsEnabled(false);
+    ShowList(false);
+    Layout();
 }
+
+MainPanel::State MainPanel::CurrentState() const
+{
+    if (!taskFiles_.empty() || list_.IsUploading())
+        return State::Uploading;
+    return list_.IsEmpty() ? State::Empty : State::Filled;
+}
+
+// ---- adding ---------------------------------------------------------------------------------
 
 void MainPanel::AddFromPage(const std::wstring& path)
 {
@@ -38,10 +196,249 @@ void MainPanel::AddFromPage(const std::wstring& path)
 
 void MainPanel::RefreshAfterAdd()
 {
-    const bool show = !list_.IsEmpty();
+    list_.Arrange();
+    list_.UpdateScrollBar();
+    if (list_.hwnd())
+        InvalidateRect(list_.hwnd(), nullptr, FALSE);
+    ShowList(!list_.IsEmpty());
+    if (CurrentState() != State::Uploading)
+        upload_.SetDisabled(list_.IsEmpty() ? 1 : 0);
+}
+
+void MainPanel::AddImages()
+{
+    if (CurrentState() == State::Uploading)
+        return;
+    // The platform's open dialog stands in for the add-images dialog: several pictures of the
+    // kinds the list takes, added under the page's limits.
+    std::vector<wchar_t> buffer(64 * 1024, L'\0');
+    static const wchar_t kFilter[] = L"图片 (*.jpg;*.png;*.gif;*.bmp;*.tif)\0*.jpg;*.png;*.gif;*.bmp;*.tif\0\0";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = ModalOwner(GetHwnd());
+    dialog.lpstrFilter = kFilter;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = static_cast<DWORD>(buffer.size() - 1);
+    dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameW(&dialog))
+        list_.AddFiles(SelectedPaths(buffer));  // the list's own limits: the page's
+    RefreshAfterAdd();
+}
+
+// ---- the list's content ------------------------------------------------------------------------
+
+void MainPanel::SelectAll()
+{
+    if (CurrentState() == State::Uploading)
+        return;
+    list_.SelectAll(selectAll_.IsChecked());
+    UpdateTools();
+}
+
+void MainPanel::Sort(int index)
+{
+    if (list_.IsEmpty() || CurrentState() == State::Uploading) {
+        // Refused while a task runs: the box shows the order the list is really in. On an
+        // empty list there is nothing to order, and the choice stands for the next sort.
+        if (CurrentState() == State::Uploading)
+            sort_.SetCurSel(sortIndex_);
+        else
+            sortIndex_ = index;
+        return;
+    }
+    sortIndex_ = index;
+    list_.Sort(index);
+}
+
+void MainPanel::Edit()
+{
+    if (CurrentState() == State::Uploading)
+        return;
+    const std::vector<ListViewItem*> selection = list_.Selection();
+    if (selection.empty())
+        return;
+    ListViewItem* const item = selection.front();
+    // Ready once its picture is decoded: the thumbnail stands for it.
+    const auto record = item ? item->Record() : nullptr;
+    item->editReady = record && record->thumbnailState() == ImageData::ThumbnailState::Ready;
+    if (item->editReady)
+        host_.EditItem(item->Id());
+}
+
+void MainPanel::Rotate(bool left)
+{
+    if (CurrentState() == State::Uploading)
+        return;
+    for (ListViewItem* item : list_.Selection()) {
+        if (left)
+            item->RotateImageLeft();
+        else
+            item->RotateImageRight();
+    }
+}
+
+void MainPanel::Delete()
+{
+    if (CurrentState() == State::Uploading)
+        return;
+    list_.RemoveSelected();
+    ListMaybeEmpty();
+    UpdateTools();
+}
+
+void MainPanel::UpdateTools()
+{
+    const bool any = !list_.SelectionIds().empty();
+    SetToolsEnabled(any && CurrentState() != State::Uploading);
+    if (!any && selectAll_.IsChecked()) {
+        selectAll_.SetChecked(false);
+        selectAll_.InvalidateBounds();
+    }
+}
+
+void MainPanel::ListMaybeEmpty()
+{
+    if (!list_.IsEmpty())
+        return;
+    ShowList(false);
+    upload_.SetDisabled(1);
+    SetToolsEnabled(false);
+}
+
+void MainPanel::ShowList(bool show)
+{
     if (show != list_.IsVisible())
         list_.SetVisible(show ? 1 : 0);
+    bigAdd_.SetVisible(show ? 0 : 1);
+    emptyText_.SetVisible(show ? 0 : 1);
+    bigAdd_.InvalidateBounds();
+    emptyText_.InvalidateBounds();
 }
+
+void MainPanel::SetToolsEnabled(bool enabled)
+{
+    for (ControlBase* tool : {static_cast<ControlBase*>(&edit_), static_cast<ControlBase*>(&rotateLeft_),
+                              static_cast<ControlBase*>(&rotateRight_), static_cast<ControlBase*>(&delete_)})
+        if (tool->IsDisabled() == enabled)
+            tool->SetDisabled(enabled ? 0 : 1);
+}
+
+// ---- uploading ---------------------------------------------------------------------------------
+
+void MainPanel::StartUpload()
+{
+    if (CurrentState() == State::Uploading)
+        return;
+    if (list_.IsEmpty()) {
+        ShowMessage(kEmptyUploadText);
+        return;
+    }
+    list_.CommitRename();  // a caption being typed goes with the upload
+    std::vector<std::shared_ptr<ImageData>> files;
+    for (const auto& item : list_.Items())
+        if (auto record = item ? item->Record() : nullptr)
+            files.push_back(std::move(record));
+    if (!host_.StartListUpload())
+        return;
+    EnterUploading(std::move(files));
+}
+
+void MainPanel::EnterUploading(std::vector<std::shared_ptr<ImageData>> files)
+{
+    taskFiles_ = std::move(files);
+    list_.SetUploading(true);
+    upload_.SetVisible(0);
+    cancel_.SetVisible(1);
+    cancel_.SetDisabled(0);
+    add_.SetDisabled(1);
+    selectAll_.SetDisabled(1);
+    SetToolsEnabled(false);
+    if (sort_.hwnd())
+        EnableWindow(sort_.hwnd(), FALSE);
+    upload_.InvalidateBounds();
+    cancel_.InvalidateBounds();
+    if (list_.hwnd())
+        InvalidateRect(list_.hwnd(), nullptr, FALSE);
+    UpdateProgressLine();
+    if (GetHwnd())
+        SetTimer(GetHwnd(), kProgressTimer, 250, nullptr);
+}
+
+void MainPanel::CancelUpload()
+{
+    if (CurrentState() != State::Uploading)
+        return;
+    host_.CancelUpload();
+    cancel_.SetDisabled(1);  // pressed once; the task's end brings the upload button back
+}
+
+void MainPanel::LeaveUploading()
+{
+    if (GetHwnd())
+        KillTimer(GetHwnd(), kProgressTimer);
+    taskFiles_.clear();
+    list_.SetUploading(false);
+    upload_.SetVisible(1);
+    cancel_.SetVisible(0);
+    cancel_.SetDisabled(0);
+    add_.SetDisabled(0);
+    selectAll_.SetDisabled(0);
+    if (sort_.hwnd())
+        EnableWindow(sort_.hwnd(), TRUE);
+    SetHint(kHintText);
+    RefreshAfterAdd();
+    UpdateTools();
+    upload_.InvalidateBounds();
+    cancel_.InvalidateBounds();
+}
+
+void MainPanel::OnUploadFileChanged()
+{
+    if (CurrentState() == State::Uploading)
+        UpdateProgressLine();
+}
+
+void MainPanel::OnProgressTimer()
+{
+    if (CurrentState() == State::Uploading)
+        UpdateProgressLine();
+    else if (GetHwnd())
+        KillTimer(GetHwnd(), kProgressTimer);
+}
+
+void MainPanel::UpdateProgressLine()
+{
+    const UploadTaskProgress task = host_.UploadProgress();
+    TotalProgress total;
+    total.files = taskFiles_.size();
+    total.filesEnded = std::min<uint64_t>(task.ended, total.files);
+    total.bytesSent = task.bytesSent;
+    total.bytesPerSecond = task.bytesPerSecond;
+    // A file not prepared yet counts with its size on disk until its encoded size is known.
+    for (const auto& file : taskFiles_) {
+        const UploadStatus state = file->UploadState();
+        total.bytesTotal += state.size > 0 ? state.size : file->fileSize();
+    }
+    SetHint(FormatTotalProgress(total));
+}
+
+void MainPanel::SetHint(const std::wstring& text)
+{
+    if (hint_.GetText() == text)
+        return;
+    hint_.SetText(text);
+    hint_.Layout();
+    hint_.InvalidateBounds();
+}
+
+void MainPanel::ShowMessage(const std::wstring& text)
+{
+    CMessageDialog dialog;
+    dialog.SetMessage(text);
+    dialog.DoModal(ModalOwner(GetHwnd()));
+}
+
+// ---- window ----------------------------------------------------------------------------------
 
 void MainPanel::Layout()
 {
@@ -49,6 +446,14 @@ void MainPanel::Layout()
     GetHostClientRect(&client);
     SetBounds(client);
     LayoutChildren();
+}
+
+void MainPanel::Release()
+{
+    if (GetHwnd())
+        KillTimer(GetHwnd(), kProgressTimer);
+    taskFiles_.clear();
+    ControlBase::Release();
 }
 
 void MainPanel::Paint(UI::CPaintEventArgs& e)

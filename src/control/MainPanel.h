@@ -1,36 +1,110 @@
 #pragma once
-// The root of the control window's owner-drawn control tree: it paints the panel's
-// background (the button strip, the hint strip and the list area) and then its children.
+// The main panel: the root of the control window's owner-drawn control tree. It paints the
+// background (button strip, hint strip, list area), holds the top row of buttons and tools,
+// the hint line, the upload list and the empty-list controls, and moves between its states:
+//   Empty      the list is hidden, the big add button and its line show; upload disabled.
+//   Filled     the list shows; upload enabled; the tools follow the selection.
+//   Uploading  cancel replaces upload; add, select all, sort and the four tools are disabled
+//              (the engine holds the files by record and id, but the user must not change the
+//              list under a running task); the hint line shows the total progress.
+// Everything runs on the window thread. The control behind the panel (PanelHost) starts and
+// cancels uploads and opens the editor and the preview.
+#include "control/PanelHost.h"
 #include "picker/ListView.h"
+#include "ui/Button.h"
+#include "ui/CheckBox.h"
+#include "ui/ComboBox.h"
 #include "ui/ControlBase.h"
+#include "ui/IconLabel.h"
+#include "ui/Label.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace Vantor {
 
+class ImageData;
+
 class MainPanel : public ControlBase {
 public:
-    MainPanel();
+    // The control window's timer that refreshes the progress line while a task runs.
+    static constexpr UINT_PTR kProgressTimer = 0x4650;
+
+    enum class State { Empty, Filled, Uploading };
+
+    explicit MainPanel(PanelHost& host);
     // Names the control window; the panel always fills its client area.
     void AttachToWindow(HWND window);
-    // Builds the panel's controls in the control window (after AttachToWindow).
+    // Builds the panel's controls in the control window (after AttachToWindow), in their
+    // painting order, and puts the panel in the Empty state.
     void CreateControls();
 
     // The upload list: hidden while it is empty.
     ListView& List() { return list_; }
+    State CurrentState() const;
+
     // The page's "addFile": no files or size limit, no path twice.
     void AddFromPage(const std::wstring& path);
-    // Shows the list when it holds items, hides it when it is empty.
+    // After files came in from elsewhere: the list shows when it holds items.
     void RefreshAfterAdd();
+
+    // The operations of the panel's buttons and tools (also what a click on them runs).
+    void AddImages();
+    void StartUpload();
+    void CancelUpload();
+    void SelectAll();
+    void Sort(int index);
+    void Edit();
+    void Rotate(bool left);
+    void Delete();
+
+    // The task ended (after the files it uploaded left the list): back to Filled or Empty.
+    void LeaveUploading();
+    // A file of the running task reported; the progress line follows.
+    void OnUploadFileChanged();
+    // The progress timer fired.
+    void OnProgressTimer();
 
     void Paint(UI::CPaintEventArgs& e) override;
     void Layout() override;
+    void Release() override;
 
 private:
+    void EnterUploading(std::vector<std::shared_ptr<ImageData>> files);
+    void UpdateTools();
+    void ListMaybeEmpty();
+    void ShowList(bool show);
+    void SetToolsEnabled(bool enabled);
+    void SetHint(const std::wstring& text);
+    void UpdateProgressLine();
+    void ShowMessage(const std::wstring& text);
+
+    PanelHost& host_;
     ListView list_;
+    UI::Controls::Button add_;
+    UI::Controls::Button upload_;
+    UI::Controls::Button cancel_;
+    UI::Controls::CheckBox selectAll_;
+    UI::Controls::Button bigAdd_;
+    Label emptyText_;
+    UI::Controls::IconLabel edit_;
+    UI::Controls::IconLabel rotateLeft_;
+    UI::Controls::IconLabel rotateRight_;
+    UI::Controls::IconLabel delete_;
+    ComboBox sort_;
+    Label hint_;
+
+    int sortIndex_ = 0;                                      // the order the list is in
+    std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
 };
 
 // The panel's background for a client area of the given size, drawn at dc's origin.
 void PaintPanelBackground(HDC dc, int width, int height);
+
+// The texts of the panel.
+inline const std::wstring kHintText = L"请点击\"添加按钮\"，选择要上传的照片";
+inline const std::wstring kEmptyListText = L"单击\"添加照片\"按钮或拖动照片到上传框中";
+inline const std::wstring kEmptyUploadText = L"上传列表为空，请选择文件";
 
 }  // namespace Vantor

@@ -283,7 +283,8 @@ def run(page, work):
         return
     empty = os.path.join(work, "empty.png")
     if check(os.path.exists(empty), "the page took a screenshot before adding"):
-        pixel = subprocess.run([CONVERT, empty, "-format", "%[pixel:p{400,300}]", "info:"], check=True,
+        # Below the empty panel's big add button and its line of text: the bare list area.
+        pixel = subprocess.run([CONVERT, empty, "-format", "%[pixel:p{400,400}]", "info:"], check=True,
                                capture_output=True, text=True, timeout=30).stdout.strip()
         check(pixel in ("srgb(243,243,243)", "rgb(243,243,243)"), "an empty list is hidden (%s)" % pixel)
 

@@ -103,6 +103,23 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 time.sleep(0.05)
             self._answer(200, b'{"success":1}')
             return
+        if path in ("/gate", "/failfirst"):
+            # /gate?group=G&pass=N: the first N requests of the group are accepted, the later
+            # ones held until the server stops. /failfirst?group=G: the group's first request is
+            # refused, the others accepted. Accepted replies carry the picture part's SHA-256.
+            query = dict(p.split("=", 1) for p in self.path.partition("?")[2].split("&") if "=" in p)
+            group = query.get("group", "-")
+            body = self._read_body()
+            server.record(self, body)
+            number = server.take(group)
+            if path == "/gate" and number > int(query.get("pass", "0")):
+                server.release.wait(120)
+                return
+            if path == "/failfirst" and number == 1:
+                self._answer(200, b'{"success":0,"msg":"try again"}')
+                return
+            self._answer(200, json.dumps({"success": 1, "n": number, "length": len(body)}).encode())
+            return
         if path == "/stall":
             server.release.wait(120)
             return
@@ -166,6 +183,8 @@ class RecordingServer:
         self.httpd.record = self._record
         self.httpd.enter = self._enter
         self.httpd.leave = self._leave
+        self.httpd.take = self._take
+        self.taken = {}
         self.in_flight = {}
         self.peaks = {}
         self.lock = threading.Lock()
@@ -195,6 +214,11 @@ class RecordingServer:
             self.in_flight[group] = self.in_flight.get(group, 0) + 1
             self.peaks[group] = max(self.peaks.get(group, 0), self.in_flight[group])
             return self.peaks[group]
+
+    def _take(self, group):
+        with self.lock:
+            self.taken[group] = self.taken.get(group, 0) + 1
+            return self.taken[group]
 
     def _leave(self, group):
         with self.lock:

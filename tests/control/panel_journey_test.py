@@ -1,0 +1,267 @@
+#!/usr/bin/env python3
+"""The main panel's journeys in the page host, against a loopback server, with clicks and
+screenshots: the buttons are recognised at their places by the skin image they show.
+
+  1. Empty -> Filled -> Uploading -> Empty: three files, every one uploaded.
+  2. Cancel half-way: two files accepted, the third held by the server when cancel is
+     pressed; the two are reported and leave, the other three stay and upload on the next
+     press.
+  3. A file the server refuses once stays in the list and succeeds on the next press.
+"""
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tests", "upload"))
+import servers  # noqa: E402
+
+SKIN = os.path.join(ROOT, "res", "skin")
+WIDTH, HEIGHT = 800, 500
+STRIP = "rgb(230,242,253)"  # the button strip behind the top row
+LIST_AREA = "rgb(243,243,243)"  # behind the big add button
+ADD = (6, 4, 84, 24)
+UPLOAD = (94, 4, 84, 24)
+BIG_ADD = ((WIDTH - 203) // 2, 228, 203, 51)
+UPLOAD_CLICK = (UPLOAD[0] + 42, UPLOAD[1] + 12)
+
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL: " + what)
+
+
+def difference(shot, region, skin, background):
+    """Root-mean-square difference between the screenshot's region and the skin image drawn
+    over the background, 0 (same) to 1."""
+    x, y, w, h = region
+    with tempfile.TemporaryDirectory() as folder:
+        seen, drawn = os.path.join(folder, "seen.png"), os.path.join(folder, "drawn.png")
+        subprocess.run(["/usr/bin/convert", shot, "-crop", f"{w}x{h}+{x}+{y}", "+repage", seen], check=True)
+        subprocess.run(["/usr/bin/convert", "-size", f"{w}x{h}", f"xc:{background}",
+                        os.path.join(SKIN, skin + ".png"), "-composite", drawn], check=True)
+        out = subprocess.run(["/usr/bin/compare", "-metric", "RMSE", seen, drawn, "null:"],
+                             capture_output=True, text=True)
+    match = re.search(r"\(([0-9.e-]+)\)", out.stderr)
+    return float(match.group(1)) if match else 1.0
+
+
+def shown(shot, region, candidates, background=STRIP):
+    """Which of the candidate skin images the region shows (the nearest)."""
+    return min(candidates, key=lambda skin: difference(shot, region, skin, background))
+
+
+def check_state(shot, state):
+    """The top row and the empty-list controls as the state has them."""
+    post = shown(shot, UPLOAD, ["BtnPost-Normal", "BtnPost-Hover", "BtnPost-Disable", "BtnPost-Cancel"])
+    add = shown(shot, ADD, ["BtnAdd-Normal", "BtnAdd-Hover", "BtnAdd-Disable"])
+    big = difference(shot, BIG_ADD, "BtnAdd2-Normal", LIST_AREA) < 0.05 or \
+        difference(shot, BIG_ADD, "BtnAdd2-Hover", LIST_AREA) < 0.05
+    name = os.path.basename(shot)
+    if state == "Empty":
+        check(post == "BtnPost-Disable", f"{name}: the upload button shows {post}, not disabled")
+        check(big, f"{name}: no big add button")
+    elif state == "Filled":
+        check(post in ("BtnPost-Normal", "BtnPost-Hover"), f"{name}: the upload button shows {post}")
+        check(add in ("BtnAdd-Normal", "BtnAdd-Hover"), f"{name}: the add button shows {add}")
+        check(not big, f"{name}: the big add button shows over the list")
+    elif state == "Uploading":
+        check(post == "BtnPost-Cancel", f"{name}: the upload button's place shows {post}, not cancel")
+        check(add == "BtnAdd-Disable", f"{name}: the add button shows {add}, not disabled")
+        check(not big, f"{name}: the big add button shows over the list")
+
+
+def make_pictures(folder, count):
+    paths = []
+    for i in range(count):
+        path = os.path.join(folder, f"picture{i}.jpg")
+        subprocess.run(["/usr/bin/convert", "-size", "320x240", f"gradient:rgb({40 * i},90,200)-rgb(250,{30 * i},20)",
+                        "-quality", "90", path], check=True)
+        paths.append(path)
+    return paths
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+PAGE_HEAD = """
+var messages = [];
+control.recvMessage = function (text) { messages.push(text); };
+var fso = new ActiveXObject("Scripting.FileSystemObject");
+function init(url, threads) {
+    control.postMessage('{"name":"init","config":{"PostUrl":"' + url + '","ThreadCount":' + threads + '}}');
+}
+function add(path) { control.postMessage('{"name":"addFile","path":"' + path.replace(/\\\\/g, "\\\\\\\\") + '"}'); }
+// Waits (bounded) for the n-th "post_complete" and prints it.
+function waitComplete(n) {
+    for (var waited = 0; waited < 60000; waited += 50) {
+        var count = 0;
+        for (var i = 0; i < messages.length; i++)
+            if (messages[i].indexOf('"post_complete"') >= 0 && ++count === n) {
+                host.sleep(300);  // the panel repaints
+                host.echo("COMPLETE " + messages[i].replace(/\\s+$/, ""));
+                return;
+            }
+        host.sleep(50);
+    }
+    host.echo("TIMEOUT waiting for post_complete " + n);
+    host.quit(3);
+}
+function waitFile(path) {
+    for (var waited = 0; waited < 60000; waited += 50) {
+        if (fso.FileExists(path)) return;
+        host.sleep(50);
+    }
+    host.echo("TIMEOUT waiting for " + path);
+    host.quit(3);
+}
+"""
+
+
+def run_page(work, name, body):
+    script = os.path.join(work, name + ".js")
+    with open(script, "w", encoding="utf-8") as f:
+        f.write(PAGE_HEAD + body)
+    run = subprocess.run([os.path.join(ROOT, "scripts", "page"), script, "--size", f"{WIDTH}x{HEIGHT}",
+                          "--timeout", "150"], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    check(run.returncode == 0, f"{name}: page exit {run.returncode}: {run.stdout[-500:]} {run.stderr[-1500:]}")
+    completes = [json.loads(line[len("COMPLETE "):]) for line in run.stdout.splitlines()
+                 if line.startswith("COMPLETE ")]
+    return completes
+
+
+def ids_of(complete):
+    return sorted(img["id"] for img in complete.get("imgs", []))
+
+
+def body_ids(folder):
+    """The ids the server received, by request number."""
+    ids = {}
+    for name in os.listdir(folder):
+        if name.endswith(".body"):
+            with open(os.path.join(folder, name), "rb") as f:
+                match = re.search(rb'name="id"\r\n\r\n([0-9a-f]{32})', f.read())
+            if match:
+                ids[int(name.split(".")[0])] = match.group(1).decode()
+    return ids
+
+
+def shot(work, name):
+    return os.path.join(work, name + ".png")
+
+
+def journey_full(work, server, pictures):
+    body = f"""
+host.sleep(300);
+host.screenshot({json.dumps(winpath(shot(work, "full-empty")))});
+init("{server.url("/slow")}", 1);
+""" + "".join(f"add({json.dumps(winpath(p))});\n" for p in pictures[:3]) + f"""
+host.sleep(800);
+host.screenshot({json.dumps(winpath(shot(work, "full-filled")))});
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+host.sleep(100);
+host.screenshot({json.dumps(winpath(shot(work, "full-uploading")))});
+waitComplete(1);
+host.screenshot({json.dumps(winpath(shot(work, "full-after")))});
+"""
+    completes = run_page(work, "full", body)
+    check(len(completes) == 1 and len(completes[0].get("imgs", [])) == 3,
+          f"full: one post_complete with three files, got {completes}")
+    for name, state in (("full-empty", "Empty"), ("full-filled", "Filled"), ("full-uploading", "Uploading"),
+                        ("full-after", "Empty")):
+        if os.path.exists(shot(work, name)):
+            check_state(shot(work, name), state)
+        else:
+            check(False, f"no screenshot {name}")
+
+
+def journey_cancel(work, server, pictures):
+    # The server accepts two requests and holds the third: its arrival (the recorded body)
+    # is the moment to cancel.
+    third = os.path.join(server.folder, "%d.body" % (server.count + 3))
+    first = server.count
+    body = f"""
+init("{server.url("/gate?group=cancel&pass=2")}", 1);
+""" + "".join(f"add({json.dumps(winpath(p))});\n" for p in pictures) + f"""
+host.sleep(500);
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitFile({json.dumps(winpath(third))});
+host.screenshot({json.dumps(winpath(shot(work, "cancel-uploading")))});
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitComplete(1);
+host.screenshot({json.dumps(winpath(shot(work, "cancel-after")))});
+init("{server.url("/record")}", 2);
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitComplete(2);
+host.screenshot({json.dumps(winpath(shot(work, "cancel-again")))});
+"""
+    completes = run_page(work, "cancel", body)
+    received = {n - first: i for n, i in body_ids(server.folder).items() if n > first}
+    check(len(completes) == 2, f"cancel: two post_complete, got {len(completes)}")
+    if len(completes) == 2:
+        accepted = sorted([received.get(1), received.get(2)])
+        check(ids_of(completes[0]) == accepted, f"cancel: reported {ids_of(completes[0])}, accepted {accepted}")
+        rest = ids_of(completes[1])
+        check(len(rest) == 3 and not set(rest) & set(accepted),
+              f"cancel: the second press uploaded {rest} (the first {accepted})")
+        check(received.get(3) in rest, "cancel: the file held at cancel did not upload on the next press")
+    for name, state in (("cancel-uploading", "Uploading"), ("cancel-after", "Filled"), ("cancel-again", "Empty")):
+        if os.path.exists(shot(work, name)):
+            check_state(shot(work, name), state)
+        else:
+            check(False, f"no screenshot {name}")
+
+
+def journey_failed(work, server, pictures):
+    first = server.count
+    body = f"""
+init("{server.url("/failfirst?group=failed")}", 1);
+""" + "".join(f"add({json.dumps(winpath(p))});\n" for p in pictures[:3]) + f"""
+host.sleep(500);
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitComplete(1);
+host.screenshot({json.dumps(winpath(shot(work, "failed-after")))});
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitComplete(2);
+host.screenshot({json.dumps(winpath(shot(work, "failed-again")))});
+"""
+    completes = run_page(work, "failed", body)
+    received = {n - first: i for n, i in body_ids(server.folder).items() if n > first}
+    check(len(completes) == 2, f"failed: two post_complete, got {len(completes)}")
+    if len(completes) == 2:
+        refused = received.get(1)
+        check(refused not in ids_of(completes[0]) and len(ids_of(completes[0])) == 2,
+              f"failed: first press reported {ids_of(completes[0])}, refused {refused}")
+        check(ids_of(completes[1]) == [refused], f"failed: second press reported {ids_of(completes[1])}")
+    for name, state in (("failed-after", "Filled"), ("failed-again", "Empty")):
+        if os.path.exists(shot(work, name)):
+            check_state(shot(work, name), state)
+        else:
+            check(False, f"no screenshot {name}")
+
+
+def main():
+    only = sys.argv[1:]
+    with tempfile.TemporaryDirectory(prefix="fotoloft-panel-") as work:
+        work = os.environ.get("FOTOLOFT_PANEL_WORK", work)
+        os.makedirs(work, exist_ok=True)
+        pictures = make_pictures(work, 5)
+        with servers.RecordingServer(os.path.join(work, "server")) as server:
+            for journey in (journey_full, journey_cancel, journey_failed):
+                if not only or journey.__name__ in only:
+                    journey(work, server, pictures)
+                    print(f"{journey.__name__}: done")
+    print("%d failure(s)" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
