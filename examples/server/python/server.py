@@ -21,6 +21,7 @@ import os
 import re
 import sys
 import threading
+import urllib.parse
 
 SAFE_ID = re.compile(r"^[0-9a-f]{32}$")
 EXTENSIONS = {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".tif", ".tiff"}
@@ -28,7 +29,8 @@ EXTENSIONS = {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".tif", ".tiff"}
 
 def safe_extension(filename):
     """The file's extension when it is a picture's, else ".bin"; never a path."""
-    name = os.path.basename((filename or "").replace("\\", "/"))
+    # The control URL-encodes the name it sends when the page's encoding is UTF-8 ("a%2Ejpg").
+    name = os.path.basename(urllib.parse.unquote(filename or "").replace("\\", "/"))
     ext = os.path.splitext(name)[1].lower()
     return ext if ext in EXTENSIONS else ".bin"
 
