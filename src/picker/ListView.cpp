@@ -8,6 +8,7 @@
 #include "Biz/ImageData.h"
 #include "picker/ItemDates.h"
 #include "picker/ListViewPostItem.h"
+#include "ui/Drawing.h"
 
 namespace Vantor {
 
@@ -89,15 +90,7 @@ void ListView::ResizeBuffer()
     bufferDc_.reset(CreateCompatibleDC(nullptr));
     if (!bufferDc_)
         return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    buffer_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    buffer_.reset(CreateTopDownDib(width, height));
     if (!buffer_)
         return;
     previousBitmap_ = SelectObject(bufferDc_.get(), buffer_.get());

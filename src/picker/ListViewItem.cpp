@@ -3,6 +3,7 @@
 #include "Biz/ImageData.h"
 #include "picker/ItemDates.h"
 #include "picker/ListView.h"
+#include "ui/Drawing.h"
 
 namespace Vantor {
 
@@ -215,15 +216,8 @@ void ListViewItem::DrawThumbnailCentred(HDC dc, const std::shared_ptr<Gdiplus::I
         Gdiplus::Rect all(0, 0, width, height);
         if (copy.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
             return;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        cached_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        cached_.reset(CreateTopDownDib(width, height, &bits));
         if (cached_ && bits) {
             for (int y = 0; y < height; ++y)
                 memcpy(static_cast<uint8_t*>(bits) + static_cast<size_t>(y) * width * 4,

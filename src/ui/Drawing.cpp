@@ -80,3 +80,19 @@ SIZE MeasureText(HDC dc, const wchar_t* text, int length, HFONT font)
         SelectObject(dc, oldFont);
     return size;
 }
+
+HBITMAP CreateTopDownDib(int width, int height, void** bits)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // rows from the top
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (bits)
+        *bits = bitmap ? pixels : nullptr;
+    return bitmap;
+}

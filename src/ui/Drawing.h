@@ -6,6 +6,10 @@
 #include <string_view>
 
 // DrawTextW into the rectangle with the font, the colour and a transparent background.
+// A 32-bit top-down DIB section of that size (rows from the top, BGRA), or null; its pixels
+// in *bits when asked.
+HBITMAP CreateTopDownDib(int width, int height, void** bits = nullptr);
+
 void DrawTextIn(HDC dc, const RECT& rect, std::wstring_view text, COLORREF color, HFONT font, UINT format);
 // A filled rectangle with a 1-pixel border (GDI Rectangle: the border lies inside `rect`).
 void DrawBox(HDC dc, COLORREF fill, COLORREF border, const RECT& rect);
