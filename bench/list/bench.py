@@ -11,36 +11,18 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import photos  # noqa: E402
+from photos import run  # noqa: E402
+
 bench_exe, bench_dir, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
 PHOTOS = os.path.join(bench_dir, "photos")
 W, H, BASE_COUNT = 4000, 3000, 20
 
 
-def run(args, log, env=None):
-    with open(log, "wb") as out:
-        rc = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env).returncode
-    with open(log, "rb") as f:
-        text = f.read().decode(errors="replace")
-    if rc != 0:
-        sys.exit(f"{' '.join(args)} failed ({rc}):\n{text}")
-    return text
-
-
 def make_photos():
-    if len(glob.glob(os.path.join(PHOTOS, "photo*.jpg"))) >= BASE_COUNT:
-        return
-    os.makedirs(PHOTOS, exist_ok=True)
-    base = os.path.join(PHOTOS, "base.mpc")
-    log = os.path.join(PHOTOS, "make.log")
-    run(["/usr/bin/convert", "-seed", "11", "-size", f"{W}x{H}", "plasma:fractal",
-         "-attenuate", "0.2", "+noise", "Gaussian", base], log)
-    for i in range(BASE_COUNT):
-        variant = ["-roll", f"+{i * 173}+{i * 97}", "-modulate", f"100,{90 + i},{100 + 3 * i}"]
-        if i % 2:
-            variant.append("-flop")
-        run(["/usr/bin/convert", base] + variant + ["-quality", "90", os.path.join(PHOTOS, f"photo{i:02d}.jpg")], log)
-    for leftover in glob.glob(os.path.join(PHOTOS, "base.*")):
-        os.remove(leftover)
+    if len(photos.make_photos(PHOTOS, BASE_COUNT, W, H)) < BASE_COUNT:
+        sys.exit("could not make the photos")
 
 
 def values(text):
