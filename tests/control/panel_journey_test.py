@@ -159,16 +159,22 @@ def shot(work, name):
 
 
 def journey_full(work, server, pictures):
+    # The server holds every answer until the page has taken the uploading picture, so the
+    # picture shows the upload however slowly the machine runs.
+    first = os.path.join(server.folder, "%d.body" % (server.count + 1))
+    release = os.path.join(server.folder, "full-release")
     body = f"""
 host.sleep(300);
 host.screenshot({json.dumps(winpath(shot(work, "full-empty")))});
-init("{server.url("/slow")}", 1);
+init("{server.url("/hold?release=full-release")}", 1);
 """ + "".join(f"add({json.dumps(winpath(p))});\n" for p in pictures[:3]) + f"""
 host.sleep(800);
 host.screenshot({json.dumps(winpath(shot(work, "full-filled")))});
 host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
-host.sleep(100);
+waitFile({json.dumps(winpath(first))});
+host.sleep(300);  // the panel repaints
 host.screenshot({json.dumps(winpath(shot(work, "full-uploading")))});
+fso.CreateTextFile({json.dumps(winpath(release))}).Close();
 waitComplete(1);
 host.screenshot({json.dumps(winpath(shot(work, "full-after")))});
 """

@@ -34,8 +34,11 @@ struct PageControl {
         });
         control->UploadFileChanged.connect([this](const std::shared_ptr<ImageData>& file) {
             changedOnThread.insert(GetCurrentThreadId());
-            if (file->UploadState().phase == UploadPhase::Done)
-                ++doneSeen;
+            // A change handled after the file ended also reads Done: count files, not changes.
+            if (file->UploadState().phase == UploadPhase::Done) {
+                doneFiles.insert(file.get());
+                doneSeen = static_cast<int>(doneFiles.size());
+            }
         });
     }
     ~PageControl()
@@ -58,6 +61,7 @@ struct PageControl {
     std::optional<UploadTaskResult> ended;
     size_t endedAtTexts = 0;
     std::set<DWORD> changedOnThread;
+    std::set<const ImageData*> doneFiles;
     int doneSeen = 0;
 };
 

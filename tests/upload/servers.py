@@ -16,6 +16,8 @@ folder and answers by path:
                    "length":L,"peak":most in flight at once so far}
   /refuse          records, then 200 {"success":0,"msg":"refused"} (JSON, but no success)
   /slowread        reads the body 32 KiB at a time, 50 ms apart, then {"success":1}
+  /hold?release=R  records, then holds the answer until a file named R appears in the folder
+                   (at most 60 s): 200 {"success":1,"seq":N,"length":L}
 With a certificate and key it serves https instead.
 
 PeerServer: PHP's built-in server with peer.php, which answers what PHP's own multipart
@@ -103,6 +105,16 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 time.sleep(0.05)
             self._answer(200, b'{"success":1}')
             return
+        if path == "/hold":
+            name = self.path.partition("release=")[2] or "release"
+            body = self._read_body()
+            seq = server.record(self, body)
+            release = os.path.join(server.folder, os.path.basename(name))
+            deadline = time.monotonic() + 60
+            while not os.path.exists(release) and time.monotonic() < deadline:
+                time.sleep(0.02)
+            self._answer(200, json.dumps({"success": 1, "seq": seq, "length": len(body)}).encode())
+            return
         if path in ("/gate", "/failfirst"):
             # /gate?group=G&pass=N: the first N requests of the group are accepted, the later
             # ones held until the server stops. /failfirst?group=G: the group's first request is
@@ -180,6 +192,7 @@ class RecordingServer:
         self.port = free_port()
         self.httpd = _Server(("127.0.0.1", self.port), _Handler)
         self.httpd.release = threading.Event()
+        self.httpd.folder = folder
         self.httpd.record = self._record
         self.httpd.enter = self._enter
         self.httpd.leave = self._leave
