@@ -129,7 +129,7 @@ class SampleServerContract:
         cls.work = cls.temp.name
         cls.pictures = os.path.join(cls.work, "pictures")
         os.makedirs(cls.pictures)
-        cls.jpeg = os.path.join(cls.pictures, "Holiday.JPG")
+        cls.jpeg = os.path.join(cls.pictures, "Holiday 1+1.JPG")
         cls.png = os.path.join(cls.pictures, "假期.png")
         for path, spec in ((cls.jpeg, "jpeg:"), (cls.png, "png:")):
             subprocess.run(["/usr/bin/convert", "-size", "320x200", "plasma:fractal", spec + path], check=True,
@@ -168,16 +168,17 @@ class SampleServerContract:
         svr = line["svr"]
         self.assertStoredAs(svr, sha256(self.jpeg))
         self.assertEqual(svr["file"], line["id"] + ".jpg")
-        self.assertEqual((svr["id"], svr["name"]), (line["id"], "Holiday.JPG"))
+        self.assertEqual((svr["id"], svr["name"]), (line["id"], "Holiday 1+1.JPG"))
         got = svr["fields"]
         self.assertEqual((got["album"], got["note"], got["id"]), ("7", fields["note"], line["id"]))
-        self.assertEqual((got["width"], got["height"]), ("320", "200"))
+        self.assertEqual((got["width"], got["height"]), ("0", "0"))  # --as-is sends no extent
 
         # A picture the control prepares: the server stores exactly the bytes that arrived.
         rc, line = self.post(self.server.url(), self.png)
         self.assertEqual(rc, 0, line)
         svr = line["svr"]
         self.assertEqual((svr["file"], svr["name"]), (line["id"] + ".png", "假期.png"))
+        self.assertEqual((svr["fields"]["width"], svr["fields"]["height"]), ("320", "200"))
         self.assertStoredAs(svr, svr["sha256"])
         with open(os.path.join(self.server.folder, svr["file"]), "rb") as f:
             self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")

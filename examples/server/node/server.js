@@ -37,10 +37,10 @@ function parseArguments(argv) {
   return config;
 }
 
-// The control URL-encodes the name it sends when the page's encoding is UTF-8 ("a%2Ejpg").
+// The control URL-encodes the name it sends when the page's encoding is UTF-8 ("My+a%2Ejpg").
 function decodeName(filename) {
   try {
-    return decodeURIComponent(filename || '');
+    return decodeURIComponent((filename || '').replace(/\+/g, ' '));
   } catch (e) {
     return filename || '';
   }

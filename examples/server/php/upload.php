@@ -88,8 +88,8 @@ if (!is_uploaded_file($file['tmp_name'])) {
 
 $id = is_string($_POST['id'] ?? null) ? $_POST['id'] : '';
 $digest = hash_file('sha256', $file['tmp_name']);
-// The control URL-encodes the name it sends when the page's encoding is UTF-8 ("a%2Ejpg").
-$name = rawurldecode($file['name']);
+// The control URL-encodes the name it sends when the page's encoding is UTF-8 ("My+a%2Ejpg").
+$name = urldecode($file['name']);
 // The stored name is ours: the id when it is one, else the content's hash.
 $stored = (preg_match(SAFE_ID, $id) ? $id : substr($digest, 0, 32)) . safe_extension($name);
 if (!is_dir($folder) && !mkdir($folder, 0777, true) && !is_dir($folder)) {

@@ -29,9 +29,10 @@ ENVELOPE_BYTES = 1024 * 1024  # room for the fields and part headers around the 
 
 
 def decode_name(filename):
-    """The client's file name: the control URL-encodes it when the page's encoding is UTF-8."""
+    """The client's file name: the control URL-encodes it (a space as "+") when the page's
+    encoding is UTF-8."""
     # A name in another encoding arrives as undecodable bytes: they become U+FFFD.
-    return urllib.parse.unquote(filename or "").encode("utf-8", "replace").decode("utf-8")
+    return urllib.parse.unquote_plus(filename or "").encode("utf-8", "replace").decode("utf-8")
 
 
 def safe_extension(name):
