@@ -147,6 +147,11 @@ Function Register
     ExecWait '"$SYSDIR\regsvr32.exe" /s /n /i:user "$INSTDIR\Fotoloft.dll"' $R0
   ${EndIf}
   ${If} $R0 != 0
+    ; Nothing half-installed stays behind.
+    Delete "$INSTDIR\Fotoloft.dll"
+    Delete "$INSTDIR\${STATE_FILE}"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
     !insertmacro Fail "Registering $INSTDIR\Fotoloft.dll failed (code $R0)."
   ${EndIf}
 FunctionEnd
