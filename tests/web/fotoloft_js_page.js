@@ -25,7 +25,7 @@ check(events.join() === "load ie32 2,8,29,51372", "one load event: " + events.jo
 control.FireRecvMessage("not a message");
 check(events[1] === "error bad_message", "a text that is no message: " + events.join());
 
-host.sleep(1000);     // the thumbnail
+host.sleep(1500);     // the thumbnail
 host.click(136, 16);  // the upload button
 for (var waited = 0; completion === null && waited < 60000; waited += 100) host.sleep(100);
 check(completion !== null, "no complete event");
