@@ -4,7 +4,10 @@
 # host creating the control from the installed copy, an upgrade over an older version in
 # another folder, and silent uninstalls that leave no file and no registry key behind.
 set -uo pipefail
+caller_prefix="${WINEPREFIX:-}"
 source "${FOTOLOFT_SOURCE_DIR:?}/scripts/env.sh"
+# The prefix ctest passes wins over the default one, as for scripts/page.
+if [ -z "${FOTOLOFT_WINEPREFIX:-}" ] && [ -n "$caller_prefix" ]; then export WINEPREFIX="$caller_prefix"; fi
 work=$(mktemp -d)
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
