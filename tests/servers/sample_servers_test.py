@@ -131,8 +131,8 @@ class SampleServerContract:
         os.makedirs(cls.pictures)
         cls.jpeg = os.path.join(cls.pictures, "Holiday 1+1.JPG")
         cls.png = os.path.join(cls.pictures, "假期.png")
-        for path, spec in ((cls.jpeg, "jpeg:"), (cls.png, "png:")):
-            subprocess.run(["/usr/bin/convert", "-size", "320x200", "plasma:fractal", spec + path], check=True,
+        for path, kind in ((cls.jpeg, "jpeg:"), (cls.png, "png:")):
+            subprocess.run(["/usr/bin/convert", "-size", "320x200", "plasma:fractal", kind + path], check=True,
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         cls.server = SampleServer(cls.kind, os.path.join(cls.work, "site"))
 
