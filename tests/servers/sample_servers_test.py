@@ -184,14 +184,17 @@ class SampleServerContract:
             self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
 
     def test_oversized_file_is_refused(self):
-        big = os.path.join(self.pictures, "big.jpg")
-        with open(big, "wb") as f:
-            f.write(os.urandom(LIMIT + 1))
-        before = self.stored()
-        rc, line = self.post("--as-is", self.server.url(), big)
-        self.assertEqual((rc, line["ok"]), (1, False))
-        self.assertEqual(line["svr"], {"success": 0, "msg": "file too large"})
-        self.assertEqual(self.stored(), before)  # no part file left behind either
+        # Just over the limit, and far enough over that a server may refuse before parsing:
+        # either way the control gets to read the refusal.
+        for size in (LIMIT + 1, LIMIT + (3 << 20)):
+            big = os.path.join(self.pictures, "big.jpg")
+            with open(big, "wb") as f:
+                f.write(os.urandom(size))
+            before = self.stored()
+            rc, line = self.post("--as-is", self.server.url(), big)
+            self.assertEqual((rc, line["ok"]), (1, False), size)
+            self.assertEqual(line["svr"], {"success": 0, "msg": "file too large"}, size)
+            self.assertEqual(self.stored(), before)  # no part file left behind either
 
     def test_hostile_names_and_ids_stay_in_the_folder(self):
         # Sent raw (not URL-encoded) when the page's encoding is not UTF-8; decoded by the
