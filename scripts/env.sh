@@ -16,6 +16,7 @@ DEPS_SRC="$CACHE_DIR/src"
 STAMPS="$CACHE_DIR/stamps"
 BOOST_SHIM="$CACHE_DIR/boost-shim"
 LOCALE_DIR="$CACHE_DIR/locale"
+SAMPLE_NODE_DIR="$CACHE_DIR/sample-node"   # the Node sample server's node_modules
 
 # A caller may point the tests at a prefix of its own (FOTOLOFT_WINEPREFIX); by default the cached one.
 export WINEPREFIX="${FOTOLOFT_WINEPREFIX:-$CACHE_DIR/wineprefix}"

@@ -25,13 +25,20 @@ import urllib.parse
 
 SAFE_ID = re.compile(r"^[0-9a-f]{32}$")
 EXTENSIONS = {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".tif", ".tiff"}
+ENVELOPE_BYTES = 1024 * 1024  # room for the fields and part headers around the file
 
 
-def safe_extension(filename):
+def decode_name(filename):
+    """The client's file name: the control URL-encodes it (a space as "+") when the page's
+    encoding is UTF-8."""
+    # A name in another encoding arrives as undecodable bytes: they become U+FFFD.
+    return urllib.parse.unquote_plus(filename or "").encode("utf-8", "replace").decode("utf-8")
+
+
+def safe_extension(name):
     """The file's extension when it is a picture's, else ".bin"; never a path."""
-    # The control URL-encodes the name it sends when the page's encoding is UTF-8 ("a%2Ejpg").
-    name = os.path.basename(urllib.parse.unquote(filename or "").replace("\\", "/"))
-    ext = os.path.splitext(name)[1].lower()
+    base = os.path.basename(name.replace("\\", "/"))
+    ext = os.path.splitext(base)[1].lower()
     return ext if ext in EXTENSIONS else ".bin"
 
 
@@ -69,13 +76,20 @@ class UploadHandler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(data)
 
+    def do_GET(self):
+        self.answer(405, {"success": 0, "msg": "method not allowed"})
+
     def do_POST(self):
         config = self.server.config
         try:
             length = int(self.headers.get("Content-Length", ""))
         except ValueError:
             return self.answer(411, {"success": 0, "msg": "length required"})
-        if length < 0 or length > config.max_bytes + 64 * 1024:
+        if length < 0:
+            return self.answer(400, {"success": 0, "msg": "bad request: negative length"})
+        if length > config.max_bytes + ENVELOPE_BYTES:
+            # Read and drop the body, so that the client gets to read the refusal.
+            self.discard(length)
             return self.answer(413, {"success": 0, "msg": "file too large"})
         body = self.rfile.read(length)
         try:
@@ -90,13 +104,23 @@ class UploadHandler(http.server.BaseHTTPRequestHandler):
             return self.answer(413, {"success": 0, "msg": "file too large"})
         file_id = fields.get("id", "")
         digest = hashlib.sha256(data).hexdigest()
+        name = decode_name(filename)
         # The stored name is ours: the id when it is one, else the content's hash.
-        stem = file_id if SAFE_ID.match(file_id) else digest[:32]
-        stored = stem + safe_extension(filename)
+        stem = file_id if SAFE_ID.fullmatch(file_id) else digest[:32]
+        stored = stem + safe_extension(name)
         with self.server.lock:
             with open(os.path.join(config.folder, stored), "wb") as out:
                 out.write(data)
-        self.answer(200, {"success": 1, "id": file_id, "file": stored, "size": len(data), "sha256": digest})
+        self.answer(200, {"success": 1, "id": file_id, "file": stored, "name": name, "size": len(data),
+                          "sha256": digest, "fields": fields})
+
+    def discard(self, length):
+        left = length
+        while left > 0:
+            chunk = self.rfile.read(min(left, 1 << 16))
+            if not chunk:
+                break
+            left -= len(chunk)
 
 
 def main():
