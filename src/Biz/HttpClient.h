@@ -17,6 +17,15 @@
 // still running half a second after the stop, a write that moves nothing for twice the time-out,
 // or a reply that is not whole within the time-out once the body is out, ends the request.
 // Redirects are not followed: a 3xx answer is a failure (its Location goes to the log).
+//
+// Closing a request handle does not always end the platform call that is using it: under
+// Wine a flood of reply headers is parsed inside the call, for far longer than any time-out.
+// So the exchange with the server runs on a thread of its own, which owns everything the
+// platform touches (handles, events, buffers) through shared ownership and keeps the module
+// loaded. run() waits for it, or for the watchdog to give the request up once the caller's
+// body is no longer in use: the run then ends at once with its failure, and whatever the
+// platform does later finds nothing freed and reaches no caller (its late result is dropped).
+// Cost: one thread per request, under a millisecond under Wine.
 #include <boost/signals2/signal.hpp>
 
 #include <windows.h>
@@ -125,6 +134,8 @@ public:
     static constexpr size_t kMaxReply = 16u << 20;
     // How long closing may wait for the platform to let go of the handles.
     static constexpr DWORD kCloseWaitMs = 10000;
+    // How long a run given up by the watchdog waits for the exchange's own outcome.
+    static constexpr DWORD kLateEndWaitMs = 200;
 
     HttpClient();
     ~HttpClient() override;
@@ -148,8 +159,16 @@ public:
     DWORD platformError() const { return platformError_; }
 
     struct Events;  // reached from WinInet's threads
+    struct Handoff;  // between run() and the thread that runs the exchange
 
 private:
+    // The whole exchange on the calling thread: what the exchange's thread runs.
+    int exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent);
+    // Waits for an exchange run on a thread of its own (false: no thread could be made).
+    bool runApart(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent, int& result);
+    // The caller's body is (or is no longer) being read by this exchange's writes.
+    bool beginBodyUse();
+    void endBodyUse();
     bool runSteps(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent);
     bool open(const UrlParts& parts, const std::wstring& object, const std::wstring& agent);
     bool send();
@@ -186,6 +205,8 @@ private:
     UniqueInternetHandle request_;
     bool requestOpened_ = false;
     std::atomic<bool> aborted_{false};  // the watchdog gave the request up
+    std::atomic<bool> bodyInUse_{false};
+    std::shared_ptr<Handoff> handoff_;   // set on an exchange that runs for another client
     std::vector<uint8_t> joined_;  // a chunk that spans two body parts
 };
 
