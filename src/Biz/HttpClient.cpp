@@ -288,7 +288,7 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
             std::lock_guard<std::mutex> hold(codes->lock);
             codes->errorCodes.push_back(code);
         });
-        const bool started = StartModuleThread([apart, url, objectName, agent] {
+        const bool started = RunOnModuleThread([apart, url, objectName, agent] {
             int ended = 0;
             try {
                 ended = apart->exchange(url, objectName, agent);

@@ -25,7 +25,7 @@
 // loaded. run() waits for it, or for the watchdog to give the request up once the caller's
 // body is no longer in use: the run then ends at once with its failure, and whatever the
 // platform does later finds nothing freed and reaches no caller (its late result is dropped).
-// Cost: one thread per request, under a millisecond under Wine.
+// Cost: a thread per request in flight, reused from one request to the next.
 #include <boost/signals2/signal.hpp>
 
 #include <windows.h>
