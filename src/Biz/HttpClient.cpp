@@ -52,6 +52,7 @@ struct HttpClient::Handoff {
     int result = 0;  // written before done is set
     std::mutex lock;
     std::vector<int32_t> errorCodes;  // the exchange's ErrorCodeSignal, passed on by run()
+    bool abandoned = false;           // run() has returned: nothing more reaches its client
 
     bool valid() const { return done && released; }
 };
@@ -272,15 +273,20 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
         apart->bodyLength_ = bodyLength_;
         apart->fileLength_ = fileLength_;
         apart->stop_ = stop_;
+        apart->bodyOwner_ = bodyOwner_;
         apart->method_ = method_;
         apart->timeoutSeconds_ = timeoutSeconds_;
         apart->ignoreCertErrors_ = ignoreCertErrors_;
         apart->handoff_ = handoff;
-        // Progress comes from the body's writes only, and this run is not given up while
-        // they read its body, so this client is still there for them.
+        // Progress comes from the body's writes; a report in flight holds the lock, so the
+        // run cannot be given up under it, and none is passed on once it has been.
         if (!ProgressSignal.empty()) {
-            apart->ProgressSignal.connect(
-                [this](uint32_t position, uint32_t written, uint32_t fileBytes) { ProgressSignal(position, written, fileBytes); });
+            Handoff* const gate = handoff.get();
+            apart->ProgressSignal.connect([this, gate](uint32_t position, uint32_t written, uint32_t fileBytes) {
+                std::lock_guard<std::mutex> hold(gate->lock);
+                if (!gate->abandoned)
+                    ProgressSignal(position, written, fileBytes);
+            });
         }
         // Error codes may come after the run was given up: kept, and passed on below.
         Handoff* const codes = handoff.get();
@@ -333,6 +339,10 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
     }
     // The platform is still inside a call on the request it was told to give up. The file's
     // outcome does not wait for it: the exchange's thread drops whatever comes back.
+    {
+        std::lock_guard<std::mutex> hold(handoff->lock);
+        handoff->abandoned = true;
+    }
     failure_ = stopped() ? HttpFailure::Stopped : HttpFailure::TimedOut;
     platformError_ = failure_ == HttpFailure::TimedOut ? ERROR_INTERNET_TIMEOUT : 0;
     result = 0;
@@ -770,7 +780,7 @@ bool HttpClient::beginBodyUse()
 void HttpClient::endBodyUse()
 {
     bodyInUse_ = false;
-    if (aborted_ && handoff_)
+    if (aborted_ && handoff_ && !bodyOwner_)
         SetEvent(handoff_->released.get());
 }
 
@@ -783,7 +793,7 @@ void HttpClient::abortRequest()
     aborted_ = true;
     if (events_)
         SetEvent(events_->aborted.get());
-    if (handoff_ && !bodyInUse_)
+    if (handoff_ && (!bodyInUse_ || bodyOwner_))
         SetEvent(handoff_->released.get());
     auto request = std::make_shared<UniqueInternetHandle>();
     {

@@ -23,8 +23,9 @@
 // So the exchange with the server runs on a thread of its own, which owns everything the
 // platform touches (handles, events, buffers) through shared ownership and keeps the module
 // loaded. run() waits for it, or for the watchdog to give the request up once the caller's
-// body is no longer in use: the run then ends at once with its failure, and whatever the
-// platform does later finds nothing freed and reaches no caller (its late result is dropped).
+// body is no longer in use (at once when the body has an owner): the run then ends with its
+// failure, and whatever the platform does later finds nothing freed and reaches no caller
+// (its late result and progress are dropped).
 // Cost: a thread per request in flight, reused from one request to the next.
 #include <boost/signals2/signal.hpp>
 
@@ -106,6 +107,11 @@ public:
     // The body is not copied: it must outlive run().
     void setBody(const void* body, uint32_t length, int32_t fileLength);
     void setBody(std::vector<BodyPart> parts, int32_t fileLength);
+    // Optional: an owner that keeps the body's memory alive for as long as a platform call
+    // may still read it. With one, a run that was given up need not wait for a write that
+    // the platform does not end (under Wine a blocked write ends only at the socket's
+    // send time-out); without one, it waits for the write, since the body is the caller's.
+    void setBodyOwner(std::shared_ptr<const void> owner) { bodyOwner_ = std::move(owner); }
     void setStopFlag(StopFlag stop) { stop_ = std::move(stop); }
     void setMethod(std::wstring method) { method_ = std::move(method); }
 
@@ -123,6 +129,7 @@ protected:
     uint32_t bodyLength_ = 0;
     int32_t fileLength_ = 0;
     StopFlag stop_;
+    std::shared_ptr<const void> bodyOwner_;
     std::wstring method_ = L"POST";
     uint32_t status_ = 0;
     std::string reply_;
