@@ -44,6 +44,19 @@ struct HttpClient::Events {
     }
 };
 
+// What an exchange run on a thread of its own hands back to the run() that waits for it.
+// Shared by both: the waiting side may leave before the exchange has ended.
+struct HttpClient::Handoff {
+    UniqueKernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};      // the exchange has ended
+    UniqueKernelHandle released{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // given up, body not in use
+    int result = 0;  // written before done is set
+    std::mutex lock;
+    std::vector<int32_t> errorCodes;  // the exchange's ErrorCodeSignal, passed on by run()
+    bool abandoned = false;           // run() has returned: nothing more reaches its client
+
+    bool valid() const { return done && released; }
+};
+
 namespace {
 
 void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength)
@@ -229,6 +242,119 @@ bool HttpClient::fail(HttpFailure failure, DWORD error)
 }
 
 int HttpClient::run(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
+{
+    int result = 0;
+    if (runApart(url, objectName, agent, result))
+        return result;
+    // No thread for the exchange: it runs here, and a platform call that does not return
+    // holds this thread as it did before.
+    return exchange(url, objectName, agent);
+}
+
+bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent,
+                          int& result)
+{
+    failure_ = HttpFailure::None;
+    platformError_ = 0;
+    status_ = 0;
+    reply_.clear();
+    replyWhole_ = false;
+    redirectLocation_.clear();
+
+    std::shared_ptr<Handoff> handoff;
+    std::shared_ptr<HttpClient> apart;
+    try {
+        handoff = std::make_shared<Handoff>();
+        if (!handoff->valid())
+            return false;
+        apart = std::make_shared<HttpClient>();
+        apart->headerText_ = headerText_;
+        apart->body_ = body_;
+        apart->bodyLength_ = bodyLength_;
+        apart->fileLength_ = fileLength_;
+        apart->stop_ = stop_;
+        apart->bodyOwner_ = bodyOwner_;
+        apart->method_ = method_;
+        apart->timeoutSeconds_ = timeoutSeconds_;
+        apart->ignoreCertErrors_ = ignoreCertErrors_;
+        apart->handoff_ = handoff;
+        // Progress comes from the body's writes; a report in flight holds the lock, so the
+        // run cannot be given up under it, and none is passed on once it has been.
+        if (!ProgressSignal.empty()) {
+            Handoff* const gate = handoff.get();
+            apart->ProgressSignal.connect([this, gate](uint32_t position, uint32_t written, uint32_t fileBytes) {
+                std::lock_guard<std::mutex> hold(gate->lock);
+                if (!gate->abandoned)
+                    ProgressSignal(position, written, fileBytes);
+            });
+        }
+        // Error codes may come after the run was given up: kept, and passed on below.
+        Handoff* const codes = handoff.get();
+        apart->ErrorCodeSignal.connect([codes](int32_t code) {
+            std::lock_guard<std::mutex> hold(codes->lock);
+            codes->errorCodes.push_back(code);
+        });
+        const bool started = RunOnModuleThread([apart, url, objectName, agent] {
+            int ended = 0;
+            try {
+                ended = apart->exchange(url, objectName, agent);
+            } catch (...) {
+                ended = 0;
+            }
+            apart->handoff_->result = ended;
+            SetEvent(apart->handoff_->done.get());
+        });
+        if (!started)
+            return false;
+    } catch (...) {
+        return false;
+    }
+
+    const HANDLE waits[] = {handoff->done.get(), handoff->released.get()};
+    DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (woke == WAIT_OBJECT_0 + 1) {
+        // Given up: a call that was merely waiting ends at once, so its own outcome is
+        // taken when it comes promptly; a call the platform keeps running is left behind.
+        woke = WaitForSingleObject(handoff->done.get(), kLateEndWaitMs) == WAIT_OBJECT_0 ? WAIT_OBJECT_0 : woke;
+    } else if (woke != WAIT_OBJECT_0) {
+        WaitForSingleObject(handoff->done.get(), INFINITE);  // the wait itself failed: the body may be in use
+        woke = WAIT_OBJECT_0;
+    }
+    if (woke == WAIT_OBJECT_0) {
+        status_ = apart->status_;
+        reply_ = std::move(apart->reply_);
+        failure_ = apart->failure_;
+        platformError_ = apart->platformError_;
+        replyWhole_ = apart->replyWhole_;
+        redirectLocation_ = std::move(apart->redirectLocation_);
+        result = handoff->result;
+        std::vector<int32_t> codes;
+        {
+            std::lock_guard<std::mutex> hold(handoff->lock);
+            codes.swap(handoff->errorCodes);
+        }
+        for (const int32_t code : codes)
+            ErrorCodeSignal(code);
+        return true;
+    }
+    // The platform is still inside a call on the request it was told to give up. The file's
+    // outcome does not wait for it: the exchange's thread drops whatever comes back.
+    {
+        std::lock_guard<std::mutex> hold(handoff->lock);
+        handoff->abandoned = true;
+    }
+    failure_ = stopped() ? HttpFailure::Stopped : HttpFailure::TimedOut;
+    platformError_ = failure_ == HttpFailure::TimedOut ? ERROR_INTERNET_TIMEOUT : 0;
+    result = 0;
+    log4cplus::Logger& logger = Log::instance().logger();
+    if (logger.isEnabledFor(log4cplus::WARN_LOG_LEVEL)) {
+        LOG4CPLUS_WARN(logger, L"upload request given up while the platform still works on it ("
+                                   << HttpFailureName(failure_) << L")");
+    }
+    return true;
+}
+
+int HttpClient::exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
 {
     failure_ = HttpFailure::None;
     platformError_ = 0;
@@ -436,7 +562,7 @@ bool HttpClient::writeBody()
     const std::chrono::milliseconds writeAllowance = 2 * timeout;
     WritePacer pacer(kChunkSize, timeout);
     uint32_t position = 0;
-    bool failed = false;
+    bool failed = !beginBodyUse();
     while (position < bodyLength_ && !failed && !stopped()) {
         const uint32_t n = std::min(kChunkSize, bodyLength_ - position);
         const uint8_t* const chunk = chunkAt(position, n);
@@ -475,6 +601,7 @@ bool HttpClient::writeBody()
         position += n;
         ProgressSignal(position, n, fileBytes);
     }
+    endBodyUse();
     if (failed)
         return fail(HttpFailure::Write, platformError_);
     if (stopped())
@@ -638,15 +765,36 @@ HINTERNET HttpClient::request()
     return request_.get();
 }
 
+bool HttpClient::beginBodyUse()
+{
+    // Paired with abortRequest(): of the two stores, each side sees the other's, so either
+    // the caller is not released or no write starts.
+    bodyInUse_ = true;
+    if (aborted_) {
+        endBodyUse();
+        return false;
+    }
+    return true;
+}
+
+void HttpClient::endBodyUse()
+{
+    bodyInUse_ = false;
+    if (aborted_ && handoff_ && !bodyOwner_)
+        SetEvent(handoff_->released.get());
+}
+
 void HttpClient::abortRequest()
 {
     // On the watchdog's thread, which must not wait for the platform: wake the run's wait at
-    // once, and close the request handle (which ends a blocked write where the platform
-    // allows it) on a thread of its own, since the close may wait for the platform's own
-    // work on the request to finish.
+    // once, let the waiting caller go unless a write still reads its body, and close the
+    // request handle (which ends a blocked write where the platform allows it) on a thread
+    // of its own, since the close may wait for the platform's own work on the request.
     aborted_ = true;
     if (events_)
         SetEvent(events_->aborted.get());
+    if (handoff_ && (!bodyInUse_ || bodyOwner_))
+        SetEvent(handoff_->released.get());
     auto request = std::make_shared<UniqueInternetHandle>();
     {
         std::lock_guard<std::mutex> hold(requestLock_);

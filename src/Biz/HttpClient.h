@@ -17,6 +17,16 @@
 // still running half a second after the stop, a write that moves nothing for twice the time-out,
 // or a reply that is not whole within the time-out once the body is out, ends the request.
 // Redirects are not followed: a 3xx answer is a failure (its Location goes to the log).
+//
+// Closing a request handle does not always end the platform call that is using it: under
+// Wine a flood of reply headers is parsed inside the call, for far longer than any time-out.
+// So the exchange with the server runs on a thread of its own, which owns everything the
+// platform touches (handles, events, buffers) through shared ownership and keeps the module
+// loaded. run() waits for it, or for the watchdog to give the request up once the caller's
+// body is no longer in use (at once when the body has an owner): the run then ends with its
+// failure, and whatever the platform does later finds nothing freed and reaches no caller
+// (its late result and progress are dropped).
+// Cost: a thread per request in flight, reused from one request to the next.
 #include <boost/signals2/signal.hpp>
 
 #include <windows.h>
@@ -97,6 +107,11 @@ public:
     // The body is not copied: it must outlive run().
     void setBody(const void* body, uint32_t length, int32_t fileLength);
     void setBody(std::vector<BodyPart> parts, int32_t fileLength);
+    // Optional: an owner that keeps the body's memory alive for as long as a platform call
+    // may still read it. With one, a run that was given up need not wait for a write that
+    // the platform does not end (under Wine a blocked write ends only at the socket's
+    // send time-out); without one, it waits for the write, since the body is the caller's.
+    void setBodyOwner(std::shared_ptr<const void> owner) { bodyOwner_ = std::move(owner); }
     void setStopFlag(StopFlag stop) { stop_ = std::move(stop); }
     void setMethod(std::wstring method) { method_ = std::move(method); }
 
@@ -114,6 +129,7 @@ protected:
     uint32_t bodyLength_ = 0;
     int32_t fileLength_ = 0;
     StopFlag stop_;
+    std::shared_ptr<const void> bodyOwner_;
     std::wstring method_ = L"POST";
     uint32_t status_ = 0;
     std::string reply_;
@@ -125,6 +141,8 @@ public:
     static constexpr size_t kMaxReply = 16u << 20;
     // How long closing may wait for the platform to let go of the handles.
     static constexpr DWORD kCloseWaitMs = 10000;
+    // How long a run given up by the watchdog waits for the exchange's own outcome.
+    static constexpr DWORD kLateEndWaitMs = 200;
 
     HttpClient();
     ~HttpClient() override;
@@ -148,8 +166,16 @@ public:
     DWORD platformError() const { return platformError_; }
 
     struct Events;  // reached from WinInet's threads
+    struct Handoff;  // between run() and the thread that runs the exchange
 
 private:
+    // The whole exchange on the calling thread: what the exchange's thread runs.
+    int exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent);
+    // Waits for an exchange run on a thread of its own (false: no thread could be made).
+    bool runApart(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent, int& result);
+    // The caller's body is (or is no longer) being read by this exchange's writes.
+    bool beginBodyUse();
+    void endBodyUse();
     bool runSteps(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent);
     bool open(const UrlParts& parts, const std::wstring& object, const std::wstring& agent);
     bool send();
@@ -186,6 +212,8 @@ private:
     UniqueInternetHandle request_;
     bool requestOpened_ = false;
     std::atomic<bool> aborted_{false};  // the watchdog gave the request up
+    std::atomic<bool> bodyInUse_{false};
+    std::shared_ptr<Handoff> handoff_;   // set on an exchange that runs for another client
     std::vector<uint8_t> joined_;  // a chunk that spans two body parts
 };
 

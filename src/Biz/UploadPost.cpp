@@ -25,7 +25,8 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
         form.cookie = settings.cookie;
         outcome.fileName = form.fileName;
 
-        UploadRequest request;
+        const auto built = std::make_shared<UploadRequest>();
+        UploadRequest& request = *built;
         if (!BuildUploadRequest(form, request)) {
             outcome.failure = HttpFailure::Send;
             outcome.platformError = ERROR_NOT_ENOUGH_MEMORY;
@@ -36,6 +37,11 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
         client.setStopFlag(stop);
         client.setHeaderText(request.headerText);
         client.setBody(request.parts(), static_cast<int32_t>(form.length));
+        if (picture.owner || !picture.data) {
+            // The whole body stays alive with whatever still reads it.
+            client.setBodyOwner(std::make_shared<std::pair<std::shared_ptr<UploadRequest>, std::shared_ptr<const void>>>(
+                built, picture.owner));
+        }
         client.setTimeout(settings.timeoutSeconds);
         client.setIgnoreCertErrors(settings.ignoreCertErrors);
         if (callbacks.progress)

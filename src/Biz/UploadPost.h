@@ -22,6 +22,9 @@ struct UploadPicture {
     std::wstring remark;
     const void* data = nullptr;  // the bytes sent as the file; not owned
     uint32_t length = 0;
+    // Optional: keeps data alive for as long as the platform may read it, so that a request
+    // given up (time-out, stop) ends at once even inside a write the platform holds.
+    std::shared_ptr<const void> owner;
     int64_t width = 0;  // of the picture sent, in pixels
     int64_t height = 0;
 };

@@ -80,7 +80,7 @@ void UploadQueue::Task::run()
         waiting.pop_back();
         ++running;
         hold.unlock();
-        const bool started = StartModuleThread([self = shared_from_this(), file] { self->runWorker(file); });
+        const bool started = RunOnModuleThread([self = shared_from_this(), file] { self->runWorker(file); });
         if (!started)
             endFile(file.record, false);
         hold.lock();

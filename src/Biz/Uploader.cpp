@@ -22,7 +22,8 @@ bool Uploader::Run()
         if (!file_ || (stop_ && stop_->load()))
             return false;
         file_->setUploadPhase(UploadPhase::Sending);
-        const ImageData::UploadPicture prepared = file_->PrepareUpload(settings_.picture);
+        const auto kept = std::make_shared<const ImageData::UploadPicture>(file_->PrepareUpload(settings_.picture));
+        const ImageData::UploadPicture& prepared = *kept;
         if (prepared.encoded.empty()) {
             // Nothing is sent for a picture that is gone or does not decode: an empty part
             // would pass for a 0 x 0 picture at a server that accepts it.
@@ -37,6 +38,7 @@ bool Uploader::Run()
         picture.remark = file_->remark();
         picture.data = prepared.encoded.data();
         picture.length = prepared.encoded.size();
+        picture.owner = kept;  // a request given up mid-write does not wait for the platform
         picture.width = prepared.width;
         picture.height = prepared.height;
 

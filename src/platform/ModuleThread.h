@@ -21,4 +21,13 @@ UniqueModule HoldThisModule();
 // thread could not be made (body does not run).
 bool StartModuleThread(std::function<void()> body);
 
+// Like StartModuleThread, but on a thread left idle by an earlier call when there is one:
+// under Wine a new thread costs from a fraction of a millisecond to many milliseconds on a
+// busy machine, once per request otherwise. A thread waits kModuleThreadIdleMs for more work, then ends;
+// a body that never returns holds only its own thread.
+constexpr DWORD kModuleThreadIdleMs = 2000;
+bool RunOnModuleThread(std::function<void()> body);
+// How many module threads wait for work now (for tests).
+size_t IdleModuleThreads();
+
 }  // namespace Vantor

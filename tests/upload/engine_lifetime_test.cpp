@@ -70,3 +70,34 @@ TEST(ModuleThreadTest, RunsDetachedAndAnExceptionEndsOnlyItsThread)
     EXPECT_TRUE(WaitUntil([&] { return done == 2; }, 5s)) << "the process did not survive the exception";
     EXPECT_TRUE(HoldThisModule()) << "no reference to the module could be taken";
 }
+
+TEST(ModuleThreadTest, AnIdleThreadIsReusedAndABusyOneIsNot)
+{
+    // Threads left idle by earlier tests end after their idle time.
+    ASSERT_TRUE(WaitUntil([] { return IdleModuleThreads() == 0; }, 10s));
+    std::atomic<DWORD> first{0}, second{0}, third{0}, fourth{0};
+    ASSERT_TRUE(RunOnModuleThread([&] {
+        first = GetCurrentThreadId();
+        throw std::runtime_error("inside the thread");
+    }));
+    ASSERT_TRUE(WaitUntil([] { return IdleModuleThreads() == 1; }, 5s)) << "the thread did not wait for more work";
+    ASSERT_TRUE(RunOnModuleThread([&] { second = GetCurrentThreadId(); }));
+    ASSERT_TRUE(WaitUntil([&] { return second != 0 && IdleModuleThreads() == 1; }, 5s));
+    EXPECT_EQ(second.load(), first.load()) << "the idle thread was not reused";
+
+    // Two bodies at once: the idle thread takes one, a new thread the other.
+    std::atomic<bool> release{false};
+    ASSERT_TRUE(RunOnModuleThread([&] {
+        third = GetCurrentThreadId();
+        WaitUntil([&] { return release.load(); }, 10s);
+    }));
+    ASSERT_TRUE(RunOnModuleThread([&] {
+        fourth = GetCurrentThreadId();
+        WaitUntil([&] { return release.load(); }, 10s);
+    }));
+    ASSERT_TRUE(WaitUntil([&] { return third != 0 && fourth != 0; }, 5s)) << "a body waited for a busy thread";
+    EXPECT_NE(third.load(), fourth.load());
+    EXPECT_TRUE(third == first || fourth == first);
+    release = true;
+    EXPECT_TRUE(WaitUntil([] { return IdleModuleThreads() == 2; }, 5s));
+}

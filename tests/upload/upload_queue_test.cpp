@@ -356,3 +356,30 @@ TEST_F(UploadQueueTest, StopWhileTheServerHoldsItsAnswerEndsWithinTwoSeconds)
     EXPECT_EQ(Recorder::Count(events, Kind::Failed), 2u);
     EXPECT_EQ(Recorder::Count(events, Kind::TaskCompleted), 1u) << "no file was left waiting";
 }
+
+TEST_F(UploadQueueTest, AHeaderFloodEndsEachFileOnceAtItsDeadlineAndHoldsUpNothing)
+{
+    // The platform goes on parsing the flood long after the deadline, inside its own call:
+    // each file still fails once at the deadline, the task ends, and the next task runs.
+    const std::vector<UploadFile> files = Pictures(2);
+    UploadSettings settings;
+    settings.postUrl = Vantor::Utf8ToUtf16(Env("FOTOLOFT_HOSTILE") + "/flood");
+    settings.threadCount = 2;
+    settings.timeoutSeconds = 2;
+    const auto start = std::chrono::steady_clock::now();
+    UploadQueue queue;
+    ASSERT_TRUE(queue.Start(files, settings, recorder));
+    ASSERT_TRUE(queue.WaitUntilIdle(15s)) << "the flood held the task";
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 6.0);
+    const auto events = recorder->events();
+    ExpectOneFinalEachThenTheEnd(events, files);
+    EXPECT_EQ(Recorder::Count(events, Kind::Failed), 2u);
+
+    const std::vector<UploadFile> next = Pictures(1);
+    auto nextRecorder = std::make_shared<Recorder>();
+    UploadQueue nextQueue;
+    ASSERT_TRUE(nextQueue.Start(next, SettingsFor("/record", 1), nextRecorder));
+    ASSERT_TRUE(nextQueue.WaitUntilIdle(15s));
+    EXPECT_EQ(Recorder::Count(nextRecorder->events(), Kind::Completed), 1u);
+}
