@@ -254,12 +254,7 @@ int HttpClient::run(const std::wstring& url, const std::wstring& objectName, con
 bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent,
                           int& result)
 {
-    failure_ = HttpFailure::None;
-    platformError_ = 0;
-    status_ = 0;
-    reply_.clear();
-    replyWhole_ = false;
-    redirectLocation_.clear();
+    resetOutcome();
 
     std::shared_ptr<Handoff> handoff;
     std::shared_ptr<HttpClient> apart;
@@ -354,7 +349,7 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
     return true;
 }
 
-int HttpClient::exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
+void HttpClient::resetOutcome()
 {
     failure_ = HttpFailure::None;
     platformError_ = 0;
@@ -362,6 +357,11 @@ int HttpClient::exchange(const std::wstring& url, const std::wstring& objectName
     reply_.clear();
     replyWhole_ = false;
     redirectLocation_.clear();
+}
+
+int HttpClient::exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
+{
+    resetOutcome();
     bool ok = false;
     try {
         ok = runSteps(url, objectName, agent);

@@ -169,6 +169,7 @@ public:
     struct Handoff;  // between run() and the thread that runs the exchange
 
 private:
+    void resetOutcome();  // forgets the last request's failure, status and reply
     // The whole exchange on the calling thread: what the exchange's thread runs.
     int exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent);
     // Waits for an exchange run on a thread of its own (false: no thread could be made).
