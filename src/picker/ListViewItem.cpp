@@ -71,6 +71,8 @@ void ListViewItem::SetRecord(std::shared_ptr<ImageData> record)
     record_ = std::move(record);
 }
 
+void ListViewItem::SelectForAll() { Select(POINT{0, 0}); }
+
 void ListViewItem::SetChecked(int checked)
 {
     checked_ = checked;

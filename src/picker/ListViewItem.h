@@ -45,6 +45,8 @@ public:
     virtual RECT ThumbRect(const RECT& cell) const;
     virtual RECT TextRect(const RECT& cell) const;
     virtual void AddSizeIfChecked(int64_t& sum) const;
+    // What "select all" (Ctrl+A) does to the item: selects it.
+    virtual void SelectForAll();
 
     // Repaints the cell when it is visible.
     void Invalidate() const;
