@@ -20,6 +20,7 @@ import shutil
 import subprocess
 import sys
 import time
+import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.environ.get("FOTOLOFT_SOURCE_DIR", os.path.join(HERE, "..", ".."))
@@ -202,12 +203,12 @@ def received_names(server, first):
             with open(os.path.join(server.folder, name), "rb") as f:
                 match = re.search(rb'filename="([^"]*)"', f.read())
             if match:
-                names.append(match.group(1).decode("utf-8", "replace"))
+                names.append(urllib.parse.unquote(match.group(1).decode("utf-8", "replace")))
     return sorted(names)
 
 
 def open_dialog(what):
-    found = find_window(TITLE)
+    found = find_window(TITLE, 90)
     check(found is not None, f"{what}: the dialog opens")
     if not found:
         return None, None
@@ -255,13 +256,15 @@ def journey_keys(server):
     window, origin = open_dialog("keys 3")
     if window:
         wait_shot(window, "keys-3-listed", lambda s: s.at(*thumb_centre(1)) != WHITE)
-        click(origin, thumb_centre(1))
-        click(origin, thumb_centre(1))  # unchecked again: Ctrl+A must check it
+        # One picture checked: Ctrl+A must check the other and keep this one.
+        click(origin, thumb_centre(0))
         xdotool("mousemove", origin[0] + thumb_centre(2)[0], origin[1] + thumb_centre(2)[1])
+        wait_shot(window, "keys-3-one", lambda s: s.at(cell(0)[0], cell(0)[1] + 60) == CHECKED_FRAME)
         key("ctrl+a")
-        shot = Shot(window, "keys-3-all")
-        check(all(shot.at(cell(i)[0], cell(i)[1] + 60) == CHECKED_FRAME for i in (0, 1)),
-              "keys 3: Ctrl+A checks every picture")
+        _, ok = wait_shot(window, "keys-3-all", lambda s: all(
+            s.at(cell(i)[0] + 3, cell(i)[1] + 3) != WHITE and s.at(cell(i)[0], cell(i)[1] + 60) == CHECKED_FRAME
+            for i in (0, 1)), 10)
+        check(ok, "keys 3: Ctrl+A checks every picture")
         key("Return")
         check(gone(TITLE), "keys 3: Enter closes the dialog")
 
@@ -298,7 +301,7 @@ def journey_limit(server, name, config, expected):
     check(count == expected, f"{name}: {expected} files uploaded, got {count}")
     names = received_names(server, first)
     check(len(set(names)) == expected and all(re.fullmatch(r"p\d{3}\.jpg", n) for n in names),
-          f"{name}: {expected} different pictures received, got {len(set(names))}")
+          f"{name}: {expected} different pictures received, got {len(set(names))}: {names[:3]}")
 
 
 def docs_shot(target):
