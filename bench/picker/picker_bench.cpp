@@ -33,6 +33,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Vantor::ListView;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -157,34 +158,39 @@ void Measure(Run& run)
         page.join();
         return;
     }
-    r.listMs = Ms(Clock::now() - start);
-    r.photos = dialog.Picker().Count();
-    int first = 0, end = 0;
-    dialog.Picker().Geometry().VisibleRange(dialog.Picker().Count(), dialog.Picker().Columns(), 0,
-                                            dialog.Picker().ClientHeight(), first, end);
-    r.firstScreen = end - first;
     const auto deadline = start + std::chrono::seconds(600);
     bool screenShown = false;
-    while (!loaded && Clock::now() < deadline) {
+    ListView& picker = dialog.Picker();
+    const auto allReady = [&](int first, int end) {
+        for (int i = first; i < end; ++i)
+            if (!Ready(*picker.Items()[i]))
+                return false;
+        return true;
+    };
+    while (Clock::now() < deadline) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (!screenShown) {
-            bool all = true;
-            for (int i = first; i < end; ++i)
-                all = all && Ready(*dialog.Picker().Items()[i]);
-            if (all) {
-                screenShown = true;
-                r.firstScreenMs = Ms(Clock::now() - start);
-            }
+        if (r.listMs == 0 && !dialog.IsListing())
+            r.listMs = Ms(Clock::now() - start);
+        int first = 0, end = 0;
+        picker.Geometry().VisibleRange(picker.Count(), picker.Columns(), picker.ScrollPos(), picker.ClientHeight(),
+                                       first, end);
+        if (!screenShown && end > first && (end - first >= 12 || !dialog.IsListing()) && allReady(first, end)) {
+            screenShown = true;
+            r.firstScreen = end - first;
+            r.firstScreenMs = Ms(Clock::now() - start);
         }
         r.peakMiB = std::max(r.peakMiB, CommittedMiB());
+        if (!dialog.IsListing() && loaded && allReady(0, picker.Count()))
+            break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
     }
+    r.photos = picker.Count();
     r.allMs = Ms(Clock::now() - start);
-    r.loaded = loaded;
+    r.loaded = loaded && !dialog.IsListing() && allReady(0, picker.Count());
     PumpFor(50);
     stop = true;
     page.join();

@@ -60,7 +60,8 @@ CFileAddDialog::CFileAddDialog() = default;
 
 CFileAddDialog::~CFileAddDialog()
 {
-    // The picker's threads end before the records and the window they report to.
+    // The lister's and the picker's threads end before the records and the window they report to.
+    lister_.reset();
     picker_.StopThumbnailLoading();
 }
 
@@ -102,6 +103,7 @@ void CFileAddDialog::OnInitDialog()
     cancel_.Click.connect([this] { OnCancel(); });
     close_.Click.connect([this] { OnCancel(); });
 
+    lister_ = std::make_unique<FolderLister>(hwnd(), kFolderListed);
     // The picker takes no drops: pictures come from the tree.
     picker_.SetAcceptsDrops(false);
     picker_.Create(hwnd(), 191, 33, 628, 451);
@@ -266,41 +268,36 @@ void CFileAddDialog::OnFolderSelected(HTREEITEM node)
     const std::wstring path = data && data->item ? data->item->Path() : std::wstring();
     if (!path.empty())
         folder_ = path;
-    ListFolder(path);
     picker_.Arrange();
     picker_.UpdateScrollBar();
     InvalidateRect(picker_.hwnd(), nullptr, FALSE);
-    picker_.StartThumbnailLoading();
+    // A folder without a file-system path (My Computer, the Control Panel) lists nothing.
+    listing_ = true;
+    listingRun_ = lister_ ? lister_->Start(path) : 0;
+    if (!lister_)
+        listing_ = false;
     UpdateCounters();
 }
 
-void CFileAddDialog::ListFolder(const std::wstring& path)
+void CFileAddDialog::OnFolderListed(uint32_t run)
 {
-    // A folder without a file-system path (My Computer, the Control Panel) lists nothing.
-    if (path.empty() || path.size() >= MAX_PATH)
+    if (!lister_ || run != listingRun_ || !listing_)
         return;
-    const std::wstring pattern = path + (path.back() == L'\\' ? L"*.*" : L"\\*.*");
-    WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    constexpr DWORD kSkipped = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
-    do {
-        if (found.dwFileAttributes & kSkipped)
-            continue;
-        const uint64_t size = (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        if (size == 0)
-            continue;
-        wchar_t full[MAX_PATH] = {};
-        if (!PathCombineW(full, path.c_str(), found.cFileName) || !IsAcceptedImageExtension(full))
-            continue;
-        // A record without the picture: the picker's loader makes the thumbnail.
-        std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(full);
-        if (!record || record->fileSize() == 0)
-            continue;
+    bool finished = false;
+    FolderLister::Records records = lister_->Take(run, finished);
+    for (auto& record : records)
         picker_.AddItem(std::make_unique<ListViewSelectItem>(std::move(record)));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    if (!records.empty()) {
+        const int scroll = picker_.ScrollPos();
+        picker_.Arrange();
+        picker_.UpdateScrollBar();
+        picker_.ScrollTo(scroll);
+        InvalidateRect(picker_.hwnd(), nullptr, FALSE);
+        picker_.StartThumbnailLoading();
+    }
+    if (finished)
+        listing_ = false;
+    UpdateCounters();
 }
 
 void CFileAddDialog::OpenLastFolder(HTREEITEM computer)
@@ -371,6 +368,9 @@ void CFileAddDialog::OnOK()
 {
     if (ended_)
         return;
+    if (lister_)
+        lister_->Stop();
+    listing_ = false;
     picker_.StopThumbnailLoading();
     const int most = limits_.filesLimit > 0 ? limits_.filesLimit : INT_MAX;
     const int n = std::min(most, picker_.CheckedCount());
@@ -406,6 +406,9 @@ void CFileAddDialog::OnCancel()
 {
     if (ended_)
         return;
+    if (lister_)
+        lister_->Stop();
+    listing_ = false;
     picker_.StopThumbnailLoading();
     ended_ = true;
     EndDialog(0);
@@ -438,6 +441,9 @@ bool CFileAddDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESU
                 return true;
             }
             return false;
+        case kFolderListed:
+            OnFolderListed(static_cast<uint32_t>(wParam));
+            return true;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (!header || header->idFrom != TreeId)

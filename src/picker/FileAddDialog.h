@@ -3,10 +3,10 @@
 // folder's pictures on the right, the counters, select all, OK and Cancel. OK copies the
 // checked pictures into the upload list within the page's limits.
 //
-// Design: listing a folder makes records without pictures (ImageData::CreateUnloaded); the
-// picker's own loader makes the thumbnails on other threads, visible ones first, exactly as
-// the upload list does, so a folder of hundreds of large photos opens at once and never holds
-// more than thumbnails. The upload list's items share the picker's records, so a confirmed
+// Design: a folder is listed on another thread (FolderLister) into records without pictures;
+// the picker's own loader makes the thumbnails on other threads, visible ones first, exactly
+// as the upload list does, so a folder of hundreds of large photos opens at once, the window
+// thread stays free and memory holds only thumbnails. The upload list's items share the picker's records, so a confirmed
 // picture is not decoded again.
 //
 // The tree is filled one level at a time, on a node's first expansion; each node carries a
@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "picker/DesktopFolder.h"
+#include "picker/FolderLister.h"
 #include "picker/ListView.h"
 #include "picker/SystemIconList.h"
 #include "platform/Dialog.h"
@@ -46,6 +47,8 @@ public:
     static constexpr int TreeId = 3;
     // Most pictures one pick may take, whatever the page allows.
     static constexpr int kMostPerPick = 100;
+    // The folder lister's report (wParam: the listing's number).
+    static constexpr UINT kFolderListed = WM_APP + 21;
 
     CFileAddDialog();
     ~CFileAddDialog() override;
@@ -67,6 +70,8 @@ public:
     const std::wstring& CounterText() const { return counter_.GetText(); }
     const std::wstring& SizeText() const { return size_.GetText(); }
     bool SelectAllChecked() const { return selectAll_.IsChecked(); }
+    // Whether the selected folder is still being listed.
+    bool IsListing() const { return listing_; }
     // Pictures this run added to the upload list.
     int AddedCount() const { return added_; }
 
@@ -99,7 +104,7 @@ private:
     HTREEITEM InsertNode(HTREEITEM parent, Shell::Item& item, bool placeholder);
     FolderNode* NodeOf(HTREEITEM node) const;
     void Populate(HTREEITEM node);
-    void ListFolder(const std::wstring& path);
+    void OnFolderListed(uint32_t run);
     bool Descend(HTREEITEM node);
     void ShowLimitMessage();
 
@@ -122,6 +127,9 @@ private:
     int added_ = 0;
     bool ended_ = false;
     GdiObject<HFONT> treeFont_;
+    std::unique_ptr<FolderLister> lister_;
+    uint32_t listingRun_ = 0;
+    bool listing_ = false;
 };
 
 }  // namespace Vantor

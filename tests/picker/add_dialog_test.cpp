@@ -99,7 +99,8 @@ protected:
         if (!at)
             return false;
         TreeView_SelectItem(tree, at);
-        return true;
+        // The folder is listed on another thread.
+        return PumpUntil([&] { return !dialog.IsListing(); });
     }
 
     static POINT PickerPoint(CFileAddDialog& dialog, int index)
@@ -221,6 +222,7 @@ TEST_F(AddDialog, TheLastFolderReopensWhateverTheCaseAndNotItsNamesake)
     CFileAddDialog dialog;
     dialog.SetFolder(asked);
     Run(dialog, [&](CFileAddDialog& d) {
+        ASSERT_TRUE(PumpUntil([&] { return !d.IsListing(); }));
         const HTREEITEM selected = TreeView_GetSelection(d.Tree());
         EXPECT_TRUE(Vantor::IsSameFolder(d.PathOf(selected), base)) << d.PathOf(selected);
         EXPECT_EQ(d.Picker().Count(), 2);
