@@ -109,8 +109,8 @@ bool Ready(const Vantor::ListViewItem& item)
     return item.Record() && item.Record()->thumbnailState() != Vantor::ImageData::ThumbnailState::Pending;
 }
 
-// Expands the tree from My Computer down to the folder and selects it, as the user does.
-bool SelectFolder(Vantor::CFileAddDialog& dialog, const std::wstring& path)
+// Expands the tree from My Computer down to the folder, as the user does; the folder's node.
+HTREEITEM ExpandTo(Vantor::CFileAddDialog& dialog, const std::wstring& path)
 {
     const HWND tree = dialog.Tree();
     HTREEITEM at = dialog.ComputerNode();
@@ -124,10 +124,7 @@ bool SelectFolder(Vantor::CFileAddDialog& dialog, const std::wstring& path)
         }
         at = next;
     }
-    if (!at)
-        return false;
-    TreeView_SelectItem(tree, at);
-    return true;
+    return at;
 }
 
 void Measure(Run& run)
@@ -149,15 +146,17 @@ void Measure(Run& run)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     });
-    PumpFor(50);
+    const HTREEITEM node = ExpandTo(dialog, run.folder);
+    PumpFor(100);
     run.listener->worst = 0;
-
-    const auto start = Clock::now();
-    if (!SelectFolder(dialog, run.folder)) {
+    if (!node) {
         stop = true;
         page.join();
         return;
     }
+    // The user clicks the folder.
+    const auto start = Clock::now();
+    TreeView_SelectItem(dialog.Tree(), node);
     const auto deadline = start + std::chrono::seconds(600);
     bool screenShown = false;
     ListView& picker = dialog.Picker();

@@ -285,8 +285,8 @@ void CFileAddDialog::OnFolderListed(uint32_t run)
         return;
     bool finished = false;
     FolderLister::Records records = lister_->Take(run, finished);
-    for (auto& record : records)
-        picker_.AddItem(std::make_unique<ListViewSelectItem>(std::move(record)));
+    for (auto& listed : records)
+        picker_.AddItem(std::make_unique<ListViewSelectItem>(std::move(listed.record), std::move(listed.dates)));
     if (!records.empty()) {
         const int scroll = picker_.ScrollPos();
         picker_.Arrange();
@@ -351,9 +351,12 @@ void CFileAddDialog::OnSelectAll()
 
 void CFileAddDialog::UpdateCounters()
 {
-    size_.SetText(PickedSizeText(picker_.CheckedSize()));
     counter_.SetText(PickedCountText(picker_.CheckedCount(), picker_.Count()));
-    InvalidateRect(hwnd(), nullptr, FALSE);
+    // The size follows the counter, which grows with its numbers.
+    size_.InvalidateBounds();
+    size_.SetMargins(std::max<int>(371, counter_.GetBounds().right + 12), 496, 0, 0);
+    size_.Layout();
+    size_.SetText(PickedSizeText(picker_.CheckedSize()));
 }
 
 void CFileAddDialog::ShowLimitMessage()

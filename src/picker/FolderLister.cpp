@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "Biz/ImageData.h"
+#include "picker/ItemDates.h"
 #include "picker/ListView.h"
 
 namespace Vantor {
@@ -122,9 +123,10 @@ void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder)
             std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(full);
             if (!record || record->fileSize() == 0)
                 continue;
+            auto dates = std::make_shared<ItemDates>(record->path());
             {
                 std::lock_guard<std::mutex> guard(state->lock);
-                state->ready.push_back(std::move(record));
+                state->ready.push_back(Listed{std::move(record), std::move(dates)});
             }
             // A first screen of pictures at once, then a batch every 100 ms.
             ++waiting;

@@ -5,7 +5,7 @@
 // for a folder entry on a busy machine: 300 photos held the window thread for 1.7 s.
 //
 // Design: each listing runs on a thread of its own and hands over records without pictures
-// (ImageData::CreateUnloaded) in batches: it posts `message` (wParam = the listing's number)
+// (ImageData::CreateUnloaded) with the files' dates, in batches: it posts `message` (wParam = the listing's number)
 // to the target window, whose thread takes what is ready with Take. A new Start or Stop ends
 // the previous listing at its next file; its records are never handed over. The destructor
 // joins the threads (each ends after the file it is on).
@@ -25,10 +25,15 @@
 namespace Vantor {
 
 class ImageData;
+class ItemDates;
 
 class FolderLister {
 public:
-    using Records = std::vector<std::shared_ptr<ImageData>>;
+    struct Listed {
+        std::shared_ptr<ImageData> record;
+        std::shared_ptr<ItemDates> dates;
+    };
+    using Records = std::vector<Listed>;
 
     FolderLister(HWND target, UINT message);
     ~FolderLister();

@@ -26,6 +26,8 @@ class ListView;
 class ListViewItem : public IElement {
 public:
     explicit ListViewItem(std::shared_ptr<ImageData> record);
+    // With the file's dates read already (off the window thread).
+    ListViewItem(std::shared_ptr<ImageData> record, std::shared_ptr<ItemDates> dates);
     ~ListViewItem() override;
 
     // Virtual operations, in their fixed order (after IElement's).
