@@ -35,14 +35,14 @@ std::wstring FormatOf(const std::wstring& extension)
     return format;
 }
 
-uint32_t FileSizeOf(const std::wstring& path)
+uint64_t FileSizeOf(const std::wstring& path)
 {
     UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!file || !SetFilePointerEx(file.get(), LARGE_INTEGER{}, &size, FILE_END))
         return 0;
-    return static_cast<uint32_t>(size.QuadPart & 0xFFFFFFFFu);
+    return static_cast<uint64_t>(size.QuadPart);
 }
 
 bool HasAlpha(Gdiplus::PixelFormat format)

@@ -48,7 +48,7 @@ public:
     const std::wstring& name() const { return name_; }            // "Holiday.JPG"
     const std::wstring& extension() const { return extension_; }  // ".JPG", or empty
     const std::wstring& format() const { return format_; }        // "jpg"
-    uint32_t fileSize() const { return fileSize_; }               // 0 when it cannot be opened
+    uint64_t fileSize() const { return fileSize_; }               // 0 when it cannot be opened
 
     std::wstring remark() const;
     void setRemark(const std::wstring& remark);
@@ -128,7 +128,7 @@ private:
     const std::wstring name_;
     const std::wstring extension_;
     const std::wstring format_;
-    const uint32_t fileSize_;
+    const uint64_t fileSize_;
 
     std::mutex changeLock_;  // one turn or edit at a time
     mutable std::mutex lock_;  // the fields below

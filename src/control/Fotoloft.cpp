@@ -610,7 +610,7 @@ UploadSettings CFotoloft::uploadSettings() const { return config_.uploadSettings
 void CFotoloft::applyAddLimits()
 {
     // Drops onto the list keep to the page's limits; the page's own adds take none.
-    panel_.List().SetAddLimits(AddLimits{config_.FilesLimit, config_.FileSizeLimit});
+    panel_.List().SetAddLimits(AddLimits{config_.FilesLimit, config_.FileSizeLimit, config_.PickLimit});
 }
 
 std::size_t CFotoloft::addDroppedFiles(const std::vector<std::wstring>& paths)

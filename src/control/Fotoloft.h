@@ -127,6 +127,8 @@ private:
     // PanelHost: where the editor and the preview window will open.
     void EditItem(int32_t itemId) override;
     void PreviewItem(int32_t itemId) override;
+    std::wstring PickFolder() const override { return config_.getFolder(); }
+    void SetPickFolder(const std::wstring& folder) override { config_.setFolder(folder); }
     std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
     void tellFilesLeftOut(int leftOut);
     void onPaint();

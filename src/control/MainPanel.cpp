@@ -3,10 +3,10 @@
 #include "Biz/ImageData.h"
 #include "Biz/Log.h"
 #include "control/UploadProgressText.h"
+#include "picker/FileAddDialog.h"
 #include "platform/Handles.h"
 #include "ui/MessageDialog.h"
 
-#include <commdlg.h>
 #include <log4cplus/loggingmacros.h>
 
 #include <algorithm>
@@ -27,27 +27,6 @@ HWND ModalOwner(HWND fallback)
 {
     const HWND active = GetActiveWindow();
     return active ? active : fallback;
-}
-
-// The paths the platform's multi-select open dialog returned: one full path, or a folder
-// followed by names, each ended by a NUL, the whole ended by a second NUL.
-std::vector<std::wstring> SelectedPaths(const std::vector<wchar_t>& buffer)
-{
-    std::vector<std::wstring> parts;
-    for (size_t at = 0; at < buffer.size() && buffer[at] != L'\0';) {
-        const std::wstring part(&buffer[at]);
-        parts.push_back(part);
-        at += part.size() + 1;
-    }
-    if (parts.size() <= 1)
-        return parts;
-    std::wstring folder = parts.front();
-    if (!folder.empty() && folder.back() != L'\\')
-        folder += L'\\';
-    std::vector<std::wstring> paths;
-    for (size_t i = 1; i < parts.size(); ++i)
-        paths.push_back(folder + parts[i]);
-    return paths;
 }
 
 }  // namespace
@@ -209,19 +188,12 @@ void MainPanel::AddImages()
 {
     if (CurrentState() == State::Uploading)
         return;
-    // The platform's open dialog stands in for the add-images dialog: several pictures of the
-    // kinds the list takes, added under the page's limits.
-    std::vector<wchar_t> buffer(64 * 1024, L'\0');
-    static const wchar_t kFilter[] = L"图片 (*.jpg;*.png;*.gif;*.bmp;*.tif)\0*.jpg;*.png;*.gif;*.bmp;*.tif\0\0";
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = ModalOwner(GetHwnd());
-    dialog.lpstrFilter = kFilter;
-    dialog.lpstrFile = buffer.data();
-    dialog.nMaxFile = static_cast<DWORD>(buffer.size() - 1);
-    dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&dialog))
-        list_.AddFiles(SelectedPaths(buffer));  // the list's own limits: the page's
+    CFileAddDialog dialog;
+    dialog.SetUploadList(&list_);
+    dialog.SetLimits(list_.GetAddLimits());
+    dialog.SetFolder(host_.PickFolder());
+    dialog.DoModal(ModalOwner(GetHwnd()));
+    host_.SetPickFolder(dialog.Folder());
     RefreshAfterAdd();
 }
 

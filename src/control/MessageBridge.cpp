@@ -86,6 +86,7 @@ void MessageBridge::onInit(const ::Json::Value& message)
     const int32_t jpegQuality = JsonText::ReadInt(config, "JpegQuality", 100);
     const int32_t fileSizeLimit = JsonText::ReadInt(config, "FileSizeLimit", 0);
     const int32_t filesLimit = JsonText::ReadInt(config, "FilesLimit", 0);
+    const int32_t pickLimit = JsonText::ReadInt(config, "PickLimit", 0);
     const std::string postUrl = JsonText::ReadText(config, "PostUrl");
     const std::string authType = JsonText::ReadText(config, "AuthType");
     const std::string authName = JsonText::ReadText(config, "AuthName");
@@ -105,6 +106,8 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.JpegQuality = jpegQuality >= 1 && jpegQuality <= 100 ? jpegQuality : 100;
     c.FilesLimit = filesLimit > 0 ? filesLimit : AppConfig::kDefaultFilesLimit;
     c.FileSizeLimit = fileSizeLimit > 0 ? fileSizeLimit : 0;
+    // Most pictures one pick of the add-images dialog takes; 0 (or out of range): no limit.
+    c.PickLimit = static_cast<uint16_t>(pickLimit > 0 && pickLimit <= 0xFFFF ? pickLimit : 0);
     c.TimeoutSeconds = ReadTimeoutSeconds(config);
     c.IgnoreCertErrors = JsonText::ReadBool(config, "IgnoreCertErrors", false);
     // Picture limits in pixels: a negative or missing value means no limit.

@@ -5,6 +5,7 @@
 #include "Biz/UploadQueue.h"
 
 #include <cstdint>
+#include <string>
 
 namespace Vantor {
 
@@ -21,6 +22,10 @@ public:
     // way the user asked (the edit tool, an item's own buttons, a double click).
     virtual void EditItem(int32_t itemId) = 0;
     virtual void PreviewItem(int32_t itemId) = 0;
+    // The folder the add-images dialog opens: the last one the user chose, or the page's
+    // "setFolder".
+    virtual std::wstring PickFolder() const = 0;
+    virtual void SetPickFolder(const std::wstring& folder) = 0;
 
 protected:
     ~PanelHost() = default;

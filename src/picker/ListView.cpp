@@ -74,7 +74,8 @@ void ListView::CreateParts()
     loader_.SetTarget(hwnd());
     UpdateScrollBar();
     RegisterItemDragFormat();
-    dropTarget_.RegisterDropTarget(hwnd());
+    if (acceptsDrops_)
+        dropTarget_.RegisterDropTarget(hwnd());
 }
 
 void ListView::ResizeBuffer()
@@ -314,7 +315,7 @@ void ListView::SelectAll(bool select)
     }
     selection_.clear();
     for (const auto& item : items_) {
-        item->Select(POINT{0, 0});
+        item->SelectForAll();
         selection_.push_back(item->Id());
     }
 }

@@ -34,6 +34,7 @@ namespace Vantor {
 struct AddLimits {
     int32_t filesLimit = 0;     // most items the list may hold
     int64_t fileSizeLimit = 0;  // bytes per file
+    int32_t pickLimit = 0;      // most pictures taken from one pick of the add-images dialog
 };
 
 struct AddResult {
@@ -74,6 +75,9 @@ public:
     // A child of a control tree: the window is made hidden in the parent's window and placed
     // by Layout (the main panel).
     void Create(ControlBase* parent);
+    // Before Create: whether the window takes OLE drops (files from the shell, its own items
+    // moved). The add-images dialog's picker takes none.
+    void SetAcceptsDrops(bool accepts) { acceptsDrops_ = accepts; }
     void SetItemWidth(int width) { geometry_.itemWidth = width; }
     void SetItemHeight(int height) { geometry_.itemHeight = height; }
     void SetInteractive(bool interactive);
@@ -209,6 +213,7 @@ private:
     ListGeometry geometry_;
     bool hoverTracking_ = false;
     bool interactive_ = true;
+    bool acceptsDrops_ = true;
     bool uploading_ = false;
     int32_t anchorId_ = -1;
     int32_t hoverId_ = -1;

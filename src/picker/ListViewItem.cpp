@@ -57,6 +57,12 @@ ListViewItem::ListViewItem(std::shared_ptr<ImageData> record)
 {
 }
 
+ListViewItem::ListViewItem(std::shared_ptr<ImageData> record, std::shared_ptr<ItemDates> dates)
+    : dates_(dates ? std::move(dates) : std::make_shared<ItemDates>(record ? record->path() : std::wstring())),
+      record_(std::move(record))
+{
+}
+
 ListViewItem::~ListViewItem() = default;
 
 std::shared_ptr<ImageData> ListViewItem::Record() const
@@ -70,6 +76,8 @@ void ListViewItem::SetRecord(std::shared_ptr<ImageData> record)
     std::lock_guard<std::mutex> guard(lock_);
     record_ = std::move(record);
 }
+
+void ListViewItem::SelectForAll() { Select(POINT{0, 0}); }
 
 void ListViewItem::SetChecked(int checked)
 {

@@ -26,6 +26,8 @@ class ListView;
 class ListViewItem : public IElement {
 public:
     explicit ListViewItem(std::shared_ptr<ImageData> record);
+    // With the file's dates read already (off the window thread).
+    ListViewItem(std::shared_ptr<ImageData> record, std::shared_ptr<ItemDates> dates);
     ~ListViewItem() override;
 
     // Virtual operations, in their fixed order (after IElement's).
@@ -45,6 +47,8 @@ public:
     virtual RECT ThumbRect(const RECT& cell) const;
     virtual RECT TextRect(const RECT& cell) const;
     virtual void AddSizeIfChecked(int64_t& sum) const;
+    // What "select all" (Ctrl+A) does to the item: selects it.
+    virtual void SelectForAll();
 
     // Repaints the cell when it is visible.
     void Invalidate() const;

@@ -41,6 +41,13 @@ void ListViewSelectItem::OnMouseDown(POINT)
     }
 }
 
+void ListViewSelectItem::SelectForAll()
+{
+    checked_ = 1;
+    flags_ |= ItemSelected;
+    Invalidate();
+}
+
 void ListViewSelectItem::AddSizeIfChecked(int64_t& sum) const
 {
     if (!checked_)

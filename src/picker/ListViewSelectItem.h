@@ -1,6 +1,6 @@
 #pragma once
 // The picker's item: the thumbnail centred in the cell, a frame while hovered or checked, and
-// the check mark of a chosen picture. Every click toggles the check mark.
+// the check mark of a chosen picture. Every click toggles the check mark; select all checks.
 #include "picker/ListViewItem.h"
 
 namespace Vantor {
@@ -13,6 +13,8 @@ public:
     void Select(POINT point) override;
     void OnMouseDown(POINT point) override;
     void AddSizeIfChecked(int64_t& sum) const override;
+    // Checks the picture: select all never takes a check away.
+    void SelectForAll() override;
 };
 
 }  // namespace Vantor

@@ -5,6 +5,7 @@
 #include <wininet.h>
 #include <wrl/client.h>
 
+#include <memory>
 #include <utility>
 
 namespace Vantor {
@@ -88,6 +89,14 @@ private:
     HDC dc_;
     HGDIOBJ previous_;
 };
+
+// A block from the COM task allocator (the shell's allocator too: item ID lists, strings the
+// shell hands out), freed with CoTaskMemFree.
+struct CoTaskMemFreer {
+    void operator()(void* block) const { CoTaskMemFree(block); }
+};
+template <typename T>
+using CoTaskMemPtr = std::unique_ptr<T, CoTaskMemFreer>;
 
 // A BSTR owned for its scope.
 class BStr {

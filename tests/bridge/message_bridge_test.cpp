@@ -96,7 +96,7 @@ TEST(Init, ReadsEveryStoredKey)
     Page page;
     page.post(LR"({"name":"init","config":{"FileFieldName":"photo","PostUrl":"http://127.0.0.1:8080/上传",
         "Cookie":"sid=1","EncodeType":"GBK","FileNameGen":"md5","ThreadCount":4,"AuthType":"basic",
-        "AuthName":"u","AuthPass":"p","FilesLimit":20,"FileSizeLimit":1048576,"JpegQuality":85,
+        "AuthName":"u","AuthPass":"p","FilesLimit":20,"FileSizeLimit":1048576,"JpegQuality":85,"PickLimit":20,
         "Timeout":5,"IgnoreCertErrors":true}})");
     const AppConfig& c = page.config;
     EXPECT_EQ(c.FileFieldName, "photo");
@@ -110,18 +110,20 @@ TEST(Init, ReadsEveryStoredKey)
     EXPECT_EQ(c.AuthName, L"u");
     EXPECT_EQ(c.AuthPass, L"p");
     EXPECT_EQ(c.FilesLimit, 20);
+    EXPECT_EQ(c.PickLimit, 20);
     EXPECT_EQ(c.FileSizeLimit, 1048576);
     EXPECT_EQ(c.JpegQuality, 85);
     EXPECT_EQ(c.TimeoutSeconds, 5);
     EXPECT_TRUE(c.IgnoreCertErrors);
 
     // A key left out of a later "init" returns to its default, not to the previous value.
-    page.post(LR"({"name":"init","config":{"ThreadCount":2}})");
+    page.post(LR"({"name":"init","config":{"ThreadCount":2,"PickLimit":70000}})");
     EXPECT_EQ(c.FileFieldName, "file");
     EXPECT_TRUE(c.PostUrl.empty());
     EXPECT_EQ(c.EncodeType, L"utf-8");
     EXPECT_TRUE(c.isUtf8Encoding());
     EXPECT_EQ(c.FilesLimit, 300);
+    EXPECT_EQ(c.PickLimit, 0);  // out of its range: no limit
     EXPECT_EQ(c.FileSizeLimit, 0);
     EXPECT_EQ(c.ThreadCount, 2);
 }
