@@ -200,6 +200,14 @@ void CFotoloft::PreviewItem(int32_t itemId)
 {
     if (!panel_.List().FindById(itemId))
         return;
+    // A double click asks twice (as a double click and as the preview request): an open
+    // preview shows the item instead of being made again.
+    if (preview_ && IsWindow(preview_)) {
+        if (auto* const open = dynamic_cast<ImageViewForm*>(Win::Window::FromHandle(preview_))) {
+            open->ShowItem(itemId);
+            return;
+        }
+    }
     closePreview();
     if (ImageViewForm* const preview = ImageViewForm::Open(panel_.List(), itemId))
         preview_ = preview->hwnd();

@@ -72,8 +72,9 @@ bool ImageViewForm::Create()
     next_.SetAnchor(AnchorRight | AnchorCenterV);
     next_.Click.connect([this] { Step(1); });
 
-    SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+    // Sized and placed while hidden, then shown on top.
     Show(id_);
+    SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
     SetForegroundWindow(hwnd());
     SetFocus(hwnd());
     return true;
@@ -106,8 +107,13 @@ void ImageViewForm::Show(int32_t itemId)
     const int y = work.top + ((work.bottom - work.top) - window.cy) / 2;
     SetWindowPos(hwnd(), nullptr, std::max<LONG>(work.left, x), std::max<LONG>(work.top, y), 0, 0,
                  SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+    // A window that keeps its size gets no WM_SIZE: the buttons are placed here.
+    RECT client{};
+    GetClientRect(hwnd(), &client);
+    bounds_ = client;
+    LayoutChildren();
     UpdateArrows();
-    InvalidateRect(hwnd(), nullptr, FALSE);
+    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 
     // The whole picture, shrunk to what the window shows, is made off the window thread.
     const SIZE target = Fitted(pictureSize_, window);

@@ -40,6 +40,8 @@ public:
     static SIZE WindowSizeFor(SIZE picture, SIZE screen);
 
     void Paint(UI::CPaintEventArgs& e) override;
+    // Shows another item of the list (a second request while the window is open).
+    void ShowItem(int32_t itemId) { Show(itemId); }
     // Steps to the previous or next item; false at either end (or with no list left).
     bool Step(int direction);
     int32_t ShownId() const { return id_; }

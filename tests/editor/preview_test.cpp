@@ -81,3 +81,4 @@ TEST_F(PreviewTest, LargePictureIsFittedOnTheScreen)
     SendMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
 }
+
