@@ -1,9 +1,10 @@
 // The preview over a real list window with real picture files: it steps by item id through
 // the list as it stands, survives items leaving while it is open, and fits large pictures on
-// both sides into the screen.
+// both sides into the screen. And the edit window opens only on an item whose picture decoded.
 #include <gtest/gtest.h>
 
 #include "ListFixture.h"
+#include "editor/ImageEditForm.h"
 #include "editor/ImageViewForm.h"
 
 using Vantor::ImageViewForm;
@@ -82,3 +83,21 @@ TEST_F(PreviewTest, LargePictureIsFittedOnTheScreen)
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
 }
 
+
+TEST_F(PreviewTest, OnlyADecodedPictureMayBeEdited)
+{
+    // The flag comes with the decoded thumbnail; a file that does not decode never gets it,
+    // and the edit window refuses that item without opening.
+    const std::wstring good = Picture(L"good.png", 64, 48);
+    const std::wstring bad = folder_.file(L"bad.png");
+    ASSERT_TRUE(testpics::WriteBytes(bad, std::vector<uint8_t>(300, 0x42)));
+    list_->AddFiles({good, bad});
+    ASSERT_TRUE(WaitForThumbnails());
+    ASSERT_EQ(list_->Count(), 2);
+    Vantor::ListViewItem& goodItem = *list_->Items()[0];
+    Vantor::ListViewItem& badItem = *list_->Items()[1];
+    EXPECT_TRUE(goodItem.editReady);
+    EXPECT_FALSE(badItem.editReady);
+    EXPECT_FALSE(Vantor::EditListItem(*list_, badItem.Id(), host_->get()));
+    EXPECT_FALSE(Vantor::EditListItem(*list_, 9999, host_->get()));
+}
