@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cwctype>
 
 #include "Biz/UploadName.h"
@@ -345,16 +346,48 @@ bool ImageData::SetEditedImage(Gdiplus::Bitmap* bitmap, int boxWidth, int boxHei
     }
 }
 
-ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& options)
+void ImageData::setUploadFormat(const std::wstring& format, int jpegQuality)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    uploadFormat_ = FormatOf(format);
+    uploadQuality_ = std::clamp(jpegQuality, 1, 100);
+}
+
+std::wstring ImageData::uploadFormat() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return uploadFormat_;
+}
+
+std::wstring ImageData::uploadExtension() const
+{
+    const std::wstring chosen = uploadFormat();
+    return chosen.empty() ? extension_ : L"." + chosen;
+}
+
+std::wstring ImageData::uploadName() const
+{
+    const std::wstring chosen = uploadFormat();
+    if (chosen.empty())
+        return name_;
+    return name_.substr(0, name_.size() - extension_.size()) + L"." + chosen;
+}
+
+ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& asked)
 {
     UploadPicture upload;
     try {
         // The file is read again whether or not its thumbnail is made yet: what cannot be
         // decoded now gives nothing, whatever the thumbnail said.
         PictureSource source;
+        PrepareOptions options = asked;
         source.format = format_;
         {
             std::lock_guard<std::mutex> guard(lock_);
+            if (!uploadFormat_.empty()) {
+                source.format = uploadFormat_;
+                options.jpegQuality = uploadQuality_;
+            }
             source.edited = !editedPath_.empty();
             source.path = source.edited ? editedPath_ : path_;
             source.quarterTurns = turns_;

@@ -98,13 +98,24 @@ public:
     bool SetEditedImage(Gdiplus::Bitmap* bitmap, int boxWidth, int boxHeight);
 
     // --- upload preparation ---
+    // The format the user chose for this file in the editor ("jpg", "png" or "bmp") and the
+    // JPEG quality (1 to 100) it goes out at; an empty format goes back to the file's own
+    // format and the page's quality.
+    void setUploadFormat(const std::wstring& format, int jpegQuality);
+    std::wstring uploadFormat() const;  // empty when none was chosen
+    // The name and extension the file is sent under: its own, or with the chosen format's
+    // extension in place of its own ("Holiday.PNG" sent as JPEG is "Holiday.jpg").
+    std::wstring uploadName() const;
+    std::wstring uploadExtension() const;
+
     struct UploadPicture {
         EncodedImage encoded;  // empty when the picture cannot be prepared: nothing may be sent
         uint32_t width = 0;    // of the picture sent, as seen
         uint32_t height = 0;
     };
     // The picture as the user sees it, shrunk to the limits and encoded in the record's format
-    // (png, gif, bmp, tif, tiff keep theirs, anything else is JPEG at the quality asked), or
+    // or the one chosen in the editor (png, gif, bmp, tif, tiff keep theirs, anything else is
+    // JPEG at the quality asked, or chosen), or
     // the file's own bytes where the options allow (PreparePicture); sets UploadSize and
     // clears SentBytes. The defaults re-encode at full size, JPEG at quality 100.
     UploadPicture PrepareUpload(const PrepareOptions& options = {});
@@ -141,6 +152,8 @@ private:
     ThumbnailState state_ = ThumbnailState::Pending;
     uint32_t generation_ = 0;  // counts turns and edits, so a decode started before one is dropped
     std::wstring editedPath_;  // the edited picture, empty when there is none
+    std::wstring uploadFormat_;  // chosen in the editor; empty: the file's own
+    int uploadQuality_ = 100;
     std::shared_ptr<Gdiplus::Image> thumbnail_;
 };
 

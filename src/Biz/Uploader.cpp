@@ -33,8 +33,8 @@ bool Uploader::Run()
         }
         UploadPicture picture;
         picture.id = file_->id();
-        picture.name = file_->name();
-        picture.extension = file_->extension();
+        picture.name = file_->uploadName();
+        picture.extension = file_->uploadExtension();
         picture.remark = file_->remark();
         picture.data = prepared.encoded.data();
         picture.length = prepared.encoded.size();

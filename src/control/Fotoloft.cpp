@@ -6,6 +6,8 @@
 #include "control/PageAddress.h"
 #include "control/SiteAllowList.h"
 #include "control/UploadReports.h"
+#include "editor/ImageEditForm.h"
+#include "editor/ImageViewForm.h"
 #include "picker/CombinBitmap.h"
 #include "picker/ListViewPostItem.h"
 #include "platform/TypeLibrary.h"
@@ -184,18 +186,39 @@ bool CFotoloft::StartListUpload()
 
 void CFotoloft::EditItem(int32_t itemId)
 {
-    // The image edit window opens here once it exists; until then the request is only noted.
     if (IsUploading() || !panel_.List().FindById(itemId))
         return;
-    LOG4CPLUS_INFO(Log::instance().logger(), L"edit requested for item " << itemId);
+    closePreview();
+    HWND owner = GetActiveWindow();
+    if (!owner)
+        owner = GetAncestor(window(), GA_ROOT);
+    if (!EditListItem(panel_.List(), itemId, owner))
+        LOG4CPLUS_INFO(Log::instance().logger(), L"edit window: item " << itemId << L" left as it was");
 }
 
 void CFotoloft::PreviewItem(int32_t itemId)
 {
-    // The preview window opens here once it exists; until then the request is only noted.
     if (!panel_.List().FindById(itemId))
         return;
-    LOG4CPLUS_INFO(Log::instance().logger(), L"preview requested for item " << itemId);
+    // A double click asks twice (as a double click and as the preview request): an open
+    // preview shows the item instead of being made again.
+    if (preview_ && IsWindow(preview_)) {
+        if (auto* const open = dynamic_cast<ImageViewForm*>(Win::Window::FromHandle(preview_))) {
+            open->ShowItem(itemId);
+            return;
+        }
+    }
+    closePreview();
+    if (ImageViewForm* const preview = ImageViewForm::Open(panel_.List(), itemId))
+        preview_ = preview->hwnd();
+}
+
+void CFotoloft::closePreview()
+{
+    // The preview reads the list: it never outlives this control's window.
+    if (preview_ && IsWindow(preview_))
+        DestroyWindow(preview_);
+    preview_ = nullptr;
 }
 
 void CFotoloft::registerInternalHandlers()
@@ -495,6 +518,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         dropTarget_.RegisterDropTarget(window());
         return 0;
     case WM_DESTROY:
+        closePreview();
         panel_.Release();
         pressed_ = nullptr;
         dropTarget_.RevokeDropTarget();

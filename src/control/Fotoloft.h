@@ -124,11 +124,12 @@ private:
     // The page's settings, read in these two places only: what a task gets, what adds take.
     UploadSettings uploadSettings() const;
     void applyAddLimits();
-    // PanelHost: where the editor and the preview window will open.
+    // PanelHost: the modal edit window and the modeless preview of a list item.
     void EditItem(int32_t itemId) override;
     void PreviewItem(int32_t itemId) override;
     std::wstring PickFolder() const override { return config_.getFolder(); }
     void SetPickFolder(const std::wstring& folder) override { config_.setFolder(folder); }
+    void closePreview();
     std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
     void tellFilesLeftOut(int leftOut);
     void onPaint();
@@ -163,6 +164,7 @@ private:
     int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned
     ControlBase* pressed_ = nullptr;  // the control that took the last button press
     bool mouseTracked_ = false;
+    HWND preview_ = nullptr;  // the open preview window, which deletes itself when closed
     AppConfig config_;  // before the bridge, which writes it
     std::wstring pageAddress_;
     bool pageAllowed_ = false;  // decided at construction and whenever a site is given

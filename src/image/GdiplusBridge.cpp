@@ -42,6 +42,45 @@ std::unique_ptr<Gdiplus::Bitmap> BitmapFromCxImage(const CxImage& image)
     return bitmap;
 }
 
+std::unique_ptr<Gdiplus::Bitmap> BitmapKeepingAlpha(const CxImage& image)
+{
+    if (!image.IsValid())
+        return nullptr;
+    const uint32_t width = image.GetWidth();
+    const uint32_t height = image.GetHeight();
+    bool transparent = false;
+    if (image.AlphaIsValid()) {
+        const uint8_t* alpha = image.AlphaGetPointer();
+        const size_t count = static_cast<size_t>(width) * height;
+        transparent = std::any_of(alpha, alpha + count, [](uint8_t a) { return a != 255; });
+    }
+    if (!transparent || image.GetBpp() != 24)
+        return BitmapFromCxImage(image);
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
+                                                    PixelFormat32bppARGB);
+    if (bitmap->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    Gdiplus::Rect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData data{};
+    if (bitmap->LockBits(&rect, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
+        return nullptr;
+    // Stored rows run bottom-up, GDI+ scan lines top-down.
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t stored = height - 1 - y;
+        const uint8_t* in = image.GetBits(stored);
+        const uint8_t* alpha = image.AlphaGetPointer(0, stored);
+        uint8_t* out = static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
+        for (uint32_t x = 0; x < width; ++x, in += 3, out += 4) {
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            out[3] = alpha[x];
+        }
+    }
+    bitmap->UnlockBits(&data);
+    return bitmap;
+}
+
 std::unique_ptr<Gdiplus::Bitmap> BitmapFromPixels(const Pixels& pixels)
 {
     auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(pixels.width), static_cast<INT>(pixels.height),

@@ -19,6 +19,10 @@ std::unique_ptr<CxImage> CxImageFromBitmap(Gdiplus::Bitmap& bitmap);
 // no alpha). Null on failure. The GDI+ bitmap owns a copy; the DIB section is released here.
 std::unique_ptr<Gdiplus::Bitmap> BitmapFromCxImage(const CxImage& image);
 
+// The same, keeping transparency: a 32-bit ARGB bitmap when the alpha plane holds any pixel
+// that is not opaque, otherwise the 24-bit bitmap above. Null on failure.
+std::unique_ptr<Gdiplus::Bitmap> BitmapKeepingAlpha(const CxImage& image);
+
 // A 32-bit ARGB bitmap holding a copy of the rows: red, green, blue (3 channels, opaque) or
 // blue, green, red, alpha with the colours premultiplied (4 channels, made straight here).
 // Null on failure.

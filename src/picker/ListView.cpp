@@ -154,6 +154,9 @@ ListViewItem* ListView::AddItem(std::unique_ptr<ListViewItem> item)
         return nullptr;
     item->owner_ = this;
     item->id_ = nextId_++;
+    // An item whose picture already decoded (a picker item's record) may be edited at once.
+    if (const auto record = item->Record())
+        item->editReady = record->thumbnailState() == ImageData::ThumbnailState::Ready;
     items_.push_back(std::move(item));
     return items_.back().get();
 }
@@ -920,8 +923,12 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         RepaintProgress(static_cast<int32_t>(wParam));
         return true;
     case kThumbnailReady:
-        if (ListViewItem* item = FindById(static_cast<int32_t>(wParam)))
+        if (ListViewItem* item = FindById(static_cast<int32_t>(wParam))) {
+            // The picture decoded: only now may the editor open on it.
+            const auto record = item->Record();
+            item->editReady = record && record->thumbnailState() == ImageData::ThumbnailState::Ready;
             item->Invalidate();
+        }
         return true;
     case kThumbnailsDone:
         if (static_cast<uint32_t>(wParam) == loaderRun_)

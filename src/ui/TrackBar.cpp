@@ -161,10 +161,14 @@ bool TrackBar::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         if (dragging_) {
             dragging_ = false;
             ReleaseCapture();
+            DragEnded(value_);
         }
         return true;
     case WM_CAPTURECHANGED:
-        dragging_ = false;
+        if (dragging_) {
+            dragging_ = false;
+            DragEnded(value_);
+        }
         return true;
     default:
         return false;

@@ -1,7 +1,8 @@
 #pragma once
 // A horizontal slider in a child window of its own, 15 pixels high. Dragging the thumb fires
-// ValueChanged with the value under it; SetValue moves the thumb without firing. The window is
-// created hidden by Create(parent); the owner shows it with SetVisible.
+// ValueChanged with the value under it, and letting go fires DragEnded; SetValue moves the
+// thumb without firing. The window is created hidden by Create(parent); the owner shows it
+// with SetVisible.
 //
 // Geometry: with extent E = maximum - minimum, usable width U = width - thumb width,
 // position = trunc((value - minimum) / E * U) and value = trunc(E * (position / U) + minimum).
@@ -13,6 +14,8 @@
 class TrackBar : public Vantor::Win::Window, public ControlBase {
 public:
     boost::signals2::signal<void(int)> ValueChanged;
+    // The thumb was let go (or the drag lost the mouse), with the value it stands for.
+    boost::signals2::signal<void(int)> DragEnded;
 
     TrackBar() = default;
     ~TrackBar() override = default;
