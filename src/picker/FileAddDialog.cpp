@@ -367,14 +367,19 @@ void CFileAddDialog::ShowLimitMessage()
     message.DoModal(active ? active : hwnd());
 }
 
-void CFileAddDialog::OnOK()
+void CFileAddDialog::StopListing()
 {
-    if (ended_)
-        return;
     if (lister_)
         lister_->Stop();
     listing_ = false;
     picker_.StopThumbnailLoading();
+}
+
+void CFileAddDialog::OnOK()
+{
+    if (ended_)
+        return;
+    StopListing();
     const int most = limits_.filesLimit > 0 ? limits_.filesLimit : INT_MAX;
     const int n = std::min(most, picker_.CheckedCount());
     if (n > 0 && uploadList_) {
@@ -409,10 +414,7 @@ void CFileAddDialog::OnCancel()
 {
     if (ended_)
         return;
-    if (lister_)
-        lister_->Stop();
-    listing_ = false;
-    picker_.StopThumbnailLoading();
+    StopListing();
     ended_ = true;
     EndDialog(0);
 }

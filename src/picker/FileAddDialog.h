@@ -80,6 +80,7 @@ public:
     void OnFolderSelected(HTREEITEM node);
     void OnSelectAll();
     void UpdateCounters();
+    void StopListing();  // the folder's listing and the picker's thumbnails
     void OnOK();
     void OnCancel();
     // Expands the tree down to the last folder and selects it (which lists it).
