@@ -22,6 +22,7 @@
 #include <functional>
 #include <thread>
 
+#include "../BenchClock.h"
 #include "Biz/ImageData.h"
 #include "editor/ImageEditForm.h"
 #include "editor/ImageEditor.h"
@@ -36,18 +37,6 @@
 using namespace Vantor;
 
 namespace {
-
-double Now()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / frequency;
-}
 
 size_t MemoryNow()
 {
@@ -135,8 +124,8 @@ int wmain(int argc, wchar_t** argv)
     ListView list;
     list.Create(host.hwnd(), 0, 0, 800, 600);
     list.AddFiles({argv[1]});
-    const double waitEnd = Now() + 60000;
-    while (Now() < waitEnd && !(list.Count() == 1 && list.Items().front()->editReady)) {
+    const double waitEnd = bench::NowMs() + 60000;
+    while (bench::NowMs() < waitEnd && !(list.Count() == 1 && list.Items().front()->editReady)) {
         Pump();
         Sleep(5);
     }
@@ -150,9 +139,9 @@ int wmain(int argc, wchar_t** argv)
 
     // References: decoding alone, and one whole picture held as the editor holds it.
     Print("decode_ms", Best(rounds, [&] {
-              const double start = Now();
+              const double start = bench::NowMs();
               std::shared_ptr<Gdiplus::Bitmap> picture = record->Picture();
-              return picture ? Now() - start : 1e30;
+              return picture ? bench::NowMs() - start : 1e30;
           }));
     size_t pictureBytes = 0;
     {
@@ -169,11 +158,11 @@ int wmain(int argc, wchar_t** argv)
               ImageEditForm form(list, item.Id());
               double start = 0, shown = 0;
               form.PictureShown.connect([&] {
-                  shown = Now();
+                  shown = bench::NowMs();
                   PostMessageW(form.hwnd(), WM_COMMAND, IDCANCEL, 0);
               });
               sampler.Reset();
-              start = Now();
+              start = bench::NowMs();
               form.Run(host.hwnd());
               openPeak = std::max(openPeak, sampler.Peak() - base);
               return shown > 0 ? shown - start : 1e30;
@@ -196,10 +185,10 @@ int wmain(int argc, wchar_t** argv)
     Pump();
     sampler.Reset();
     const auto timed = [&](const std::function<void()>& work) {
-        const double start = Now();
+        const double start = bench::NowMs();
         work();
         UpdateWindow(canvas.hwnd());
-        return Now() - start;
+        return bench::NowMs() - start;
     };
     Print("rotate_ms", Best(rounds, [&] {
               const double t = timed([&] { canvas.RotateRight(); });
@@ -243,20 +232,20 @@ int wmain(int argc, wchar_t** argv)
 
     // A slider drag: the first step makes the visible copy, the later ones adjust it.
     Print("full_adjust_ms", Best(rounds, [&] {
-              const double start = Now();
+              const double start = bench::NowMs();
               CxImage copy(*canvas.Edit().Result());
               ApplyAdjustments(copy, Adjustments{30, 20, 0});
-              return Now() - start;
+              return bench::NowMs() - start;
           }));
     double first = 1e30, step = 1e30;
     for (int r = 0; r < rounds; ++r) {
         canvas.SetAdjustments(Adjustments{});  // drops the visible copy
         first = std::min(first, timed([&] { canvas.PreviewAdjustments(Adjustments{1, 0, 0}); }));
         const int steps = 30;
-        const double start = Now();
+        const double start = bench::NowMs();
         for (int b = 2; b < 2 + steps; ++b)
             canvas.PreviewAdjustments(Adjustments{b * 3, b, 0});
-        step = std::min(step, (Now() - start) / steps);
+        step = std::min(step, (bench::NowMs() - start) / steps);
     }
     canvas.SetAdjustments(Adjustments{90, 30, 0});
     Print("slider_first_ms", first);
@@ -265,10 +254,10 @@ int wmain(int argc, wchar_t** argv)
 
     // OK: the result handed to the item, kept as a lossless file with a new thumbnail.
     Print("ok_ms", Best(rounds, [&] {
-              const double start = Now();
+              const double start = bench::NowMs();
               std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapKeepingAlpha(*canvas.Edit().Result());
               const bool kept = bitmap && record->SetEditedImage(bitmap.get(), 148, 120);
-              return kept ? Now() - start : 1e30;
+              return kept ? bench::NowMs() - start : 1e30;
           }));
     return 0;
 }

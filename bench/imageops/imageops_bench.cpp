@@ -11,23 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "../BenchClock.h"
 #include "image/CxImage.h"
 
 using Vantor::CxImage;
 
 namespace {
-
-double Now()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / frequency;
-}
 
 std::vector<uint8_t> ReadAll(const wchar_t* path)
 {
@@ -87,12 +76,12 @@ int wmain(int argc, wchar_t** argv)
         double best = 1e30;
         for (int round = 0; round < rounds; ++round) {
             CxImage image(source);
-            const double start = Now();
+            const double start = bench::NowMs();
             if (!operation.run(image)) {
                 std::fprintf(stderr, "%s failed: %s\n", operation.name, image.GetLastError());
                 return 1;
             }
-            const double elapsed = Now() - start;
+            const double elapsed = bench::NowMs() - start;
             if (elapsed < best)
                 best = elapsed;
         }

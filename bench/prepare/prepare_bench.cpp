@@ -13,20 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "../BenchClock.h"
 #include "Biz/ImageData.h"
 
 using Vantor::ImageData;
 using Vantor::PrepareOptions;
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 // Processor time of the calling thread (user and kernel), in seconds.
 double ThreadSeconds()
@@ -88,7 +81,7 @@ int Run(const std::wstring& folder, int rounds, const std::wstring& output)
         uint64_t bytes = 0;
         for (int round = 0; round < rounds; ++round) {
             uint64_t sent = 0;
-            const double start = Now();
+            const double start = bench::NowSeconds();
             const double startCpu = ThreadSeconds();
             for (const auto& record : records) {
                 const ImageData::UploadPicture upload = record->PrepareUpload(mode.options);
@@ -98,7 +91,7 @@ int Run(const std::wstring& folder, int rounds, const std::wstring& output)
                 }
                 sent += upload.encoded.size();
             }
-            best = std::min(best, Now() - start);
+            best = std::min(best, bench::NowSeconds() - start);
             bestCpu = std::min(bestCpu, ThreadSeconds() - startCpu);
             bytes = sent;
         }

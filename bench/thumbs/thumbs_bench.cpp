@@ -13,19 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "../BenchClock.h"
 #include "Biz/ImageData.h"
 
 using Vantor::ImageData;
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 // Committed private memory and all address space in use (committed or reserved), in MiB,
 // from a walk of the address space (Wine reports no private usage figure).
@@ -73,7 +66,7 @@ int Run(const std::wstring& folder, int rounds, int held)
 
     double best = 1e30;
     for (int round = 0; round < rounds; ++round) {
-        const double start = Now();
+        const double start = bench::NowSeconds();
         for (const auto& file : files) {
             auto record = ImageData::Create(file);
             if (!record || !record->hasPicture()) {
@@ -81,7 +74,7 @@ int Run(const std::wstring& folder, int rounds, int held)
                 return 3;
             }
         }
-        best = std::min(best, Now() - start);
+        best = std::min(best, bench::NowSeconds() - start);
     }
     std::printf("pass %.4f %u\n", best, static_cast<unsigned>(files.size()));
 
