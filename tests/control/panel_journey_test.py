@@ -7,6 +7,9 @@ screenshots: the buttons are recognised at their places by the skin image they s
      pressed; the two are reported and leave, the other three stay and upload on the next
      press.
   3. A file the server refuses once stays in the list and succeeds on the next press.
+  4. The sort box (a native child of the control window): picking "by file name" with the
+     mouse orders the list, which the upload order shows; while uploading, the box takes no
+     choice and still shows the order the list is in.
 """
 import json
 import os
@@ -28,6 +31,13 @@ ADD = (6, 4, 84, 24)
 UPLOAD = (94, 4, 84, 24)
 BIG_ADD = ((WIDTH - 203) // 2, 228, 203, 51)
 UPLOAD_CLICK = (UPLOAD[0] + 42, UPLOAD[1] + 12)
+SORT_BOX = (WIDTH - 10 - 86, 4, 86, 18)  # the closed box
+SORT_OPEN = (WIDTH - 10 - 43, 12)
+SORT_ENTRY_TOP, SORT_ENTRY_HEIGHT = 24, 14  # the dropped list, under the box
+
+
+def sort_entry(index):
+    return (WIDTH - 10 - 43, SORT_ENTRY_TOP + SORT_ENTRY_HEIGHT * index + SORT_ENTRY_HEIGHT // 2)
 
 failures = []
 
@@ -254,6 +264,86 @@ host.screenshot({json.dumps(winpath(shot(work, "failed-again")))});
             check(False, f"no screenshot {name}")
 
 
+def crop_difference(first, second, region):
+    """Root-mean-square difference of one region in two screenshots, 0 (same) to 1."""
+    x, y, w, h = region
+    out = subprocess.run(["/usr/bin/compare", "-metric", "RMSE", f"{first}[{w}x{h}+{x}+{y}]",
+                          f"{second}[{w}x{h}+{x}+{y}]", "null:"], capture_output=True, text=True)
+    match = re.search(r"\(([0-9.e-]+)\)", out.stderr)
+    return float(match.group(1)) if match else 1.0
+
+
+def body_names(folder, after):
+    """The file names the server received after request number `after`, in arrival order."""
+    names = []
+    for number in sorted(int(n.split(".")[0]) for n in os.listdir(folder) if n.endswith(".body")):
+        if number > after:
+            with open(os.path.join(folder, "%d.body" % number), "rb") as f:
+                match = re.search(rb'filename="([^"]*)"', f.read())
+            names.append(match.group(1).decode("latin-1") if match else "")
+    return names
+
+
+def journey_sort(work, server, pictures):
+    # Added out of order; "by file name" puts them in order, and one worker sends the list
+    # from its end, so the server sees them in reverse order of name.
+    folder = os.path.join(work, "sorted")
+    os.makedirs(folder, exist_ok=True)
+    named = []
+    for letter, picture in zip("ebdac", pictures):
+        path = os.path.join(folder, letter + ".jpg")
+        with open(picture, "rb") as src, open(path, "wb") as dst:
+            dst.write(src.read())
+        named.append(path)
+    first = server.count
+    held = os.path.join(server.folder, "%d.body" % (server.count + 6))
+    release = os.path.join(server.folder, "sort-release")
+    open_box, by_name, by_created = SORT_OPEN, sort_entry(1), sort_entry(2)
+    body = f"""
+init("{server.url("/record")}", 1);
+""" + "".join(f"add({json.dumps(winpath(p))});\n" for p in named) + f"""
+host.sleep(800);
+host.click({open_box[0]}, {open_box[1]});
+host.sleep(400);
+host.click({by_name[0]}, {by_name[1]});
+host.sleep(400);
+host.screenshot({json.dumps(winpath(shot(work, "sort-chosen")))});
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitComplete(1);
+host.screenshot({json.dumps(winpath(shot(work, "sort-idle")))});
+init("{server.url("/hold?release=sort-release")}", 1);
+""" + "".join(f"add({json.dumps(winpath(p))});\n" for p in named[:2]) + f"""
+host.sleep(800);
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitFile({json.dumps(winpath(held))});
+host.sleep(300);
+host.screenshot({json.dumps(winpath(shot(work, "sort-uploading")))});
+host.click({open_box[0]}, {open_box[1]});
+host.sleep(400);
+host.click({by_created[0]}, {by_created[1]});
+host.sleep(400);
+host.screenshot({json.dumps(winpath(shot(work, "sort-refused")))});
+fso.CreateTextFile({json.dumps(winpath(release))}).Close();
+waitComplete(2);
+host.screenshot({json.dumps(winpath(shot(work, "sort-after")))});
+"""
+    completes = run_page(work, "sort", body)
+    check(len(completes) == 2, f"sort: two post_complete, got {len(completes)}")
+    names = body_names(server.folder, first)
+    check([n[:1] for n in names[:5]] == list("edcba"), f"sort: the server saw {names[:5]}, not by name from the end")
+    shots = [shot(work, n) for n in ("sort-idle", "sort-uploading", "sort-refused", "sort-after")]
+    if all(os.path.exists(s) for s in shots):
+        idle, uploading, refused, after = shots
+        check(crop_difference(uploading, refused, SORT_BOX) < 0.01,
+              "sort: the box changed while uploading")
+        check(crop_difference(idle, after, SORT_BOX) < 0.01,
+              "sort: after the upload the box no longer shows the order it was given")
+        check(crop_difference(idle, uploading, SORT_BOX) > 0.01,
+              "sort: the box does not look disabled while uploading")
+    else:
+        check(False, "sort: a screenshot is missing")
+
+
 def main():
     only = sys.argv[1:]
     with tempfile.TemporaryDirectory(prefix="fotoloft-panel-") as work:
@@ -261,7 +351,7 @@ def main():
         os.makedirs(work, exist_ok=True)
         pictures = make_pictures(work, 5)
         with servers.RecordingServer(os.path.join(work, "server")) as server:
-            for journey in (journey_full, journey_cancel, journey_failed):
+            for journey in (journey_full, journey_cancel, journey_failed, journey_sort):
                 if not only or journey.__name__ in only:
                     journey(work, server, pictures)
                     print(f"{journey.__name__}: done")
