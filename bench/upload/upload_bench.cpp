@@ -136,9 +136,10 @@ int Main(const std::vector<std::wstring>& args)
             return 2;
         const auto stop = std::make_shared<std::atomic<bool>>(false);
         RaiseConnectionLimit(static_cast<uint32_t>(std::max(concurrency, 2)));  // as the upload queue does
+        const std::string fileId = NewUuidHex();  // a file's id is made when it is added, not when it is sent
         const auto engine = [&] {
             UploadPicture picture;
-            picture.id = NewUuidHex();
+            picture.id = fileId;
             picture.name = picture.remark = L"bench.bin";
             picture.extension = L".bin";
             picture.data = bytes.data();

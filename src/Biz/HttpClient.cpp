@@ -167,6 +167,7 @@ const char* HttpFailureName(HttpFailure failure)
     case HttpFailure::Status: return "status unreadable";
     case HttpFailure::Reply: return "reply cut short";
     case HttpFailure::Redirected: return "redirected";
+    case HttpFailure::Refused: return "body refused before sending";
     }
     return "unknown";
 }
@@ -269,6 +270,7 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
         apart->fileLength_ = fileLength_;
         apart->stop_ = stop_;
         apart->bodyOwner_ = bodyOwner_;
+        apart->chunkCheck_ = chunkCheck_;
         apart->method_ = method_;
         apart->timeoutSeconds_ = timeoutSeconds_;
         apart->ignoreCertErrors_ = ignoreCertErrors_;
@@ -566,6 +568,10 @@ bool HttpClient::writeBody()
     while (position < bodyLength_ && !failed && !stopped()) {
         const uint32_t n = std::min(kChunkSize, bodyLength_ - position);
         const uint8_t* const chunk = chunkAt(position, n);
+        if (chunkCheck_ && !chunkCheck_(position, chunk, n)) {
+            endBodyUse();
+            return fail(HttpFailure::Refused);
+        }
         // A write may take fewer bytes than offered; the rest of the chunk follows at once.
         uint32_t done = 0;
         while (done < n && !failed) {

@@ -34,6 +34,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,6 +63,7 @@ enum class HttpFailure {
     Status,       // the status code could not be read
     Reply,        // the reply did not arrive whole (cut short, or a read failed)
     Redirected,   // the server answered with a redirect, which is never followed
+    Refused,      // the caller's chunk check refused the body before it was all sent
 };
 const char* HttpFailureName(HttpFailure failure);
 
@@ -113,6 +115,11 @@ public:
     // send time-out); without one, it waits for the write, since the body is the caller's.
     void setBodyOwner(std::shared_ptr<const void> owner) { bodyOwner_ = std::move(owner); }
     void setStopFlag(StopFlag stop) { stop_ = std::move(stop); }
+    // Optional: sees each chunk of the body just before it is written (position in the body,
+    // its bytes); false ends the request before that chunk, as HttpFailure::Refused, so the
+    // server never receives the whole body. Runs on the exchange's thread and must not throw.
+    using ChunkCheck = std::function<bool(uint32_t position, const uint8_t* data, uint32_t length)>;
+    void setChunkCheck(ChunkCheck check) { chunkCheck_ = std::move(check); }
     void setMethod(std::wstring method) { method_ = std::move(method); }
 
     uint32_t status() const { return status_; }
@@ -130,6 +137,7 @@ protected:
     int32_t fileLength_ = 0;
     StopFlag stop_;
     std::shared_ptr<const void> bodyOwner_;
+    ChunkCheck chunkCheck_;
     std::wstring method_ = L"POST";
     uint32_t status_ = 0;
     std::string reply_;

@@ -34,12 +34,13 @@ std::string ChooseBoundary(const std::vector<std::string_view>& contents)
     }
 }
 
-bool BuildUploadRequest(const UploadForm& form, UploadRequest& request)
+bool BuildUploadRequest(const UploadForm& form, UploadRequest& request, BoundaryCheck check)
 {
     const std::string width = std::to_string(form.width);
     const std::string height = std::to_string(form.height);
-    std::vector<std::string_view> contents = {form.id, width, height, form.remark, form.fileFieldName, form.fileName,
-                                              std::string_view(static_cast<const char*>(form.data), form.data ? form.length : 0)};
+    std::vector<std::string_view> contents = {form.id, width, height, form.remark, form.fileFieldName, form.fileName};
+    if (check == BoundaryCheck::Now)
+        contents.emplace_back(static_cast<const char*>(form.data), form.data ? form.length : 0);
     for (const auto& [name, value] : form.fields) {
         contents.push_back(name);
         contents.push_back(value);

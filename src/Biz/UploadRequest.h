@@ -51,7 +51,12 @@ inline constexpr size_t kMaxBoundary = 70;
 // random tail that none contains, at most kMaxBoundary characters in all.
 std::string ChooseBoundary(const std::vector<std::string_view>& contents);
 
+// Whether the boundary is checked against the file's bytes while building. Deferred leaves
+// that check to the sender, which must refuse the body if the file holds the boundary (see
+// PostUpload): the texts are checked either way.
+enum class BoundaryCheck { Now, Deferred };
+
 // False when the body could not be held in memory.
-bool BuildUploadRequest(const UploadForm& form, UploadRequest& request);
+bool BuildUploadRequest(const UploadForm& form, UploadRequest& request, BoundaryCheck check = BoundaryCheck::Now);
 
 }  // namespace Vantor

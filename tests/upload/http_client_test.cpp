@@ -259,6 +259,51 @@ TEST(HttpClientTest, PeerParserReadsEveryFieldAndTheFile)
     EXPECT_EQ(reply["agent"].asString(), "Parcelo7");
 }
 
+TEST(HttpClientTest, FileHoldingTheBoundaryAcrossAChunkSeamIsSentAgainWithAnother)
+{
+    // The engine checks the file against the boundary while sending it. Here the fixed
+    // boundary straddles the seam between the first two 128 KiB writes: the first request must
+    // end before its last byte, and a second one carry the file whole under another boundary,
+    // with every file byte reported once.
+    std::string picture = RandomBytes(600000, 9);
+    const std::string boundaryLine = "\r\n--" + std::string(HttpHeader::kBoundary) + "\r\n";
+    std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> reports;
+    UploadPicture file;
+    file.id = NewUuidHex();
+    file.name = L"seam.jpg";
+    file.extension = L".jpg";
+    UploadSettings settings;
+    settings.postUrl = Url("FOTOLOFT_PEER", "/upload.php");
+    UploadCallbacks callbacks;
+    callbacks.progress = [&reports](uint32_t p, uint32_t w, uint32_t f) { reports.emplace_back(p, w, f); };
+
+    // Where the first write ends in the file: the body's text before the file is what a
+    // build with the same texts puts there.
+    UploadForm form;
+    form.id = file.id;
+    form.fileName = UploadFileName(file.name, file.extension, settings.fileNameGen, settings.utf8, nullptr, 0);
+    UploadRequest probe;
+    ASSERT_TRUE(BuildUploadRequest(form, probe));
+    const size_t seamInFile = HttpRequest::kChunkSize - static_cast<size_t>(probe.head.size());
+    picture.replace(seamInFile - 20, boundaryLine.size(), boundaryLine);
+    file.data = picture.data();
+    file.length = static_cast<uint32_t>(picture.size());
+
+    const UploadOutcome out = PostUpload(file, settings, std::make_shared<std::atomic<bool>>(false), callbacks);
+    ASSERT_TRUE(out.success) << HttpFailureName(out.failure) << " " << out.reply;
+    const ::Json::Value reply = Parsed(out.reply);
+    EXPECT_EQ(reply["files"]["file"]["sha256"].asString(), Sha256Hex(picture)) << out.reply;
+    uint64_t fileBytes = 0;
+    int restarts = 0;
+    for (size_t i = 0; i < reports.size(); ++i) {
+        fileBytes += std::get<2>(reports[i]);
+        if (i > 0 && std::get<0>(reports[i]) <= std::get<0>(reports[i - 1]))
+            ++restarts;
+    }
+    EXPECT_EQ(restarts, 1) << "the second request starts from the body's beginning";
+    EXPECT_EQ(fileBytes, picture.size());
+}
+
 TEST(HttpClientFaults, ConnectionRefused)
 {
     Post post;
