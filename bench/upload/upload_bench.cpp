@@ -123,8 +123,9 @@ int Main(const std::vector<std::wstring>& args)
 {
     if (args.size() >= 9 && args[1] == L"compare") {
         // Engine and bare client alternately, round by round, so that the machine's load
-        // weighs on both alike: "engine <ms>", "bare <ms>", and "build <ms>" (the engine's
-        // time spent building the body, included in its round).
+        // weighs on both alike: "engine <ms>", "bare <ms>", and "build <ms>" (building the
+        // body with the boundary checked against the whole file first, which the engine no
+        // longer does before sending: it checks each chunk as it goes out).
         const std::string bytes = ReadAll(args[3]);
         const std::string body = ReadAll(args[4]);
         const std::string headers = "Accept: */*\r\nConnection: Close\r\nContent-Type: " + Utf16ToUtf8(args[5]) + "\r\n";
