@@ -329,47 +329,50 @@ void ListView::SetAllChecked(int checked)
         item->SetChecked(checked);
 }
 
+namespace {
+
+// Orders items by a key read once per item (reading one may take a record's lock), the item
+// id breaking ties so that equal keys keep a stable order.
+template <typename Key, typename KeyOf>
+void SortByKey(std::vector<std::unique_ptr<ListViewItem>>& items, KeyOf keyOf)
+{
+    std::vector<std::pair<Key, std::unique_ptr<ListViewItem>>> keyed;
+    keyed.reserve(items.size());
+    for (auto& item : items) {
+        Key key = keyOf(*item);
+        keyed.emplace_back(std::move(key), std::move(item));
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        if (a.first != b.first)
+            return a.first < b.first;
+        return a.second->Id() < b.second->Id();
+    });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        items[i] = std::move(keyed[i].second);
+}
+
+}  // namespace
+
 void ListView::Sort(SortMode mode)
 {
     CommitRename();
-    using Item = std::unique_ptr<ListViewItem>;
-    const auto byId = [](const Item& a, const Item& b) { return a->Id() < b->Id(); };
     switch (mode) {
-    case SortMode::ByRemark: {
-        // Keys read once: the remark is under the record's lock.
-        std::vector<std::pair<std::wstring, Item>> keyed;
-        for (Item& item : items_) {
-            const auto record = item->Record();
-            keyed.emplace_back(record ? record->remark() : std::wstring(), std::move(item));
-        }
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-            if (a.first != b.first)
-                return a.first < b.first;
-            return a.second->Id() < b.second->Id();
+    case SortMode::ByRemark:
+        SortByKey<std::wstring>(items_, [](const ListViewItem& item) {
+            const auto record = item.Record();
+            return record ? record->remark() : std::wstring();
         });
-        for (size_t i = 0; i < keyed.size(); ++i)
-            items_[i] = std::move(keyed[i].second);
         break;
-    }
     case SortMode::ByCreated:
-    case SortMode::ByDateTaken: {
-        std::vector<std::pair<int64_t, Item>> keyed;
-        for (Item& item : items_) {
-            const auto& dates = item->Dates();
-            const int64_t key = !dates ? 0 : mode == SortMode::ByCreated ? dates->created() : dates->taken();
-            keyed.emplace_back(key, std::move(item));
-        }
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-            if (a.first != b.first)
-                return a.first < b.first;
-            return a.second->Id() < b.second->Id();
+    case SortMode::ByDateTaken:
+        SortByKey<int64_t>(items_, [mode](const ListViewItem& item) -> int64_t {
+            const auto& dates = item.Dates();
+            return !dates ? 0 : mode == SortMode::ByCreated ? dates->created() : dates->taken();
         });
-        for (size_t i = 0; i < keyed.size(); ++i)
-            items_[i] = std::move(keyed[i].second);
         break;
-    }
     default:
-        std::stable_sort(items_.begin(), items_.end(), byId);
+        std::stable_sort(items_.begin(), items_.end(),
+                         [](const auto& a, const auto& b) { return a->Id() < b->Id(); });
         break;
     }
     Arrange();
