@@ -7,7 +7,6 @@
 //
 //   StreamSearch search(boundary);
 //   search.feed(piece, n);      // true once the string has appeared in what was fed
-//   search.found();
 //
 // Cost: the string's length minus one byte kept from each piece.
 #include <cstddef>
@@ -21,7 +20,6 @@ public:
     explicit StreamSearch(std::string needle);
 
     bool feed(const void* data, size_t length);
-    bool found() const { return found_; }
 
 private:
     const std::string needle_;

@@ -152,16 +152,20 @@ def ids_of(complete):
     return sorted(img["id"] for img in complete.get("imgs", []))
 
 
-def body_ids(folder):
-    """The ids the server received, by request number."""
-    ids = {}
+def recorded(folder, pattern):
+    """One field of each body the server recorded, by request number (None where it has none)."""
+    found = {}
     for name in os.listdir(folder):
         if name.endswith(".body"):
             with open(os.path.join(folder, name), "rb") as f:
-                match = re.search(rb'name="id"\r\n\r\n([0-9a-f]{32})', f.read())
-            if match:
-                ids[int(name.split(".")[0])] = match.group(1).decode()
-    return ids
+                match = re.search(pattern, f.read())
+            found[int(name.split(".")[0])] = match.group(1).decode("latin-1") if match else None
+    return found
+
+
+def body_ids(folder):
+    """The ids the server received, by request number."""
+    return recorded(folder, rb'name="id"\r\n\r\n([0-9a-f]{32})')
 
 
 def shot(work, name):
@@ -275,13 +279,8 @@ def crop_difference(first, second, region):
 
 def body_names(folder, after):
     """The file names the server received after request number `after`, in arrival order."""
-    names = []
-    for number in sorted(int(n.split(".")[0]) for n in os.listdir(folder) if n.endswith(".body")):
-        if number > after:
-            with open(os.path.join(folder, "%d.body" % number), "rb") as f:
-                match = re.search(rb'filename="([^"]*)"', f.read())
-            names.append(match.group(1).decode("latin-1") if match else "")
-    return names
+    names = recorded(folder, rb'filename="([^"]*)"')
+    return [names[n] or "" for n in sorted(names) if n > after]
 
 
 def journey_sort(work, server, pictures):
