@@ -544,6 +544,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
                 PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
             leftOut_ += leftOut;
         });
+        panel_.List().DuplicatesSkipped.connect([this](int skipped) { panel_.ShowDuplicatesSkipped(skipped); });
         applyAddLimits();
         RegisterItemDragFormat();
         dropTarget_.RegisterDropTarget(window());
@@ -666,6 +667,7 @@ void CFotoloft::applyAddLimits()
 {
     // Drops onto the list keep to the page's limits; the page's own adds take none.
     panel_.List().SetAddLimits(AddLimits{config_.FilesLimit, config_.FileSizeLimit, config_.PickLimit});
+    panel_.List().SetSkipDuplicates(config_.SkipDuplicates);
 }
 
 std::size_t CFotoloft::addDroppedFiles(const std::vector<std::wstring>& paths)

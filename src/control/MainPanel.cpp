@@ -394,6 +394,16 @@ void MainPanel::UpdateProgressLine()
     SetHint(FormatTotalProgress(total));
 }
 
+void MainPanel::ShowDuplicatesSkipped(int skipped)
+{
+    if (skipped <= 0 || CurrentState() == State::Uploading)
+        return;
+    // "N 张照片已在列表中，没有重复添加"
+    SetHint(std::to_wstring(skipped) +
+            L" \u5F20\u7167\u7247\u5DF2\u5728\u5217\u8868\u4E2D\uFF0C\u6CA1\u6709\u91CD\u590D\u6DFB\u52A0");
+    RefreshAfterAdd();
+}
+
 void MainPanel::SetHint(const std::wstring& text)
 {
     if (hint_.GetText() == text)

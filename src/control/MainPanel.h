@@ -65,6 +65,8 @@ public:
     void OnUploadFileChanged();
     // The progress timer fired.
     void OnProgressTimer();
+    // Pictures added again under another path were left out: the hint line says how many.
+    void ShowDuplicatesSkipped(int skipped);
 
     void Paint(UI::CPaintEventArgs& e) override;
     void Layout() override;

@@ -405,6 +405,7 @@ void CFileAddDialog::OnOK()
             ++added_;
         }
         uploadList_->StartThumbnailLoading();
+        uploadList_->CheckForDuplicates();
     }
     ended_ = true;
     EndDialog(0);

@@ -7,6 +7,7 @@
 
 #include "Biz/ImageData.h"
 #include "picker/ItemDates.h"
+#include "picker/DuplicateCheck.h"
 #include "picker/ListViewPostItem.h"
 #include "ui/Drawing.h"
 
@@ -193,8 +194,10 @@ AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLi
     UpdateScrollBar();
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
-    if (result.added > 0)
+    if (result.added > 0) {
         StartThumbnailLoading();
+        CheckForDuplicates();
+    }
     FilesDropped();
     if (result.leftOut > 0)
         AddLimitReached(result.leftOut);
@@ -573,6 +576,24 @@ std::vector<ThumbnailLoader::Job> ListView::PendingJobs(bool visibleFirst) const
     return jobs;
 }
 
+void ListView::CheckForDuplicates()
+{
+    if (!skipDuplicates_ || !hwnd())
+        return;
+    std::vector<DuplicateCandidate> known, added;
+    for (const auto& item : items_) {
+        auto record = item ? item->Record() : nullptr;
+        if (!record)
+            continue;
+        if (duplicateChecked_.insert(item->Id()).second)
+            added.push_back({item->Id(), std::move(record)});
+        else
+            known.push_back({item->Id(), std::move(record)});
+    }
+    if (!added.empty())
+        StartDuplicateCheck(hwnd(), kDuplicatesFound, std::move(known), std::move(added));
+}
+
 void ListView::StartThumbnailLoading() { loaderRun_ = loader_.Schedule(PendingJobs(true)); }
 
 void ListView::StopThumbnailLoading() { loader_.Stop(); }
@@ -922,6 +943,22 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     case kRemoveItem:
         RemoveItem(static_cast<int32_t>(wParam));
         return true;
+    case kDuplicatesFound: {
+        const std::unique_ptr<std::vector<int32_t>> found(reinterpret_cast<std::vector<int32_t>*>(lParam));
+        int skipped = 0;
+        for (const int32_t id : found ? *found : std::vector<int32_t>{}) {
+            const ListViewItem* item = FindById(id);
+            const auto record = item ? item->Record() : nullptr;
+            // A file already taken by an upload stays: the task reports on it.
+            if (!record || record->UploadState().phase != UploadPhase::None)
+                continue;
+            RemoveItem(id);
+            ++skipped;
+        }
+        if (skipped > 0)
+            DuplicatesSkipped(skipped);
+        return true;
+    }
     case kRepaintProgress:
         RepaintProgress(static_cast<int32_t>(wParam));
         return true;

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "picker/ItemDragData.h"
@@ -55,6 +56,8 @@ public:
     // The loader's reports (wParam: item id; run number).
     static constexpr UINT kThumbnailReady = WM_USER + 3;
     static constexpr UINT kThumbnailsDone = WM_USER + 4;
+    // The duplicate check's finding (lParam: std::vector<int32_t>* of item ids, owned).
+    static constexpr UINT kDuplicatesFound = WM_USER + 5;
 
     boost::signals2::signal<void()> FilesDropped;
     boost::signals2::signal<void(int)> SelectionChanged;
@@ -65,6 +68,9 @@ public:
     boost::signals2::signal<void(int32_t)> PreviewRequested;
     // Once per addition that had to leave acceptable files out (the files limit).
     boost::signals2::signal<void(int leftOut)> AddLimitReached;
+    // Once per addition whose pictures included some the list already held under another
+    // path: they were taken out again (SetSkipDuplicates).
+    boost::signals2::signal<void(int skipped)> DuplicatesSkipped;
 
     ListView();
     ~ListView() override;
@@ -152,6 +158,13 @@ public:
     void CommitRename();
     void CancelRename();
 
+    // --- pictures added twice ---
+    // Whether a picture already in the list under another path is taken out again when added.
+    void SetSkipDuplicates(bool skip) { skipDuplicates_ = skip; }
+    // Compares the items added since the last check with the others, off the window thread;
+    // those that duplicate one are removed when the answer comes (not while they upload).
+    void CheckForDuplicates();
+
     // --- thumbnails ---
     // Makes the thumbnails still missing, visible items first. Records that exist are kept.
     void StartThumbnailLoading();
@@ -238,6 +251,8 @@ private:
 
     RenameBox renameBox_;
     ThumbnailLoader loader_;
+    bool skipDuplicates_ = false;
+    std::unordered_set<int32_t> duplicateChecked_;  // items already compared with the others
     uint32_t loaderRun_ = 0;
 
     // Drops onto the list and drags of its items (registered with the window, revoked on

@@ -108,3 +108,52 @@ TEST_F(ListFixture, DecodingLeavesTheUsersFileFreeToRenameAndDelete)
     EXPECT_TRUE(MoveFileW(path.c_str(), moved.c_str()));
     EXPECT_TRUE(DeleteFileW(moved.c_str()));
 }
+
+TEST_F(ListFixture, APictureAddedAgainUnderAnotherPathIsTakenOutByItsContent)
+{
+    // 300 x 300 BMPs (270 KB): a copy elsewhere; one differing from the first in a middle
+    // byte only (same size, same ends: only the whole comparison tells them apart); another
+    // picture of the same size.
+    const std::wstring first = Picture(L"first.bmp", 300, 300);
+    std::vector<uint8_t> bytes = testpics::ReadBytes(first);
+    ASSERT_GT(bytes.size(), 2u * 64 * 1024 + 10);
+    const std::wstring sub = folder_.file(L"backup");
+    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+    const std::wstring copy = sub + L"\\first.bmp";
+    ASSERT_TRUE(testpics::WriteBytes(copy, bytes));
+    std::vector<uint8_t> middle = bytes;
+    middle[middle.size() / 2] ^= 0xFF;
+    const std::wstring changedInside = folder_.file(L"inside.bmp");
+    ASSERT_TRUE(testpics::WriteBytes(changedInside, middle));
+    const std::wstring other = folder_.file(L"other.bmp");
+    ASSERT_TRUE(testpics::WritePicture(other, Plain(300, 300, 200), L"bmp"));
+    ASSERT_EQ(testpics::ReadBytes(other).size(), bytes.size());
+
+    std::vector<int> skipped;
+    list_->DuplicatesSkipped.connect([&](int n) { skipped.push_back(n); });
+    list_->SetSkipDuplicates(true);
+    EXPECT_EQ(list_->AddFiles({first, copy, changedInside, other}).added, 4);
+    ASSERT_TRUE(PumpUntil([&] { return !skipped.empty(); }));
+    Pump();
+    EXPECT_EQ(skipped, std::vector<int>{1}) << "told once, with the count";
+    EXPECT_EQ(list_->Count(), 3);
+    EXPECT_TRUE(list_->ContainsPath(first));
+    EXPECT_FALSE(list_->ContainsPath(copy));
+    EXPECT_TRUE(list_->ContainsPath(changedInside));
+    EXPECT_TRUE(list_->ContainsPath(other));
+
+    // A later addition is compared with what the list holds.
+    const std::wstring otherCopy = sub + L"\\other.bmp";
+    ASSERT_TRUE(testpics::WriteBytes(otherCopy, testpics::ReadBytes(other)));
+    list_->AddFiles({otherCopy});
+    ASSERT_TRUE(PumpUntil([&] { return skipped.size() == 2; }));
+    EXPECT_EQ(skipped.back(), 1);
+    EXPECT_EQ(list_->Count(), 3);
+
+    // Turned off, a copy stays.
+    list_->SetSkipDuplicates(false);
+    EXPECT_EQ(list_->AddFiles({otherCopy}).added, 1);
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(list_->Count(), 4);
+    EXPECT_EQ(skipped.size(), 2u);
+}
