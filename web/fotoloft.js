@@ -22,7 +22,9 @@
  * undoes them. Events:
  *   "load"      the answer to "init": { browser, version, data } (data: the message itself)
  *   "complete"  an upload has ended: { ids: [...], replies: [...], files: [{id, svr}], data }
- *               (ids[i] was stored by the server that answered replies[i])
+ *               (ids[i] was stored by the server that answered replies[i]). It comes after
+ *               a Cancel too, listing the pictures that went up before it (they have left
+ *               the list); a cancelled upload that got none accepted sends no "complete".
  *   "error"     { code, message }: "not_installed" (no control to talk to), "bad_message"
  *               (a text from the control that is not a message), "send_failed" (the control
  *               refused a call), "handler_failed" (an event handler of the page threw)
@@ -259,6 +261,8 @@ var Fotoloft = (function () {
             this.emit("load", { browser: message.browser, version: message.version, data: message });
             this.flush();
         } else if (message.name === "post_complete") {
+            // Every upload that got pictures accepted, a cancelled one included: those
+            // pictures have left the control's list, so the page must hear of them.
             this.emit("complete", completion(message));
         } else if (message.name === "file_progress") {
             this.emit("progress", { id: message.id, sent: message.sent, total: message.total, data: message });
