@@ -46,6 +46,8 @@ package_msi() {
   # - the site list's component is installed only when SITES is given;
   # - the class's "Programmable" and "Control" keys hold no value ('*': the key itself,
   #   created on install and deleted on uninstall);
+  # - the vendor key Software\Vantor above the site list goes with it on uninstall ('-':
+  #   Windows Installer removes the value it wrote, not the parents it created);
   # - the older version is removed before this one is installed (right after
   #   InstallValidate), so that a copy in another folder cannot stay behind;
   # - a package of the same version replaces an installed one too: Windows Installer
@@ -59,6 +61,7 @@ package_msi() {
     "UPDATE Component SET Condition = 'SITES' WHERE Component = 'SiteList'" \
     "INSERT INTO Registry (Registry, Root, \`Key\`, Name, Component_) VALUES ('ClassProgrammable', 2, '$classes\\Programmable', '*', 'Control')" \
     "INSERT INTO Registry (Registry, Root, \`Key\`, Name, Component_) VALUES ('ClassControl', 2, '$classes\\Control', '*', 'Control')" \
+    "INSERT INTO Registry (Registry, Root, \`Key\`, Name, Component_) VALUES ('SiteListVendor', 2, 'Software\\Vantor', '-', 'SiteList')" \
     "UPDATE InstallExecuteSequence SET Sequence = 1410 WHERE Action = 'RemoveExistingProducts'" \
     "DELETE FROM \`Upgrade\` WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'" \
     "INSERT INTO \`Upgrade\` (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$upgrade_code', '$version', 513, 'WIX_UPGRADE_DETECTED')" \
@@ -71,7 +74,7 @@ package_msi() {
   # so that grep stopping early cannot fail the export under pipefail).
   local tables
   tables=$(for t in Component Registry InstallExecuteSequence Upgrade; do msiinfo export "$out" "$t"; done)
-  grep -qP '^SiteList\t.*\tSITES\t' <<<"$tables" && grep -qP '^ClassControl\t' <<<"$tables" &&
+  grep -qP '^SiteList\t.*\tSITES\t' <<<"$tables" && grep -qP '^ClassControl\t' <<<"$tables" && grep -qP '^SiteListVendor\t' <<<"$tables" &&
     grep -qP '^RemoveExistingProducts\t\t1410' <<<"$tables" && grep -qP '\t513\t\tWIX_UPGRADE_DETECTED' <<<"$tables" ||
     { echo "the adjustments of $out did not stick" >&2; return 1; }
 }

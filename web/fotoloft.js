@@ -25,7 +25,8 @@
  *               (ids[i] was stored by the server that answered replies[i]). It comes after
  *               a Cancel too, listing the pictures that went up before it (they have left
  *               the list); a cancelled upload that got none accepted sends no "complete".
- *   "error"     { code, message }: "not_installed" (no control to talk to), "bad_message"
+ *   "error"     { code, message }: "not_installed", "blocked" or "old_version" (no working
+ *               control, and why, in a text a page can show: see below), "bad_message"
  *               (a text from the control that is not a message), "send_failed" (the control
  *               refused a call), "handler_failed" (an event handler of the page threw)
  *   "message"   every message from the control, as an object
@@ -138,13 +139,18 @@ var Fotoloft = (function () {
                 this.on(CALLBACKS[callback], handlers[callback]);
             }
         }
+        this.version = handlers.version ? String(handlers.version) : "";
+        this.unusable = false;
         if (!hasMember(control, "postMessage")) {
-            this.fail("not_installed", "the Fotoloft control is not installed or not allowed on this page");
+            this.unusable = true;
+            var reason = missingReason();
+            this.fail(reason.code, reason.message);
             return;
         }
         try {
             control.recvMessage = function (text) { self.receive(text); };
         } catch (e) {
+            this.unusable = true;
             this.fail("not_installed", "the control does not take a receiver: " + describe(e));
         }
     }
@@ -205,7 +211,7 @@ var Fotoloft = (function () {
     // Sends one message (an object, or JSON text) to the control now.
     Uploader.prototype.post = function (message) {
         var text = typeof message === "string" ? message : json.stringify(message);
-        if (this.failure && this.failure.code === "not_installed") {
+        if (this.unusable) {
             return false;
         }
         try {
@@ -259,6 +265,9 @@ var Fotoloft = (function () {
         if (message.name === "load_complete") {
             this.loaded = true;
             this.emit("load", { browser: message.browser, version: message.version, data: message });
+            if (this.version && compareVersions(message.version, this.version) < 0) {
+                this.fail("old_version", TEXTS.old_version.replace("%1", dotted(this.version)).replace("%2", dotted(message.version)));
+            }
             this.flush();
         } else if (message.name === "post_complete") {
             // Every upload that got pictures accepted, a cancelled one included: those
@@ -306,6 +315,83 @@ var Fotoloft = (function () {
         return sorted;
     }
 
+    /* ---- when the control is missing, blocked or too old ---- */
+
+    /*
+     * The "error" event tells a page why it has no working control, in a text it can show:
+     *   "not_installed"  the control is not on this computer (or the browser's settings keep
+     *                    the page from creating it at all)
+     *   "blocked"        the control is installed but the browser did not let this page run it
+     *                    (add-on disabled, ActiveX filtering, the site's zone), or the browser
+     *                    runs no ActiveX controls at all (a browser other than Internet
+     *                    Explorer, or Edge without the site in Internet Explorer mode)
+     *   "old_version"    the installed control is older than the version the page asked for
+     *                    (create()'s or attach()'s "version", as in codebase="...#version=")
+     */
+    var PROG_ID = "Vantor.Fotoloft.1";
+    var TEXTS = {
+        not_installed: "The Fotoloft upload control is not installed on this computer, or this browser's settings do " +
+            "not allow it. Install it, or ask your administrator to, then reload this page.",
+        blocked: "The Fotoloft upload control is installed, but this browser did not let this page run it. Allow the " +
+            "Fotoloft add-on for this site, or ask your administrator to, then reload this page.",
+        no_activex: "This browser does not run the Fotoloft upload control. Open this page in Internet Explorer, or in " +
+            "Microsoft Edge with this site in Internet Explorer mode.",
+        old_version: "This page needs version %1 or later of the Fotoloft upload control; version %2 is installed. " +
+            "Install the newer version, or ask your administrator to, then reload this page."
+    };
+
+    function activeXAvailable() {
+        try {
+            // Internet Explorer 11 hides the constructor from typeof but not from "in".
+            if (typeof window !== "undefined" && window && "ActiveXObject" in window) {
+                return true;
+            }
+        } catch (e) {
+            // no window object to ask
+        }
+        return typeof ActiveXObject !== "undefined";
+    }
+
+    // Why an <object> holds no control: when the class can be created from script, it is
+    // installed and was kept from this page.
+    function missingReason() {
+        var probe = null;
+        if (!activeXAvailable()) {
+            return { code: "blocked", message: TEXTS.no_activex };
+        }
+        try {
+            probe = new ActiveXObject(PROG_ID);
+        } catch (e) {
+            return { code: "not_installed", message: TEXTS.not_installed };
+        }
+        probe = null;
+        return { code: "blocked", message: TEXTS.blocked };
+    }
+
+    // Versions as "2,8,29,51372" or "2.8.29.51372", compared part by part as numbers; a
+    // missing part is 0 and a version that is no version is older than any.
+    function versionParts(version) {
+        var parts = String(version === undefined || version === null ? "" : version).split(/[.,]/), numbers = [], i;
+        for (i = 0; i < 4; i++) {
+            numbers.push(i < parts.length && /^\s*\d+\s*$/.test(parts[i]) ? parseInt(parts[i], 10) : (i < parts.length ? -1 : 0));
+        }
+        return numbers;
+    }
+
+    function compareVersions(a, b) {
+        var x = versionParts(a), y = versionParts(b), i;
+        for (i = 0; i < 4; i++) {
+            if (x[i] !== y[i]) {
+                return x[i] < y[i] ? -1 : 1;
+            }
+        }
+        return 0;
+    }
+
+    function dotted(version) {
+        return String(version).replace(/,/g, ".");
+    }
+
     /* ---- making the control ---- */
 
     function attrib(name, value) {
@@ -313,8 +399,10 @@ var Fotoloft = (function () {
     }
 
     // Creates the control inside element (an element or its id) and wraps it.
-    // options: width and height (pixels or CSS lengths, default 800 and 500), id, and the
-    // handlers of attach().
+    // options: width and height (pixels or CSS lengths, default 800 and 500), id, the
+    // handlers of attach(), version (the oldest version the page works with, "2,8,29,51372")
+    // and codebase (the address of Fotoloft.cab, from which the browser installs or updates
+    // the control to that version).
     function create(element, options) {
         var markup, control, found;
         options = options || {};
@@ -326,6 +414,8 @@ var Fotoloft = (function () {
         }
         markup = "<object" + (options.id ? attrib("id", options.id) : "") +
             attrib("classid", "clsid:" + CLASS_ID) +
+            (options.codebase ? attrib("codebase", options.codebase +
+                (options.version ? "#version=" + String(options.version).replace(/\./g, ",") : "")) : "") +
             attrib("width", options.width || 800) + attrib("height", options.height || 500) + "></object>";
         element.innerHTML = markup;
         found = element.getElementsByTagName("object");
@@ -337,6 +427,7 @@ var Fotoloft = (function () {
         classId: CLASS_ID,
         create: create,
         attach: function (control, handlers) { return new Uploader(control, handlers); },
+        compareVersions: compareVersions,
         stringify: json.stringify,
         parse: json.parse
     };

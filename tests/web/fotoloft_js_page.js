@@ -81,11 +81,57 @@ check(element.innerHTML === '<object id="uploader" classid="clsid:D96B2961-0EDD-
 created.init({});
 check(loads === 1, "the created control answers init");
 
-// No control: one "not_installed" error, also for a handler added afterwards, and nothing sent.
-var missing = Fotoloft.create({ innerHTML: "", getElementsByTagName: function () { return []; } });
-var codes = [];
-missing.on("error", function (e) { codes.push(e.code); });
-check(codes.join() === "not_installed" && missing.post({ name: "init", config: {} }) === false,
-      "without a control: " + codes.join());
+// The oldest version the page works with: an older control is reported after its "load",
+// in a text naming both versions, and still answers; versions compare as numbers.
+function loadWith(version) {
+    var seen = [];
+    Fotoloft.attach(control, {
+        version: version,
+        onLoad: function () { seen.push("load"); },
+        onError: function (e) { seen.push(e.code + ": " + e.message); }
+    }).init({});
+    return seen;
+}
+var seen = loadWith("2.9");
+check(seen.length === 2 && seen[0] === "load" && seen[1].indexOf("old_version: ") === 0 &&
+      seen[1].indexOf("version 2.9 or later") > 0 && seen[1].indexOf("version 2.8.29.51372 is installed") > 0,
+      "older than asked: " + seen.join(" | "));
+check(loadWith("2.8.29.51373").length === 2, "one build older: " + loadWith("2.8.29.51373").join(" | "));
+check(loadWith("2,8,29,51372").join() === "load", "the same version: " + loadWith("2,8,29,51372").join(" | "));
+check(loadWith("2.8.3").join() === "load", "2.8.29 is newer than 2.8.3: " + loadWith("2.8.3").join(" | "));
+check(Fotoloft.compareVersions("10", "9.9") === 1 && Fotoloft.compareVersions("x", "0") === -1 &&
+      Fotoloft.compareVersions(undefined, "1") === -1, "version order");
+
+// The markup names the cabinet the browser installs that version from.
+var bare = { innerHTML: "", getElementsByTagName: function () { return []; } };
+Fotoloft.create(bare, { codebase: "https://site.test/Fotoloft.cab", version: "2.8.29.51372" });
+check(bare.innerHTML.indexOf(' codebase="https://site.test/Fotoloft.cab#version=2,8,29,51372"') > 0,
+      "codebase: " + bare.innerHTML);
+
+// No control: one error saying why, also for a handler added afterwards, and nothing sent.
+// The browser's ActiveXObject is played by stand-ins: a class that script can create was
+// installed and kept from the page; one that cannot be created is not installed.
+function missingControl() {
+    var result = { codes: [], messages: [] };
+    var missing = Fotoloft.create({ innerHTML: "", getElementsByTagName: function () { return []; } });
+    missing.on("error", function (e) { result.codes.push(e.code); result.messages.push(e.message); });
+    result.sent = missing.post({ name: "init", config: {} });
+    return result;
+}
+var realActiveXObject = ActiveXObject;
+ActiveXObject = function () { return {}; };
+var result = missingControl();
+check(result.codes.join() === "blocked" && result.sent === false && /installed, but/.test(result.messages[0]),
+      "an installed control kept from the page: " + result.codes.join() + " " + result.messages.join());
+ActiveXObject = function () { throw new Error("Automation server can't create object"); };
+result = missingControl();
+check(result.codes.join() === "not_installed" && result.sent === false && /not installed/.test(result.messages[0]),
+      "without the control: " + result.codes.join() + " " + result.messages.join());
+// A browser without ActiveX.
+ActiveXObject = undefined;
+result = missingControl();
+check(result.codes.join() === "blocked" && /Internet Explorer mode/.test(result.messages[0]),
+      "a browser without ActiveX: " + result.codes.join() + " " + result.messages.join());
+ActiveXObject = realActiveXObject;
 
 host.quit(failures ? 1 : 0);

@@ -7,6 +7,7 @@
 #include "platform/ComModule.h"
 #include "platform/Window.h"
 
+#include <docobj.h>
 #include <olectl.h>
 #include <windows.h>
 
@@ -32,6 +33,25 @@ HRESULT Unregister(RegistrationScope scope) noexcept
     } catch (...) {
         return E_UNEXPECTED;
     }
+}
+
+// The browser's code download installs the control from its cabinet by calling
+// DllRegisterServer; when the INF allows a per-user install and the user is no administrator,
+// it installs for the user, and its IEInstallScope (urlmon, already loaded in the browser)
+// says so. Anywhere else, as under regsvr32, urlmon is not loaded or answers otherwise, and
+// the registration is the machine's.
+RegistrationScope CodeDownloadScope() noexcept
+{
+    const HMODULE urlmon = GetModuleHandleW(L"urlmon.dll");
+    if (!urlmon)
+        return RegistrationScope::Machine;
+    using InstallScopeQuery = HRESULT(WINAPI*)(LPDWORD);
+    const auto query = reinterpret_cast<InstallScopeQuery>(
+        reinterpret_cast<void*>(GetProcAddress(urlmon, "IEInstallScope")));
+    DWORD scope = INSTALL_SCOPE_INVALID;
+    if (query && SUCCEEDED(query(&scope)) && scope == INSTALL_SCOPE_USER)
+        return RegistrationScope::User;
+    return RegistrationScope::Machine;
 }
 
 }  // namespace
@@ -62,9 +82,9 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object)
     return CreateComObject<ClassFactory>(iid, object, &CFotoloft::Create);
 }
 
-STDAPI DllRegisterServer() { return Register(RegistrationScope::Machine); }
+STDAPI DllRegisterServer() { return Register(CodeDownloadScope()); }
 
-STDAPI DllUnregisterServer() { return Unregister(RegistrationScope::Machine); }
+STDAPI DllUnregisterServer() { return Unregister(CodeDownloadScope()); }
 
 // regsvr32 /i:user /n registers for the current user only; /u with it unregisters there.
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
