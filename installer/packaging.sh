@@ -38,8 +38,14 @@ control_version() {
 package_msi() {
   local dll=$1 version=$2 out=$3 classes='Software\Classes\CLSID\'"$FOTOLOFT_CLSID"
   case $out in /*) ;; *) out="$PWD/$out" ;; esac
+  # The control's component gets a GUID of its own in every version: an older version may sit
+  # in another folder (INSTALLDIR), and one component shared by two key paths would keep the
+  # older file alive as still in use when the upgrade removes the older product.
+  local component_guid
+  component_guid=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID("A4E0C1D7-58B2-4F36-8E1A-7C9D2B5F0E43"), sys.argv[1])).upper())' "$version")
   # wixl finds a source file only by a path relative to the folder it runs in.
-  (cd "$(dirname "$dll")" && wixl -a x86 -D Version="$version" -D Dll="$(basename "$dll")" -o "$out" \
+  (cd "$(dirname "$dll")" && wixl -a x86 -D Version="$version" -D Dll="$(basename "$dll")" \
+    -D ControlGuid="$component_guid" -o "$out" \
     "$PACKAGING_DIR/Fotoloft.wxs") >&2 ||
     { echo "wixl failed on $PACKAGING_DIR/Fotoloft.wxs" >&2; return 1; }
   # What wixl 0.101 cannot say:
