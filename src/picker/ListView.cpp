@@ -8,6 +8,7 @@
 #include "Biz/ImageData.h"
 #include "picker/ItemDates.h"
 #include "picker/DuplicateCheck.h"
+#include "picker/FilePathKey.h"
 #include "picker/ListViewPostItem.h"
 #include "ui/Drawing.h"
 
@@ -168,7 +169,10 @@ AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLi
 {
     AddResult result;
     CommitRename();
-    for (const std::wstring& path : paths) {
+    for (const std::wstring& given : paths) {
+        // Held as Windows resolves it, so that a path without a drive or folder keeps naming the
+        // same file when the process's current folder changes.
+        const std::wstring path = FullFilePath(given);
         if (path.empty() || !IsAcceptedImageExtension(path) || PathIsRootW(path.c_str()))
             continue;
         WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -433,7 +437,9 @@ ListViewItem* ListView::ItemAt(POINT point) const
 
 bool ListView::ContainsPath(const std::wstring& path) const
 {
-    return std::any_of(items_.begin(), items_.end(), [&](const auto& item) { return item->HasPath(path); });
+    const std::wstring key = FilePathKey(path);
+    return std::any_of(items_.begin(), items_.end(),
+                       [&](const auto& item) { return item->Record() && item->PathKey() == key; });
 }
 
 bool ListView::ContainsFile(const ListViewItem& other) const

@@ -108,8 +108,9 @@ public:
     // Takes the item; gives it its id. No layout, no repaint.
     ListViewItem* AddItem(std::unique_ptr<ListViewItem> item);
     // Adds upload items for the acceptable files among the paths (no roots, no folders, no
-    // file over the size limit, no path already in the list; the files limit is tested
-    // before each addition), arranges, fires FilesDropped and starts the thumbnails.
+    // file over the size limit, no file already in the list under any spelling; the files
+    // limit is tested before each addition), each under its full path (FullFilePath),
+    // arranges, fires FilesDropped and starts the thumbnails.
     AddResult AddFiles(const std::vector<std::wstring>& paths);  // with SetAddLimits' limits
     AddResult AddFiles(const std::vector<std::wstring>& paths, const AddLimits& limits);
     void Arrange();
@@ -129,6 +130,7 @@ public:
     ListViewItem* FindById(int32_t id) const;
     int IndexOf(int32_t id) const;
     ListViewItem* ItemAt(POINT contentPoint) const;
+    // An item holds the file, under whatever spelling of its path (FilePathKey).
     bool ContainsPath(const std::wstring& path) const;
     bool ContainsFile(const ListViewItem& item) const;
     int Count() const { return static_cast<int>(items_.size()); }

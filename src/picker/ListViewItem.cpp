@@ -1,6 +1,7 @@
 #include "picker/ListViewItem.h"
 
 #include "Biz/ImageData.h"
+#include "picker/FilePathKey.h"
 #include "picker/ItemDates.h"
 #include "picker/ListView.h"
 #include "ui/Drawing.h"
@@ -123,15 +124,23 @@ void ListViewItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
 
 bool ListViewItem::IsSameFile(const ListViewItem& other) const
 {
-    const auto mine = Record();
-    const auto theirs = other.Record();
-    return mine && theirs && mine->path() == theirs->path();
+    return Record() && other.Record() && PathKey() == other.PathKey();
 }
 
 bool ListViewItem::HasPath(const std::wstring& path) const
 {
+    return Record() && PathKey() == FilePathKey(path);
+}
+
+const std::wstring& ListViewItem::PathKey() const
+{
     const auto record = Record();
-    return record && record->path() == path;
+    const std::wstring path = record ? record->path() : std::wstring();
+    if (path != keyPath_ || key_.empty()) {
+        key_ = FilePathKey(path);
+        keyPath_ = path;
+    }
+    return key_;
 }
 
 void ListViewItem::Select(POINT)

@@ -66,6 +66,9 @@ public:
 
     std::shared_ptr<ImageData> Record() const;
     void SetRecord(std::shared_ptr<ImageData> record);
+    // The key of the record's path (FilePathKey): two items with one key hold one file. Made
+    // on first use and kept while the record's path stays the same.
+    const std::wstring& PathKey() const;
     const std::shared_ptr<ItemDates>& Dates() const { return dates_; }
     ListView* Owner() const { return owner_; }
     int Checked() const { return checked_; }
@@ -90,6 +93,8 @@ protected:
 private:
     mutable std::mutex lock_;  // the record pointer
     std::shared_ptr<ImageData> record_;
+    mutable std::wstring keyPath_;  // the path PathKey was made from
+    mutable std::wstring key_;
     std::shared_ptr<Gdiplus::Image> cachedFrom_;  // the thumbnail the copy was made from
     GdiObject<HBITMAP> cached_;                   // premultiplied 32-bit, top-down
     SIZE cachedSize_{};

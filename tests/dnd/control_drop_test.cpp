@@ -10,6 +10,7 @@
 
 #include <ole2.h>
 
+#include <algorithm>
 #include <chrono>
 
 using namespace Vantor;
@@ -145,6 +146,10 @@ TEST_F(ControlDropTest, AcceptsExactlyTheListsExtensionsAndNeverAPathTwice)
     EXPECT_EQ(DropFiles({jpg, jpg}, MK_SHIFT), static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_TRUE(ListShown()) << "the list shows once it holds an item";
     EXPECT_EQ(DropFiles({jpg}), static_cast<DWORD>(DROPEFFECT_NONE)) << "already in the list";
+    std::wstring otherSpelling = jpg;
+    std::replace(otherSpelling.begin(), otherSpelling.end(), L'\\', L'/');
+    CharLowerBuffW(&otherSpelling[0], static_cast<DWORD>(otherSpelling.size()));
+    EXPECT_EQ(DropFiles({otherSpelling}), static_cast<DWORD>(DROPEFFECT_NONE)) << "already in the list: " << otherSpelling;
 
     EXPECT_EQ(DropFiles({tif, png, gif, longPath, jpg}), static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(ItemsShown(), 5) << "a.JPG once, then d.tif, the Chinese name, e.gif and the long path";

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <map>
 
 using namespace Vantor;
@@ -51,6 +52,16 @@ struct PageControl {
             object->Close(OLECLOSE_NOSAVE);
             object->SetClientSite(nullptr);
         }
+    }
+    // The page's "addFile".
+    void AddFile(const std::wstring& path)
+    {
+        ::Json::Value message(::Json::objectValue);
+        message["name"] = "addFile";
+        message["path"] = Utf16ToUtf8(path);
+        const std::wstring text = Utf8ToUtf16(JsonText::WriteCompact(message));
+        const BStr argument(text.c_str());
+        EXPECT_EQ(fotoloft->postMessage(argument.get()), S_OK);
     }
     bool WaitForTexts(size_t n, std::chrono::milliseconds limit = 60s)
     {
@@ -202,14 +213,8 @@ TEST_F(ControlUploadTest, TheUploadedFilesLeaveTheListAndTheOthersStayForTheNext
     const std::wstring good2 = MakePicture(folder, L"g2.bmp", 30, 20, 2);
     const std::wstring broken = folder.file(L"broken.jpg");
     ASSERT_TRUE(testpics::WriteBytes(broken, std::vector<uint8_t>(3000, 0x33)));
-    for (const std::wstring& path : {good1, broken, good2}) {
-        ::Json::Value message(::Json::objectValue);
-        message["name"] = "addFile";
-        message["path"] = Utf16ToUtf8(path);
-        const std::wstring text = Utf8ToUtf16(JsonText::WriteCompact(message));
-        const BStr argument(text.c_str());
-        ASSERT_EQ(page.fotoloft->postMessage(argument.get()), S_OK);
-    }
+    for (const std::wstring& path : {good1, broken, good2})
+        page.AddFile(path);
     std::vector<UploadFile> snapshot = page.control->UploadSnapshot();
     ASSERT_EQ(snapshot.size(), 3u);
     EXPECT_EQ(snapshot[1].record->path(), broken);
@@ -224,6 +229,57 @@ TEST_F(ControlUploadTest, TheUploadedFilesLeaveTheListAndTheOthersStayForTheNext
     EXPECT_EQ(left[0].id, brokenId);
     EXPECT_EQ(left[0].record->UploadState().phase, UploadPhase::Failed);
     EXPECT_EQ(page.receiver->calls()[0].text, PostCompleteText(page.ended->completed));
+}
+
+TEST_F(ControlUploadTest, OneFileUnderEverySpellingOfItsPathIsOneItemAndOneUpload)
+{
+    PageControl page;
+    const std::wstring dir = folder.path();
+    const std::wstring parent = dir.substr(0, dir.find_last_of(L'\\'));
+    const std::wstring leaf = dir.substr(parent.size() + 1);
+    const std::wstring name = L"Picture of a Long Name.bmp";
+    const std::wstring path = MakePicture(folder, name, 40, 30, 7);
+    std::wstring upper = path, slashes = path, otherDrive = path;
+    CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    std::replace(slashes.begin(), slashes.end(), L'\\', L'/');
+    otherDrive[0] = static_cast<wchar_t>(iswupper(path[0]) ? towlower(path[0]) : towupper(path[0]));
+    std::wstring shortName(MAX_PATH, L'\0');
+    shortName.resize(GetShortPathNameW(path.c_str(), &shortName[0], MAX_PATH));
+    // The spelling without a drive names the file through the current drive.
+    wchar_t before[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, before);
+    ASSERT_TRUE(SetCurrentDirectoryW(parent.c_str()));
+    const std::vector<std::wstring> spellings = {
+        path.substr(2),  // "\folder\name" on the current drive: the first one added
+        path, otherDrive, upper, slashes,
+        dir + L"\\.\\" + name,
+        dir + L"\\..\\" + leaf + L"\\" + name,
+        dir + L"\\\\" + name,
+        leaf + L"\\" + name,  // relative to the current folder
+        shortName,
+    };
+    for (const std::wstring& spelling : spellings)
+        page.AddFile(spelling);
+    std::vector<UploadFile> snapshot = page.control->UploadSnapshot();
+    ASSERT_EQ(snapshot.size(), 1u) << "the file under " << snapshot.size() << " spellings";
+    EXPECT_EQ(snapshot[0].record->path(), path) << "held under its full path";
+
+    // A hard link is another path to the same bytes: another item, as a copy would be.
+    const std::wstring link = folder.file(L"link.bmp");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), path.c_str(), nullptr));
+    page.AddFile(link);
+    page.AddFile(folder.file(L"LINK.BMP"));
+    SetCurrentDirectoryW(before);
+    snapshot = page.control->UploadSnapshot();
+    ASSERT_EQ(snapshot.size(), 2u);
+
+    ASSERT_TRUE(page.control->StartUpload(snapshot, SettingsFor("/record", 3)));
+    ASSERT_TRUE(page.WaitForTexts(1));
+    ASSERT_TRUE(page.ended.has_value());
+    EXPECT_EQ(page.ended->completed.size(), 2u);
+    for (const UploadFile& file : snapshot)
+        EXPECT_EQ(RecordedBodiesContaining(file.id), 1) << "one request for each item";
+    EXPECT_TRUE(page.control->UploadSnapshot().empty());
 }
 
 namespace {
