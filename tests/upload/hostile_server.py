@@ -10,7 +10,8 @@ Every request's body is read in full (by its Content-Length) before the answer, 
   /short                       Content-Length 1000, then {"success":1} (13 bytes) and close
   /chunked                     a whole chunked {"success":1}; with ?cut=1 the connection ends
                                after the chunk, before the last (empty) one; with &pause=1 what
-                               follows the chunk comes 0.3 s after it
+                               follows the chunk comes 0.3 s after it; with big=1 the reply is
+                               {"success":1,"pad":"xxx..."} of 3 MiB in chunks of 64 KiB
   /trailing                    {"success":1} <b>Fatal error</b>... (Content-Length exact)
   /trailingspace               {"success":1} followed by blanks and line ends
   /trailingcomment             {"success":1} followed by a comment
@@ -113,8 +114,13 @@ class _Handler(socketserver.StreamRequestHandler):
         elif path == "/short":
             self._send(b'HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n{"success":1}')
         elif path == "/chunked":
+            text = b'{"success":1}'
+            if query.get("big") == "1":
+                text = b'{"success":1,"pad":"' + b"x" * ((3 << 20) - 22) + b'"}'
+            chunks = b"".join(b"%x\r\n%s\r\n" % (len(text[i:i + 65536]), text[i:i + 65536])
+                              for i in range(0, len(text), 65536))
             if not self._send(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n'
-                              b'd\r\n{"success":1}\r\n'):
+                              + chunks):
                 return
             if query.get("pause") == "1":
                 time.sleep(0.3)
