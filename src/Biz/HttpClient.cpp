@@ -25,7 +25,12 @@ struct HttpClient::Events {
     std::string headerText;
     INTERNET_BUFFERSA sendBuffers{};
     INTERNET_BUFFERSA receiveBuffers{};
-    char readBuffer[256] = {};
+    std::unique_ptr<char[]> readBuffer;  // kReadBlock bytes, made for the reply's first read
+    // What the platform said during the read of the reply under way: that the read went to the
+    // connection for bytes, and that it let the connection go (see endConfirmed).
+    std::atomic<bool> readingReply{false};
+    std::atomic<bool> receivedInRead{false};
+    std::atomic<bool> closedInRead{false};
 
     UniqueKernelHandle requestComplete{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     UniqueKernelHandle connected{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -71,6 +76,14 @@ void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, 
             break;
         case INTERNET_STATUS_HANDLE_CREATED:
             SetEvent(events->handleCreated.get());
+            break;
+        case INTERNET_STATUS_RESPONSE_RECEIVED:
+            if (handle && handle == events->request.load() && events->readingReply.load())
+                events->receivedInRead = true;
+            break;
+        case INTERNET_STATUS_CONNECTION_CLOSED:
+            if (handle && handle == events->request.load() && events->readingReply.load())
+                events->closedInRead = true;
             break;
         case INTERNET_STATUS_HANDLE_CLOSING:
             if (handle && handle == events->request.load())
@@ -668,18 +681,29 @@ void HttpClient::readBody()
     reply_.clear();
     status_ = 0;
     replyWhole_ = false;
+    const ReplyFraming framing = replyFraming();
+    if (!events_->readBuffer)
+        events_->readBuffer.reset(new char[kReadBlock]);
+    if (framing.hasLength && framing.length <= kMaxReply)
+        reply_.reserve(static_cast<size_t>(framing.length));
+    // One byte past the limit tells a reply that is too long from one that is exactly as long.
+    const size_t readLimit = kMaxReply + 1;
     bool ended = false;
     DWORD readError = 0;
-    for (;;) {
-        char* const piece = events_->readBuffer;
-        std::memset(piece, 0, sizeof events_->readBuffer);
-        if (stopped())
-            break;
+    // The last read that went to the connection for bytes kept it: the end it met, if any,
+    // was a closed connection rather than the last chunk (see endConfirmed).
+    bool endMetClosedConnection = false;
+    events_->readingReply = true;
+    while (!stopped()) {
+        events_->receivedInRead = false;
+        events_->closedInRead = false;
+        char* const block = events_->readBuffer.get();
         INTERNET_BUFFERSA& buffers = events_->receiveBuffers;
         buffers = INTERNET_BUFFERSA{};
         buffers.dwStructSize = sizeof buffers;
-        buffers.lpvBuffer = piece;
-        buffers.dwBufferLength = 254;
+        buffers.lpvBuffer = block;
+        buffers.dwBufferLength = static_cast<DWORD>(std::min<size_t>(kReadBlock, readLimit - reply_.size()));
+        const DWORD asked = buffers.dwBufferLength;
         ResetEvent(events_->requestComplete.get());
         if (!watchdog_->enter())
             break;
@@ -693,49 +717,86 @@ void HttpClient::readBody()
             }
         }
         watchdog_->leave();
+        if (events_->closedInRead.load())
+            endMetClosedConnection = false;
+        else if (events_->receivedInRead.load())
+            endMetClosedConnection = true;
         if (!ok)
             break;
-        const DWORD count = std::min<DWORD>(buffers.dwBufferLength, 254);
+        const DWORD count = std::min<DWORD>(buffers.dwBufferLength, asked);
         if (count == 0) {
             ended = true;
             break;
         }
         // Every byte is kept, zeros included: the reply is judged as the server sent it.
-        reply_.append(piece, count);
+        reply_.append(block, count);
         watchdog_->progress();
-        if (reply_.size() >= kMaxReply)
+        if (reply_.size() > kMaxReply) {
+            readError = ERROR_INSUFFICIENT_BUFFER;
             break;
+        }
     }
-    // Read to its end, and as long as it said it would be: anything less is not the reply.
-    replyWhole_ = ended && contentLengthMatches(reply_.size());
+    events_->readingReply = false;
+    replyWhole_ = ended && endConfirmed(framing, reply_.size(), endMetClosedConnection);
     if (!replyWhole_)
         fail(HttpFailure::Reply, readError ? readError : ERROR_HTTP_INVALID_SERVER_RESPONSE);
 }
 
-bool HttpClient::contentLengthMatches(uint64_t received)
+HttpClient::ReplyFraming HttpClient::replyFraming()
 {
+    ReplyFraming framing;
     char text[64] = {};
     DWORD size = sizeof text - 1;
-    if (!HttpQueryInfoA(request(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
-        return true;  // no length given: the reply ends where the server closed it
-    // A chunked reply's length is in its chunks, which the platform checks itself.
-    char encoding[64] = {};
-    DWORD encodingSize = sizeof encoding - 1;
-    if (HttpQueryInfoA(request(), HTTP_QUERY_TRANSFER_ENCODING, encoding, &encodingSize, nullptr) &&
-        encodingSize > 0)
-        return true;
-    uint64_t expected = 0;
-    size_t i = 0;
-    while (text[i] == ' ')
-        ++i;
-    if (text[i] < '0' || text[i] > '9')
-        return false;
-    for (; text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (expected > (UINT64_MAX - 9) / 10)
-            return false;
-        expected = expected * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (HttpQueryInfoA(request(), HTTP_QUERY_TRANSFER_ENCODING, text, &size, nullptr) && size > 0)
+        framing.chunked = true;  // the platform reads only chunked bodies by their encoding
+
+    std::memset(text, 0, sizeof text);
+    size = sizeof text - 1;
+    if (!framing.chunked && HttpQueryInfoA(request(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) {
+        framing.hasLength = true;
+        size_t i = 0;
+        while (text[i] == ' ')
+            ++i;
+        framing.badLength = text[i] < '0' || text[i] > '9';
+        for (; text[i] >= '0' && text[i] <= '9' && !framing.badLength; ++i) {
+            if (framing.length > (UINT64_MAX - 9) / 10)
+                framing.badLength = true;
+            else
+                framing.length = framing.length * 10 + static_cast<uint64_t>(text[i] - '0');
+        }
     }
-    return expected == received;
+
+    // As the platform decides whether it may keep the connection for another request: an
+    // HTTP/1.1 reply unless it says "close", any reply that says "Keep-Alive".
+    char version[16] = {};
+    size = sizeof version - 1;
+    if (HttpQueryInfoA(request(), HTTP_QUERY_VERSION, version, &size, nullptr))
+        framing.keepAlive = std::string(version, size) == "HTTP/1.1";
+    std::memset(text, 0, sizeof text);
+    size = sizeof text - 1;
+    if (HttpQueryInfoA(request(), HTTP_QUERY_CONNECTION, text, &size, nullptr))
+        framing.keepAlive = _stricmp(text, "Keep-Alive") == 0;
+    return framing;
+}
+
+bool HttpClient::endConfirmed(const ReplyFraming& framing, uint64_t received, bool endMetClosedConnection) const
+{
+    if (framing.chunked) {
+        // The platform's reads end a chunked body alike whether its last chunk came or the
+        // server closed the connection after any chunk. One sign tells them apart when the
+        // end is found by a read that goes to the connection for bytes: meeting the last chunk,
+        // such a read lets the connection go before it returns (closes it, or keeps it for
+        // another request when the server asked for that); meeting a closed connection, it
+        // keeps it until the request is closed. So the last read that went to the connection
+        // must have let it go. An end the platform had read before the reads began (the whole
+        // reply came at once), or one that a read filled to its last byte took in, gives no
+        // sign either way, nor does a connection kept for another request: such a reply stands
+        // on its text, which must be a whole JSON value to be taken (see JudgeReply).
+        return framing.keepAlive || !endMetClosedConnection;
+    }
+    if (framing.hasLength)
+        return !framing.badLength && framing.length == received;
+    return true;  // no length given: the reply ends where the server closed it
 }
 
 void HttpClient::noteRedirect()

@@ -145,8 +145,14 @@ protected:
 
 class HttpClient : public HttpRequest {
 public:
-    // A reply is a short JSON text; reading stops past this size.
+    // A reply is a JSON text of at most this size; a longer one is refused.
     static constexpr size_t kMaxReply = 16u << 20;
+    // Bytes asked for by one read of the reply. Every read is a trip through the platform's
+    // asynchronous machinery (a task, an event, a callback thread), which under emulation
+    // costs far more than the copy: small reads held a large reply to about 1 MB/s. One less
+    // than a round number, so that a reply of a round size does not end exactly with a read
+    // that the platform fills to its last byte (see endConfirmed).
+    static constexpr uint32_t kReadBlock = (256u << 10) - 1;
     // How long closing may wait for the platform to let go of the handles.
     static constexpr DWORD kCloseWaitMs = 10000;
     // How long a run given up by the watchdog waits for the exchange's own outcome.
@@ -164,8 +170,9 @@ public:
     void close() override;
 
     HttpFailure failure() const { return failure_; }
-    // True when the reply body was read to its end: as long as its Content-Length says, and
-    // no read failed. Only a whole reply is the server's answer.
+    // True when the reply body was read to its end: as long as its Content-Length says, to
+    // its last chunk when chunked, no longer than kMaxReply, and no read failed. Only a whole
+    // reply is the server's answer.
     bool replyWhole() const { return replyWhole_; }
     // Where a redirect pointed (its Location header), empty when there was none.
     const std::string& redirectLocation() const { return redirectLocation_; }
@@ -197,7 +204,18 @@ private:
     bool readHeaders();
     void readBody();
     bool readStatus();
-    bool contentLengthMatches(uint64_t received);
+    // How the reply says where its body ends.
+    struct ReplyFraming {
+        bool chunked = false;      // Transfer-Encoding: its chunks say it
+        bool hasLength = false;    // Content-Length: its length says it
+        bool badLength = false;    // a Content-Length that is not a number
+        uint64_t length = 0;
+        bool keepAlive = false;    // the server means to keep the connection open
+    };
+    ReplyFraming replyFraming();
+    // Whether the body read up to the end of the stream is the whole reply its framing
+    // announced, as far as the platform lets it be seen.
+    bool endConfirmed(const ReplyFraming& framing, uint64_t received, bool endMetClosedConnection) const;
     void noteRedirect();
 
     // Judges a call's immediate result, waiting for its completion when it pends.

@@ -8,11 +8,8 @@ namespace Vantor {
 
 class HttpHeader {
 public:
-    // The multipart boundary every request uses unless its content contains it.
-    static constexpr std::string_view kBoundary = "---------------------------7da1d41060a1a";
-
     // Starts with "Accept: */*" and "Content-Type: multipart/form-data; boundary=...".
-    explicit HttpHeader(std::string_view boundary = kBoundary);
+    explicit HttpHeader(std::string_view boundary);
 
     // Inserts or replaces; an empty value is ignored. A value cannot carry CR or LF (which
     // would start a header of its own): they are dropped.

@@ -9,29 +9,6 @@
 #include <memory>
 
 namespace Vantor {
-namespace {
-
-// Passes on the file bytes of a second request only beyond those the first one reported, so
-// a file's progress never counts a byte twice. Written bytes (the traffic) pass as they are.
-class ProgressOnce {
-public:
-    explicit ProgressOnce(const UploadCallbacks& callbacks) : callbacks_(callbacks) {}
-    void startRequest() { requestFile_ = 0; }
-    void operator()(uint32_t position, uint32_t written, uint32_t fileBytes)
-    {
-        requestFile_ += fileBytes;
-        const uint32_t fresh = requestFile_ > reported_ ? requestFile_ - reported_ : 0;
-        reported_ += fresh;
-        callbacks_.progress(position, written, fresh);
-    }
-
-private:
-    const UploadCallbacks& callbacks_;
-    uint32_t reported_ = 0;     // file bytes passed on, over every request
-    uint32_t requestFile_ = 0;  // file bytes the current request has written
-};
-
-}  // namespace
 
 UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& settings, const StopFlag& stop,
                          const UploadCallbacks& callbacks)
@@ -53,67 +30,55 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
         form.cookie = settings.cookie;
         outcome.fileName = form.fileName;
 
-        ProgressOnce progress(callbacks);
-        // The first request checks the file's bytes against the boundary as they go out,
-        // instead of reading the whole file once more before the first byte is sent. A file
-        // that holds the boundary (a saved web request, say) is refused before its end, so the
-        // server never takes it whole, and goes again with a boundary checked beforehand.
-        std::unique_ptr<HttpClient> client;
-        for (const BoundaryCheck check : {BoundaryCheck::Deferred, BoundaryCheck::Now}) {
-            const auto built = std::make_shared<UploadRequest>();
-            UploadRequest& request = *built;
-            if (!BuildUploadRequest(form, request, check)) {
-                outcome.failure = HttpFailure::Send;
-                outcome.platformError = ERROR_NOT_ENOUGH_MEMORY;
-                return outcome;
-            }
-
-            client = std::make_unique<HttpClient>();
-            client->setHeaderText(request.headerText);
-            client->setBody(request.parts(), static_cast<int32_t>(form.length));
-            if (picture.owner || !picture.data) {
-                // The whole body stays alive with whatever still reads it.
-                client->setBodyOwner(
-                    std::make_shared<std::pair<std::shared_ptr<UploadRequest>, std::shared_ptr<const void>>>(
-                        built, picture.owner));
-            }
-            if (check == BoundaryCheck::Deferred && request.length > 0) {
-                // The chunk's share of the file, fed in order: the body's text around the
-                // file holds the boundary by design.
-                const auto search = std::make_shared<StreamSearch>(request.boundary);
-                const uint64_t fileStart = static_cast<uint64_t>(std::max(request.head.size(), 0));
-                const uint64_t fileEnd = fileStart + request.length;
-                client->setChunkCheck([search, fileStart, fileEnd](uint32_t position, const uint8_t* data,
-                                                                  uint32_t length) {
-                    const uint64_t from = std::max<uint64_t>(position, fileStart);
-                    const uint64_t to = std::min<uint64_t>(uint64_t(position) + length, fileEnd);
-                    return from >= to || !search->feed(data + (from - position), static_cast<size_t>(to - from));
-                });
-            }
-            client->setTimeout(settings.timeoutSeconds);
-            client->setIgnoreCertErrors(settings.ignoreCertErrors);
-            client->setStopFlag(stop);
-            progress.startRequest();
-            if (callbacks.progress) {
-                client->ProgressSignal.connect(
-                    [&progress](uint32_t position, uint32_t written, uint32_t fileBytes) {
-                        progress(position, written, fileBytes);
-                    });
-            }
-            if (callbacks.error)
-                client->ErrorCodeSignal.connect(callbacks.error);
-            client->run(settings.postUrl, L"", kUploadAgent);
-            if (client->failure() != HttpFailure::Refused)
-                break;
+        // The request gets a boundary of its own, drawn now. The file's bytes are checked
+        // against it as they go out, chunk by chunk, instead of in one more pass over the whole
+        // file before the first byte: with a fresh random boundary the check never finds it in
+        // practice, and if it ever did, the request would fail rather than send a body that
+        // the server splits in the wrong place.
+        const auto built = std::make_shared<UploadRequest>();
+        UploadRequest& request = *built;
+        if (!BuildUploadRequest(form, request, BoundaryCheck::Deferred)) {
+            outcome.failure = HttpFailure::Send;
+            outcome.platformError = ERROR_NOT_ENOUGH_MEMORY;
+            return outcome;
         }
 
-        outcome.status = client->status();
-        outcome.reply = client->reply();
-        outcome.failure = client->failure();
-        outcome.platformError = client->platformError();
-        outcome.retryAfter = client->retryAfter();
+        HttpClient client;
+        client.setHeaderText(request.headerText);
+        client.setBody(request.parts(), static_cast<int32_t>(form.length));
+        if (picture.owner || !picture.data) {
+            // The whole body stays alive with whatever still reads it.
+            client.setBodyOwner(std::make_shared<std::pair<std::shared_ptr<UploadRequest>, std::shared_ptr<const void>>>(
+                built, picture.owner));
+        }
+        if (request.length > 0) {
+            // The chunk's share of the file, fed in order: the body's text around the file
+            // holds the boundary by design.
+            const auto search = std::make_shared<StreamSearch>(request.boundary);
+            const uint64_t fileStart = static_cast<uint64_t>(std::max(request.head.size(), 0));
+            const uint64_t fileEnd = fileStart + request.length;
+            client.setChunkCheck([search, fileStart, fileEnd](uint32_t position, const uint8_t* data, uint32_t length) {
+                const uint64_t from = std::max<uint64_t>(position, fileStart);
+                const uint64_t to = std::min<uint64_t>(uint64_t(position) + length, fileEnd);
+                return from >= to || !search->feed(data + (from - position), static_cast<size_t>(to - from));
+            });
+        }
+        client.setTimeout(settings.timeoutSeconds);
+        client.setIgnoreCertErrors(settings.ignoreCertErrors);
+        client.setStopFlag(stop);
+        if (callbacks.progress)
+            client.ProgressSignal.connect(callbacks.progress);
+        if (callbacks.error)
+            client.ErrorCodeSignal.connect(callbacks.error);
+        client.run(settings.postUrl, L"", kUploadAgent);
+
+        outcome.status = client.status();
+        outcome.reply = client.reply();
+        outcome.failure = client.failure();
+        outcome.platformError = client.platformError();
+        outcome.retryAfter = client.retryAfter();
         // Only a whole reply, and not a redirect, is the server's answer about this file.
-        const bool answered = client->replyWhole() && client->failure() != HttpFailure::Redirected;
+        const bool answered = client.replyWhole() && client.failure() != HttpFailure::Redirected;
         outcome.success = answered && JudgeReply(outcome.reply, outcome.svr);
     } catch (...) {
         outcome.success = false;

@@ -21,16 +21,19 @@ bool Contains(std::string_view haystack, std::string_view needle)
 
 }  // namespace
 
-std::string ChooseBoundary(const std::vector<std::string_view>& contents)
+std::string NewBoundary()
 {
-    std::string boundary(HttpHeader::kBoundary);
+    return std::string(27, '-') + NewUuidHex();
+}
+
+std::string ChooseBoundary(const std::vector<std::string_view>& contents, const std::function<std::string()>& candidate)
+{
     for (;;) {
+        std::string boundary = candidate();
         const bool clash = std::any_of(contents.begin(), contents.end(),
                                        [&boundary](std::string_view c) { return Contains(c, boundary); });
         if (!clash)
             return boundary;
-        // A line of the multipart standard holds at most 70 characters of boundary.
-        boundary = std::string(HttpHeader::kBoundary) + NewUuidHex().substr(0, kMaxBoundary - HttpHeader::kBoundary.size());
     }
 }
 

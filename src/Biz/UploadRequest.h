@@ -9,6 +9,7 @@
 #include "Biz/MemFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -48,13 +49,19 @@ struct UploadRequest {
 // The longest boundary the multipart standard allows.
 inline constexpr size_t kMaxBoundary = 70;
 
-// The fixed boundary when no text or byte of the content contains it; otherwise one with a
-// random tail that none contains, at most kMaxBoundary characters in all.
-std::string ChooseBoundary(const std::vector<std::string_view>& contents);
+// A new boundary, as browsers make one for every request: 27 hyphens and 32 hexadecimal
+// digits of a random UUID (122 random bits from the system's generator). Drawn once the
+// content is fixed and seen by no one before its request, it is as good as never found in
+// a file, whatever the file holds: a file of 1 GiB holds a given one with a chance of 2^-92.
+std::string NewBoundary();
+
+// The first boundary from candidate that no text or byte of the content contains.
+std::string ChooseBoundary(const std::vector<std::string_view>& contents,
+                           const std::function<std::string()>& candidate = NewBoundary);
 
 // Whether the boundary is checked against the file's bytes while building. Deferred leaves
-// that check to the sender, which must refuse the body if the file holds the boundary (see
-// PostUpload): the texts are checked either way.
+// that check to the sender, which checks each chunk just before it goes out (see PostUpload),
+// instead of one more pass over the whole file first: the texts are checked either way.
 enum class BoundaryCheck { Now, Deferred };
 
 // False when the body could not be held in memory.

@@ -8,7 +8,10 @@ Every request's body is read in full (by its Content-Length) before the answer, 
   /trickle                     a 200 whose 3 KB body comes 20 bytes every 100 ms (15 s)
   /flood                       a status line, then 500,000 header lines (for at most 10 s, then close)
   /short                       Content-Length 1000, then {"success":1} (13 bytes) and close
-  /chunked                     a whole chunked {"success":1}
+  /chunked                     a whole chunked {"success":1}; with ?cut=1 the connection ends
+                               after the chunk, before the last (empty) one; with &pause=1 what
+                               follows the chunk comes 0.3 s after it; with big=1 the reply is
+                               {"success":1,"pad":"xxx..."} of 3 MiB in chunks of 64 KiB
   /trailing                    {"success":1} <b>Fatal error</b>... (Content-Length exact)
   /trailingspace               {"success":1} followed by blanks and line ends
   /trailingcomment             {"success":1} followed by a comment
@@ -71,7 +74,8 @@ class _Handler(socketserver.StreamRequestHandler):
         path, headers = self._read_head()
         if path is None:
             return
-        path = path.split("?")[0]
+        path, _, query = path.partition("?")
+        query = dict(p.split("=", 1) for p in query.split("&") if "=" in p)
         with server.lock:
             server.counts[path] = server.counts.get(path, 0) + 1
         length = int(headers.get("content-length", "0") or 0)
@@ -110,8 +114,18 @@ class _Handler(socketserver.StreamRequestHandler):
         elif path == "/short":
             self._send(b'HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n{"success":1}')
         elif path == "/chunked":
-            self._send(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n'
-                       b'd\r\n{"success":1}\r\n0\r\n\r\n')
+            text = b'{"success":1}'
+            if query.get("big") == "1":
+                text = b'{"success":1,"pad":"' + b"x" * ((3 << 20) - 22) + b'"}'
+            chunks = b"".join(b"%x\r\n%s\r\n" % (len(text[i:i + 65536]), text[i:i + 65536])
+                              for i in range(0, len(text), 65536))
+            if not self._send(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n'
+                              + chunks):
+                return
+            if query.get("pause") == "1":
+                time.sleep(0.3)
+            if query.get("cut") != "1":
+                self._send(b'0\r\n\r\n')
         elif path == "/trailing":
             self._answer(b'{"success":1} <br />\n<b>Fatal error</b>: Allowed memory size exhausted')
         elif path == "/trailingspace":

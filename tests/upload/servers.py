@@ -18,6 +18,10 @@ folder and answers by path:
   /slowread        reads the body 32 KiB at a time, 50 ms apart, then {"success":1}
   /hold?release=R  records, then holds the answer until a file named R appears in the folder
                    (at most 60 s): 200 {"success":1,"seq":N,"length":L}
+  /whole           as /record, but a body shorter than its Content-Length is counted as cut
+                   short (and not answered); /cuts answers {"cuts":N} with that count
+  /big?size=N      reads the body, then 200 with a JSON reply of exactly N bytes
+                   {"success":1,"pad":"xxx..."}
   /flaky?every=E&fails=F  for a file (by its "id" field) whose id as a number is a multiple
                    of E, the first F tries fail in turn: a reset after the body, a 503, a
                    dropped connection, a 500; every other try is stored: 200 {"success":1,
@@ -205,6 +209,30 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 return
             self._answer(200, json.dumps({"success": 1, "n": number, "length": len(body)}).encode())
             return
+        if path == "/whole":
+            try:
+                body = self._read_body()
+            except OSError:  # reset by a client that gave the body up
+                body = b""
+            if len(body) < int(self.headers.get("Content-Length", "0")):
+                with server.lock:
+                    server.cuts += 1
+                return
+            seq = server.record(self, body)
+            self._answer(200, json.dumps({"success": 1, "seq": seq, "length": len(body)}).encode())
+            return
+        if path == "/cuts":
+            self._read_body()
+            with server.lock:
+                cuts = server.cuts
+            self._answer(200, json.dumps({"success": 1, "cuts": cuts}).encode())
+            return
+        if path == "/big":
+            self._read_body()
+            size = int(self.path.partition("size=")[2] or "0")
+            head, tail = b'{"success":1,"pad":"', b'"}'
+            self._answer(200, head + b"x" * (size - len(head) - len(tail)) + tail)
+            return
         if path == "/stall":
             server.release.wait(120)
             return
@@ -272,6 +300,8 @@ class RecordingServer:
         self.httpd.enter = self._enter
         self.httpd.leave = self._leave
         self.httpd.take = self._take
+        self.httpd.lock = threading.Lock()
+        self.httpd.cuts = 0
         self.httpd.shuffle_lock = threading.Lock()
         self.httpd.shuffle_arrivals = []
         self.httpd.shuffle_full = threading.Event()

@@ -11,12 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 
 using namespace Vantor;
 
 namespace {
-const std::string kB(HttpHeader::kBoundary);
-
 std::string BodyOf(const UploadRequest& request)
 {
     return request.bodyText();
@@ -40,16 +39,15 @@ TEST(UploadBody, ThreeByteFileWithDefaults)
     form.length = 3;
     UploadRequest request;
     ASSERT_TRUE(BuildUploadRequest(form, request));
-    EXPECT_EQ(request.boundary, kB);
-    EXPECT_EQ(kB.size(), 40u);
-    const std::string expected = TextField(kB, "id", form.id) + TextField(kB, "width", "640") +
-                                 TextField(kB, "height", "-1") + TextField(kB, "remark", "a%2Ejpg") + "--" + kB +
+    const std::string bnd = request.boundary;
+    const std::string expected = TextField(bnd, "id", form.id) + TextField(bnd, "width", "640") +
+                                 TextField(bnd, "height", "-1") + TextField(bnd, "remark", "a%2Ejpg") + "--" + bnd +
                                  "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"a.jpg\"\r\n"
                                  "Content-Type: image/jpeg\r\nContent-Transfer-Encoding: binary\r\n\r\nxyz\r\n--" +
-                                 kB + "--\r\n";
+                                 bnd + "--\r\n";
     EXPECT_EQ(BodyOf(request), expected);
     EXPECT_EQ(request.headerText, "Accept: */*\r\nConnection: Close\r\nContent-Type: multipart/form-data; boundary=" +
-                                      kB + "\r\n");
+                                      bnd + "\r\n");
 }
 
 TEST(UploadBody, FieldsCookieAndEmptyFile)
@@ -62,6 +60,7 @@ TEST(UploadBody, FieldsCookieAndEmptyFile)
     form.cookie = "sid=1";
     UploadRequest request;
     ASSERT_TRUE(BuildUploadRequest(form, request));
+    const std::string bnd = request.boundary;
     const std::string body = BodyOf(request);
     const auto pB = body.find("name=\"B\""), pa = body.find("name=\"a\""), pb = body.find("name=\"b\"");
     ASSERT_NE(pB, std::string::npos);
@@ -69,45 +68,62 @@ TEST(UploadBody, FieldsCookieAndEmptyFile)
     EXPECT_LT(pa, pb);
     EXPECT_NE(body.find("\r\n\r\nline\r\nbreak\r\n"), std::string::npos);
     EXPECT_NE(body.find("name=\"upload\"; filename=\"PHOTO.JPG\"\r\nContent-Type: application/octet-stream\r\n"
-                        "Content-Transfer-Encoding: binary\r\n\r\n\r\n--" + kB + "--\r\n"),
+                        "Content-Transfer-Encoding: binary\r\n\r\n\r\n--" + bnd + "--\r\n"),
               std::string::npos);
     EXPECT_EQ(request.headerText, "Accept: */*\r\nConnection: Close\r\nContent-Type: multipart/form-data; boundary=" +
-                                      kB + "\r\nCookie: sid=1\r\n");
+                                      bnd + "\r\nCookie: sid=1\r\n");
 
     form.cookie = "";
     ASSERT_TRUE(BuildUploadRequest(form, request));
     EXPECT_EQ(request.headerText.find("Cookie"), std::string::npos);
 }
 
-TEST(UploadBody, BoundaryInContentGetsAnotherBoundary)
+TEST(UploadBody, EveryRequestHasABoundaryOfItsOwn)
 {
-    const std::string data = "before\r\n--" + kB + "--\r\nafter";
     UploadForm form;
-    form.fileName = "x.bin";
-    form.data = data.data();
-    form.length = data.size();
-    UploadRequest request;
-    ASSERT_TRUE(BuildUploadRequest(form, request));
-    ASSERT_NE(request.boundary, kB);
-    EXPECT_EQ(request.boundary.compare(0, kB.size(), kB), 0);
-    EXPECT_LE(request.boundary.size(), 70u) << "longer than the multipart standard allows";
-    EXPECT_NE(request.headerText.find("boundary=" + request.boundary + "\r\n"), std::string::npos);
-    const std::string body = BodyOf(request);
-    EXPECT_EQ(body.compare(0, request.boundary.size() + 4, "--" + request.boundary + "\r\n"), 0);
-    EXPECT_NE(body.find("\r\n\r\n" + data + "\r\n--" + request.boundary + "--\r\n"), std::string::npos);
-
-    // In a field value or a field name too.
+    form.fileName = "x.jpg";
     form.data = "plain";
     form.length = 5;
-    form.fields = {{"note", "x" + kB}};
-    ASSERT_TRUE(BuildUploadRequest(form, request));
-    EXPECT_NE(request.boundary, kB);
-    form.fields = {{kB, "v"}};
-    ASSERT_TRUE(BuildUploadRequest(form, request));
-    EXPECT_NE(request.boundary, kB);
-    form.fields = {{"ok", "---------------------------7da1d41060a1"}};  // one digit short
-    ASSERT_TRUE(BuildUploadRequest(form, request));
-    EXPECT_EQ(request.boundary, kB);
+    std::set<std::string> seen;
+    for (int i = 0; i < 50; ++i) {
+        UploadRequest request;
+        ASSERT_TRUE(BuildUploadRequest(form, request));
+        const std::string& b = request.boundary;
+        // As browsers make them: hyphens, then random hexadecimal digits; within the 70
+        // characters the multipart standard allows.
+        ASSERT_EQ(b.size(), 59u) << b;
+        EXPECT_EQ(b.find_first_not_of('-'), 27u) << b;
+        EXPECT_EQ(b.find_first_not_of("0123456789abcdef", 27), std::string::npos) << b;
+        EXPECT_NE(request.headerText.find("boundary=" + b + "\r\n"), std::string::npos);
+        EXPECT_EQ(BodyOf(request).compare(0, b.size() + 4, "--" + b + "\r\n"), 0);
+        seen.insert(b);
+    }
+    EXPECT_EQ(seen.size(), 50u);
+}
+
+TEST(UploadBody, BoundaryFoundInTheContentIsDrawnAgain)
+{
+    // The candidates come in a known order here, so that they clash with the content.
+    const std::vector<std::string> candidates = {"Bfirst", "Bsecond", "Bthird", "Bfourth"};
+    auto from = [&candidates](size_t& next) {
+        return [&candidates, &next] { return candidates.at(next++); };
+    };
+    const std::string file = "before\r\n--Bfirst--\r\nafter";
+    size_t next = 0;
+    EXPECT_EQ(ChooseBoundary({"id", file}, from(next)), "Bsecond");
+    next = 0;
+    EXPECT_EQ(ChooseBoundary({"x Bfirst", "Bsecond", ""}, from(next)), "Bthird");  // in a field value or name
+    next = 0;
+    EXPECT_EQ(ChooseBoundary({"Bfirs", "t"}, from(next)), "Bfirst");  // only whole occurrences count
+
+    // The file's bytes count only when checked now; the sender checks them otherwise.
+    UploadForm form;
+    form.fileName = "x.bin";
+    form.data = file.data();
+    form.length = file.size();
+    UploadRequest request;
+    ASSERT_TRUE(BuildUploadRequest(form, request, BoundaryCheck::Now));
+    EXPECT_NE(BodyOf(request).find("\r\n\r\n" + file + "\r\n--" + request.boundary + "--\r\n"), std::string::npos);
 }
 
 TEST(UploadBody, QuotesAndLineBreaksInNamesAreEscaped)
@@ -125,12 +141,12 @@ TEST(UploadBody, QuotesAndLineBreaksInNamesAreEscaped)
 
 TEST(UploadBody, HeaderSetIsOrderedAndRejectsLineBreaks)
 {
-    HttpHeader header;
+    HttpHeader header("-----B");
     header.set("Cookie", "a=1\r\nX-Injected: yes");
     header.set("Accept", "");  // ignored
     header.set("B-Name", "v");
-    EXPECT_EQ(header.text(), "Accept: */*\r\nB-Name: v\r\nContent-Type: multipart/form-data; boundary=" + kB +
-                                 "\r\nCookie: a=1X-Injected: yes\r\n");
+    EXPECT_EQ(header.text(), "Accept: */*\r\nB-Name: v\r\nContent-Type: multipart/form-data; boundary=-----B"
+                             "\r\nCookie: a=1X-Injected: yes\r\n");
 }
 
 TEST(UploadBody, MimeTypeByExactExtension)
