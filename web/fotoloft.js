@@ -14,25 +14,40 @@
  *   uploader.addFile("C:\\Photos\\a.jpg");
  *
  * Fotoloft.attach(control, handlers) wraps a control the page placed itself (an <object>
- * element). handlers may hold onLoad, onComplete, onError and onMessage.
+ * element). handlers may hold onLoad, onComplete, onError, onMessage, and (with "Events")
+ * onProgress, onDone, onFailed and onSummary.
  *
  * init() is sent at once. addFile(), setFields() and setFolder() made before the control has
  * answered "init" wait and are sent, in order, right after its answer, so that "init" never
  * undoes them. Events:
  *   "load"      the answer to "init": { browser, version, data } (data: the message itself)
  *   "complete"  an upload has ended: { ids: [...], replies: [...], files: [{id, svr}], data }
- *               (ids[i] was stored by the server that answered replies[i])
+ *               (ids[i] was stored by the server that answered replies[i]). It comes after
+ *               a Cancel too, listing the pictures that went up before it (they have left
+ *               the list); a cancelled upload that got none accepted sends no "complete".
  *   "error"     { code, message }: "not_installed" (no control to talk to), "bad_message"
  *               (a text from the control that is not a message), "send_failed" (the control
  *               refused a call), "handler_failed" (an event handler of the page threw)
  *   "message"   every message from the control, as an object
+ * With init({ Events: true, ... }) the page also hears each file's upload as it happens:
+ *   "progress"  { id, sent, total, data }: bytes of the file sent so far (at most 5 a second)
+ *   "done"      { id, svr, index, data }: the server accepted the file
+ *   "failed"    { id, reason, status, reply, index, data }: the file failed after its last
+ *               try ("http_status", "not_accepted", "bad_reply", "timeout", "cannot_connect",
+ *               "connection_lost", "unreadable", "redirected", "stopped")
+ *   "summary"   { done, failed, notStarted, data }: the upload's end, after "complete"
+ * With init({ SendIndex: true, ... }) "complete" also gives inListOrder: the files sorted by
+ * their place in the list when the upload started, whatever order they finished in; index
+ * is that place in "done" and "failed" (undefined without SendIndex).
  *
  * Written for the script engine of the browsers that host ActiveX controls: no newer
  * language features, and its own JSON code where the engine has no JSON object.
  */
 var Fotoloft = (function () {
     var CLASS_ID = "D96B2961-0EDD-4D0C-BA33-2691A151E686";
-    var EVENTS = { load: 1, complete: 1, error: 1, message: 1 };
+    var EVENTS = { load: 1, complete: 1, error: 1, message: 1, progress: 1, done: 1, failed: 1, summary: 1 };
+    var CALLBACKS = { onLoad: "load", onComplete: "complete", onError: "error", onMessage: "message",
+                      onProgress: "progress", onDone: "done", onFailed: "failed", onSummary: "summary" };
 
     /* ---- JSON, for engines without it ---- */
 
@@ -115,12 +130,14 @@ var Fotoloft = (function () {
         this.loaded = false;
         this.failure = null;
         this.waiting = [];
-        this.handlers = { load: [], complete: [], error: [], message: [] };
+        var callback;
+        this.handlers = { load: [], complete: [], error: [], message: [], progress: [], done: [], failed: [], summary: [] };
         handlers = handlers || {};
-        if (handlers.onLoad) { this.on("load", handlers.onLoad); }
-        if (handlers.onComplete) { this.on("complete", handlers.onComplete); }
-        if (handlers.onError) { this.on("error", handlers.onError); }
-        if (handlers.onMessage) { this.on("message", handlers.onMessage); }
+        for (callback in CALLBACKS) {
+            if (CALLBACKS.hasOwnProperty(callback) && handlers[callback]) {
+                this.on(CALLBACKS[callback], handlers[callback]);
+            }
+        }
         if (!hasMember(control, "postMessage")) {
             this.fail("not_installed", "the Fotoloft control is not installed or not allowed on this page");
             return;
@@ -244,7 +261,19 @@ var Fotoloft = (function () {
             this.emit("load", { browser: message.browser, version: message.version, data: message });
             this.flush();
         } else if (message.name === "post_complete") {
+            // Every upload that got pictures accepted, a cancelled one included: those
+            // pictures have left the control's list, so the page must hear of them.
             this.emit("complete", completion(message));
+        } else if (message.name === "file_progress") {
+            this.emit("progress", { id: message.id, sent: message.sent, total: message.total, data: message });
+        } else if (message.name === "file_done") {
+            this.emit("done", { id: message.id, svr: message.svr, index: message.index, data: message });
+        } else if (message.name === "file_failed") {
+            this.emit("failed", { id: message.id, reason: message.reason, status: message.status,
+                                  reply: message.reply, index: message.index, data: message });
+        } else if (message.name === "task_summary") {
+            this.emit("summary", { done: message.done, failed: message.failed, notStarted: message.not_started,
+                                   data: message });
         }
     };
 
@@ -262,7 +291,19 @@ var Fotoloft = (function () {
             ids.push(files[i] ? files[i].id : undefined);
             replies.push(files[i] && files[i].svr !== undefined ? files[i].svr : null);
         }
-        return { ids: ids, replies: replies, files: files, data: message };
+        return { ids: ids, replies: replies, files: files, inListOrder: inListOrder(files), data: message };
+    }
+
+    // The files by their "index" (SendIndex); without one on every file, as they finished.
+    function inListOrder(files) {
+        var sorted = files.slice(0), i;
+        for (i = 0; i < sorted.length; i++) {
+            if (!sorted[i] || typeof sorted[i].index !== "number") {
+                return sorted;
+            }
+        }
+        sorted.sort(function (a, b) { return a.index - b.index; });
+        return sorted;
     }
 
     /* ---- making the control ---- */

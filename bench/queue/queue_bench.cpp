@@ -29,7 +29,7 @@ class TaskEnd : public UploadObserver {
 public:
     void FileProgress(const std::shared_ptr<ImageData>&, uint32_t) override {}
     void FileCompleted(const std::shared_ptr<ImageData>&) override {}
-    void FileFailed(const std::shared_ptr<ImageData>&) override {}
+    void FileFailed(const std::shared_ptr<ImageData>&, const UploadFailure&) override {}
     void TaskEnded(const UploadTaskResult& result) override
     {
         std::lock_guard<std::mutex> hold(lock_);

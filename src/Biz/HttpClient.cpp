@@ -298,8 +298,11 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
             } catch (...) {
                 ended = 0;
             }
-            apart->handoff_->result = ended;
-            SetEvent(apart->handoff_->done.get());
+            // Published by the exchange itself before it closed its handles, unless it threw first.
+            if (WaitForSingleObject(apart->handoff_->done.get(), 0) != WAIT_OBJECT_0) {
+                apart->handoff_->result = ended;
+                SetEvent(apart->handoff_->done.get());
+            }
         });
         if (!started)
             return false;
@@ -324,6 +327,7 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
         platformError_ = apart->platformError_;
         replyWhole_ = apart->replyWhole_;
         redirectLocation_ = std::move(apart->redirectLocation_);
+        retryAfter_ = std::move(apart->retryAfter_);
         result = handoff->result;
         std::vector<int32_t> codes;
         {
@@ -359,6 +363,7 @@ void HttpClient::resetOutcome()
     reply_.clear();
     replyWhole_ = false;
     redirectLocation_.clear();
+    retryAfter_.clear();
 }
 
 int HttpClient::exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
@@ -371,12 +376,18 @@ int HttpClient::exchange(const std::wstring& url, const std::wstring& objectName
         fail(HttpFailure::Connect);
     }
     watchdog_ = nullptr;
-    close();
-    if (stopped()) {
+    if (stopped())
         failure_ = HttpFailure::Stopped;
-        return 0;
+    const int result = !stopped() && ok && failure_ == HttpFailure::None ? 1 : 0;
+    if (handoff_) {
+        // The outcome is complete: the waiting run takes it now. Closing the handles waits for
+        // the platform to let go of them (up to kCloseWaitMs, outside every time-out), which
+        // on a loaded machine held each failed file's end back by seconds.
+        handoff_->result = result;
+        SetEvent(handoff_->done.get());
     }
-    return ok && failure_ == HttpFailure::None ? 1 : 0;
+    close();
+    return result;
 }
 
 bool HttpClient::runSteps(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
@@ -762,6 +773,10 @@ bool HttpClient::readStatus()
         return false;
     }
     status_ = status;
+    char retryAfter[128] = {};
+    DWORD retryAfterSize = sizeof retryAfter - 1;
+    if (HttpQueryInfoA(request(), HTTP_QUERY_RETRY_AFTER, retryAfter, &retryAfterSize, nullptr))
+        retryAfter_.assign(retryAfter, std::min<DWORD>(retryAfterSize, sizeof retryAfter - 1));
     return true;
 }
 

@@ -169,6 +169,8 @@ public:
     bool replyWhole() const { return replyWhole_; }
     // Where a redirect pointed (its Location header), empty when there was none.
     const std::string& redirectLocation() const { return redirectLocation_; }
+    // The reply's Retry-After header as given, empty when there was none.
+    const std::string& retryAfter() const { return retryAfter_; }
     // The WinInet or Winsock code behind the failure (12029 refused, 10054 reset, 12045
     // unknown authority...), 0 when none.
     DWORD platformError() const { return platformError_; }
@@ -212,6 +214,7 @@ private:
     DWORD platformError_ = 0;
     bool replyWhole_ = false;
     std::string redirectLocation_;
+    std::string retryAfter_;
 
     std::shared_ptr<Events> events_;
     StallWatchdog* watchdog_ = nullptr;  // the run's own, while it runs

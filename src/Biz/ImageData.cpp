@@ -227,9 +227,22 @@ UploadStatus ImageData::UploadState() const
     return status;
 }
 
+UploadFailure ImageData::uploadFailure() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return failure_;
+}
+
+void ImageData::setUploadFailure(UploadFailure failure)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    failure_ = std::move(failure);
+}
+
 void ImageData::resetUploadState()
 {
     setReply(Json::Value());
+    setUploadFailure(UploadFailure{});
     SentBytes = 0;
     UploadSize = 0;
     phase_ = UploadPhase::Waiting;

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "Biz/UploadFailure.h"
 #include "Biz/UploadStatus.h"
 #include "image/EncodeImage.h"
 #include "image/GdiplusLease.h"
@@ -61,8 +62,14 @@ public:
     // Where the file stands in the current upload (the list paints its band from this).
     UploadStatus UploadState() const;
     void setUploadPhase(UploadPhase phase) { phase_ = phase; }
-    // A new upload task takes the file: waiting, nothing sent, no reply yet.
+    // A new upload task takes the file: waiting, nothing sent, no reply yet, no failure.
     void resetUploadState();
+    // Why the last try failed (reason None while none did).
+    UploadFailure uploadFailure() const;
+    void setUploadFailure(UploadFailure failure);
+    // The file's place in the list when its task started (0 first), -1 outside a task.
+    int64_t uploadIndex() const { return uploadIndex_; }
+    void setUploadIndex(int64_t index) { uploadIndex_ = index; }
 
     // --- the picture as the user sees it ---
     // Unavailable: not made for a reason that may pass (memory short, the file locked by
@@ -143,6 +150,7 @@ private:
     // First, so that it goes last: the thumbnail is a GDI+ object.
     const GdiplusLease gdiplus_ = GdiplusLease::Acquire();
     std::atomic<UploadPhase> phase_{UploadPhase::None};
+    std::atomic<int64_t> uploadIndex_{-1};
     const std::string id_;
     const std::wstring path_;
     const std::wstring name_;
@@ -154,6 +162,7 @@ private:
     mutable std::mutex lock_;  // the fields below
     std::wstring remark_;
     Json::Value reply_;
+    UploadFailure failure_;
     bool decoded_ = false;
     uint32_t width_ = 0;
     uint32_t height_ = 0;

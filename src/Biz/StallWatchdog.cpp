@@ -145,7 +145,11 @@ bool StallWatchdog::check(Clock::time_point now)
     std::lock_guard<std::mutex> hold(lock_);
     if (fired_ || !inCall_)
         return false;
-    const bool stalled = timeout_.count() > 0 && now - lastProgress_ >= allowance_;
+    // Measured from the later of the last progress and the call's start: the time this
+    // thread spent between calls (on a loaded machine, seconds without the processor) is
+    // not the server's. Once the deadline runs, it is measured from its start alone.
+    const Clock::time_point since = deadline_ ? lastProgress_ : std::max(lastProgress_, callStart_);
+    const bool stalled = timeout_.count() > 0 && now - since >= allowance_;
     bool stopping = false;
     if (stopRequested()) {
         if (stopSeen_ == Clock::time_point{})

@@ -42,6 +42,7 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
         form.id = picture.id;
         form.width = picture.width;
         form.height = picture.height;
+        form.index = picture.index;
         form.remark = EncodeText(picture.remark, settings.utf8);
         form.fields = settings.fields;
         form.fileFieldName = settings.fileFieldName;
@@ -110,6 +111,7 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
         outcome.reply = client->reply();
         outcome.failure = client->failure();
         outcome.platformError = client->platformError();
+        outcome.retryAfter = client->retryAfter();
         // Only a whole reply, and not a redirect, is the server's answer about this file.
         const bool answered = client->replyWhole() && client->failure() != HttpFailure::Redirected;
         outcome.success = answered && JudgeReply(outcome.reply, outcome.svr);

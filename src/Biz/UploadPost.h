@@ -27,6 +27,8 @@ struct UploadPicture {
     std::shared_ptr<const void> owner;
     int64_t width = 0;  // of the picture sent, in pixels
     int64_t height = 0;
+    // The file's place in the list when the task started, sent as the field "index"; -1: not sent.
+    int64_t index = -1;
 };
 
 struct UploadOutcome {
@@ -37,6 +39,7 @@ struct UploadOutcome {
     std::string fileName;  // the upload file name used
     HttpFailure failure = HttpFailure::None;
     DWORD platformError = 0;
+    std::string retryAfter;  // the reply's Retry-After header, empty when none
 };
 
 struct UploadCallbacks {

@@ -2,6 +2,7 @@
 
 #include "Biz/HttpClient.h"
 #include "Biz/ImageData.h"
+#include "Biz/RetryPolicy.h"
 #include "Biz/SpeedMeter.h"
 #include "Biz/Uploader.h"
 #include "image/GdiplusLease.h"
@@ -17,6 +18,8 @@ namespace Vantor {
 
 // Everything one task owns, shared by its task thread and its workers.
 struct UploadQueue::Task : std::enable_shared_from_this<UploadQueue::Task> {
+    using Clock = std::chrono::steady_clock;
+
     Task(std::vector<UploadFile> files, UploadSettings copiedSettings, std::shared_ptr<UploadObserver> reportTo)
         : settings(std::move(copiedSettings)),
           observer(std::move(reportTo)),
@@ -25,6 +28,15 @@ struct UploadQueue::Task : std::enable_shared_from_this<UploadQueue::Task> {
           waiting(std::move(files))
     {
     }
+
+    // A file whose try failed for a transient reason, until its next try is due. It holds no
+    // worker: the others go on meanwhile.
+    struct Retry {
+        UploadFile file;
+        size_t tries = 0;  // made so far
+        Clock::time_point due;
+        UploadFailure last;
+    };
 
     const UploadSettings settings;
     const std::shared_ptr<UploadObserver> observer;
@@ -39,13 +51,16 @@ struct UploadQueue::Task : std::enable_shared_from_this<UploadQueue::Task> {
     mutable std::mutex lock;  // everything below
     std::condition_variable changed;
     std::vector<UploadFile> waiting;  // taken from the end
+    std::vector<Retry> retrying;      // in the order they failed
     int running = 0;
     bool ended = false;  // the task has made its last report
     UploadTaskResult result;
 
     void run();
-    void runWorker(const UploadFile& file);
-    void endFile(const std::shared_ptr<ImageData>& record, bool accepted);
+    // Under the lock: starts the file's next try on a worker (the lock is let go meanwhile).
+    void launch(std::unique_lock<std::mutex>& hold, UploadFile file, size_t tries);
+    void runWorker(const UploadFile& file, size_t tries);
+    void endFile(const std::shared_ptr<ImageData>& record, const UploadFailure& failure, bool holdsWorker);
 };
 
 namespace {
@@ -66,27 +81,52 @@ void UploadQueue::Task::run()
 {
     meter.reset(GetTickCount());
     std::unique_lock<std::mutex> hold(lock);
-    const auto sampleWhileWaiting = [this, &hold] {
+    // The launch loop. Every wait is bounded and every change (a worker's end, a retry
+    // scheduled, Stop) notifies under the lock, so no wake-up is lost and a retry falls due
+    // on time whatever else happens.
+    while (!stop->load()) {
+        const Clock::time_point now = Clock::now();
+        if (running < threads) {
+            // A retry that is due goes first: the list's order is kept for the files not
+            // yet tried.
+            const auto due = std::min_element(retrying.begin(), retrying.end(),
+                                              [](const Retry& a, const Retry& b) { return a.due < b.due; });
+            if (due != retrying.end() && due->due <= now) {
+                Retry next = std::move(*due);
+                retrying.erase(due);
+                ++result.retries;
+                launch(hold, std::move(next.file), next.tries);
+                continue;
+            }
+            if (!waiting.empty()) {
+                UploadFile file = std::move(waiting.back());
+                waiting.pop_back();
+                launch(hold, std::move(file), 0);
+                continue;
+            }
+        }
+        if (running == 0 && waiting.empty() && retrying.empty())
+            break;
+        auto wait = std::chrono::milliseconds(SpeedMeter::kIntervalMs);
+        for (const Retry& retry : retrying) {
+            const auto untilDue = std::chrono::duration_cast<std::chrono::milliseconds>(retry.due - now);
+            wait = std::max(std::chrono::milliseconds(1), std::min(wait, untilDue + std::chrono::milliseconds(1)));
+        }
+        changed.wait_for(hold, wait);
+        meter.sample(GetTickCount());
+    }
+    while (running > 0) {
         changed.wait_for(hold, std::chrono::milliseconds(SpeedMeter::kIntervalMs));
         meter.sample(GetTickCount());
-    };
-    // The launch loop: a free slot takes the last waiting file.
-    while (!stop->load() && !waiting.empty()) {
-        if (running >= threads) {
-            sampleWhileWaiting();
-            continue;
-        }
-        const UploadFile file = std::move(waiting.back());
-        waiting.pop_back();
-        ++running;
-        hold.unlock();
-        const bool started = RunOnModuleThread([self = shared_from_this(), file] { self->runWorker(file); });
-        if (!started)
-            endFile(file.record, false);
-        hold.lock();
     }
-    while (running > 0)
-        sampleWhileWaiting();
+    // Stopped: a file waiting for its next try has been tried, so it ends now with the
+    // failure of its last try; files never tried get no report.
+    std::vector<Retry> interrupted;
+    interrupted.swap(retrying);
+    hold.unlock();
+    for (const Retry& retry : interrupted)
+        endFile(retry.file.record, retry.last, false);
+    hold.lock();
     result.leftWaiting = waiting.size();
     result.stopped = stop->load();
     for (const UploadFile& file : waiting)
@@ -102,22 +142,55 @@ void UploadQueue::Task::run()
     changed.notify_all();
 }
 
-void UploadQueue::Task::runWorker(const UploadFile& file)
+void UploadQueue::Task::launch(std::unique_lock<std::mutex>& hold, UploadFile file, size_t tries)
 {
-    bool accepted = false;
-    try {
-        Uploader uploader(file.record, settings, stop, meter, *observer);
-        accepted = uploader.Run();
-    } catch (...) {
-        accepted = false;
+    ++running;
+    hold.unlock();
+    const std::shared_ptr<ImageData> record = file.record;
+    const bool started =
+        RunOnModuleThread([self = shared_from_this(), file = std::move(file), tries] { self->runWorker(file, tries); });
+    if (!started) {
+        UploadFailure failure;
+        failure.reason = FailureReason::CannotConnect;
+        endFile(record, failure, true);
     }
-    endFile(file.record, accepted);
+    hold.lock();
 }
 
-void UploadQueue::Task::endFile(const std::shared_ptr<ImageData>& record, bool accepted)
+void UploadQueue::Task::runWorker(const UploadFile& file, size_t tries)
 {
-    // The one final report of the file, after its completion is on record; the slot is
+    UploadFailure failure;
+    try {
+        Uploader uploader(file.record, settings, stop, meter, *observer);
+        failure = uploader.Run();
+    } catch (...) {
+        failure = UploadFailure{};
+        failure.reason = FailureReason::Unreadable;
+    }
+    ++tries;
+    const auto delay = failure.reason == FailureReason::None || stop->load()
+                           ? std::nullopt
+                           : NextRetryDelay(failure, tries, settings.retryDelaysMs);
+    if (!delay) {
+        endFile(file.record, failure, true);
+        return;
+    }
+    file.record->setUploadFailure(failure);
+    file.record->setUploadPhase(UploadPhase::Retrying);
+    Tell([&] { observer->FileRetrying(file.record, failure, tries, *delay); });
+    // The worker goes back first, then the file waits for its time without holding one.
+    std::lock_guard<std::mutex> hold(lock);
+    retrying.push_back({file, tries, Clock::now() + *delay, failure});
+    --running;
+    changed.notify_all();
+}
+
+void UploadQueue::Task::endFile(const std::shared_ptr<ImageData>& record, const UploadFailure& failure,
+                                bool holdsWorker)
+{
+    // The one final report of the file, after its completion is on record; the worker is
     // given back only then, so the task's end always comes after it.
+    const bool accepted = failure.reason == FailureReason::None;
     {
         std::lock_guard<std::mutex> hold(lock);
         if (accepted)
@@ -125,13 +198,16 @@ void UploadQueue::Task::endFile(const std::shared_ptr<ImageData>& record, bool a
         else
             ++result.failed;
     }
+    // An earlier try's failure goes once the file is accepted.
+    record->setUploadFailure(accepted ? UploadFailure{} : failure);
     record->setUploadPhase(accepted ? UploadPhase::Done : UploadPhase::Failed);
     if (accepted)
         Tell([&] { observer->FileCompleted(record); });
     else
-        Tell([&] { observer->FileFailed(record); });
+        Tell([&] { observer->FileFailed(record, failure); });
     std::lock_guard<std::mutex> hold(lock);
-    --running;
+    if (holdsWorker)
+        --running;
     changed.notify_all();
 }
 
@@ -154,8 +230,11 @@ bool UploadQueue::Start(std::vector<UploadFile> files, UploadSettings settings, 
         auto task = std::make_shared<Task>(std::move(files), std::move(settings), std::move(observer));
         if (!task->gdiplus)
             return false;
-        for (const UploadFile& file : task->waiting)
-            file.record->resetUploadState();
+        // Each file's place in the list as the task found it (0 first), for "index".
+        for (size_t i = 0; i < task->waiting.size(); ++i) {
+            task->waiting[i].record->resetUploadState();
+            task->waiting[i].record->setUploadIndex(static_cast<int64_t>(i));
+        }
         RaiseConnectionLimit(static_cast<uint32_t>(task->threads));
         if (!StartModuleThread([task] { task->run(); })) {
             for (const UploadFile& file : task->waiting)

@@ -60,6 +60,8 @@ bool BuildUploadRequest(const UploadForm& form, UploadRequest& request, Boundary
     MultipartWriter head(request.head, request.boundary);
     bool ok = head.writeField("id", form.id) && head.writeNumberField("width", form.width) &&
               head.writeNumberField("height", form.height) && head.writeField("remark", form.remark);
+    if (form.index >= 0)
+        ok = ok && head.writeNumberField("index", form.index);
     for (auto field = form.fields.begin(); ok && field != form.fields.end(); ++field)
         ok = head.writeField(field->first, field->second);
     ok = ok && head.writeFileHeader(form.fileName, form.fileFieldName, MimeTypeOf(form.fileName));

@@ -1,7 +1,7 @@
 #pragma once
 // The header text and the multipart body of one file's upload, built in memory.
 //
-// Body: "id", "width", "height", "remark", the extra fields in key order, the file part,
+// Body: "id", "width", "height", "remark", "index" when given, the extra fields in key order, the file part,
 // the end. Headers: Accept, Connection: Close, Content-Type and, when given, Cookie.
 // The file's bytes are not copied: the body is the text before them, the bytes themselves
 // and the text after them, sent one after the other as one body.
@@ -21,6 +21,7 @@ struct UploadForm {
     int64_t width = 0;                          // of the picture sent, in pixels
     int64_t height = 0;
     std::string remark;                         // already encoded (EncodeText)
+    int64_t index = -1;                         // the field "index" after the remark; -1: none
     std::map<std::string, std::string> fields;  // the page's extra fields
     std::string fileFieldName = "file";
     std::string fileName;                       // the upload file name (UploadFileName)

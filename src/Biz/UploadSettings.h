@@ -2,6 +2,7 @@
 // What one upload needs to know of the page's settings, as a value.
 #include <map>
 #include <string>
+#include <vector>
 
 #include "image/PrepareOptions.h"
 
@@ -20,6 +21,10 @@ struct UploadSettings {
     int threadCount = 3;  // files sent at once; the upload queue holds it between 1 and 10
     bool ignoreCertErrors = false;
     PrepareOptions picture;  // JpegQuality, MaxWidth, MaxHeight, SendOriginal
+    // Milliseconds before each further try of a file that failed for a transient reason
+    // (RetryPolicy.h); empty: one try only.
+    std::vector<int> retryDelaysMs = {1000, 3000, 10000};
+    bool sendIndex = false;  // every request carries the file's place in the list as "index"
 };
 
 }  // namespace Vantor

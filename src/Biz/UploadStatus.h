@@ -9,6 +9,7 @@ enum class UploadPhase : int32_t {
     Waiting,        // in the task, not started
     Sending,        // its request is going out (sent of size bytes of the picture)
     AwaitingReply,  // every byte went out; the server has not answered yet
+    Retrying,       // a try failed for a transient reason; the next one waits for its time
     Done,           // the server accepted it
     Failed,         // it ended without success (the band shows no progress)
 };

@@ -2,6 +2,7 @@
 
 #include "Biz/ImageData.h"
 #include "Biz/Log.h"
+#include "Biz/RetryPolicy.h"
 #include "Biz/SpeedMeter.h"
 #include "Biz/UploadObserver.h"
 #include "Biz/UploadPost.h"
@@ -16,11 +17,13 @@ Uploader::Uploader(std::shared_ptr<ImageData> file, const UploadSettings& settin
 {
 }
 
-bool Uploader::Run()
+UploadFailure Uploader::Run()
 {
+    UploadFailure failure;
+    failure.reason = FailureReason::Stopped;
     try {
         if (!file_ || (stop_ && stop_->load()))
-            return false;
+            return failure;
         file_->setUploadPhase(UploadPhase::Sending);
         const auto kept =
             std::make_shared<const ImageData::UploadPicture>(file_->PrepareUpload(settings_.picture, stop_.get()));
@@ -30,7 +33,8 @@ bool Uploader::Run()
             // would pass for a 0 x 0 picture at a server that accepts it.
             LOG4CPLUS_WARN(Log::instance().logger(),
                            L"not sent, the picture cannot be prepared: " << file_->path());
-            return false;
+            failure.reason = FailureReason::Unreadable;
+            return failure;
         }
         UploadPicture picture;
         picture.id = file_->id();
@@ -42,6 +46,8 @@ bool Uploader::Run()
         picture.owner = kept;  // a request given up mid-write does not wait for the platform
         picture.width = prepared.width;
         picture.height = prepared.height;
+        if (settings_.sendIndex)
+            picture.index = file_->uploadIndex();
 
         UploadCallbacks callbacks;
         callbacks.progress = [this](uint32_t, uint32_t written, uint32_t fileBytes) { onWrite(fileBytes, written); };
@@ -49,14 +55,17 @@ bool Uploader::Run()
         // final word on the file.
         const UploadOutcome outcome = PostUpload(picture, settings_, stop_, callbacks);
         file_->setReply(outcome.svr);
+        failure = ClassifyOutcome(outcome);
         if (!outcome.success) {
             LOG4CPLUS_INFO(Log::instance().logger(),
                            L"upload failed: " << file_->path() << L" (" << HttpFailureName(outcome.failure) << L", "
-                                              << outcome.platformError << L", status " << outcome.status << L")");
+                                              << outcome.platformError << L", status " << outcome.status << L", "
+                                              << FailureCode(failure.reason) << L")");
         }
-        return outcome.success;
+        return failure;
     } catch (...) {
-        return false;
+        failure.reason = FailureReason::Unreadable;
+        return failure;
     }
 }
 

@@ -4,9 +4,11 @@
 // While the body goes out it reports each write's file bytes and keeps the record's upload
 // state (sending with its share, then waiting for the server).
 //
-// It makes no final report: it answers whether the server accepted the file, and the
-// upload queue turns that answer into the file's one final report.
+// It makes no final report: it answers why the try failed (reason None: the server accepted
+// the file), and the upload queue turns that answer into a retry or the file's one final
+// report.
 #include "Biz/HttpClient.h"
+#include "Biz/UploadFailure.h"
 #include "Biz/UploadSettings.h"
 
 #include <memory>
@@ -22,9 +24,9 @@ public:
     Uploader(std::shared_ptr<ImageData> file, const UploadSettings& settings, StopFlag stop, SpeedMeter& meter,
              UploadObserver& observer);
 
-    // True when the server accepted the file. A picture that cannot be prepared (moved,
-    // deleted, undecodable) is not sent at all. Never throws.
-    bool Run();
+    // One try. A picture that cannot be prepared (moved, deleted, undecodable) is not sent
+    // at all. With sendIndex the request carries the record's upload index. Never throws.
+    UploadFailure Run();
 
 private:
     void onWrite(uint32_t fileBytes, uint32_t written);

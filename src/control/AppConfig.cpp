@@ -25,6 +25,8 @@ UploadSettings AppConfig::uploadSettings() const
     settings.picture.maxHeight = MaxHeight;
     settings.picture.sendOriginal = SendOriginal;
     settings.threadCount = ThreadCount;
+    settings.retryDelaysMs = RetryDelays;
+    settings.sendIndex = SendIndex;
     return settings;
 }
 

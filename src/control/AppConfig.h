@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace Vantor {
 
@@ -42,6 +43,15 @@ public:
     bool SendOriginal = false;                       // untouched files go out as their own bytes
     int32_t TimeoutSeconds = kDefaultTimeoutSeconds;  // upload stall watchdog; 0: off
     bool IgnoreCertErrors = false;                   // accept any server certificate
+    std::vector<int> RetryDelays = DefaultRetryDelays();  // ms before each further try; empty: none
+    bool Events = false;          // the page also hears each file's progress and end, and a summary
+    bool SendIndex = false;       // requests and "post_complete" carry each file's place in the list
+    bool SkipDuplicates = true;   // a picture already in the list under another path is not added
+
+    static std::vector<int> DefaultRetryDelays() { return {1000, 3000, 10000}; }
+    // Most further tries, and the longest wait before one, that "RetryDelays" may ask for.
+    static constexpr size_t kMaxRetries = 10;
+    static constexpr int kMaxRetryDelayMs = 600000;
 
     int32_t getFilesLimit() const { return FilesLimit; }
     bool isFilesLimitReached(int64_t count) const { return count >= FilesLimit; }

@@ -166,6 +166,7 @@ bool CFotoloft::StartUpload(std::vector<UploadFile> files, const UploadSettings&
         if (!uploads_.Start(std::move(files), settings, reports_))
             return false;
         uploadItems_ = std::move(items);
+        pageEvents_.begin(config_.Events, settings.sendIndex);
         state_.setUploading();
         panel_.List().SetUploading(true);
         if (window())
@@ -232,13 +233,14 @@ void CFotoloft::registerInternalHandlers()
 
 namespace {
 
-// "imgs" of "post_complete": the task's completed records, in the order they finished.
-std::vector<UploadedFile> UploadedFiles(const UploadTaskResult& result)
+// "imgs" of "post_complete": the task's completed records, in the order they finished, each
+// with its place in the list when the task sent it.
+std::vector<UploadedFile> UploadedFiles(const UploadTaskResult& result, bool withIndex)
 {
     std::vector<UploadedFile> files;
     for (const std::shared_ptr<ImageData>& record : result.completed)
         if (record)
-            files.push_back({record->id(), record->Reply()});
+            files.push_back({record->id(), record->Reply(), withIndex ? record->uploadIndex() : -1});
     return files;
 }
 
@@ -254,11 +256,11 @@ ListViewPostItem* CFotoloft::uploadItemOf(const ImageData& file)
     return record && record->id() == file.id() ? item : nullptr;
 }
 
-void CFotoloft::onFileReport(int32_t key)
+std::shared_ptr<ImageData> CFotoloft::onFileReport(int32_t key)
 {
     const std::shared_ptr<MsgData> record = records_.take(key);
     if (!record || !record->imageData)
-        return;
+        return nullptr;
     if (ListViewPostItem* item = uploadItemOf(*record->imageData)) {
         if (record->imageData->UploadState().phase == UploadPhase::Done)
             item->OnUploadCompleted();
@@ -269,6 +271,7 @@ void CFotoloft::onFileReport(int32_t key)
         record->imageData->UploadState().phase == UploadPhase::Failed)
         panel_.OnUploadFileChanged();
     UploadFileChanged(record->imageData);
+    return record->imageData;
 }
 
 void CFotoloft::leaveUploading(const UploadTaskResult& result)
@@ -284,11 +287,33 @@ void CFotoloft::leaveUploading(const UploadTaskResult& result)
         InvalidateRect(window(), nullptr, FALSE);
 }
 
-void CFotoloft::onFileProgress(int32_t key) { onFileReport(key); }
+void CFotoloft::onFileProgress(int32_t key)
+{
+    const std::shared_ptr<ImageData> file = onFileReport(key);
+    if (!file || !pageEvents_.enabled() || !pageEvents_.progressDue(file->id(), GetTickCount()))
+        return;
+    const UploadStatus status = file->UploadState();
+    sendJson(PageEvents::FileProgress(file->id(), status.sent, status.size));
+}
 
-void CFotoloft::onFileComplete(int32_t key) { onFileReport(key); }
+void CFotoloft::onFileComplete(int32_t key)
+{
+    const std::shared_ptr<ImageData> file = onFileReport(key);
+    if (!file || !pageEvents_.enabled())
+        return;
+    pageEvents_.ended(file->id());
+    sendJson(PageEvents::FileDone(file->id(), file->Reply(), pageEvents_.withIndex() ? file->uploadIndex() : -1));
+}
 
-void CFotoloft::onFileError(int32_t key) { onFileReport(key); }
+void CFotoloft::onFileError(int32_t key)
+{
+    const std::shared_ptr<ImageData> file = onFileReport(key);
+    if (!file || !pageEvents_.enabled())
+        return;
+    pageEvents_.ended(file->id());
+    sendJson(PageEvents::FileFailed(file->id(), file->uploadFailure(),
+                                    pageEvents_.withIndex() ? file->uploadIndex() : -1));
+}
 
 void CFotoloft::onTaskEnd(int32_t key)
 {
@@ -301,13 +326,19 @@ void CFotoloft::onTaskEnd(int32_t key)
     // A task stopped with files left waiting gets no "task_complete"; the page is still told
     // which files it uploaded, since they leave the list.
     if (record->task.leftWaiting > 0 && !record->task.completed.empty())
-        sendJson(MakePostComplete(UploadedFiles(record->task)));
+        sendJson(MakePostComplete(UploadedFiles(record->task, pageEvents_.withIndex())));
+    // The summary is the task's last word: here when no "task_complete" follows.
+    if (record->task.leftWaiting > 0 && pageEvents_.enabled())
+        sendJson(PageEvents::TaskSummary(record->task));
 }
 
 void CFotoloft::onTaskComplete(int32_t key)
 {
     const std::shared_ptr<MsgData> record = records_.take(key);
-    sendJson(MakePostComplete(record ? UploadedFiles(record->task) : std::vector<UploadedFile>{}));
+    sendJson(MakePostComplete(record ? UploadedFiles(record->task, pageEvents_.withIndex())
+                                     : std::vector<UploadedFile>{}));
+    if (record && pageEvents_.enabled())
+        sendJson(PageEvents::TaskSummary(record->task));
 }
 
 // ---- IDispatch -----------------------------------------------------------------------------

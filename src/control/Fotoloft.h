@@ -19,6 +19,7 @@
 #include "control/MessageBridge.h"
 #include "control/MsgDataTable.h"
 #include "control/MsgQueue.h"
+#include "control/PageEvents.h"
 #include "control/PanelHost.h"
 #include "image/GdiplusLease.h"
 #include "platform/ActiveXControl.h"
@@ -136,7 +137,8 @@ private:
     void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
     // The upload engine's notifications, handled on the window thread.
-    void onFileReport(int32_t key);
+    // The file a report is about, after its item was repainted; null when it is gone.
+    std::shared_ptr<ImageData> onFileReport(int32_t key);
     // The list's item of a file of the running task; null when it has gone or holds another
     // record now.
     ListViewPostItem* uploadItemOf(const ImageData& file);
@@ -158,6 +160,7 @@ private:
     std::shared_ptr<UploadReports> reports_;
     UploadQueue uploads_;
     std::unordered_map<std::string, int32_t> uploadItems_;  // file id to list item id, per task
+    PageEvents pageEvents_;  // what the page hears of the running task besides "post_complete"
     MainPanel panel_{*this};
     // Files dropped on the control window outside the list go to the upload list.
     ControlDropTarget dropTarget_;

@@ -72,6 +72,24 @@ int32_t ReadTimeoutSeconds(const ::Json::Value& config)
     return std::max(static_cast<int32_t>(seconds), 1);
 }
 
+std::vector<int> ReadRetryDelays(const ::Json::Value& config)
+{
+    const ::Json::Value& value = JsonText::Member(config, "RetryDelays");
+    if (!value.isArray())
+        return AppConfig::DefaultRetryDelays();
+    std::vector<int> delays;
+    for (const ::Json::Value& entry : value) {
+        if (delays.size() >= AppConfig::kMaxRetries)
+            break;
+        if (!entry.isNumeric())
+            continue;
+        const double ms = entry.asDouble();
+        delays.push_back(!(ms > 0) ? 0 : ms >= AppConfig::kMaxRetryDelayMs ? AppConfig::kMaxRetryDelayMs
+                                                                            : static_cast<int>(ms));
+    }
+    return delays;
+}
+
 void MessageBridge::onInit(const ::Json::Value& message)
 {
     const ::Json::Value& config = JsonText::Member(message, "config");
@@ -114,6 +132,10 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.MaxWidth = static_cast<uint32_t>(std::max(0, JsonText::ReadInt(config, "MaxWidth", 0)));
     c.MaxHeight = static_cast<uint32_t>(std::max(0, JsonText::ReadInt(config, "MaxHeight", 0)));
     c.SendOriginal = JsonText::ReadBool(config, "SendOriginal", false);
+    c.RetryDelays = ReadRetryDelays(config);
+    c.Events = JsonText::ReadBool(config, "Events", false);
+    c.SendIndex = JsonText::ReadBool(config, "SendIndex", false);
+    c.SkipDuplicates = JsonText::ReadBool(config, "SkipDuplicates", true);
 
     AddFields(c.Fields, JsonText::Member(config, "Fields"));
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Vantor {
 
@@ -52,6 +53,10 @@ private:
 // "Timeout" of a "config": seconds, 0 (off) only when given as the number 0; anything that is
 // not a number, or is negative, gives the default.
 int32_t ReadTimeoutSeconds(const ::Json::Value& config);
+// "RetryDelays" of a "config": an array of milliseconds (numbers from 0, each cut to
+// AppConfig::kMaxRetryDelayMs, at most AppConfig::kMaxRetries of them); the default when the
+// key is missing or not an array, and an entry that is not a number is left out.
+std::vector<int> ReadRetryDelays(const ::Json::Value& config);
 // Adds each member of fields as text to table; a name already present keeps its value.
 void AddFields(std::map<std::string, std::string>& table, const ::Json::Value& fields);
 

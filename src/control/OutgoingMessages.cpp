@@ -18,6 +18,8 @@ namespace Vantor {
         ::Json::Value img(::Json::objectValue);
         img["id"] = file.id;
         img["svr"] = file.svr;
+        if (file.index >= 0)
+            img["index"] = static_cast<::Json::Int64>(file.index);
         message["imgs"].append(img);
     }
     message["name"] = "post_complete";

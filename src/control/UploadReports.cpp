@@ -37,7 +37,18 @@ void UploadReports::FileProgress(const std::shared_ptr<ImageData>& file, uint32_
 
 void UploadReports::FileCompleted(const std::shared_ptr<ImageData>& file) { post("post_complete", file, 0, nullptr); }
 
-void UploadReports::FileFailed(const std::shared_ptr<ImageData>& file) { post("post_error", file, 0, nullptr); }
+void UploadReports::FileFailed(const std::shared_ptr<ImageData>& file, const UploadFailure&)
+{
+    // The record holds the failure: the window thread reads it from there.
+    post("post_error", file, 0, nullptr);
+}
+
+void UploadReports::FileRetrying(const std::shared_ptr<ImageData>& file, const UploadFailure&, size_t,
+                                 std::chrono::milliseconds)
+{
+    // Not an end: the band shows that the file waits for its next try.
+    post("post_process", file, 0, nullptr);
+}
 
 void UploadReports::TaskEnded(const UploadTaskResult& result) { post("task_end", nullptr, 0, &result); }
 

@@ -24,7 +24,9 @@ public:
 
     void FileProgress(const std::shared_ptr<ImageData>& file, uint32_t fileBytes) override;
     void FileCompleted(const std::shared_ptr<ImageData>& file) override;
-    void FileFailed(const std::shared_ptr<ImageData>& file) override;
+    void FileFailed(const std::shared_ptr<ImageData>& file, const UploadFailure& why) override;
+    void FileRetrying(const std::shared_ptr<ImageData>& file, const UploadFailure& why, size_t tries,
+                      std::chrono::milliseconds delay) override;
     void TaskEnded(const UploadTaskResult& result) override;
     void TaskCompleted(const UploadTaskResult& result) override;
 

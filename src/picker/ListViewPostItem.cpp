@@ -5,6 +5,7 @@
 #include "Biz/ImageData.h"
 #include "picker/CombinBitmap.h"
 #include "picker/ListView.h"
+#include "picker/UploadFailureText.h"
 #include "ui/Drawing.h"
 #include "ui/Theme.h"
 
@@ -16,6 +17,23 @@ namespace {
 constexpr int kIconShiftX[ListViewPostItem::kButtonCount] = {-1, -1, -1, -1, -1, 0};
 constexpr int kIconShiftY[ListViewPostItem::kButtonCount] = {0, 0, 0, 0, 1, 0};
 const char* const kIconNames[ListViewPostItem::kButtonCount] = {"Editor", "LeftCirc", "RightCirc", "Search", "Del", ""};
+
+// White text on a dark box, wrapped onto as many lines as the box holds.
+void DrawReasonBox(Gdiplus::Graphics& graphics, const std::wstring& text, const RECT& box)
+{
+    const Gdiplus::SolidBrush shade(Gdiplus::Color(0xC8, 0, 0, 0));
+    graphics.FillRectangle(&shade, Gdiplus::Rect(box.left, box.top, box.right - box.left, box.bottom - box.top));
+    const Gdiplus::FontFamily family(L"\u65B0\u5B8B\u4F53");
+    const Gdiplus::Font font(&family, 12.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    const Gdiplus::SolidBrush white(Gdiplus::Color(255, 255, 255, 255));
+    Gdiplus::StringFormat format;
+    format.SetAlignment(Gdiplus::StringAlignmentCenter);
+    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
+    const Gdiplus::RectF layout(static_cast<float>(box.left + 4), static_cast<float>(box.top + 2),
+                                static_cast<float>(box.right - box.left - 8), static_cast<float>(box.bottom - box.top - 4));
+    graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), &font, layout, &format, &white);
+}
 
 }  // namespace
 
@@ -72,9 +90,18 @@ void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     DrawItemFrame(graphics, cell, Gdiplus::Color(255, GetRValue(frame), GetGValue(frame), GetBValue(frame)), 1.0f);
 
     const bool uploading = owner_ && owner_->IsUploading();
+    // A file that failed keeps its band, with the reason, until the next upload; hovered, it
+    // says the reason in a whole sentence.
+    const bool failed = record && record->UploadState().phase == UploadPhase::Failed;
     if (uploading) {
         PaintProgress(graphics, cell);
-    } else if (flags_ & ItemHovered) {
+    } else if (failed && (flags_ & ItemHovered)) {
+        DrawReasonBox(graphics, FailureHoverText(record->uploadFailure()),
+                      RECT{cell.left + 1, cell.top + 1, cell.right - 1, cell.top + 89});
+    } else if (failed) {
+        PaintProgress(graphics, cell);
+    }
+    if (!uploading && (flags_ & ItemHovered)) {
         const int dx = cell.left - rect_.left;
         const int dy = cell.top - rect_.top;
         const CombinBitmap& icons = CombinBitmap::Instance();
@@ -113,7 +140,9 @@ void ListViewPostItem::PaintProgress(Gdiplus::Graphics& graphics, const RECT& ce
     if (status.phase == UploadPhase::Done)
         text = L"\u4E0A\u4F20\u6210\u529F";  // upload succeeded
     else if (status.phase == UploadPhase::Failed)
-        text = L"\u4E0A\u4F20\u5931\u8D25";  // upload failed
+        text = FailureBandText(record->uploadFailure());
+    else if (status.phase == UploadPhase::Retrying)
+        text = RetryingBandText();
     else
         text = std::to_wstring(static_cast<int>(fraction * 100.0f)) + L"%";
     DrawItemText(graphics, text, band, Gdiplus::Color(255, 255, 255, 255), 1);

@@ -7,7 +7,9 @@ screenshots: the buttons are recognised at their places by the skin image they s
      pressed; the two are reported and leave, the other three stay and upload on the next
      press.
   3. A file the server refuses once stays in the list and succeeds on the next press.
-  4. The sort box (a native child of the control window): picking "by file name" with the
+  4. A file the server refuses with a status shows the reason on its band and, hovered, in a
+     sentence over its picture; the next press sends it alone.
+  5. The sort box (a native child of the control window): picking "by file name" with the
      mouse orders the list, which the upload order shows; while uploading, the box takes no
      choice and still shows the order the list is in.
 """
@@ -268,6 +270,81 @@ host.screenshot({json.dumps(winpath(shot(work, "failed-again")))});
             check(False, f"no screenshot {name}")
 
 
+def light_pixels(shot_path, region):
+    """How many pixels of the region are nearly white (the band's and the reason's text)."""
+    x, y, w, h = region
+    out = subprocess.run(["/usr/bin/convert", shot_path, "-crop", f"{w}x{h}+{x}+{y}", "+repage",
+                          "-colorspace", "Gray", "-threshold", "88%", "-format", "%[fx:mean*w*h]", "info:"],
+                         capture_output=True, text=True)
+    try:
+        return int(round(float(out.stdout.strip())))
+    except ValueError:
+        return -1
+
+
+def mean_level(shot_path, region):
+    """The region's mean brightness, 0 (black) to 1 (white)."""
+    x, y, w, h = region
+    out = subprocess.run(["/usr/bin/convert", shot_path, "-crop", f"{w}x{h}+{x}+{y}", "+repage",
+                          "-colorspace", "Gray", "-format", "%[fx:mean]", "info:"], capture_output=True, text=True)
+    try:
+        return float(out.stdout.strip())
+    except ValueError:
+        return -1.0
+
+
+# The first cell of the list (the list starts at (1, 57); cells of 150 x 151 from (4, 4)).
+CELL0 = (5, 61, 150, 151)
+CELL0_BAND = (CELL0[0] + 1, CELL0[1] + 96, CELL0[2] - 2, CELL0[3] - 30 - 96)
+CELL0_TOP = (CELL0[0] + 1, CELL0[1] + 1, CELL0[2] - 2, 88)
+CELL0_PICTURE = (CELL0[0] + 75, CELL0[1] + 45)  # on no button of the item
+
+
+def journey_reasons(work, server, pictures):
+    # The server refuses the first file with 413 (not tried again), accepts the other two. The
+    # refused one stays, its band says why; hovered (the click leaves the pointer on it) it
+    # says so in a sentence; the next press sends it alone.
+    first = server.count
+    body = f"""
+init("{server.url("/statusfirst?group=reasons&status=413")}", 1);
+""" + "".join(f"add({json.dumps(winpath(p))});\n" for p in pictures[:3]) + f"""
+host.sleep(800);
+host.screenshot({json.dumps(winpath(shot(work, "reasons-filled")))});
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitComplete(1);
+host.screenshot({json.dumps(winpath(shot(work, "reasons-after")))});
+host.click({CELL0_PICTURE[0]}, {CELL0_PICTURE[1]});
+host.sleep(400);
+host.screenshot({json.dumps(winpath(shot(work, "reasons-hovered")))});
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitComplete(2);
+"""
+    completes = run_page(work, "reasons", body)
+    received = {n - first: i for n, i in body_ids(server.folder).items() if n > first}
+    check(len(completes) == 2, f"reasons: two post_complete, got {len(completes)}")
+    if len(completes) == 2:
+        refused = received.get(1)
+        check(refused not in ids_of(completes[0]) and len(ids_of(completes[0])) == 2,
+              f"reasons: first press reported {ids_of(completes[0])}, refused {refused}")
+        check(len(received) == 4 and received.get(4) == refused,
+              f"reasons: the second press sent {received.get(4)} and {len(received) - 4} more, not only {refused}")
+        check(ids_of(completes[1]) == [refused], f"reasons: second press reported {ids_of(completes[1])}")
+    shots = [shot(work, n) for n in ("reasons-filled", "reasons-after", "reasons-hovered")]
+    if not all(os.path.exists(s) for s in shots):
+        check(False, "reasons: a screenshot is missing")
+        return
+    filled, after, hovered = shots
+    # The band: dark with white text after the upload, not there before it.
+    check(mean_level(after, CELL0_BAND) < mean_level(filled, CELL0_BAND) - 0.1,
+          "reasons: the failed file shows no band after the upload")
+    check(light_pixels(after, CELL0_BAND) >= 30, "reasons: the failed file's band has no text")
+    # Hovered: a dark box of text over the picture, which the unhovered item does not show.
+    check(mean_level(hovered, CELL0_TOP) < mean_level(after, CELL0_TOP) - 0.15,
+          "reasons: hovering the failed file shows no reason over its picture")
+    check(light_pixels(hovered, CELL0_TOP) >= 60, "reasons: the reason shown on hover has no text")
+    check(crop_difference(after, hovered, CELL0_TOP) > 0.05, "reasons: hovering changes nothing")
+
+
 def crop_difference(first, second, region):
     """Root-mean-square difference of one region in two screenshots, 0 (same) to 1."""
     x, y, w, h = region
@@ -350,7 +427,7 @@ def main():
         os.makedirs(work, exist_ok=True)
         pictures = make_pictures(work, 5)
         with servers.RecordingServer(os.path.join(work, "server")) as server:
-            for journey in (journey_full, journey_cancel, journey_failed, journey_sort):
+            for journey in (journey_full, journey_cancel, journey_failed, journey_reasons, journey_sort):
                 if not only or journey.__name__ in only:
                     journey(work, server, pictures)
                     print(f"{journey.__name__}: done")

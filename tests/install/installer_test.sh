@@ -4,23 +4,8 @@
 # host creating the control from the installed copy, an upgrade over an older version in
 # another folder, and silent uninstalls that leave no file and no registry key behind.
 set -uo pipefail
-caller_prefix="${WINEPREFIX:-}"
-source "${FOTOLOFT_SOURCE_DIR:?}/scripts/env.sh"
-# The prefix ctest passes wins over the default one, as for scripts/page.
-if [ -z "${FOTOLOFT_WINEPREFIX:-}" ] && [ -n "$caller_prefix" ]; then export WINEPREFIX="$caller_prefix"; fi
-work=$(mktemp -d)
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "${FOTOLOFT_SOURCE_DIR:?}/tests/install/install_helpers.sh"
 
-if [ -z "${DISPLAY:-}" ]; then
-  source "$ROOT_DIR/scripts/xvfb.sh"
-  start_xvfb || { echo "FAIL: could not start Xvfb"; exit 1; }
-fi
-trap 'rm -rf "$work"; stop_xvfb 2>/dev/null || true' EXIT
-
-dll="$BUILD_DIR/bin/Fotoloft.dll"
-pagehost="$BUILD_DIR/bin/pagehost.exe"
-[ -f "$dll" ] && [ -f "$pagehost" ] || { echo "FAIL: build first ($dll, $pagehost)"; exit 1; }
 command -v makensis >/dev/null || { echo "FAIL: makensis missing (run scripts/setup)"; exit 1; }
 
 # The installer of this version and one of an older version, both packaging the built DLL.
@@ -29,36 +14,9 @@ makensis -V2 -DDLL="$dll" -DVERSION=2.8.29.51372 -DOUTFILE="$work/setup.exe" \
 makensis -V2 -DDLL="$dll" -DVERSION=2.7.0.1 -DOUTFILE="$work/old-setup.exe" \
   "$ROOT_DIR/installer/Fotoloft.nsi" >"$work/makensis-old.log" 2>&1 || { cat "$work/makensis-old.log"; exit 1; }
 
-clsid='{D96B2961-0EDD-4D0C-BA33-2691A151E686}'
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Fotoloft'
-settings_key='Software\Vantor\Fotoloft'
-# What registration and the installer write, as it shows in an export of the registry.
-traces='D96B2961-0EDD-4D0C-BA33-2691A151E686|D3B9D431-0637-452F-8177-3A8ECC5EF5D7|24125ECF-C675-43E0-ACC5-391DBF4BE36A|F870F90F-BFF6-4219-81B2-3466D62237C9|Vantor|Uninstall\\Fotoloft'
-
-winpath() { local p="$1"; echo "Z:${p//\//\\}"; }
-quiet() { "$@" >"$work/cmd.log" 2>&1 </dev/null; }
-
-# regvalue ROOT\KEY NAME: prints the value's data (empty name: the key's default value).
-regvalue() {
-  local args=(/v "$2"); [ -z "$2" ] && args=(/ve)
-  wine reg query "$1" "${args[@]}" >"$work/reg.out" 2>/dev/null </dev/null || return 1
-  tr -d '\r' <"$work/reg.out" | sed -n 's/^ \+[^ ].*\(REG_SZ\|REG_EXPAND_SZ\|REG_DWORD\) \+//p' | head -n 1
-}
-unixpath() { wine winepath -u "$1" >"$work/path.out" 2>/dev/null </dev/null; tr -d '\r' <"$work/path.out" | head -n 1; }
-
-# No trace of the control in ROOT (HKCU or HKLM).
-expect_no_traces() {
-  local root=$1 what=$2
-  rm -f "$work/export.reg"
-  wine reg export "$root" "$(winpath "$work/export.reg")" /y >"$work/export.log" 2>&1 </dev/null
-  if [ ! -s "$work/export.reg" ]; then
-    local full=HKEY_CURRENT_USER; [ "$root" = HKLM ] && full=HKEY_LOCAL_MACHINE
-    wine regedit /E "$(winpath "$work/export.reg")" "$full" >>"$work/export.log" 2>&1 </dev/null
-  fi
-  [ -s "$work/export.reg" ] || { fail "$what: could not export $root"; return; }
-  iconv -f UTF-16 -t UTF-8 "$work/export.reg" 2>/dev/null | tr -d '\r' | grep -Eai "$traces" >"$work/traces" &&
-    fail "$what: $root still holds: $(head -n 5 "$work/traces")"
-}
+# The installer's entry in the list of programs, as an export of the registry shows it.
+entry='Uninstall\\Fotoloft'
 
 # install NAME ARGS...: runs the installer silently; exit code in NAME.rc.
 install() {
@@ -83,31 +41,7 @@ uninstall() {
   fail "$name: after 60 s the uninstaller left $(ls -A "$folder" 2>/dev/null | tr '\n' ' ') in $folder"
 }
 
-# The page: answered when the control loads and the page's site is allowed.
-cat >"$work/probe.js" <<'JS'
-var answer = "silent";
-control.recvMessage = function (text) { answer = text.replace(/\n$/, ""); };
-control.postMessage('{"name":"init","config":{}}');
-for (var i = 0; i < 20 && answer === "silent"; i++) host.sleep(25);
-host.echo(answer);
-JS
-# probe NAME [--url ADDRESS]: the page host creates the registered control and runs the page.
-probe() {
-  local name=$1; shift
-  wine "$pagehost" "$(winpath "$work/probe.js")" "$@" >"$work/$name.out" 2>"$work/$name.err" </dev/null
-  echo $? >"$work/$name.rc"
-}
-expect_probe() {
-  local name=$1 want=$2
-  [ "$(cat "$work/$name.rc")" = 0 ] || fail "$name: page host exit code $(cat "$work/$name.rc"): $(head -c 300 "$work/$name.err")"
-  grep -qxF "$want" <(tr -d '\r' <"$work/$name.out") || fail "$name: expected $want, got $(cat "$work/$name.out")"
-}
-loaded='{"browser":"ie32","name":"load_complete","version":"2,8,29,51372"}'
-
-# Start from a prefix without the development build's registration or a site list.
-quiet wine regsvr32 /s /u "$(winpath "$dll")"
-quiet wine reg delete 'HKCU\Software\Vantor' /f
-quiet wine reg delete 'HKLM\Software\Vantor' /f
+clean_prefix
 
 # --- For the current user ---
 install "$work/setup.exe" user '/SITES=site.test;*.example.com'
@@ -125,8 +59,8 @@ regvalue "HKLM\\$settings_key" AllowedSites >/dev/null && fail "user: site list 
 # Wine does not look classes up under HKCU\Software\Classes, so the page host cannot create a
 # control registered for the user alone; the machine install below runs the page.
 uninstall HKCU user
-expect_no_traces HKCU "user uninstall"
-expect_no_traces HKLM "user uninstall"
+expect_no_traces HKCU "user uninstall" "$entry"
+expect_no_traces HKLM "user uninstall" "$entry"
 
 # --- For the machine: the page host creates the installed control ---
 install "$work/setup.exe" machine /ALLUSERS
@@ -139,8 +73,8 @@ regvalue "HKLM\\$settings_key" AllowedSites >/dev/null && fail "machine: a site 
 probe machine_page --url "https://any.test/"
 expect_probe machine_page "$loaded"
 uninstall HKLM machine
-expect_no_traces HKLM "machine uninstall"
-expect_no_traces HKCU "machine uninstall"
+expect_no_traces HKLM "machine uninstall" "$entry"
+expect_no_traces HKCU "machine uninstall" "$entry"
 
 # --- An older version in another folder, then this one over it ---
 install "$work/old-setup.exe" old /ALLUSERS '/SITES=old.test' '/D=C:\FotoloftOld'
@@ -158,7 +92,7 @@ expect_probe upgraded_allowed "$loaded"
 probe upgraded_refused --url "https://other.test/page.html"
 expect_probe upgraded_refused silent
 uninstall HKLM upgrade
-expect_no_traces HKLM "upgrade uninstall"
+expect_no_traces HKLM "upgrade uninstall" "$entry"
 
 [ "$failures" -eq 0 ] && echo "installer: all checks passed"
 exit $(( failures > 0 ))

@@ -59,13 +59,14 @@ UploadSettings SettingsFor(const std::string& path, int threads)
     UploadSettings settings;
     settings.postUrl = ServerUrl(path);
     settings.threadCount = threads;
+    settings.retryDelaysMs = {};  // one try, unless a test asks for more
     return settings;
 }
 
-void Recorder::add(Kind kind, const std::string& id, uint32_t bytes)
+void Recorder::add(Kind kind, const std::string& id, uint32_t bytes, const UploadFailure& failure)
 {
     std::lock_guard<std::mutex> hold(lock_);
-    events_.push_back({kind, id, bytes, GetCurrentThreadId(), std::chrono::steady_clock::now()});
+    events_.push_back({kind, id, bytes, GetCurrentThreadId(), std::chrono::steady_clock::now(), failure});
     changed_.notify_all();
 }
 
@@ -74,7 +75,15 @@ void Recorder::FileProgress(const std::shared_ptr<ImageData>& file, uint32_t fil
     add(Kind::Progress, file->id(), fileBytes);
 }
 void Recorder::FileCompleted(const std::shared_ptr<ImageData>& file) { add(Kind::Completed, file->id()); }
-void Recorder::FileFailed(const std::shared_ptr<ImageData>& file) { add(Kind::Failed, file->id()); }
+void Recorder::FileFailed(const std::shared_ptr<ImageData>& file, const UploadFailure& why)
+{
+    add(Kind::Failed, file->id(), 0, why);
+}
+void Recorder::FileRetrying(const std::shared_ptr<ImageData>& file, const UploadFailure& why, size_t,
+                            std::chrono::milliseconds delay)
+{
+    add(Kind::Retrying, file->id(), static_cast<uint32_t>(delay.count()), why);
+}
 void Recorder::TaskEnded(const UploadTaskResult& result)
 {
     {

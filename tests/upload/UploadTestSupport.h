@@ -35,18 +35,21 @@ Vantor::UploadSettings SettingsFor(const std::string& path, int threads);
 
 class Recorder : public Vantor::UploadObserver {
 public:
-    enum class Kind { Progress, Completed, Failed, TaskEnded, TaskCompleted };
+    enum class Kind { Progress, Retrying, Completed, Failed, TaskEnded, TaskCompleted };
     struct Event {
         Kind kind;
         std::string id;  // empty for the task's reports
-        uint32_t bytes = 0;
+        uint32_t bytes = 0;  // progress: file bytes; retrying: the delay in milliseconds
         DWORD thread = 0;
         std::chrono::steady_clock::time_point at;
+        Vantor::UploadFailure failure;  // failed and retrying
     };
 
     void FileProgress(const std::shared_ptr<Vantor::ImageData>& file, uint32_t fileBytes) override;
     void FileCompleted(const std::shared_ptr<Vantor::ImageData>& file) override;
-    void FileFailed(const std::shared_ptr<Vantor::ImageData>& file) override;
+    void FileFailed(const std::shared_ptr<Vantor::ImageData>& file, const Vantor::UploadFailure& why) override;
+    void FileRetrying(const std::shared_ptr<Vantor::ImageData>& file, const Vantor::UploadFailure& why, size_t tries,
+                      std::chrono::milliseconds delay) override;
     void TaskEnded(const Vantor::UploadTaskResult& result) override;
     void TaskCompleted(const Vantor::UploadTaskResult& result) override;
 
@@ -62,7 +65,7 @@ public:
     static int LastFinalIndex(const std::vector<Event>& events);
 
 private:
-    void add(Kind kind, const std::string& id, uint32_t bytes = 0);
+    void add(Kind kind, const std::string& id, uint32_t bytes = 0, const Vantor::UploadFailure& failure = {});
 
     mutable std::mutex lock_;
     mutable std::condition_variable changed_;

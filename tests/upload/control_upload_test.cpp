@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 using namespace Vantor;
 using namespace uploadtest;
 using namespace std::chrono_literals;
@@ -221,4 +224,150 @@ TEST_F(ControlUploadTest, TheUploadedFilesLeaveTheListAndTheOthersStayForTheNext
     EXPECT_EQ(left[0].id, brokenId);
     EXPECT_EQ(left[0].record->UploadState().phase, UploadPhase::Failed);
     EXPECT_EQ(page.receiver->calls()[0].text, PostCompleteText(page.ended->completed));
+}
+
+namespace {
+
+// The page's messages so far, parsed, without "load_complete".
+std::vector<::Json::Value> PageMessages(const PageControl& page)
+{
+    std::vector<::Json::Value> messages;
+    for (const auto& call : page.receiver->calls()) {
+        ::Json::Value message;
+        EXPECT_TRUE(JsonText::Parse(Utf16ToUtf8(call.text), message)) << Utf16ToUtf8(call.text);
+        if (message["name"].asString() != "load_complete")
+            messages.push_back(message);
+    }
+    return messages;
+}
+
+void SendInit(PageControl& page, const std::string& config)
+{
+    const std::wstring text = Utf8ToUtf16("{\"name\":\"init\",\"config\":" + config + "}");
+    const BStr argument(text.c_str());
+    ASSERT_EQ(page.fotoloft->postMessage(argument.get()), S_OK);
+}
+
+bool WaitForMessage(PageControl& page, const char* name, std::chrono::milliseconds limit)
+{
+    return TestSupport::PumpUntil(
+        [&] {
+            for (const ::Json::Value& m : PageMessages(page))
+                if (m["name"].asString() == name)
+                    return !page.control->IsUploading();
+            return false;
+        },
+        limit);
+}
+
+}  // namespace
+
+TEST_F(ControlUploadTest, OnePressThroughAFailingServerStoresEveryFileOnceAndTellsThePageInOrder)
+{
+    // A fifth of 200 files fail their first two tries (a reset, then a 503).
+    PageControl page;
+    SendInit(page, "{\"Events\":true}");
+    const std::vector<UploadFile> files = Pictures(200, 100);
+    UploadSettings settings = SettingsFor("/flaky?every=5&fails=2", 5);
+    settings.retryDelaysMs = {100, 300};
+    ASSERT_TRUE(page.control->StartUpload(files, settings));
+    ASSERT_TRUE(WaitForMessage(page, "task_summary", 120s)) << "no end within 120 s of the press";
+    TestSupport::PumpFor(200ms);
+    const std::vector<::Json::Value> messages = PageMessages(page);
+
+    // One "post_complete" with every file once, each stored once by the server.
+    std::vector<const ::Json::Value*> completes;
+    for (const ::Json::Value& m : messages)
+        if (m["name"].asString() == "post_complete")
+            completes.push_back(&m);
+    ASSERT_EQ(completes.size(), 1u);
+    const ::Json::Value& imgs = (*completes[0])["imgs"];
+    ASSERT_EQ(imgs.size(), files.size());
+    std::set<std::string> reported;
+    for (const ::Json::Value& img : imgs) {
+        reported.insert(img["id"].asString());
+        EXPECT_EQ(img["svr"]["stored"].asInt(), 1);
+        EXPECT_FALSE(img.isMember("index")) << "index without SendIndex";
+    }
+    EXPECT_EQ(reported.size(), files.size());
+
+    // Per file: progress, then exactly one end; nothing about it afterwards.
+    std::map<std::string, std::vector<std::string>> perFile;
+    for (const ::Json::Value& m : messages)
+        if (m.isMember("id"))
+            perFile[m["id"].asString()].push_back(m["name"].asString());
+    ASSERT_EQ(perFile.size(), files.size());
+    size_t retried = 0;
+    for (const UploadFile& file : files) {
+        const std::vector<std::string>& names = perFile[file.id];
+        ASSERT_FALSE(names.empty());
+        EXPECT_EQ(names.back(), "file_done") << file.id;
+        EXPECT_EQ(std::count(names.begin(), names.end(), "file_done"), 1);
+        EXPECT_EQ(std::count(names.begin(), names.end(), "file_failed"), 0);
+        EXPECT_GE(std::count(names.begin(), names.end(), "file_progress"), 1);
+        retried += file.record->Reply()["tries"].asInt() > 1;
+    }
+    EXPECT_GE(retried, 20u) << "the server failed too few files for this test";
+    // The summary is the last word.
+    const ::Json::Value& summary = messages.back();
+    EXPECT_EQ(summary["name"].asString(), "task_summary");
+    EXPECT_EQ(summary["done"].asInt(), 200);
+    EXPECT_EQ(summary["failed"].asInt(), 0);
+    EXPECT_EQ(summary["not_started"].asInt(), 0);
+}
+
+TEST_F(ControlUploadTest, EventsAreOffByDefaultAndAFailureTellsItsReason)
+{
+    {
+        PageControl page;
+        ASSERT_TRUE(page.control->StartUpload(Pictures(1), SettingsFor("/status400", 1)));
+        ASSERT_TRUE(page.WaitForTexts(1));
+        TestSupport::PumpFor(100ms);
+        ASSERT_EQ(page.receiver->count(), 1u) << "a page that did not ask hears only post_complete";
+    }
+    PageControl page;
+    SendInit(page, "{\"Events\":true}");
+    const std::vector<UploadFile> files = Pictures(1, 7);
+    ASSERT_TRUE(page.control->StartUpload(files, SettingsFor("/status400", 1)));
+    ASSERT_TRUE(WaitForMessage(page, "task_summary", 30s));
+    const std::vector<::Json::Value> messages = PageMessages(page);
+    ASSERT_GE(messages.size(), 3u);
+    const ::Json::Value& failed = messages[messages.size() - 3];
+    EXPECT_EQ(failed["name"].asString(), "file_failed");
+    EXPECT_EQ(failed["id"].asString(), files[0].id);
+    EXPECT_EQ(failed["reason"].asString(), "http_status");
+    EXPECT_EQ(failed["status"].asInt(), 400);
+    EXPECT_EQ(failed["reply"].asString(), "{\"success\":0,\"msg\":\"bad request\"}");
+    EXPECT_EQ(messages[messages.size() - 2]["name"].asString(), "post_complete");
+    EXPECT_EQ(messages.back()["failed"].asInt(), 1);
+    EXPECT_EQ(messages.back()["done"].asInt(), 0);
+}
+
+TEST_F(ControlUploadTest, TheIndexRestoresTheListsOrderWhateverOrderTheRepliesCameIn)
+{
+    PageControl page;
+    const std::vector<UploadFile> files = Pictures(5, 40);
+    UploadSettings settings = SettingsFor("/shuffle?n=5", 5);
+    settings.sendIndex = true;
+    ASSERT_TRUE(page.control->StartUpload(files, settings));
+    ASSERT_TRUE(page.WaitForTexts(1));
+    const std::vector<::Json::Value> messages = PageMessages(page);
+    ASSERT_EQ(messages.size(), 1u);
+    const ::Json::Value& imgs = messages[0]["imgs"];
+    ASSERT_EQ(imgs.size(), 5u);
+    std::vector<std::string> finished, restored(5);
+    for (const ::Json::Value& img : imgs) {
+        finished.push_back(img["id"].asString());
+        const int index = img["index"].asInt();
+        ASSERT_GE(index, 0);
+        ASSERT_LT(index, 5);
+        restored[index] = img["id"].asString();
+        // The request carried the same index.
+        EXPECT_EQ(img["svr"]["index"].asString(), std::to_string(index));
+    }
+    std::vector<std::string> listOrder;
+    for (const UploadFile& file : files)
+        listOrder.push_back(file.id);
+    EXPECT_NE(finished, listOrder) << "the replies came in the list's order: nothing to restore";
+    EXPECT_EQ(restored, listOrder);
 }

@@ -111,12 +111,18 @@ class FotopostTest(unittest.TestCase):
 
     def test_failures_exit_1(self):
         refused = "http://127.0.0.1:%d/x" % servers.free_port()
-        rc, line, err, _ = self.post(refused, self.picture)
+        # No server there: tried again as the delays say, then the one line of the last try.
+        rc, line, err, _ = self.post(refused, self.picture, '{"RetryDelays":[50,50]}')
         self.assertEqual(rc, 1)
         self.assertEqual(line["ok"], False)
         self.assertEqual(line["status"], 0)
         self.assertIsNone(line["svr"])
         self.assertIn("12029", err)
+        self.assertEqual(err.count("trying again"), 2, err)
+        # A refusal the server decided is not tried again.
+        rc, line, err, _ = self.post(self.plain.url("/status400"), self.picture, '{"RetryDelays":[50]}')
+        self.assertEqual((rc, line["ok"], line["status"]), (1, False, 400))
+        self.assertNotIn("trying again", err)
 
         rc, line, _, _ = self.post(self.plain.url("/html"), self.picture)
         self.assertEqual((rc, line["ok"], line["status"], line["svr"]), (1, False, 200, None))
@@ -124,7 +130,7 @@ class FotopostTest(unittest.TestCase):
         rc, line, _, _ = self.post(self.plain.url("/status500"), self.picture)
         self.assertEqual((rc, line["ok"], line["status"], line["svr"]), (0, True, 500, {"success": 1}))
 
-        rc, line, err, seconds = self.post(self.plain.url("/never"), self.picture, '{"Timeout":1}')
+        rc, line, err, seconds = self.post(self.plain.url("/never"), self.picture, '{"Timeout":1,"RetryDelays":[]}')
         self.assertEqual((rc, line["ok"]), (1, False))
         self.assertIn("timed out", err)
         self.assertLess(seconds, 30)

@@ -18,6 +18,16 @@ folder and answers by path:
   /slowread        reads the body 32 KiB at a time, 50 ms apart, then {"success":1}
   /hold?release=R  records, then holds the answer until a file named R appears in the folder
                    (at most 60 s): 200 {"success":1,"seq":N,"length":L}
+  /flaky?every=E&fails=F  for a file (by its "id" field) whose id as a number is a multiple
+                   of E, the first F tries fail in turn: a reset after the body, a 503, a
+                   dropped connection, a 500; every other try is stored: 200 {"success":1,
+                   "stored":times this id was stored,"tries":tries of this id}
+  /busy            a file's first try: 429 with Retry-After: 2; then stored as /flaky
+  /status400       400 {"success":0,"msg":"bad request"}
+  /shuffle?n=N     holds every answer until N requests are in (at most 20 s), then answers
+                   them 100 ms apart in an order of its own (of the first five to arrive: the
+                   third, the first, the fifth, the second, the fourth; then the later ones):
+                   200 {"success":1,"index":the request's "index" field,"arrived":its place}
 With a certificate and key it serves https instead.
 
 PeerServer: PHP's built-in server with peer.php, which answers what PHP's own multipart
@@ -27,6 +37,7 @@ import hashlib
 import http.server
 import json
 import os
+import re
 import shutil
 import socket
 import ssl
@@ -81,9 +92,67 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def _field(self, body, name):
+        match = re.search(rb'name="' + name.encode() + rb'"\r\n\r\n([^\r]*)\r\n', body)
+        return match.group(1).decode() if match else ""
+
+    def _reset(self):
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
+
+    def _retrying(self, path, query):
+        body = self._read_body()
+        file_id = self._field(body, "id")
+        tries = self.server.take("try:" + file_id)
+        self.server.record(self, body)
+        if path == "/busy" and tries == 1:
+            self.send_response(429)
+            self.send_header("Retry-After", "2")
+            self.send_header("Content-Length", "2")
+            self.end_headers()
+            self.wfile.write(b"{}")
+            return
+        every, fails = int(query.get("every", "5")), int(query.get("fails", "2"))
+        if path == "/flaky" and file_id and int(file_id, 16) % every == 0 and tries <= fails:
+            kind = (tries - 1) % 4
+            if kind == 0:
+                self._reset()
+            elif kind == 1:
+                self._answer(503, b'{"success":0,"msg":"busy"}')
+            elif kind == 2:
+                self.close_connection = True
+                self.connection.shutdown(socket.SHUT_RDWR)
+            else:
+                self._answer(500, b"<html>Internal error</html>", "text/html")
+            return
+        stored = self.server.take("stored:" + file_id)
+        self._answer(200, json.dumps({"success": 1, "stored": stored, "tries": tries}).encode())
+
+    def _shuffle(self, query):
+        server = self.server
+        body = self._read_body()
+        server.record(self, body)
+        wanted = int(query.get("n", "5"))
+        with server.shuffle_lock:
+            arrived = len(server.shuffle_arrivals) + 1
+            server.shuffle_arrivals.append(arrived)
+            if arrived == wanted:
+                server.shuffle_full.set()
+        server.shuffle_full.wait(20)
+        order = [1, 3, 0, 4, 2]  # arrival 1 answers second, arrival 3 first...
+        time.sleep(0.1 * (order[arrived - 1] if arrived <= len(order) else arrived))
+        self._answer(200, json.dumps({"success": 1, "index": self._field(body, "index"), "arrived": arrived}).encode())
+
     def do_POST(self):
         server = self.server
         path = self.path.split("?")[0]
+        query = dict(p.split("=", 1) for p in self.path.partition("?")[2].split("&") if "=" in p)
+        if path in ("/flaky", "/busy"):
+            self._retrying(path, query)
+            return
+        if path == "/shuffle":
+            self._shuffle(query)
+            return
         if path == "/slow":
             group = self.path.partition("group=")[2] or "-"
             peak = server.enter(group)
@@ -115,10 +184,11 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 time.sleep(0.02)
             self._answer(200, json.dumps({"success": 1, "seq": seq, "length": len(body)}).encode())
             return
-        if path in ("/gate", "/failfirst"):
+        if path in ("/gate", "/failfirst", "/statusfirst"):
             # /gate?group=G&pass=N: the first N requests of the group are accepted, the later
             # ones held until the server stops. /failfirst?group=G: the group's first request is
-            # refused, the others accepted. Accepted replies carry the picture part's SHA-256.
+            # refused, the others accepted; /statusfirst?group=G&status=S refuses it with the status S
+            # instead. Accepted replies carry the picture part's SHA-256.
             query = dict(p.split("=", 1) for p in self.path.partition("?")[2].split("&") if "=" in p)
             group = query.get("group", "-")
             body = self._read_body()
@@ -129,6 +199,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 return
             if path == "/failfirst" and number == 1:
                 self._answer(200, b'{"success":0,"msg":"try again"}')
+                return
+            if path == "/statusfirst" and number == 1:
+                self._answer(int(query.get("status", "413")), b'{"success":0,"msg":"file too large"}')
                 return
             self._answer(200, json.dumps({"success": 1, "n": number, "length": len(body)}).encode())
             return
@@ -168,6 +241,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             return
         if path == "/status500":
             self._answer(500, b'{"success":1}')
+        elif path == "/status400":
+            self._answer(400, b'{"success":0,"msg":"bad request"}')
         elif path == "/refuse":
             self._answer(200, b'{"success":0,"msg":"refused"}')
         elif path == "/html":
@@ -197,6 +272,9 @@ class RecordingServer:
         self.httpd.enter = self._enter
         self.httpd.leave = self._leave
         self.httpd.take = self._take
+        self.httpd.shuffle_lock = threading.Lock()
+        self.httpd.shuffle_arrivals = []
+        self.httpd.shuffle_full = threading.Event()
         self.taken = {}
         self.in_flight = {}
         self.peaks = {}

@@ -322,6 +322,7 @@ TEST_F(UploadQueueTest, AClientFailureEndsTheFileOnceAndAZeroThreadCountStillRun
     UploadSettings settings;
     settings.postUrl = Vantor::Utf8ToUtf16(Env("FOTOLOFT_REFUSED") + "/record");
     settings.threadCount = 0;
+    settings.retryDelaysMs = {};
     UploadQueue queue;
     ASSERT_TRUE(queue.Start(files, settings, recorder));
     ASSERT_TRUE(queue.WaitUntilIdle(20s)) << "a ThreadCount of 0 hung the task";
@@ -366,6 +367,7 @@ TEST_F(UploadQueueTest, AHeaderFloodEndsEachFileOnceAtItsDeadlineAndHoldsUpNothi
     settings.postUrl = Vantor::Utf8ToUtf16(Env("FOTOLOFT_HOSTILE") + "/flood");
     settings.threadCount = 2;
     settings.timeoutSeconds = 2;
+    settings.retryDelaysMs = {};
     const auto start = std::chrono::steady_clock::now();
     UploadQueue queue;
     ASSERT_TRUE(queue.Start(files, settings, recorder));

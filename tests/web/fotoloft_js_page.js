@@ -48,6 +48,27 @@ control.FireRecvMessage('{"name":"post_complete"}\n');
 check(events[events.length - 1] === "error handler_failed" && after === 1, "handler failure: " + events.join());
 check(completion.ids.length === 0, "a task with no uploaded file gives no ids");
 
+// The events of "Events": each message reaches its callback, named as documented.
+var heard = [];
+var withEvents = Fotoloft.attach(control, {
+    onProgress: function (e) { heard.push("progress " + e.id + " " + e.sent + "/" + e.total); },
+    onDone: function (e) { heard.push("done " + e.id + " " + e.svr.success + " " + e.index); },
+    onFailed: function (e) { heard.push("failed " + e.id + " " + e.reason + " " + e.status + " " + e.reply); },
+    onSummary: function (e) { heard.push("summary " + e.done + " " + e.failed + " " + e.notStarted); },
+    onComplete: function (e) {
+        var order = [];
+        for (var i = 0; i < e.inListOrder.length; i++) order.push(e.inListOrder[i].id);
+        heard.push("complete " + order.join(","));
+    }
+});
+control.FireRecvMessage('{"id":"a","name":"file_progress","sent":5,"total":9}\n');
+control.FireRecvMessage('{"id":"b","name":"file_failed","reason":"http_status","reply":"<h1>x</h1>","status":413}\n');
+control.FireRecvMessage('{"id":"a","index":1,"name":"file_done","svr":{"success":1}}\n');
+control.FireRecvMessage('{"imgs":[{"id":"c","index":2,"svr":{}},{"id":"a","index":1,"svr":{}},{"id":"d","index":0,"svr":{}}],"name":"post_complete"}\n');
+control.FireRecvMessage('{"done":3,"failed":1,"name":"task_summary","not_started":2}\n');
+check(heard.join("|") === "progress a 5/9|failed b http_status 413 <h1>x</h1>|done a 1 1|complete d,a,c|summary 3 1 2",
+      "the events' callbacks: " + heard.join("|"));
+
 // create() writes the <object> for the control into the element and wraps what it holds.
 var element = {
     innerHTML: "",

@@ -8,12 +8,13 @@
 // a server's limits, and for measuring the transfer alone).
 // SETTINGS is the JSON object the page gives "init" as "config" ("Fields", "Cookie",
 // "FileFieldName", "FileNameGen", "EncodeType", "Timeout", "IgnoreCertErrors", "JpegQuality",
-// "MaxWidth", "MaxHeight", "SendOriginal"). Prints one JSON line: {"id":...,"ok":true|false,
+// "MaxWidth", "MaxHeight", "SendOriginal", "RetryDelays"). Prints one JSON line: {"id":...,"ok":true|false,
 // "status":HTTP status,"svr":the parsed reply}.
 // Exit code: 0 the server accepted the file, 1 it did not (or could not be reached, or the
 // picture could not be prepared: then nothing is sent), 2 bad arguments.
 #include "Biz/HttpClient.h"
 #include "Biz/ImageData.h"
+#include "Biz/RetryPolicy.h"
 #include "Biz/UploadName.h"
 #include "Biz/UploadPost.h"
 #include "control/AppConfig.h"
@@ -42,7 +43,8 @@ constexpr char kUsage[] =
     "  SETTINGS  JSON object as the page's \"init\" gives it as \"config\", for example\n"
     "            {\"Fields\":{\"album\":\"7\"},\"Cookie\":\"sid=1\",\"FileFieldName\":\"file\",\n"
     "             \"FileNameGen\":\"ori\",\"EncodeType\":\"utf-8\",\"Timeout\":60,\"IgnoreCertErrors\":false,\n"
-    "             \"JpegQuality\":85,\"MaxWidth\":2048,\"MaxHeight\":2048,\"SendOriginal\":false}\n"
+    "             \"JpegQuality\":85,\"MaxWidth\":2048,\"MaxHeight\":2048,\"SendOriginal\":false,\n"
+    "             \"RetryDelays\":[1000,3000,10000]}\n"
     "prints {\"id\":...,\"ok\":...,\"status\":...,\"svr\":...}; exit 0 accepted, 1 not accepted or the\n"
     "picture could not be prepared (nothing sent), 2 bad arguments\n";
 
@@ -169,8 +171,21 @@ int Main(std::vector<std::wstring> args)
         picture.height = prepared.height;
     }
 
+    // Transient failures are tried again after the settings' "RetryDelays", with the same id,
+    // as the control does.
     const auto stop = std::make_shared<std::atomic<bool>>(false);
-    const UploadOutcome outcome = PostUpload(picture, settings, stop);
+    UploadOutcome outcome;
+    for (size_t tries = 1;; ++tries) {
+        outcome = PostUpload(picture, settings, stop);
+        const UploadFailure failure = ClassifyOutcome(outcome);
+        const auto delay = NextRetryDelay(failure, tries, settings.retryDelaysMs);
+        if (!delay)
+            break;
+        std::fprintf(stderr, "fotopost: try %u failed (%s, status %u); trying again in %lld ms\n",
+                     static_cast<unsigned>(tries), FailureCode(failure.reason), static_cast<unsigned>(outcome.status),
+                     static_cast<long long>(delay->count()));
+        Sleep(static_cast<DWORD>(delay->count()));
+    }
 
     printLine(picture.id, outcome);
     if (!outcome.success) {

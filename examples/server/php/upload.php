@@ -5,7 +5,9 @@
 // named with "FileFieldName", "file" by default), its "id", "width", "height", the caption
 // ("remark") and the page's own fields. The script stores the picture under a safe name of
 // its own and answers the JSON the control judges: {"success":1,...} when the file was
-// stored, {"success":0,"msg":...} when it was refused.
+// stored, {"success":0,"msg":...} when it was refused. A stored picture is never replaced:
+// another body under an id already stored is refused, the same bytes again (a retry whose
+// reply was lost) get the stored file's reply.
 //
 // Settings come from the environment, with these defaults:
 //   FOTOLOFT_UPLOAD_DIR  the folder the pictures go to        (uploads/ beside this script)
@@ -17,6 +19,9 @@
 
 const SAFE_ID = '/^[0-9a-f]{32}$/D';
 const EXTENSIONS = ['.jpg', '.jpeg', '.png', '.gif', '.bmp', '.tif', '.tiff'];
+// The control sends "id", "width", "height", "remark" and the page's own fields, each short.
+const MAX_FIELDS = 100;
+const MAX_FIELD_BYTES = 8192;
 
 function setting(string $name, string $default): string
 {
@@ -54,6 +59,17 @@ function safe_extension(string $name): string
     return in_array($ext, EXTENSIONS, true) ? $ext : '.bin';
 }
 
+// The name of the file stored under $stem (whatever its extension), or null.
+function stored_under(string $folder, string $stem): ?string
+{
+    foreach (array_merge(EXTENSIONS, ['.bin']) as $ext) {
+        if (is_file($folder . DIRECTORY_SEPARATOR . $stem . $ext)) {
+            return $stem . $ext;
+        }
+    }
+    return null;
+}
+
 $folder = setting('FOTOLOFT_UPLOAD_DIR', __DIR__ . '/uploads');
 $field = setting('FOTOLOFT_FILE_FIELD', 'file');
 $maxBytes = (int) setting('FOTOLOFT_MAX_BYTES', '20971520');
@@ -66,6 +82,14 @@ $postLimit = ini_bytes('post_max_size');
 if (empty($_FILES) && empty($_POST) && $postLimit > 0 && (int) ($_SERVER['CONTENT_LENGTH'] ?? 0) > $postLimit) {
     answer(413, ['success' => 0, 'msg' => 'file too large']);
 }
+if (count($_POST, COUNT_RECURSIVE) > MAX_FIELDS) {
+    answer(413, ['success' => 0, 'msg' => 'too many fields']);
+}
+array_walk_recursive($_POST, function ($value) {
+    if (strlen((string) $value) > MAX_FIELD_BYTES) {
+        answer(413, ['success' => 0, 'msg' => 'field too large']);
+    }
+});
 $file = $_FILES[$field] ?? (empty($_FILES) ? null : reset($_FILES));
 if ($file === null || !is_string($file['name'] ?? null)) {  // an array is a name[] field
     answer(400, ['success' => 0, 'msg' => 'no file']);
@@ -91,12 +115,31 @@ $digest = hash_file('sha256', $file['tmp_name']);
 // The control URL-encodes the name it sends when the page's encoding is UTF-8 ("My+a%2Ejpg").
 $name = urldecode($file['name']);
 // The stored name is ours: the id when it is one, else the content's hash.
-$stored = (preg_match(SAFE_ID, $id) ? $id : substr($digest, 0, 32)) . safe_extension($name);
+$stem = preg_match(SAFE_ID, $id) ? $id : substr($digest, 0, 32);
+$stored = $stem . safe_extension($name);
 if (!is_dir($folder) && !mkdir($folder, 0777, true) && !is_dir($folder)) {
     answer(500, ['success' => 0, 'msg' => 'no upload folder']);
 }
-if (!move_uploaded_file($file['tmp_name'], $folder . DIRECTORY_SEPARATOR . $stored)) {
+// The file is moved in whole under a name of its own first, then linked to its stored name:
+// a link never replaces a file, so two uploads of one id cannot both store theirs.
+$temp = $folder . DIRECTORY_SEPARATOR . '.part-' . bin2hex(random_bytes(12));
+if (!move_uploaded_file($file['tmp_name'], $temp)) {
     answer(500, ['success' => 0, 'msg' => 'could not store the file']);
+}
+$existing = stored_under($folder, $stem);
+if ($existing === null && !@link($temp, $folder . DIRECTORY_SEPARATOR . $stored)) {
+    $existing = stored_under($folder, $stem);
+    if ($existing === null) {
+        @unlink($temp);
+        answer(500, ['success' => 0, 'msg' => 'could not store the file']);
+    }
+}
+@unlink($temp);
+if ($existing !== null) {
+    if (hash_file('sha256', $folder . DIRECTORY_SEPARATOR . $existing) !== $digest) {
+        answer(409, ['success' => 0, 'msg' => 'id already stored']);
+    }
+    $stored = $existing;
 }
 answer(200, [
     'success' => 1, 'id' => $id, 'file' => $stored, 'name' => $name,

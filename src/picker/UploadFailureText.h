@@ -1,0 +1,18 @@
+#pragma once
+// What the upload list says about a file that failed, in words a person understands: a short
+// form for the item's progress band and a whole sentence for when the item is hovered.
+#include "Biz/UploadFailure.h"
+
+#include <string>
+
+namespace Vantor {
+
+// "失败：服务器拒绝 503", "失败：无法连接服务器"...
+std::wstring FailureBandText(const UploadFailure& failure);
+// "上传失败：服务器拒绝了这个文件（HTTP 503）", followed by what the server said when its reply
+// carries a message.
+std::wstring FailureHoverText(const UploadFailure& failure);
+// The band of a file waiting for its next try.
+std::wstring RetryingBandText();
+
+}  // namespace Vantor
