@@ -98,7 +98,7 @@ ImageData::ThumbnailState ImageData::thumbnailState() const
     return state_;
 }
 
-bool ImageData::BuildThumbnail(int boxWidth, int boxHeight)
+bool ImageData::BuildThumbnail(int boxWidth, int boxHeight, const std::atomic<bool>* stop)
 {
     std::wstring source;
     int turns = 0;
@@ -111,18 +111,32 @@ bool ImageData::BuildThumbnail(int boxWidth, int boxHeight)
     }
     PictureSummary summary;
     try {
-        summary = LoadThumbnail(source, turns, boxWidth, boxHeight);
+        summary = LoadThumbnail(source, turns, boxWidth, boxHeight, stop);
     } catch (...) {
         summary = PictureSummary{};
+        summary.retry = true;
     }
     std::lock_guard<std::mutex> guard(lock_);
     if (generation != generation_)
         return false;
     decoded_ = summary.decoded;
-    state_ = summary.decoded ? ThumbnailState::Ready : ThumbnailState::Failed;
+    state_ = summary.decoded ? ThumbnailState::Ready
+             : summary.retry ? ThumbnailState::Unavailable
+                             : ThumbnailState::Failed;
+    if (state_ == ThumbnailState::Unavailable)
+        unavailableSince_ = GetTickCount();
     width_ = summary.decoded ? summary.width : 0;
     height_ = summary.decoded ? summary.height : 0;
     thumbnail_ = summary.decoded ? summary.thumbnail : nullptr;
+    return true;
+}
+
+bool ImageData::RetryThumbnail()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (state_ != ThumbnailState::Unavailable || GetTickCount() - unavailableSince_ < kRetryDelayMs)
+        return false;
+    state_ = ThumbnailState::Pending;
     return true;
 }
 
@@ -136,7 +150,7 @@ bool ImageData::Turn(int quarterTurnsClockwise)
             return false;
         turns_ = (turns_ + quarter) % 4;
         ++generation_;
-        if (state_ == ThumbnailState::Pending || quarter == 0)
+        if (state_ != ThumbnailState::Ready || quarter == 0)
             return true;
         if (quarter % 2 == 1)
             std::swap(width_, height_);
@@ -276,9 +290,9 @@ std::shared_ptr<Gdiplus::Bitmap> ImageData::Picture() const
     int turns = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        // A record whose thumbnail is still to come has not been tried yet: the picture is
-        // decoded all the same (an upload may start before the list has made every thumbnail).
-        if (!decoded_ && state_ != ThumbnailState::Pending)
+        // A record whose thumbnail is still to come, or failed for now, is decoded all the
+        // same (an upload may start before the list has made every thumbnail).
+        if (state_ == ThumbnailState::Failed)
             return nullptr;
         source = editedPath_.empty() ? path_ : editedPath_;
         turns = turns_;
@@ -386,7 +400,7 @@ std::wstring ImageData::uploadName() const
     return name_.substr(0, name_.size() - extension_.size()) + L"." + chosen;
 }
 
-ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& asked)
+ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& asked, const std::atomic<bool>* stop)
 {
     UploadPicture upload;
     try {
@@ -405,7 +419,7 @@ ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& asked)
             source.path = source.edited ? editedPath_ : path_;
             source.quarterTurns = turns_;
         }
-        PreparedPicture prepared = PreparePicture(source, options);
+        PreparedPicture prepared = PreparePicture(source, options, stop);
         if (!prepared.encoded.empty()) {
             upload.encoded = std::move(prepared.encoded);
             upload.width = prepared.width;

@@ -72,12 +72,20 @@ public:
     void setUploadIndex(int64_t index) { uploadIndex_ = index; }
 
     // --- the picture as the user sees it ---
-    enum class ThumbnailState { Pending, Ready, Failed };
+    // Unavailable: not made for a reason that may pass (memory short, the file locked by
+    // another program, the decode stopped); RetryThumbnail makes it pending again. Failed:
+    // the file holds no picture that can be decoded.
+    enum class ThumbnailState { Pending, Ready, Failed, Unavailable };
     ThumbnailState thumbnailState() const;
     // Decodes the file (or the edit) as turned now and makes the thumbnail fitted into the
-    // box. Any thread; takes no lock while decoding. False when a turn or edit came in during
-    // the decode: that result is dropped and the caller asks again.
-    bool BuildThumbnail(int boxWidth, int boxHeight);
+    // box. Any thread; takes no lock while decoding; a set `stop` ends the decode early (the
+    // thumbnail is then unavailable). False when a turn or edit came in during the decode:
+    // that result is dropped and the caller asks again.
+    bool BuildThumbnail(int boxWidth, int boxHeight, const std::atomic<bool>* stop = nullptr);
+    // An unavailable thumbnail becomes pending again, at most once a second (so that a file
+    // locked for long is not read again on every paint); true when it did.
+    static constexpr uint32_t kRetryDelayMs = 1000;
+    bool RetryThumbnail();
     // A quarter turn that decodes nothing: the count changes and the thumbnail held is turned
     // in memory until BuildThumbnail makes it again at full quality. While the thumbnail is
     // pending the turn is only counted. False (nothing happens) when the file did not decode.
@@ -124,8 +132,9 @@ public:
     // or the one chosen in the editor (png, gif, bmp, tif, tiff keep theirs, anything else is
     // JPEG at the quality asked, or chosen), or
     // the file's own bytes where the options allow (PreparePicture); sets UploadSize and
-    // clears SentBytes. The defaults re-encode at full size, JPEG at quality 100.
-    UploadPicture PrepareUpload(const PrepareOptions& options = {});
+    // clears SentBytes. The defaults re-encode at full size, JPEG at quality 100. The picture
+    // is decoded again whatever its thumbnail said. A set `stop` ends it early, with nothing.
+    UploadPicture PrepareUpload(const PrepareOptions& options = {}, const std::atomic<bool>* stop = nullptr);
     // The name the file part carries ("ori", "guid", "crc", "md5" under the encoding rule).
     std::string UploadFileName(const EncodedImage& encoded, std::string_view fileNameGen, bool utf8) const;
     // The remark under the encoding rule (UTF-8 then URL-encoded, or the ANSI code page).
@@ -159,6 +168,7 @@ private:
     uint32_t height_ = 0;
     int turns_ = 0;
     ThumbnailState state_ = ThumbnailState::Pending;
+    uint32_t unavailableSince_ = 0;  // tick count of the last unavailable thumbnail
     uint32_t generation_ = 0;  // counts turns and edits, so a decode started before one is dropped
     std::wstring editedPath_;  // the edited picture, empty when there is none
     std::wstring uploadFormat_;  // chosen in the editor; empty: the file's own

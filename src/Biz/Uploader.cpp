@@ -25,7 +25,8 @@ UploadFailure Uploader::Run()
         if (!file_ || (stop_ && stop_->load()))
             return failure;
         file_->setUploadPhase(UploadPhase::Sending);
-        const auto kept = std::make_shared<const ImageData::UploadPicture>(file_->PrepareUpload(settings_.picture));
+        const auto kept =
+            std::make_shared<const ImageData::UploadPicture>(file_->PrepareUpload(settings_.picture, stop_.get()));
         const ImageData::UploadPicture& prepared = *kept;
         if (prepared.encoded.empty()) {
             // Nothing is sent for a picture that is gone or does not decode: an empty part

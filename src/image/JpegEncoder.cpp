@@ -39,7 +39,7 @@ struct Compressor {
 };
 
 bool Compress(Compressor& c, const uint8_t* pixels, uint32_t width, uint32_t height, ptrdiff_t stride, Layout layout,
-              int quality, ChromaStep chroma)
+              int quality, ChromaStep chroma, const std::atomic<bool>* stop)
 {
     if (setjmp(c.error.jump))
         return false;
@@ -56,6 +56,8 @@ bool Compress(Compressor& c, const uint8_t* pixels, uint32_t width, uint32_t hei
     c.info.dct_method = JDCT_ISLOW;
     jpeg_start_compress(&c.info, TRUE);
     while (c.info.next_scanline < c.info.image_height) {
+        if (stop && stop->load())
+            return false;
         JSAMPROW row = const_cast<JSAMPROW>(pixels + stride * static_cast<ptrdiff_t>(c.info.next_scanline));
         jpeg_write_scanlines(&c.info, &row, 1);
     }
@@ -71,13 +73,13 @@ ChromaStep DefaultChromaStep(int quality)
 }
 
 bool Encode(const uint8_t* pixels, uint32_t width, uint32_t height, ptrdiff_t stride, Layout layout, int quality,
-            ChromaStep chroma, std::vector<uint8_t>& out)
+            ChromaStep chroma, std::vector<uint8_t>& out, const std::atomic<bool>* stop)
 {
     out.clear();
     if (!pixels || width == 0 || height == 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)
         return false;
     Compressor c;
-    const bool ok = Compress(c, pixels, width, height, stride, layout, std::clamp(quality, 1, 100), chroma);
+    const bool ok = Compress(c, pixels, width, height, stride, layout, std::clamp(quality, 1, 100), chroma, stop);
     jpeg_destroy_compress(&c.info);
     try {
         if (ok && c.buffer && c.length > 0)

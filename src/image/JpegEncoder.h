@@ -3,6 +3,7 @@
 // ignores it). The file holds the picture only: no EXIF block, so no orientation tag.
 //
 // Free of <windows.h>, like the decoder: the library's `boolean` differs from the platform's.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -25,8 +26,9 @@ struct ChromaStep {
 ChromaStep DefaultChromaStep(int quality);
 
 // Encodes top-down rows (`stride` bytes apart, negative for rows stored upwards) at the
-// quality (clamped to 1..100). False on any failure; `out` is then empty.
+// quality (clamped to 1..100). False on any failure, and when `stop` is set (looked at for
+// every row); `out` is then empty.
 bool Encode(const uint8_t* pixels, uint32_t width, uint32_t height, ptrdiff_t stride, Layout layout, int quality,
-            ChromaStep chroma, std::vector<uint8_t>& out);
+            ChromaStep chroma, std::vector<uint8_t>& out, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace Vantor::Jpeg

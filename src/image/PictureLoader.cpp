@@ -2,6 +2,7 @@
 #include "image/PictureLoader.h"
 
 #include "image/CxImage.h"
+#include "image/DecodeBudget.h"
 #include "image/FitSize.h"
 #include "image/GdiplusBridge.h"
 #include "image/JpegDecoder.h"
@@ -27,11 +28,10 @@ int NormalTurns(int turns)
 
 // Opens and checks a file: false when it cannot be read, its format cannot be sized or is
 // damaged, or the largest picture it can decode to is above the ceiling.
-bool OpenChecked(const std::wstring& path, PictureFile& file)
+bool OpenChecked(const std::wstring& path, PictureFile& file, PictureExtent& extent)
 {
     if (!file.Open(path))
         return false;
-    PictureExtent extent;
     return ReadPictureExtent(file.data(), file.size(), extent) == ExtentCheck::Known &&
            !ExceedsPictureCeiling(extent.width, extent.height);
 }
@@ -94,11 +94,12 @@ bool AreaAverage(const Pixels& source, uint32_t width, uint32_t height, Pixels& 
     return true;
 }
 
-bool JpegThumbnail(const PictureFile& file, int turns, int boxWidth, int boxHeight, PictureSummary& summary)
+Jpeg::Outcome JpegThumbnail(const PictureFile& file, int turns, int boxWidth, int boxHeight,
+                            const std::atomic<bool>* stop, PictureSummary& summary)
 {
     Jpeg::Header header;
     if (!Jpeg::ReadHeader(file.data(), file.size(), header))
-        return false;
+        return Jpeg::Outcome::Failed;
     const Exif::Placement placement = file.Placement().Turned(turns);
     const bool sideways = placement.Swaps();
     const uint32_t shownW = sideways ? header.height : header.width;
@@ -109,38 +110,57 @@ bool JpegThumbnail(const PictureFile& file, int turns, int boxWidth, int boxHeig
     const uint32_t targetW = sideways ? fitH : fitW;  // before placing
     const uint32_t targetH = sideways ? fitW : fitH;
 
+    uint32_t scaledW = 0, scaledH = 0;
+    Jpeg::ScaledSize(header, targetW, targetH, scaledW, scaledH);
+    // The scaled rows, the area average's float rows and the small copies.
+    const uint64_t bytes = Jpeg::DecodeBytes(header, scaledW, scaledH) + uint64_t(scaledH) * targetW * 12 +
+                           uint64_t(targetW) * targetH * 12;
+    const DecodeBudget::Share share = DecodeBudget::Process().Acquire(bytes, stop);
+    if (!share)
+        return Jpeg::Outcome::Stopped;
+    Jpeg::Limits limits;
+    limits.stop = stop;
     Pixels scaled;
-    if (!Jpeg::DecodeScaled(file.data(), file.size(), targetW, targetH, scaled))
-        return false;
+    const Jpeg::Outcome outcome = Jpeg::DecodeBounded(file.data(), file.size(), targetW, targetH, limits, scaled);
+    if (outcome != Jpeg::Outcome::Decoded)
+        return outcome;
     Pixels small;
     if (!AreaAverage(scaled, targetW, targetH, small))
-        return false;
+        return Jpeg::Outcome::Failed;
     scaled = Pixels{};
     Pixels placed;
     if (!PlacePixels(small, placement, placed))
-        return false;
+        return Jpeg::Outcome::Failed;
     summary.thumbnail = BitmapFromPixels(placed);
     if (!summary.thumbnail)
-        return false;
+        return Jpeg::Outcome::Failed;
     summary.decoded = true;
     summary.width = shownW;
     summary.height = shownH;
-    return true;
+    return Jpeg::Outcome::Decoded;
 }
 
 }  // namespace
 
 bool PictureFile::Open(const std::wstring& path)
 {
+    failedForNow_ = false;
     UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        failedForNow_ = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME;
+        return false;
+    }
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
         static_cast<uint64_t>(size.QuadPart) > kMaxFileBytes)
         return false;
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size.QuadPart));
-    if (!memory)
+    if (!memory) {
+        failedForNow_ = true;
         return false;
+    }
     if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream_))) {
         GlobalFree(memory);
         return false;
@@ -151,8 +171,10 @@ bool PictureFile::Open(const std::wstring& path)
         return false;
     DWORD read = 0;
     if (!ReadFile(file.get(), data_, static_cast<DWORD>(size.QuadPart), &read, nullptr) ||
-        read != static_cast<DWORD>(size.QuadPart))
+        read != static_cast<DWORD>(size.QuadPart)) {
+        failedForNow_ = true;  // a region locked by another program, a network folder gone for a moment
         return false;
+    }
     size_ = read;
     ULARGE_INTEGER length{};
     length.QuadPart = read;
@@ -181,7 +203,7 @@ std::shared_ptr<Gdiplus::Bitmap> PictureFile::Decode() const
 
 bool PictureFile::OpenChecked(const std::wstring& path)
 {
-    return Vantor::OpenChecked(path, *this);
+    return Vantor::OpenChecked(path, *this, extent_);
 }
 
 Exif::Placement PictureFile::Placement() const
@@ -225,17 +247,39 @@ bool ExceedsPictureCeiling(uint32_t width, uint32_t height)
     return static_cast<float>(width) * static_cast<float>(height) * 3.0f > CxImage::kMaxMemory;
 }
 
-PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight)
+uint64_t PlatformDecodeBytes(const PictureExtent& extent, uint32_t extraPerPixel)
+{
+    return static_cast<uint64_t>(extent.width) * extent.height * (6u + extraPerPixel);
+}
+
+PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight,
+                             const std::atomic<bool>* stop)
 {
     PictureSummary summary;
     try {
         const int turns = NormalTurns(quarterTurns);
         PictureFile file;
-        if (!file.OpenChecked(path))
+        if (!file.OpenChecked(path)) {
+            summary.retry = file.FailedForNow();
             return summary;
-        if (file.IsJpeg() && JpegThumbnail(file, turns, boxWidth, boxHeight, summary))
+        }
+        if (file.IsJpeg()) {
+            const Jpeg::Outcome outcome = JpegThumbnail(file, turns, boxWidth, boxHeight, stop, summary);
+            if (outcome == Jpeg::Outcome::Decoded)
+                return summary;
+            summary = PictureSummary{};
+            // Refused work is not handed to GDI+, nor memory that ran short.
+            if (outcome != Jpeg::Outcome::Failed) {
+                summary.retry = outcome != Jpeg::Outcome::TooMuchWork;
+                return summary;
+            }
+        }
+        // An indexed picture is placed through a 32-bit copy.
+        const DecodeBudget::Share share = DecodeBudget::Process().Acquire(PlatformDecodeBytes(file.extent(), 4), stop);
+        if (!share) {
+            summary.retry = true;
             return summary;
-        summary = PictureSummary{};
+        }
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
         if (!picture || !PlacePicture(picture, file.Placement().Turned(turns)))
             return summary;
@@ -243,8 +287,9 @@ PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int box
         summary.height = picture->GetHeight();
         summary.thumbnail = MakeThumbnail(*picture, boxWidth, boxHeight);
         summary.decoded = summary.thumbnail != nullptr;
-    } catch (...) {  // a failed allocation: no picture
+    } catch (...) {  // a failed allocation: no picture for now
         summary = PictureSummary{};
+        summary.retry = true;
     }
     return summary;
 }
@@ -255,6 +300,9 @@ std::shared_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& path, int quart
         PictureFile file;
         if (!file.OpenChecked(path))
             return nullptr;
+        // Held while the caller holds the picture would be right, but the picture outlives
+        // this call: the share covers the decode and the placing, the peak of the two copies.
+        const DecodeBudget::Share share = DecodeBudget::Process().Acquire(PlatformDecodeBytes(file.extent(), 4));
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
         if (!picture || !PlacePicture(picture, file.Placement().Turned(quarterTurns)))
             return nullptr;

@@ -6,16 +6,20 @@
 // turns (counted clockwise, 0 to 3) on top of it, after decoding, so that a turned picture
 // costs nothing while nobody looks at it. JPEG thumbnails come from libjpeg-turbo at
 // a reduced DCT scale and are then area-averaged; every other format, and any JPEG that
-// libjpeg cannot read cleanly, goes through GDI+.
+// libjpeg cannot read cleanly, goes through GDI+. Every decode takes its share of the
+// process's decode budget (DecodeBudget) first, waiting for it when others hold too much; a
+// JPEG beyond the decoder's work bounds is refused, and then not given to GDI+ either.
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "image/Exif.h"
+#include "image/PictureExtent.h"
 #include "platform/Handles.h"
 
 namespace Vantor {
@@ -35,6 +39,12 @@ public:
     // it: false also for a damaged header or a picture above the ceiling.
     bool OpenChecked(const std::wstring& path);
 
+    // After a failed Open: the failure may pass (the file locked by another program, unreadable
+    // for now, memory short), unlike a file that is missing, empty or too large.
+    bool FailedForNow() const { return failedForNow_; }
+    // After OpenChecked: the largest size the picture can decode to.
+    const PictureExtent& extent() const { return extent_; }
+
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
     bool IsJpeg() const { return size_ >= 3 && data_[0] == 0xFF && data_[1] == 0xD8 && data_[2] == 0xFF; }
@@ -50,6 +60,8 @@ private:
     HGLOBAL memory_ = nullptr;
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
+    bool failedForNow_ = false;
+    PictureExtent extent_;
 };
 
 // Mirrors and turns a GDI+ bitmap in place as the placement says.
@@ -61,16 +73,25 @@ bool PlacePicture(std::shared_ptr<Gdiplus::Bitmap>& picture, Exif::Placement pla
 // Largest picture decoded: the raster image's ceiling (width x height x 3 bytes <= 2^28).
 bool ExceedsPictureCeiling(uint32_t width, uint32_t height);
 
+// What the platform decoder holds at its peak for a picture of this extent: its own copy and
+// the bitmap (about 6 bytes a pixel under Wine), plus `extraPerPixel` for the caller's copies.
+uint64_t PlatformDecodeBytes(const PictureExtent& extent, uint32_t extraPerPixel = 0);
+
 struct PictureSummary {
     bool decoded = false;  // the file holds a picture that can be decoded
     uint32_t width = 0;    // of the whole picture as turned
     uint32_t height = 0;
     std::shared_ptr<Gdiplus::Image> thumbnail;  // fitted into the box; null when not decoded
+    // Not decoded for a reason that may pass: memory short, the file locked or unreadable,
+    // the decode stopped. Worth trying again later, unlike a file that is no picture.
+    bool retry = false;
 };
 
 // Reads the file and makes its thumbnail fitted into boxWidth x boxHeight (FitSize); the
-// whole picture is released before returning.
-PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight);
+// whole picture is released before returning. A set stop flag ends the wait for memory and
+// the decode early (the summary then says retry).
+PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight,
+                             const std::atomic<bool>* stop = nullptr);
 
 // The whole picture decoded by GDI+, placed as seen and turned; null when the file cannot be decoded or is
 // above the ceiling. The caller holds it only for as long as the operation needs it.

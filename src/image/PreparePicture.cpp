@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "image/DecodeBudget.h"
 #include "image/GdiplusBridge.h"
 #include "image/JpegDecoder.h"
 #include "image/JpegEncoder.h"
@@ -79,26 +80,47 @@ uint32_t FrameCount(Gdiplus::Image& image)
 }
 
 // JPEG files: decoded at the smallest DCT scale that still covers the size sent, resampled
-// to it exactly, placed, encoded. False when libjpeg cannot decode the file cleanly (GDI+
-// may still).
-bool PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, Exif::Placement placement,
-                 const LimitedSize& size, const std::wstring& format, int quality, PreparedPicture& result)
+// to it exactly, placed, encoded. Failed when libjpeg cannot decode the file cleanly (GDI+
+// may still); any other outcome but Decoded ends the preparation.
+Jpeg::Outcome PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, Exif::Placement placement,
+                          const LimitedSize& size, const std::wstring& format, int quality,
+                          const std::atomic<bool>* stop, PreparedPicture& result)
 {
     const uint32_t decodeWidth = placement.Swaps() ? size.height : size.width;  // before placing
     const uint32_t decodeHeight = placement.Swaps() ? size.width : size.height;
+
+    // At the peak: the decode, then a resampled and a placed copy, then the encoded bytes
+    // (the library's growing buffer and the copy taken of it).
+    uint32_t scaledW = 0, scaledH = 0;
+    Jpeg::ScaledSize(header, decodeWidth, decodeHeight, scaledW, scaledH);
+    const uint64_t rows = uint64_t(decodeWidth) * decodeHeight * 3;
+    uint64_t bytes = Jpeg::DecodeBytes(header, scaledW, scaledH) + rows / 2;
+    if (scaledW != decodeWidth || scaledH != decodeHeight)
+        bytes += rows + uint64_t(scaledW) * scaledH * 3;
+    if (!placement.IsIdentity())
+        bytes += rows;
+    const DecodeBudget::Share share = DecodeBudget::Process().Acquire(bytes, stop);
+    if (!share)
+        return Jpeg::Outcome::Stopped;
+
+    Jpeg::Limits limits;
+    limits.stop = stop;
     Pixels pixels;
-    if (!Jpeg::DecodeScaled(file.data(), file.size(), decodeWidth, decodeHeight, pixels))
-        return false;
+    const Jpeg::Outcome decoded =
+        Jpeg::DecodeBounded(file.data(), file.size(), decodeWidth, decodeHeight, limits, pixels);
+    if (decoded != Jpeg::Outcome::Decoded)
+        return decoded;
+    const Jpeg::Outcome failed = stop && stop->load() ? Jpeg::Outcome::Stopped : Jpeg::Outcome::NoMemory;
     if (pixels.width != decodeWidth || pixels.height != decodeHeight) {
         Pixels resized;
         if (!ResizePixels(pixels, decodeWidth, decodeHeight, resized))
-            return false;
+            return failed;
         pixels = std::move(resized);
     }
     if (!placement.IsIdentity()) {
         Pixels placed;
         if (!PlacePixels(pixels, placement, placed))
-            return false;
+            return failed;
         pixels = std::move(placed);
     }
     result.width = pixels.width;
@@ -109,25 +131,26 @@ bool PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, Exif::Plac
         Jpeg::ChromaStep step{std::max(header.chromaStepX, fallback.x), std::max(header.chromaStepY, fallback.y)};
         if (placement.Swaps())
             std::swap(step.x, step.y);
-        auto bytes = std::make_shared<std::vector<uint8_t>>();
+        auto encoded = std::make_shared<std::vector<uint8_t>>();
         if (!Jpeg::Encode(pixels.data.data(), pixels.width, pixels.height, static_cast<ptrdiff_t>(pixels.rowBytes()),
-                          Jpeg::Layout::Rgb, quality, step, *bytes))
-            return false;
-        result.encoded.bytes = std::move(bytes);
-        return true;
+                          Jpeg::Layout::Rgb, quality, step, *encoded, stop))
+            return stop && stop->load() ? Jpeg::Outcome::Stopped : Jpeg::Outcome::NoMemory;
+        result.encoded.bytes = std::move(encoded);
+        return Jpeg::Outcome::Decoded;
     }
     // A JPEG file sent as another format (its name says so): through the platform's encoder.
     std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapFromPixels(pixels);
     pixels = Pixels{};
     if (!bitmap)
-        return false;
+        return failed;
     result.encoded = EncodeImage(*bitmap, format, quality);
-    return !result.encoded.empty();
+    return result.encoded.empty() ? failed : Jpeg::Outcome::Decoded;
 }
 
 }  // namespace
 
-PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions& options)
+PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions& options,
+                               const std::atomic<bool>* stop)
 {
     try {
         PictureFile file;
@@ -145,11 +168,19 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
             if (options.sendOriginal && untouched && !size.shrunk && sentAs == ImageFormat::Jpeg)
                 return Original(file, width, height);
             PreparedPicture result;
-            if (PrepareJpeg(file, header, placement, size, source.format, options.jpegQuality, result))
+            const Jpeg::Outcome outcome =
+                PrepareJpeg(file, header, placement, size, source.format, options.jpegQuality, stop, result);
+            if (outcome == Jpeg::Outcome::Decoded)
                 return result;
+            if (outcome != Jpeg::Outcome::Failed)
+                return {};  // GDI+ would do the same work, or need the same memory
         }
 
-        // Every other format, and JPEG files libjpeg cannot read cleanly (CMYK, damaged).
+        // Every other format, and JPEG files libjpeg cannot read cleanly (CMYK, damaged): the
+        // platform's copy and bitmap, a working copy for placing or shrinking, the encoding.
+        const DecodeBudget::Share share = DecodeBudget::Process().Acquire(PlatformDecodeBytes(file.extent(), 8), stop);
+        if (!share)
+            return {};
         std::shared_ptr<Gdiplus::Bitmap> bitmap = file.Decode();
         if (!bitmap)
             return {};

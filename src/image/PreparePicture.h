@@ -6,7 +6,8 @@
 // its name asks for ("png", "gif", "bmp", "tif" and "tiff" keep theirs, anything else is
 // JPEG). JPEG files are decoded, shrunk while decoding and encoded by libjpeg-turbo; other
 // formats go through GDI+ (JPEG output always through libjpeg-turbo, at the quality asked).
-// A re-encoded picture carries no metadata, so no orientation tag is applied twice.
+// A re-encoded picture carries no metadata, so no orientation tag is applied twice. A JPEG
+// beyond the decoder's work bounds, or whose decode ran out of memory, is not given to GDI+.
 //
 // The file's own bytes go out instead when the page asks for originals and the file is
 // untouched (not turned, not edited), needs no shrinking and keeps its format; and always for
@@ -15,6 +16,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -37,7 +39,10 @@ struct PreparedPicture {
     bool original = false;  // the bytes are the file's own
 };
 
-// Never throws; any failure (unreadable, damaged, too large, out of memory) gives an empty result.
-PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions& options);
+// Never throws; any failure (unreadable, damaged, too large, out of memory) gives an empty
+// result. The decode waits for its share of the process's decode budget; a set `stop` ends
+// that wait, the decode and the encode within a few milliseconds, with an empty result.
+PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions& options,
+                               const std::atomic<bool>* stop = nullptr);
 
 }  // namespace Vantor

@@ -610,13 +610,22 @@ void ListView::RequestThumbnail(const ListViewItem& item, bool first)
     if (!record)
         return;
     // A turned picture is fitted into the frame; a first thumbnail into the record's box.
-    const bool turned = record->thumbnailState() != ImageData::ThumbnailState::Pending;
+    const bool turned = record->thumbnailState() == ImageData::ThumbnailState::Ready;
     ThumbnailLoader::Job job = turned ? JobFor(item, frameWidth_, frameHeight_)
                                       : JobFor(item, ImageData::kThumbnailBox, ImageData::kThumbnailBox);
     if (first)
         loader_.Add(std::move(job));
     else
         loaderRun_ = loader_.Schedule(PendingJobs(true));
+}
+
+void ListView::RetryThumbnail(const ListViewItem& item)
+{
+    // A thumbnail that failed for now (memory short, the file locked) is tried again when
+    // its item is shown.
+    const auto record = item.Record();
+    if (record && record->RetryThumbnail())
+        loader_.Add(JobFor(item, ImageData::kThumbnailBox, ImageData::kThumbnailBox));
 }
 
 // ---- painting and scrolling ----------------------------------------------------------------
@@ -655,8 +664,10 @@ void ListView::OnPaint()
                 RECT cell = items_[i]->GetRect();
                 OffsetRect(&cell, 0, -scrollPos_);
                 RECT meet{};
-                if (IntersectRect(&meet, &cell, &area))
+                if (IntersectRect(&meet, &cell, &area)) {
                     items_[i]->PaintScrolled(graphics, scrollPos_);
+                    RetryThumbnail(*items_[i]);
+                }
             }
         }
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, buffer, area.left, area.top,

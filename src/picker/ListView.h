@@ -174,6 +174,8 @@ public:
     bool IsLoadingThumbnails() const { return loader_.IsRunning(); }
     // Asks for the item's thumbnail (again), first when `first` (a turn).
     void RequestThumbnail(const ListViewItem& item, bool first);
+    // Asks again for a thumbnail that failed for now (painting an item calls it).
+    void RetryThumbnail(const ListViewItem& item);
 
     // --- what the items read ---
     int ClientHeight() const { return client_.bottom - client_.top; }

@@ -11,16 +11,14 @@
 //   number in wParam. Stop drops the waiting jobs and ends the run without that message;
 //   a job already decoding finishes and is still reported.
 // - Jobs added with Add (a turned picture) go first and do not start or end a run.
-// - No call waits for a decode, except the destructor, which joins the threads (each ends
-//   after the job it is on).
+// - No call waits for a decode, the destructor and Shutdown included: the threads are detached
+//   and share the loader's state, so the list may go while a picture decodes. Shutdown stops
+//   the decodes in flight (they end within milliseconds, their records left to try again)
+//   and drops what they would report; the last thread out frees the state.
 #include <windows.h>
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace Vantor {
@@ -58,26 +56,16 @@ public:
     // Whether a run is going on.
     bool IsRunning() const;
     uint32_t CurrentRun() const;
-    // Joins the threads (after the jobs they are on); the loader takes no more jobs.
+    // Takes no more jobs, drops the waiting ones and stops the decodes in flight; returns at
+    // once, the threads end on their own.
     void Shutdown();
 
     static unsigned ThreadCount();
 
-private:
-    void EnsureThreads();
-    void Work();
+    struct State;
 
-    const UINT readyMessage_;
-    const UINT doneMessage_;
-    mutable std::mutex lock_;
-    std::condition_variable wake_;
-    std::deque<Job> waiting_;
-    HWND target_ = nullptr;
-    uint32_t run_ = 0;
-    bool running_ = false;
-    int busy_ = 0;  // jobs being decoded
-    bool shutdown_ = false;
-    std::vector<std::thread> threads_;
+private:
+    const std::shared_ptr<State> state_;
 };
 
 }  // namespace Vantor
