@@ -310,7 +310,8 @@ function waitFor(name, ms) {
     for (var waited = 0; waited < ms; waited += 50) { if (fso.FileExists(dir + "\\\\" + name)) return true; host.sleep(50); }
     return false;
 }
-control.postMessage('{"name":"init","config":{"PostUrl":"%(url)s","ThreadCount":2}}');
+// Several items are the same picture on purpose: they must all stay in the list.
+control.postMessage('{"name":"init","config":{"PostUrl":"%(url)s","ThreadCount":2,"SkipDuplicates":false}}');
 %(adds)s
 mark("added");
 if (!waitFor("upload", 400000)) host.quit(3);
