@@ -282,7 +282,8 @@ def journey_limit(server, name, config, expected):
     for i in range(1, 150):
         os.link(source, os.path.join(folder, f"p{i:03d}.jpg"))
     first = server.count
-    config = dict(config, PostUrl=server.url("/record"))
+    # The folders hold copies of one picture under many names: every copy is to be added.
+    config = dict(config, PostUrl=server.url("/record"), SkipDuplicates=False)
     page = Page(name, config, winpath(folder), 1)
     window, origin = open_dialog(name)
     if window:

@@ -438,7 +438,8 @@ class PythonServerConnectionsTest(unittest.TestCase):
         timed_out = [t for t, data in ended.values() if not data]
         self.assertEqual(len(busy) + len(timed_out), self.CONNECTIONS, [d for _, d in ended.values()][:3])
         # Those served held a thread each until the time-out, no longer; the rest never got one.
-        self.assertEqual(len(timed_out), self.SLOTS)
+        # Connections still in the accept queue when the first ones time out may be served next.
+        self.assertGreaterEqual(len(timed_out), self.SLOTS)
         self.assertGreaterEqual(min(timed_out), self.TIMEOUT - 0.1)
         self.assertLess(max(timed_out), self.TIMEOUT + 10)
         self.assertLessEqual(most_threads, idle_threads + self.SLOTS)
