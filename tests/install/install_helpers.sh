@@ -87,3 +87,14 @@ clean_prefix() {
   quiet wine reg delete 'HKCU\Software\Vantor' /f
   quiet wine reg delete 'HKLM\Software\Vantor' /f
 }
+
+# Ends a packaging test as skipped (code 77) when a tool that installer/packaging.sh needs is
+# missing; call it after sourcing packaging.sh.
+skip_without_packaging_tools() {
+  local missing
+  missing=$(packaging_tools_missing)
+  if [ -n "$missing" ]; then
+    echo "SKIP: packaging tools missing ($missing); scripts/setup installs them"
+    exit 77
+  fi
+}

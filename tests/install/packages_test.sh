@@ -8,11 +8,7 @@ set -uo pipefail
 source "${FOTOLOFT_SOURCE_DIR:?}/tests/install/install_helpers.sh"
 source "$ROOT_DIR/installer/packaging.sh"
 
-missing=$(packaging_tools_missing)
-if [ -n "$missing" ]; then
-  echo "SKIP: packaging tools missing ($missing); scripts/setup installs them"
-  exit 77
-fi
+skip_without_packaging_tools
 command -v makensis >/dev/null || { echo "SKIP: makensis missing; scripts/setup installs it"; exit 77; }
 
 # Packaged without its debug sections, as the release DLL is (smaller and faster to pack).
