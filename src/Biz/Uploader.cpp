@@ -42,7 +42,9 @@ UploadFailure Uploader::Run()
         }
         const ImageData::UploadPicture& prepared = *kept;
         file_->UploadSize = prepared.encoded.size();
-        file_->SentBytes = 0;
+        // A resumable upload's band stays where the server stands until it says otherwise.
+        if (settings_.protocol != UploadProtocol::Tus || kept_.tus.location.empty())
+            file_->SentBytes = 0;
         UploadPicture picture;
         picture.id = file_->id();
         picture.name = file_->uploadName();
