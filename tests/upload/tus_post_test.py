@@ -130,6 +130,22 @@ class TusPostTest(unittest.TestCase):
                 self.assertEqual(server.count("created"), 1)
                 self.assertEqual(line["svr"]["location"].rsplit("/", 1)[0], proxy.url())
 
+    def test_paused_link_fails_the_chunk_and_resumes(self):
+        # The link takes nothing for longer than the time-out allows a write: the chunk fails
+        # as a time-out and the next try goes on from the server's offset.
+        server = self.server()
+        proxy = self.proxy(server)
+        proxy.arm_pause(0.4, len(self.big_bytes), 8)
+        started = time.time()
+        rc, line, err = self.post(proxy.url(), self.big, {"Timeout": 1})
+        self.assertEqual(rc, 0, err)
+        self.assertEqual(proxy.pauses, 1)
+        self.assertIn("try 1 failed (timeout", err)
+        _, (info, body) = self.only_upload(server)
+        self.assertEqual(body, self.big_bytes)
+        self.assertLess(proxy.sent, 1.3 * len(self.big_bytes))
+        self.assertLess(time.time() - started, 60)
+
     def test_server_restarted_with_its_store_resumes(self):
         server = self.server()
         proxy = self.proxy(server)

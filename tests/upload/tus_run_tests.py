@@ -18,11 +18,14 @@ def main():
     with tempfile.TemporaryDirectory(prefix="fotoloft-tus-") as work:
         with TusServer(os.path.join(work, "tus")) as server, \
                 CuttingProxy(server.port) as cut, \
+                CuttingProxy(server.port) as cut_then_wait, \
                 CuttingProxy(server.port, rate=1500000) as slow:
             cut.arm([1.0], 1500000)
+            cut_then_wait.arm([1.0], 1500000)
             env = dict(os.environ)
             env["FOTOLOFT_TUS"] = "http://127.0.0.1:%d" % server.port
             env["FOTOLOFT_TUS_CUT"] = "http://127.0.0.1:%d" % cut.port
+            env["FOTOLOFT_TUS_CUT_WAIT"] = "http://127.0.0.1:%d" % cut_then_wait.port
             env["FOTOLOFT_TUS_SLOW"] = "http://127.0.0.1:%d" % slow.port
             env["FOTOLOFT_TUS_STORE"] = servers.winepath(server.store)
             rc, output = servers.run_wine([program, "--gtest_color=no"] + sys.argv[2:],

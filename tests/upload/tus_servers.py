@@ -145,6 +145,9 @@ class CuttingProxy:
         self.cuts = []  # totals at which to cut, ascending
         self.on_cut = None
         self.cut_count = 0
+        self.pause_at = None
+        self.pause_seconds = 0
+        self.pauses = 0
         self.connections = []
         self.listener = socket.socket()
         self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -162,6 +165,13 @@ class CuttingProxy:
         with self.lock:
             self.cuts = sorted(self.sent + int(f * size) for f in fractions_of)
             self.on_cut = on_cut
+
+    def arm_pause(self, fraction_of, size, seconds):
+        """Once the client has sent this share of size more bytes, the link takes nothing more
+        for the given seconds (the client's writes stall), then that connection is cut."""
+        with self.lock:
+            self.pause_at = self.sent + int(fraction_of * size)
+            self.pause_seconds = seconds
 
     def reset_count(self):
         with self.lock:
@@ -208,6 +218,15 @@ class CuttingProxy:
                     break
                 hook = None
                 if from_client:
+                    pause = 0
+                    with self.lock:
+                        if self.pause_at is not None and self.sent + len(data) >= self.pause_at:
+                            pause, self.pause_at = self.pause_seconds, None
+                            self.pauses += 1
+                    if pause:
+                        time.sleep(pause)  # nothing read meanwhile: the client's socket fills
+                        self._cut(pair)
+                        return
                     with self.lock:
                         if self.cuts and self.sent + len(data) >= self.cuts[0]:
                             # Only the bytes before the cut go through.

@@ -5,6 +5,7 @@
 #include "UploadTestSupport.h"
 
 #include "Biz/JsonText.h"
+#include "Biz/KeptPicture.h"
 #include "Biz/TusUpload.h"
 #include "image/GdiplusLease.h"
 #include "platform/TextConv.h"
@@ -179,6 +180,66 @@ TEST_F(TusUploadTest, StopDeletesTheUnfinishedUploadsOnTheServer)
     EXPECT_EQ(Recorder::Count(events, Kind::Completed), 0u);
     // Every upload the server had is gone once the task has ended.
     EXPECT_TRUE(StoredUploads().empty());
+}
+
+TEST_F(TusUploadTest, StopWhileAFileWaitsForItsRetryDeletesItsUpload)
+{
+    const std::vector<UploadFile> files = Pictures(1, 1000, 800, L"wait");
+    UploadSettings settings = Tus("FOTOLOFT_TUS_CUT_WAIT", 1, 512 << 10);
+    settings.retryDelaysMs = {20000};
+    UploadQueue queue;
+    ASSERT_TRUE(queue.Start(files, settings, recorder));
+    ASSERT_TRUE(recorder->WaitFor(
+        [](const std::vector<Recorder::Event>& events) { return Recorder::Count(events, Kind::Retrying) == 1; },
+        60s));
+    ASSERT_EQ(StoredUploads().size(), 1u);
+    const auto stopped = std::chrono::steady_clock::now();
+    queue.Stop();
+    ASSERT_TRUE(queue.WaitUntilIdle(15s));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 10s) << "the task waited for the retry";
+    const auto events = recorder->events();
+    ASSERT_EQ(Recorder::Count(events, Kind::Failed), 1u);
+    EXPECT_EQ(events[Recorder::IndexOf(events, Kind::Failed)].failure.reason, FailureReason::ConnectionLost);
+    EXPECT_TRUE(StoredUploads().empty());
+}
+
+TEST(KeptPictureTest, ParkedBytesComeBackTheSameAndHoldNoMemory)
+{
+    std::vector<uint8_t> bytes(3u << 20);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 31 + (i >> 9));
+    ImageData::UploadPicture picture;
+    picture.encoded.bytes = std::make_shared<const std::vector<uint8_t>>(bytes);
+    picture.width = 640;
+    picture.height = 480;
+    std::weak_ptr<const std::vector<uint8_t>> memory = picture.encoded.bytes;
+
+    KeptPicture kept;
+    EXPECT_TRUE(kept.empty());
+    kept.keep(std::move(picture));
+    auto first = kept.take();
+    ASSERT_TRUE(first);
+    kept.park();
+    EXPECT_TRUE(kept.parked());
+    EXPECT_FALSE(kept.empty());
+    EXPECT_FALSE(memory.expired()) << "a try still in flight keeps its bytes";
+    // Once nothing uses them, the parked bytes are on disk only.
+    const std::vector<uint8_t> sentFirst(first->encoded.data(), first->encoded.data() + first->encoded.size());
+    first.reset();
+    EXPECT_TRUE(memory.expired());
+
+    const auto again = kept.take();
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(kept.parked());
+    EXPECT_EQ(std::vector<uint8_t>(again->encoded.data(), again->encoded.data() + again->encoded.size()), sentFirst);
+    EXPECT_EQ(sentFirst, bytes);
+    EXPECT_EQ(again->width, 640u);
+    EXPECT_EQ(again->height, 480u);
+    // Parked a second time it reuses its file, and comes back again.
+    kept.park();
+    const auto third = kept.take();
+    ASSERT_TRUE(third);
+    EXPECT_EQ(third->encoded.size(), bytes.size());
 }
 
 TEST(TusRules, LocationsResolveAgainstTheCreationAddress)
