@@ -95,8 +95,10 @@ UploadFailure Judge(const Exchange& exchange)
     if (exchange.answered() && exchange.outcome.status == 412) {
         failure.reason = FailureReason::Unsupported;
         failure.transient = false;
-    } else if (exchange.answered() && exchange.outcome.status == 409) {
-        failure.transient = true;  // the offsets disagree: the next try asks the server again
+    } else if (exchange.answered() && (exchange.outcome.status == 409 || exchange.outcome.status == 423)) {
+        // The offsets disagree, or the upload is still held by a request the server has not
+        // let go of yet: the next try asks the server again.
+        failure.transient = true;
     } else if (failure.reason == FailureReason::None) {
         failure.reason = FailureReason::BadReply;  // a 2xx without what the protocol asks for
     }

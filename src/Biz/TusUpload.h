@@ -15,9 +15,10 @@
 //
 // Every request carries Tus-Resumable: 1.0.0 and, when the upload's address is on the page's
 // server, the page's Cookie. Transient failures are those of the retry rule (RetryPolicy.h)
-// plus a 409 (the offsets disagree: the next try asks again). A 404 or 410 on the upload's
-// address means the server has forgotten it: a new upload starts. A server whose Tus-Version
-// does not list 1.0.0, or that answers 412, fails the file as Unsupported.
+// plus 409 (the offsets disagree) and 423 (the upload is still locked): the next try asks
+// again. A 404 or 410 on the upload's address means the server has forgotten it: a new upload
+// starts. A server whose Tus-Version does not list 1.0.0, or that answers 412, fails the file
+// as Unsupported.
 #include "Biz/UploadFailure.h"
 #include "Biz/UploadPost.h"
 
