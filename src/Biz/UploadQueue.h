@@ -13,7 +13,8 @@
 //
 // Stop ends the requests in flight within about a second (the stall watchdog closes their
 // handles) and starts no further file; the task then reports its end as usual. Files still
-// waiting get no report.
+// waiting get no report. Over tus, the uploads the server holds for files not finished are
+// deleted there before the task ends (TerminateTus: each bounded by the time-out, at most 10 s).
 //
 // The task thread and the workers are detached and share the task's state, so a queue may
 // go away while they finish: its destructor only stops the task. The observer is shared with
