@@ -5,11 +5,14 @@
 // takes, and maximises and restores.
 //
 // A window class that hosts a form calls ProcessWindowMessage from its message map first.
+// A form holds a lease on the skin store for as long as it exists, so that its images stay
+// whatever else in the process (the control that opened it) goes meanwhile.
 #include <windows.h>
 
 #include "platform/Handles.h"
 #include "ui/ControlBase.h"
 #include "ui/FormDrager.h"
+#include "ui/ImageLister.h"
 
 class IFormWindow {
 public:
@@ -49,4 +52,7 @@ protected:
     SIZE backBufferSize_{};
     FormDrager drager_;
     ControlBase* captured_ = nullptr;
+
+private:
+    Vantor::UI::SkinLease skins_ = Vantor::UI::ImageLister::Acquire();
 };
