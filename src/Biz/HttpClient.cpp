@@ -346,6 +346,7 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
         replyWhole_ = apart->replyWhole_;
         redirectLocation_ = std::move(apart->redirectLocation_);
         retryAfter_ = std::move(apart->retryAfter_);
+        replyHeaders_ = std::move(apart->replyHeaders_);
         result = handoff->result;
         std::vector<int32_t> codes;
         {
@@ -383,6 +384,7 @@ void HttpClient::resetOutcome()
     endAtClose_ = false;
     redirectLocation_.clear();
     retryAfter_.clear();
+    replyHeaders_.clear();
 }
 
 int HttpClient::exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
@@ -676,6 +678,8 @@ bool HttpClient::readHeaders()
     if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         std::vector<char> headers(length + 1, '\0');
         ok = HttpQueryInfoA(request(), HTTP_QUERY_RAW_HEADERS_CRLF, headers.data(), &length, nullptr);
+        if (ok)
+            replyHeaders_.assign(headers.data(), std::min<size_t>(length, headers.size() - 1));
     }
     const DWORD error = ok ? 0 : GetLastError();
     watchdog_->leave();
@@ -692,6 +696,10 @@ void HttpClient::readBody()
     reply_.clear();
     status_ = 0;
     replyWhole_ = false;
+    if (_wcsicmp(method_.c_str(), L"HEAD") == 0) {
+        replyWhole_ = true;  // its Content-Length is that of the resource, not of a body
+        return;
+    }
     const ReplyFraming framing = replyFraming();
     if (!events_->readBuffer)
         events_->readBuffer.reset(new char[kReadBlock]);
@@ -874,6 +882,29 @@ bool HttpClient::readStatus()
     if (HttpQueryInfoA(request(), HTTP_QUERY_RETRY_AFTER, retryAfter, &retryAfterSize, nullptr))
         retryAfter_.assign(retryAfter, std::min<DWORD>(retryAfterSize, sizeof retryAfter - 1));
     return true;
+}
+
+std::string HeaderValue(std::string_view block, std::string_view name)
+{
+    size_t start = 0;
+    while (start < block.size()) {
+        size_t end = block.find("\r\n", start);
+        if (end == std::string_view::npos)
+            end = block.size();
+        const std::string_view line = block.substr(start, end - start);
+        start = end + 2;
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || colon != name.size() ||
+            _strnicmp(line.data(), name.data(), name.size()) != 0)
+            continue;
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+            value.remove_suffix(1);
+        return std::string(value);
+    }
+    return {};
 }
 
 HINTERNET HttpClient::request()
