@@ -31,6 +31,9 @@ struct HttpClient::Events {
     std::atomic<bool> readingReply{false};
     std::atomic<bool> receivedInRead{false};
     std::atomic<bool> closedInRead{false};
+    // Whether the platform closed the connection while the request closed (see connectionKept).
+    std::atomic<bool> closingRequest{false};
+    std::atomic<bool> closedAtClose{false};
 
     UniqueKernelHandle requestComplete{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     UniqueKernelHandle connected{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -84,6 +87,8 @@ void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, 
         case INTERNET_STATUS_CONNECTION_CLOSED:
             if (handle && handle == events->request.load() && events->readingReply.load())
                 events->closedInRead = true;
+            if (handle && handle == events->request.load() && events->closingRequest.load())
+                events->closedAtClose = true;
             break;
         case INTERNET_STATUS_HANDLE_CLOSING:
             if (handle && handle == events->request.load())
@@ -376,6 +381,7 @@ void HttpClient::resetOutcome()
     status_ = 0;
     reply_.clear();
     replyWhole_ = false;
+    endAtClose_ = false;
     redirectLocation_.clear();
     retryAfter_.clear();
     replyHeaders_.clear();
@@ -435,6 +441,11 @@ bool HttpClient::runSteps(const std::wstring& url, const std::wstring& objectNam
     if (ok && status_ >= 300 && status_ <= 399) {
         noteRedirect();
         return false;
+    }
+    if (ok && endAtClose_ && !stopped() && !connectionKept()) {
+        replyWhole_ = false;
+        fail(HttpFailure::Reply, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        ok = false;
     }
     // The watchdog, or the socket's own time-out, ended a request that stopped moving.
     const bool socketTimedOut = platformError_ == WSAETIMEDOUT || platformError_ == ERROR_INTERNET_TIMEOUT;
@@ -746,6 +757,7 @@ void HttpClient::readBody()
     }
     events_->readingReply = false;
     replyWhole_ = ended && endConfirmed(framing, reply_.size(), endMetClosedConnection);
+    endAtClose_ = replyWhole_ && framing.chunked && framing.keepAlive;
     if (!replyWhole_)
         fail(HttpFailure::Reply, readError ? readError : ERROR_HTTP_INVALID_SERVER_RESPONSE);
 }
@@ -799,12 +811,35 @@ bool HttpClient::endConfirmed(const ReplyFraming& framing, uint64_t received, bo
         // must have let it go. An end the platform had read before the reads began (the whole
         // reply came at once), or one that a read filled to its last byte took in, gives no
         // sign either way, nor does a connection kept for another request: such a reply stands
-        // on its text, which must be a whole JSON value to be taken (see JudgeReply).
+        // on its text, which must be a whole JSON value to be taken (see JudgeReply). A reply
+        // that keeps its connection is confirmed when the request closes (connectionKept).
         return framing.keepAlive || !endMetClosedConnection;
     }
     if (framing.hasLength)
         return !framing.badLength && framing.length == received;
     return true;  // no length given: the reply ends where the server closed it
+}
+
+bool HttpClient::connectionKept()
+{
+    // Closing the request gives the connection of a reply read to its last chunk back for
+    // another request, and closes that of one whose server closed it after any chunk: only
+    // then does the request see the connection closed while it closes. The platform's work
+    // for the last read may still hold the request for a moment, and the close is done on its
+    // thread then: the answer waits for the request's end (bounded; without it the reply
+    // stands on its text, as before).
+    events_->closedAtClose = false;
+    events_->closingRequest = true;
+    UniqueInternetHandle request;
+    {
+        std::lock_guard<std::mutex> hold(requestLock_);
+        request = std::move(request_);
+    }
+    request.reset();
+    const HANDLE ends[] = {events_->requestClosing.get(), events_->aborted.get()};
+    WaitForMultipleObjects(2, ends, FALSE, kEndAtCloseWaitMs);
+    events_->closingRequest = false;
+    return !events_->closedAtClose.load();
 }
 
 void HttpClient::noteRedirect()

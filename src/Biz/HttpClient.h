@@ -161,6 +161,8 @@ public:
     static constexpr uint32_t kReadBlock = (256u << 10) - 1;
     // How long closing may wait for the platform to let go of the handles.
     static constexpr DWORD kCloseWaitMs = 10000;
+    // How long a chunked reply's end may wait for the request to close (connectionKept).
+    static constexpr DWORD kEndAtCloseWaitMs = 2000;
     // How long a run given up by the watchdog waits for the exchange's own outcome.
     static constexpr DWORD kLateEndWaitMs = 200;
 
@@ -226,6 +228,10 @@ private:
     // Whether the body read up to the end of the stream is the whole reply its framing
     // announced, as far as the platform lets it be seen.
     bool endConfirmed(const ReplyFraming& framing, uint64_t received, bool endMetClosedConnection) const;
+    // For a chunked reply that keeps its connection: closes the request and tells whether the
+    // platform kept the connection for another request, which it does only for a reply that
+    // reached its last chunk.
+    bool connectionKept();
     void noteRedirect();
 
     // Judges a call's immediate result, waiting for its completion when it pends.
@@ -241,6 +247,7 @@ private:
     HttpFailure failure_ = HttpFailure::None;
     DWORD platformError_ = 0;
     bool replyWhole_ = false;
+    bool endAtClose_ = false;  // the reply's end is confirmed by closing the request
     std::string redirectLocation_;
     std::string retryAfter_;
     std::string replyHeaders_;

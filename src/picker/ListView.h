@@ -18,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "picker/CombinBitmap.h"
 #include "picker/ItemDragData.h"
 #include "picker/ListDropTarget.h"
 #include "picker/ListGeometry.h"
@@ -227,6 +228,8 @@ private:
     ThumbnailLoader::Job JobFor(const ListViewItem& item, int boxWidth, int boxHeight) const;
     void VisibleRange(int& first, int& end) const;
 
+    // The items' icons stay while the list does, whatever other list of the process goes.
+    const std::shared_ptr<const CombinBitmap> icons_ = CombinBitmap::Acquire();
     ListGeometry geometry_;
     bool hoverTracking_ = false;
     bool interactive_ = true;
