@@ -94,8 +94,37 @@ void ImageViewForm::Show(int32_t itemId)
     lastIndex_ = list_->IndexOf(itemId);
     pictureSize_ = SIZE{static_cast<LONG>(record->width()), static_cast<LONG>(record->height())};
     picture_ = record->thumbnail();
+    const SIZE window = Place(pictureSize_);
 
-    const SIZE window = WindowSizeFor(pictureSize_, ScreenSize());
+    // The whole picture, shrunk to what the window shows, is made off the window thread. A
+    // picture not measured yet (its thumbnail still to come) is fitted once it is decoded
+    // there, and the window takes its size when it arrives.
+    const bool measured = pictureSize_.cx > 0 && pictureSize_.cy > 0;
+    const SIZE target = measured ? Fitted(pictureSize_, window) : SIZE{0, 0};
+    const SIZE screen = ScreenSize();
+    ticket_ = fetch_.Start(record, hwnd(), kPictureReady, [target, screen](Gdiplus::Bitmap& picture) {
+        FetchedPicture fetched;
+        const SIZE whole{static_cast<LONG>(picture.GetWidth()), static_cast<LONG>(picture.GetHeight())};
+        if (whole.cx <= 0 || whole.cy <= 0)
+            return fetched;
+        const SIZE box = target.cx > 0 ? target : Fitted(whole, WindowSizeFor(whole, screen));
+        std::unique_ptr<CxImage> image = CxImageFromBitmap(picture);
+        if (!image)
+            return fetched;
+        const SIZE shown = Fitted(SIZE{static_cast<LONG>(image->GetWidth()), static_cast<LONG>(image->GetHeight())},
+                                  box);
+        if (!image->Resample(shown.cx, shown.cy, 0))
+            return fetched;
+        fetched.size = whole;
+        fetched.bitmap = BitmapKeepingAlpha(*image);
+        fetched.ok = fetched.bitmap != nullptr;
+        return fetched;
+    });
+}
+
+SIZE ImageViewForm::Place(SIZE picture)
+{
+    const SIZE window = WindowSizeFor(picture, ScreenSize());
     SetWindowPos(hwnd(), nullptr, 0, 0, window.cx, window.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -110,23 +139,7 @@ void ImageViewForm::Show(int32_t itemId)
     LayoutChildren();
     UpdateArrows();
     RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-
-    // The whole picture, shrunk to what the window shows, is made off the window thread.
-    const SIZE target = Fitted(pictureSize_, window);
-    ticket_ = fetch_.Start(record, hwnd(), kPictureReady, [target](Gdiplus::Bitmap& picture) {
-        FetchedPicture fetched;
-        std::unique_ptr<CxImage> image = CxImageFromBitmap(picture);
-        if (!image)
-            return fetched;
-        const SIZE shown = Fitted(SIZE{static_cast<LONG>(image->GetWidth()), static_cast<LONG>(image->GetHeight())},
-                                  target);
-        if (!image->Resample(shown.cx, shown.cy, 0))
-            return fetched;
-        fetched.size = SIZE{static_cast<LONG>(picture.GetWidth()), static_cast<LONG>(picture.GetHeight())};
-        fetched.bitmap = BitmapKeepingAlpha(*image);
-        fetched.ok = fetched.bitmap != nullptr;
-        return fetched;
-    });
+    return window;
 }
 
 bool ImageViewForm::Step(int direction)
@@ -191,8 +204,11 @@ bool ImageViewForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     case kPictureReady:
         if (std::optional<FetchedPicture> fetched = fetch_.Take(static_cast<uint32_t>(wParam))) {
             if (fetched->ok) {
+                const bool wasMeasured = pictureSize_.cx > 0 && pictureSize_.cy > 0;
                 picture_ = fetched->bitmap;
                 pictureSize_ = fetched->size;
+                if (!wasMeasured)
+                    Place(pictureSize_);
                 InvalidateRect(hwnd(), nullptr, FALSE);
             }
         }

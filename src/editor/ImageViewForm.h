@@ -46,6 +46,12 @@ public:
     bool Step(int direction);
     int32_t ShownId() const { return id_; }
     SIZE ShownPictureSize() const { return pictureSize_; }
+    // The size of the image drawn now (the thumbnail, then the fitted picture); 0 x 0 for none.
+    SIZE ShownImageSize() const
+    {
+        return picture_ ? SIZE{static_cast<LONG>(picture_->GetWidth()), static_cast<LONG>(picture_->GetHeight())}
+                        : SIZE{0, 0};
+    }
 
 protected:
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -56,6 +62,9 @@ private:
     ImageViewForm(ListView& list, int32_t itemId);
     bool Create();
     void Show(int32_t itemId);
+    // Sizes the window for the picture (fitted into the screen), centres it and lays out the
+    // buttons; returns the window's size.
+    SIZE Place(SIZE picture);
     void UpdateArrows();
     int CurrentIndex() const;  // -1 when the list is empty
 

@@ -3,11 +3,15 @@
 // both sides into the screen. And the edit window opens only on an item whose picture decoded.
 #include <gtest/gtest.h>
 
+#include "Biz/ImageData.h"
 #include "ListFixture.h"
 #include "editor/ImageEditForm.h"
 #include "editor/ImageViewForm.h"
 
+using Vantor::ImageData;
 using Vantor::ImageViewForm;
+using Vantor::ListViewItem;
+using Vantor::ListViewPostItem;
 using listtest::PumpUntil;
 
 TEST(PreviewSize, FitsBothSidesAndKeepsTheMinimum)
@@ -83,6 +87,32 @@ TEST_F(PreviewTest, LargePictureIsFittedOnTheScreen)
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
 }
 
+TEST_F(PreviewTest, APictureNotMeasuredYetIsFittedOnceDecoded)
+{
+    // The item is in the list before its thumbnail (and so its size) is known.
+    const std::wstring path = Picture(L"unmeasured.png", 1600, 1200);
+    ListViewItem* item = list_->AddItem(ListViewPostItem::Make(ImageData::CreateUnloaded(path)));
+    ASSERT_TRUE(item);
+    ASSERT_EQ(item->Record()->width(), 0u);
+    ImageViewForm* view = ImageViewForm::Open(*list_, item->Id());
+    ASSERT_NE(view, nullptr);
+    const HWND window = view->hwnd();
+    ASSERT_TRUE(PumpUntil([&] { return view->ShownPictureSize().cx == 1600; }, 20000));
+    EXPECT_EQ(view->ShownPictureSize().cy, 1200);
+
+    // The window and the image drawn have the picture's proportions, not a 1 x 1 stretch.
+    const SIZE expected = ImageViewForm::WindowSizeFor(SIZE{1600, 1200}, SIZE{GetSystemMetrics(SM_CXFULLSCREEN),
+                                                                               GetSystemMetrics(SM_CYFULLSCREEN)});
+    RECT r{};
+    GetClientRect(window, &r);
+    EXPECT_EQ(r.right, expected.cx);
+    EXPECT_EQ(r.bottom, expected.cy);
+    const SIZE image = view->ShownImageSize();
+    EXPECT_GE(image.cx, r.right - 2);
+    EXPECT_NEAR(image.cx * 3, image.cy * 4, 8) << image.cx << " x " << image.cy;
+    SendMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
+}
 
 TEST_F(PreviewTest, OnlyADecodedPictureMayBeEdited)
 {
