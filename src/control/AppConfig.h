@@ -4,6 +4,7 @@
 // uploadSettings()). Each control owns its own: a page in another frame of the same browser
 // process cannot read or change another page's address, cookie or fields.
 #include "Biz/UploadSettings.h"
+#include "image/PictureKinds.h"
 
 #include <cstdint>
 #include <map>
@@ -47,6 +48,7 @@ public:
     bool Events = false;          // the page also hears each file's progress and end, and a summary
     bool SendIndex = false;       // requests and "post_complete" carry each file's place in the list
     bool SkipDuplicates = true;   // a picture already in the list under another path is not added
+    PictureKinds Extensions;      // the kinds of file that may be added; every decodable kind by default
 
     static std::vector<int> DefaultRetryDelays() { return {1000, 3000, 10000}; }
     // Most further tries, and the longest wait before one, that "RetryDelays" may ask for.

@@ -90,6 +90,19 @@ std::vector<int> ReadRetryDelays(const ::Json::Value& config)
     return delays;
 }
 
+// "Extensions": the kinds of file the user and the page may add; every kind when missing.
+PictureKinds ReadExtensions(const ::Json::Value& config)
+{
+    const ::Json::Value& value = JsonText::Member(config, "Extensions");
+    if (!value.isArray())
+        return PictureKinds();
+    std::vector<std::wstring> given;
+    for (const ::Json::Value& entry : value)
+        if (entry.isString())
+            given.push_back(Utf8ToUtf16(entry.asString()));
+    return PictureKinds::FromList(given);
+}
+
 void MessageBridge::onInit(const ::Json::Value& message)
 {
     const ::Json::Value& config = JsonText::Member(message, "config");
@@ -136,6 +149,7 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.Events = JsonText::ReadBool(config, "Events", false);
     c.SendIndex = JsonText::ReadBool(config, "SendIndex", false);
     c.SkipDuplicates = JsonText::ReadBool(config, "SkipDuplicates", true);
+    c.Extensions = ReadExtensions(config);
 
     AddFields(c.Fields, JsonText::Member(config, "Fields"));
 
@@ -171,7 +185,7 @@ void MessageBridge::onSetFolder(const ::Json::Value& message)
 void MessageBridge::onAddFile(const ::Json::Value& message)
 {
     const std::wstring path = Utf8ToUtf16(JsonText::ReadText(message, "path"));
-    if (addFile_ && IsUploadableImagePath(path))
+    if (addFile_ && IsUploadableImagePath(path, config_.Extensions))
         addFile_(path);
 }
 

@@ -262,7 +262,36 @@ TEST(AddFile, AcceptsExistingImagesByExtension)
     add(TempDir() + L"\\folder.jpg");
     page.post(LR"({"name":"addFile","path":7})");
     page.post(LR"({"name":"addFile"})");
-    EXPECT_EQ(page.added, (std::vector<std::wstring>{upper, chinese}));
+    // Every JPEG and TIFF name is a picture; a text file, a folder or a missing file is not.
+    EXPECT_EQ(page.added, (std::vector<std::wstring>{upper, chinese, jpeg}));
+}
+
+TEST(AddFile, TakesOnlyTheKindsThePageNames)
+{
+    Page page;
+    const std::wstring jpg = MakeFile(L"kinds.JPG");
+    const std::wstring jpeg = MakeFile(L"kinds.jpeg");
+    const std::wstring png = MakeFile(L"kinds.png");
+    const std::wstring tif = MakeFile(L"kinds.tif");
+    auto addAll = [&] {
+        page.added.clear();
+        for (const std::wstring& path : {jpg, jpeg, png, tif})
+            page.bridge.handleUtf8(R"({"name":"addFile","path":)" + JsonText::WriteCompact(::Json::Value(Utf8(path))) +
+                                   "}");
+        return page.added;
+    };
+    // Entries with or without their dot, in any case; kinds the control cannot decode are left out.
+    page.post(LR"({"name":"init","config":{"Extensions":[".JPG","png",".psd",7]}})");
+    EXPECT_EQ(addAll(), (std::vector<std::wstring>{jpg, png}));
+    // The five kinds of the older control give its behaviour: no ".jpeg".
+    page.post(LR"({"name":"init","config":{"Extensions":[".gif",".png",".bmp",".jpg",".tif"]}})");
+    EXPECT_EQ(addAll(), (std::vector<std::wstring>{jpg, png, tif}));
+    // A list that names nothing decodable, or no list at all, takes every kind.
+    page.post(LR"({"name":"init","config":{"Extensions":[".exe"]}})");
+    EXPECT_EQ(addAll().size(), 4u);
+    page.post(LR"({"name":"init","config":{"Extensions":[".png"]}})");
+    page.post(LR"({"name":"init","config":{}})");
+    EXPECT_EQ(addAll().size(), 4u);
 }
 
 TEST(AddFile, RefusesNetworkNamespaceAndDevicePathsFromTheText)
