@@ -552,7 +552,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         return 0;
     case WM_DESTROY:
         closePreview();
-        panel_.Release();
+        panel_.ReleaseView();
         pressed_ = nullptr;
         dropTarget_.RevokeDropTarget();
         UI::ImageLister::Instance().Clear();  // filled again when a window is next created

@@ -7,8 +7,7 @@
 // The control owns its upload engine (UploadQueue) and its own event queue: the engine's
 // reports reach this control's window thread through MsgQueue, whatever other controls the
 // process holds; outgoing texts reach the page from any thread through sendJson. The window's painting and mouse go to the
-// root of its owner-drawn control tree, the main panel (a member: ControlBase's Release()
-// cannot share a class with IUnknown's).
+// root of its owner-drawn control tree, the main panel, a member.
 #include "Biz/UploadQueue.h"
 #include "control/AppConfig.h"
 #include "control/AppState.h"

@@ -439,12 +439,12 @@ void MainPanel::Layout()
     LayoutChildren();
 }
 
-void MainPanel::Release()
+void MainPanel::ReleaseView()
 {
     if (GetHwnd())
         KillTimer(GetHwnd(), kProgressTimer);
     taskFiles_.clear();
-    ControlBase::Release();
+    ControlBase::ReleaseView();
 }
 
 void MainPanel::Paint(UI::CPaintEventArgs& e)

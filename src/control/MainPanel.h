@@ -72,7 +72,7 @@ public:
 
     void Paint(UI::CPaintEventArgs& e) override;
     void Layout() override;
-    void Release() override;
+    void ReleaseView() override;
 
 private:
     void EnterUploading(std::vector<std::shared_ptr<ImageData>> files);

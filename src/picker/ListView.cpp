@@ -107,10 +107,10 @@ void ListView::Layout()
     UpdateScrollBar();
 }
 
-void ListView::Release()
+void ListView::ReleaseView()
 {
     ReleaseItems();
-    ControlBase::Release();
+    ControlBase::ReleaseView();
 }
 
 void ListView::SetInteractive(bool interactive)

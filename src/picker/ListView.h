@@ -107,7 +107,7 @@ public:
     void OnMouseMove(UI::CMouseEventArgs& e) override {}
     void OnMouseLeave() override {}
     void Layout() override;
-    void Release() override;
+    void ReleaseView() override;
 
     // --- content (window thread) ---
     // Takes the item; gives it its id. No layout, no repaint.

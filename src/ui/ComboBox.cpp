@@ -56,12 +56,12 @@ void ComboBox::Layout()
         MoveWindow(hwnd(), bounds_.left, bounds_.top, bounds_.right - bounds_.left, bounds_.bottom - bounds_.top, TRUE);
 }
 
-void ComboBox::Release()
+void ComboBox::ReleaseView()
 {
     if (hwnd())
         DestroyWindow(hwnd());
     font_.reset();
-    ControlBase::Release();
+    ControlBase::ReleaseView();
 }
 
 int ComboBox::AddString(const std::wstring& text)

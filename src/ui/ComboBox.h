@@ -25,7 +25,7 @@ public:
     void Attach(ControlBase* parent) override;
     void Layout() override;
     // Deletes the font and destroys the window.
-    void Release() override;
+    void ReleaseView() override;
 
     int AddString(const std::wstring& text);
     void SetCurSel(int index);

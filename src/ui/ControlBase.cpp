@@ -116,10 +116,10 @@ void ControlBase::LayoutChildren()
 
 void ControlBase::Layout() { bounds_ = ComputeBounds(); }
 
-void ControlBase::Release()
+void ControlBase::ReleaseView()
 {
     for (ControlBase* child : children_)
-        child->Release();
+        child->ReleaseView();
 }
 
 void ControlBase::SetSize(int width, int height)

@@ -48,7 +48,7 @@ public:
     virtual void OnMouseLeave();
     virtual void LayoutChildren();
     virtual void Layout();
-    virtual void Release();
+    virtual void ReleaseView();
 
     void SetSize(int width, int height);
     void SetMargins(int left, int top, int right, int bottom);

@@ -63,7 +63,7 @@ public:
     void OnLButtonDown(Vantor::UI::CMouseEventArgs& e) override { calls.push_back('D'); ControlBase::OnLButtonDown(e); }
     void OnLButtonUp(Vantor::UI::CMouseEventArgs& e) override { calls.push_back('U'); ControlBase::OnLButtonUp(e); }
     void OnMouseMove(Vantor::UI::CMouseEventArgs& e) override { calls.push_back('M'); ControlBase::OnMouseMove(e); }
-    void Release() override { calls.push_back('R'); ControlBase::Release(); }
+    void ReleaseView() override { calls.push_back('R'); ControlBase::ReleaseView(); }
     void SetHover() { state_ |= StateHover; }
     std::string calls;
 };
@@ -115,7 +115,7 @@ TEST(ControlTree, RoutesToEveryChildInOrderAndClearsHoverOnLeave)
     root.OnLButtonDown(e);
     root.OnMouseMove(e);
     root.OnLButtonUp(e);
-    root.Release();
+    root.ReleaseView();
     EXPECT_EQ(a.calls, "DMUR");
     EXPECT_EQ(b.calls, "DMUR");
     EXPECT_FALSE(e.handled);

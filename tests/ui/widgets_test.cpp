@@ -325,7 +325,7 @@ TEST(ComboBoxTest, ListSelectionAndLayout)
     SendMessageW(combo.hwnd(), WM_KEYDOWN, VK_DOWN, 0);
     EXPECT_EQ(chosen, (std::vector<int>{1, 2}));
 
-    combo.Release();
+    combo.ReleaseView();
     EXPECT_EQ(combo.hwnd(), nullptr);
 }
 
