@@ -2,6 +2,11 @@
 dep_recipe() {
   local work=$1
   local src; src=$(fetch_source libheif "$work")
+  # One AV1 decoding thread per picture: the control decodes on threads of its own, each
+  # within its share of one memory budget, and dav1d would otherwise start one per core.
+  sed -i 's/decoder->settings.all_layers = 0;/decoder->settings.all_layers = 0;\n  decoder->settings.n_threads = 1;\n  decoder->settings.max_frame_delay = 1;/' \
+    "$src/libheif/plugins/heif_decoder_dav1d.cc"
+  grep -q 'settings.n_threads = 1' "$src/libheif/plugins/heif_decoder_dav1d.cc"
   local flags="-DLIBDE265_STATIC_BUILD -DLIBHEIF_STATIC_BUILD"
   cmake_cross "$src" "$work/build" \
     -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF -DWITH_EXAMPLES=OFF -DWITH_FUZZERS=OFF \

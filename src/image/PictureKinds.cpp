@@ -21,7 +21,7 @@ std::wstring Lower(std::wstring text)
 const std::vector<std::wstring>& PictureKinds::Decodable()
 {
     static const std::vector<std::wstring> kinds = {
-        L".jpg", L".jpeg", L".jpe", L".jfif", L".png", L".gif", L".bmp", L".tif", L".tiff",
+        L".jpg", L".jpeg", L".jpe", L".jfif", L".png", L".gif", L".bmp", L".tif", L".tiff", L".webp", L".heic", L".heif", L".avif",
     };
     return kinds;
 }
