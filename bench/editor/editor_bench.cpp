@@ -32,7 +32,7 @@
 #include "picker/ListViewItem.h"
 #include "platform/Window.h"
 #include "ui/FormBase.h"
-#include "ui/SkinTable.h"
+#include "ui/ImageLister.h"
 
 using namespace Vantor;
 
@@ -117,7 +117,7 @@ int wmain(int argc, wchar_t** argv)
     }
     const int rounds = std::max(1, _wtoi(argv[2]));
     const GdiplusLease gdiplus = GdiplusLease::Acquire();
-    UI::LoadSkins();
+    const UI::SkinLease skins = UI::ImageLister::Acquire();
     PeakSampler sampler;
 
     HostWindow host(820, 620);

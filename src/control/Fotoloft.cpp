@@ -8,14 +8,11 @@
 #include "control/UploadReports.h"
 #include "editor/ImageEditForm.h"
 #include "editor/ImageViewForm.h"
-#include "picker/CombinBitmap.h"
 #include "picker/ListViewPostItem.h"
 #include "platform/TypeLibrary.h"
 #include "platform/Window.h"
 #include "ui/EventArgs.h"
-#include "ui/ImageLister.h"
 #include "ui/MessageDialog.h"
-#include "ui/SkinTable.h"
 
 #include <dispex.h>
 #include <gdiplus.h>
@@ -535,8 +532,6 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     switch (message) {
     case WM_CREATE:
         events_.setTarget(window());
-        UI::LoadSkins();
-        CombinBitmap::Instance().Fill();
         panel_.AttachToWindow(window());
         panel_.CreateControls();
         panel_.List().AddLimitReached.connect([this](int leftOut) {
@@ -555,8 +550,6 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         panel_.ReleaseView();
         pressed_ = nullptr;
         dropTarget_.RevokeDropTarget();
-        UI::ImageLister::Instance().Clear();  // filled again when a window is next created
-        CombinBitmap::Instance().Clear();
         events_.setTarget(nullptr);
         handled = false;
         return 0;

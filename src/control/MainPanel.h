@@ -8,7 +8,8 @@
 //              (the engine holds the files by record and id, but the user must not change the
 //              list under a running task); the hint line shows the total progress.
 // Everything runs on the window thread. The control behind the panel (PanelHost) starts and
-// cancels uploads and opens the editor and the preview.
+// cancels uploads and opens the editor and the preview. The panel holds a lease on the skin
+// store for as long as it exists.
 #include "control/PanelHost.h"
 #include "picker/ListView.h"
 #include "ui/Button.h"
@@ -16,6 +17,7 @@
 #include "ui/ComboBox.h"
 #include "ui/ControlBase.h"
 #include "ui/IconLabel.h"
+#include "ui/ImageLister.h"
 #include "ui/Label.h"
 
 #include <memory>
@@ -84,6 +86,7 @@ private:
     void UpdateProgressLine();
     void ShowMessage(const std::wstring& text);
 
+    const UI::SkinLease skins_ = UI::ImageLister::Acquire();
     PanelHost& host_;
     ListView list_;
     UI::Controls::Button add_;

@@ -10,9 +10,7 @@
 #include "picker/ListView.h"
 #include "picker/ListViewItem.h"
 #include "ui/Drawing.h"
-#include "ui/ImageLister.h"
 #include "ui/MessageDialog.h"
-#include "ui/SkinTable.h"
 
 namespace Vantor {
 
@@ -76,8 +74,6 @@ bool ImageEditForm::Run(HWND parent)
 
 void ImageEditForm::OnInitDialog()
 {
-    if (UI::ImageLister::Instance().Count() == 0)
-        UI::LoadSkins();
     AttachWindow(hwnd(), 0, 0, kWidth, kHeight);
     SetIconName("IcoEdit");
     SetTitle(L"\u7F16\u8F91\u56FE\u7247");

@@ -8,8 +8,6 @@
 #include "image/GdiplusBridge.h"
 #include "picker/ListView.h"
 #include "picker/ListViewItem.h"
-#include "ui/ImageLister.h"
-#include "ui/SkinTable.h"
 
 namespace Vantor {
 
@@ -48,8 +46,6 @@ ImageViewForm::ImageViewForm(ListView& list, int32_t itemId) : list_(&list), id_
 
 bool ImageViewForm::Create()
 {
-    if (UI::ImageLister::Instance().Count() == 0)
-        UI::LoadSkins();
     if (!CreateWindowOfClass(nullptr, RECT{0, 0, kMinWidth, kMinHeight}, L"\u56FE\u7247\u9884\u89C8", WS_POPUP,
                              WS_EX_TOOLWINDOW))
         return false;

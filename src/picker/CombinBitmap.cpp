@@ -2,14 +2,38 @@
 
 #include "platform/Handles.h"
 #include "platform/ResourceModule.h"
+#include "platform/SharedResource.h"
 
 namespace Vantor {
 
-CombinBitmap& CombinBitmap::Instance()
+namespace {
+
+Win::SharedResource<CombinBitmap>& SharedStrip()
 {
-    static CombinBitmap strip;
-    return strip;
+    static auto* shared = new Win::SharedResource<CombinBitmap>([] {
+        auto strip = std::make_unique<CombinBitmap>();
+        strip->Fill();
+        return strip;
+    });
+    return *shared;
 }
+
+}  // namespace
+
+std::shared_ptr<const CombinBitmap> CombinBitmap::Acquire()
+{
+    auto lease = SharedStrip().Acquire();
+    return lease ? lease : std::make_shared<const CombinBitmap>();
+}
+
+std::shared_ptr<const CombinBitmap> CombinBitmap::Current()
+{
+    static const auto* empty = new std::shared_ptr<const CombinBitmap>(std::make_shared<const CombinBitmap>());
+    auto live = SharedStrip().Current();
+    return live ? live : *empty;
+}
+
+long CombinBitmap::LeaseCount() { return SharedStrip().UseCount(); }
 
 bool CombinBitmap::Fill(int id)
 {
@@ -62,18 +86,13 @@ void CombinBitmap::AddCell(const std::string& name, int x, int y, int width, int
     cells_[name] = Gdiplus::Rect(x, y, width, height);
 }
 
-void CombinBitmap::Clear()
-{
-    bitmap_.reset();
-    cells_.clear();
-}
-
 void CombinBitmap::Draw(Gdiplus::Graphics& graphics, const std::string& name, const RECT& destination) const
 {
     const auto cell = cells_.find(name);
     if (!bitmap_ || cell == cells_.end())
         return;
     const Gdiplus::Rect& source = cell->second;
+    std::lock_guard<std::mutex> hold(drawing_);
     graphics.DrawImage(bitmap_.get(),
                        Gdiplus::Rect(destination.left, destination.top, destination.right - destination.left,
                                      destination.bottom - destination.top),

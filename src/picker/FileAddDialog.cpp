@@ -9,9 +9,7 @@
 #include "picker/FolderPath.h"
 #include "picker/ListViewPostItem.h"
 #include "picker/ListViewSelectItem.h"
-#include "ui/ImageLister.h"
 #include "ui/MessageDialog.h"
-#include "ui/SkinTable.h"
 #include "ui/Theme.h"
 
 namespace Vantor {
@@ -69,8 +67,6 @@ CFileAddDialog::~CFileAddDialog()
 
 void CFileAddDialog::OnInitDialog()
 {
-    if (UI::ImageLister::Instance().Count() == 0)
-        UI::LoadSkins();
     AttachWindow(hwnd(), 0, 0, Width, Height);
     SetTitle(kTitle);
     SetIconName("IcoAdd");

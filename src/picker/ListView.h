@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "image/PictureKinds.h"
+#include "picker/CombinBitmap.h"
 #include "picker/ItemDragData.h"
 #include "picker/ListDropTarget.h"
 #include "picker/ListGeometry.h"
@@ -232,6 +233,8 @@ private:
     ThumbnailLoader::Job JobFor(const ListViewItem& item, int boxWidth, int boxHeight) const;
     void VisibleRange(int& first, int& end) const;
 
+    // The items' icons stay while the list does, whatever other list of the process goes.
+    const std::shared_ptr<const CombinBitmap> icons_ = CombinBitmap::Acquire();
     ListGeometry geometry_;
     bool hoverTracking_ = false;
     bool interactive_ = true;

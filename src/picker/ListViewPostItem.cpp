@@ -104,11 +104,11 @@ void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     if (!uploading && (flags_ & ItemHovered)) {
         const int dx = cell.left - rect_.left;
         const int dy = cell.top - rect_.top;
-        const CombinBitmap& icons = CombinBitmap::Instance();
+        const auto icons = CombinBitmap::Current();
         const auto drawIcon = [&](Button button) {
             RECT at = buttons_[button];
             OffsetRect(&at, dx + kIconShiftX[button], dy + kIconShiftY[button]);
-            icons.Draw(graphics, kIconNames[button], at);
+            icons->Draw(graphics, kIconNames[button], at);
         };
         drawIcon(Del);
         if (!owner_ || owner_->IsInteractive()) {

@@ -18,7 +18,7 @@ void ListViewSelectItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
         DrawItemFrame(graphics, cell, Gdiplus::Color(255, GetRValue(c), GetGValue(c), GetBValue(c)), 1.0f);
     }
     if (checked_)
-        CombinBitmap::Instance().DrawAt(graphics, "Check", POINT{cell.left + 1, cell.top + 1});
+        CombinBitmap::Current()->DrawAt(graphics, "Check", POINT{cell.left + 1, cell.top + 1});
     if (record)
         DrawItemText(graphics, record->name(), TextRect(cell), Gdiplus::Color(255, 51, 51, 51), 1);
 }

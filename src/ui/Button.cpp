@@ -41,7 +41,7 @@ const std::string& Button::CurrentImage() const
 
 void Button::PaintBackground(CPaintEventArgs& e)
 {
-    ImageLister::Instance().DrawSkinStretched(e.dc, CurrentImage(), bounds_);
+    ImageLister::Current()->DrawSkinStretched(e.dc, CurrentImage(), bounds_);
 }
 
 void Button::Paint(CPaintEventArgs& e)

@@ -38,7 +38,7 @@ void CheckBox::Paint(CPaintEventArgs& e)
 {
     if (!visible_)
         return;
-    ImageLister::Instance().DrawSkin(e.dc, CurrentImage(), POINT{bounds_.left, bounds_.top});
+    ImageLister::Current()->DrawSkin(e.dc, CurrentImage(), POINT{bounds_.left, bounds_.top});
     RECT text = bounds_;
     OffsetRect(&text, BoxWidth, 0);
     const Theme& theme = Theme::Instance();

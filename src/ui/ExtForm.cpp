@@ -20,7 +20,7 @@ void ExtForm::SetTitle(const std::wstring& title)
 void ExtForm::Paint(CPaintEventArgs& e)
 {
     PaintChrome(e);
-    ImageLister::Instance().DrawSkin(e.dc, icon_, POINT{6, 6});
+    ImageLister::Current()->DrawSkin(e.dc, icon_, POINT{6, 6});
     PaintTitle(e);
 }
 
@@ -29,7 +29,7 @@ void ExtForm::PaintChrome(CPaintEventArgs& e)
     const RECT& b = bounds_;
     FillSolid(e.dc, b, RGB(255, 255, 255));
     FillSolid(e.dc, RECT{b.left, b.bottom - FooterHeight, b.right, b.bottom}, RGB(243, 243, 243));
-    ImageLister::Instance().DrawSkinStretched(e.dc, "Title_bk", RECT{b.left, b.top + 1, b.right, b.top + 34});
+    ImageLister::Current()->DrawSkinStretched(e.dc, "Title_bk", RECT{b.left, b.top + 1, b.right, b.top + 34});
     FrameDouble(e.dc, b, 1, RGB(216, 216, 216));
 }
 

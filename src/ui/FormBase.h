@@ -1,15 +1,19 @@
 #pragma once
-// Turns a borderless window into the host of a control tree: the form is the root control. It
-// paints the tree through a back buffer, routes the mouse (a control that takes a press gets
-// the following moves and the release), lets the user drag the window by any area no control
-// takes, and maximises and restores.
+// Turns a borderless window into the host of a control tree: the form is the root control. Its
+// RootHost paints the tree through a back buffer and routes the mouse (a control that takes a
+// press gets the following moves and the release); the form itself lets the user drag the
+// window by any area no control takes, and maximises and restores.
 //
 // A window class that hosts a form calls ProcessWindowMessage from its message map first.
+// A form holds a lease on the skin store for as long as it exists, so that its images stay
+// whatever else in the process (the control that opened it) goes meanwhile.
 #include <windows.h>
 
 #include "platform/Handles.h"
 #include "ui/ControlBase.h"
 #include "ui/FormDrager.h"
+#include "ui/ImageLister.h"
+#include "ui/RootHost.h"
 
 class IFormWindow {
 public:
@@ -24,6 +28,7 @@ public:
 
 class FormBase : public IFormWindow, public ControlBase {
 public:
+    FormBase() = default;
     bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void AttachWindow(HWND hwnd, int x, int y, int width, int height) override;
     void AttachWindow(HWND hwnd, const RECT& rect) override;
@@ -32,10 +37,10 @@ public:
     bool IsMaximized() const { return maximized_; }
     bool IsResizable() const { return resizable_; }
     bool IsDraggable() const { return draggable_; }
-    bool IsMouseTracked() const { return mouseTracked_; }
+    bool IsMouseTracked() const { return root_.IsMouseTracked(); }
     bool IsDragging() const { return drager_.IsActive(); }
-    ControlBase* GetCapturedControl() const { return captured_; }
-    HBITMAP GetBackBuffer() const { return backBuffer_.get(); }
+    ControlBase* GetCapturedControl() const { return root_.Pressed(); }
+    HBITMAP GetBackBuffer() const { return root_.BackBuffer(); }
 
 protected:
     void OnSize(HWND hwnd, int width, int height);
@@ -44,9 +49,9 @@ protected:
     bool maximized_ = false;
     bool resizable_ = true;
     bool draggable_ = true;
-    bool mouseTracked_ = false;
-    Vantor::GdiObject<HBITMAP> backBuffer_;
-    SIZE backBufferSize_{};
     FormDrager drager_;
-    ControlBase* captured_ = nullptr;
+
+private:
+    Vantor::UI::SkinLease skins_ = Vantor::UI::ImageLister::Acquire();
+    Vantor::UI::RootHost root_{*this, TME_HOVER | TME_LEAVE, 10};
 };

@@ -14,7 +14,7 @@ void Icon::SetImage(const std::string& name)
 
 void Icon::Paint(CPaintEventArgs& e)
 {
-    ImageLister::Instance().DrawSkin(e.dc, image_, POINT{bounds_.left, bounds_.top});
+    ImageLister::Current()->DrawSkin(e.dc, image_, POINT{bounds_.left, bounds_.top});
 }
 
 }  // namespace Vantor::UI::Controls

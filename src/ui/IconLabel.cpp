@@ -20,7 +20,7 @@ void IconLabel::SetText(const std::wstring& caption)
     const HDC dc = GetDC(hwnd);
     const SIZE extent = MeasureText(dc, caption_, Theme::Instance().NormalFont());
     ReleaseDC(hwnd, dc);
-    const SIZE icon = ImageLister::Instance().GetSize(icon_);
+    const SIZE icon = ImageLister::Current()->GetSize(icon_);
     SetSize(extent.cx + (icon.cx > 0 ? icon.cx + gap_ : 0), extent.cy);
     InvalidateBounds();
 }
@@ -29,16 +29,16 @@ void IconLabel::PaintBackground(CPaintEventArgs& e)
 {
     const POINT at{bounds_.left, bounds_.top};
     if (disabled_)
-        ImageLister::Instance().DrawSkinGray(e.dc, icon_, at);
+        ImageLister::Current()->DrawSkinGray(e.dc, icon_, at);
     else
-        ImageLister::Instance().DrawSkin(e.dc, icon_, at);
+        ImageLister::Current()->DrawSkin(e.dc, icon_, at);
 }
 
 void IconLabel::Paint(CPaintEventArgs& e)
 {
     PaintBackground(e);
     RECT text = bounds_;
-    text.left += ImageLister::Instance().GetSize(icon_).cx + gap_;
+    text.left += ImageLister::Current()->GetSize(icon_).cx + gap_;
     const Theme& theme = Theme::Instance();
     DrawTextIn(e.dc, text, caption_, disabled_ ? theme.DisabledTextColor() : theme.NormalTextColor(),
                theme.NormalFont(), DT_VCENTER | DT_SINGLELINE);

@@ -2,14 +2,40 @@
 
 #include "image/CxImage.h"
 #include "platform/ResourceModule.h"
+#include "platform/SharedResource.h"
+#include "ui/SkinTable.h"
 
 namespace Vantor::UI {
 
-ImageLister& ImageLister::Instance()
+namespace {
+
+Win::SharedResource<ImageLister>& SharedSkins()
 {
-    static ImageLister lister;
-    return lister;
+    // Lives as long as the process: a lease may end while the module's statics go.
+    static auto* shared = new Win::SharedResource<ImageLister>([] {
+        auto store = std::make_unique<ImageLister>();
+        LoadSkins(*store);
+        return store;
+    });
+    return *shared;
 }
+
+}  // namespace
+
+SkinLease ImageLister::Acquire()
+{
+    SkinLease lease = SharedSkins().Acquire();
+    return lease ? lease : std::make_shared<const ImageLister>();
+}
+
+SkinLease ImageLister::Current()
+{
+    static const auto* empty = new SkinLease(std::make_shared<const ImageLister>());
+    SkinLease live = SharedSkins().Current();
+    return live ? live : *empty;
+}
+
+long ImageLister::LeaseCount() { return SharedSkins().UseCount(); }
 
 bool ImageLister::AddSkin(const std::string& name, int id)
 {
@@ -32,8 +58,6 @@ bool ImageLister::AddSkinPng(const std::string& name, const void* data, size_t s
     images_[name] = std::move(image);
     return true;
 }
-
-void ImageLister::Clear() { images_.clear(); }
 
 std::shared_ptr<const CxImage> ImageLister::Find(const std::string& name) const
 {

@@ -1,7 +1,5 @@
 #include "ui/MessageDialog.h"
 
-#include "ui/ImageLister.h"
-#include "ui/SkinTable.h"
 
 void CMessageDialog::SetMessage(const std::wstring& text)
 {
@@ -18,10 +16,6 @@ void CMessageDialog::Paint(Vantor::UI::CPaintEventArgs& e)
 
 void CMessageDialog::OnInitDialog()
 {
-    // A message may come before any window of the interface filled the skin store.
-    if (Vantor::UI::ImageLister::Instance().Count() == 0)
-        Vantor::UI::LoadSkins();
-
     AttachWindow(hwnd(), 0, 0, Width, Height);
     SetTitle(L"\u63D0\u793A\u6D88\u606F");
 

@@ -53,9 +53,8 @@ const SkinEntry* SkinTable(size_t* count)
     return kSkins;
 }
 
-size_t LoadSkins()
+size_t LoadSkins(ImageLister& lister)
 {
-    ImageLister& lister = ImageLister::Instance();
     size_t loaded = 0;
     for (const SkinEntry& entry : kSkins)
         loaded += lister.AddSkin(entry.name, entry.id) ? 1 : 0;

@@ -12,8 +12,10 @@ struct SkinEntry {
 // All 36 entries, by resource id.
 const SkinEntry* SkinTable(size_t* count);
 
-// Fills the process-wide ImageLister from the resource module; returns how many loaded.
-// Call once when the first window of the interface is built, before anything is drawn.
-size_t LoadSkins();
+class ImageLister;
+
+// Fills `into` from the resource module; returns how many loaded (ImageLister::Acquire uses
+// it for the shared store).
+size_t LoadSkins(ImageLister& into);
 
 }  // namespace Vantor::UI

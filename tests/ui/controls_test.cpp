@@ -42,7 +42,13 @@ private:
 
 class Controls : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(LoadSkins(), 36u); }
+    static void SetUpTestSuite()
+    {
+        skins = ImageLister::Acquire();
+        ASSERT_EQ(skins->Count(), 36u);
+    }
+    static void TearDownTestSuite() { skins.reset(); }
+    static SkinLease skins;
 
     void SetUp() override
     {
@@ -62,6 +68,8 @@ protected:
     Canvas canvas{300, 200};
 };
 
+SkinLease Controls::skins;
+
 TEST_F(Controls, SkinTableHasEveryImageAtItsSize)
 {
     size_t count = 0;
@@ -70,10 +78,9 @@ TEST_F(Controls, SkinTableHasEveryImageAtItsSize)
     for (size_t i = 0; i < count; ++i) {
         EXPECT_GE(table[i].id, 201);
         EXPECT_LE(table[i].id, 241);
-        EXPECT_TRUE(ImageLister::Instance().Has(table[i].name)) << table[i].name;
+        EXPECT_TRUE(skins->Has(table[i].name)) << table[i].name;
     }
-    const ImageLister& skins = ImageLister::Instance();
-    auto size = [&](const char* name) { return skins.GetSize(name); };
+    auto size = [&](const char* name) { return skins->GetSize(name); };
     for (const char* name : {"BtnAdd-Normal", "BtnAdd-Hover", "BtnAdd-Disable", "BtnPost-Normal", "BtnPost-Hover",
                              "BtnPost-Disable", "BtnPost-Cancel"}) {
         EXPECT_EQ(size(name).cx, 84) << name;
@@ -95,7 +102,8 @@ TEST_F(Controls, SkinTableHasEveryImageAtItsSize)
 
 TEST_F(Controls, BadSkinsAreRefusedAndTheModuleCanBeChosen)
 {
-    ImageLister& skins = ImageLister::Instance();
+    ImageLister skins;
+    ASSERT_EQ(LoadSkins(skins), 36u);
     EXPECT_FALSE(skins.AddSkin("Nothing", 9999)) << "no such resource";
     const unsigned char notPng[] = {0x89, 'P', 'N', 'G', 1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_FALSE(skins.AddSkinPng("Broken", notPng, sizeof(notPng)));
@@ -121,24 +129,24 @@ TEST_F(Controls, BadSkinsAreRefusedAndTheModuleCanBeChosen)
 TEST_F(Controls, SkinsKeepTheirTransparency)
 {
     canvas.Clear(kMagenta);
-    ImageLister::Instance().DrawSkin(canvas.dc(), "BtnAdd-Normal", POINT{10, 10});
+    skins->DrawSkin(canvas.dc(), "BtnAdd-Normal", POINT{10, 10});
     EXPECT_EQ(canvas.At(10, 10), kMagenta) << "rounded corner shows the background";
     EXPECT_NE(canvas.At(10 + 42, 10 + 2), kMagenta);
     // The close button's glyph sits on a transparent square.
-    ImageLister::Instance().DrawSkin(canvas.dc(), "BtnCloseNormal", POINT{100, 10});
+    skins->DrawSkin(canvas.dc(), "BtnCloseNormal", POINT{100, 10});
     EXPECT_EQ(canvas.At(100, 10), kMagenta);
     EXPECT_GT(canvas.CountOtherThan(RECT{100, 10, 115, 25}, kMagenta), 5);
     // Stretched, and grey.
-    ImageLister::Instance().DrawSkinStretched(canvas.dc(), "Title_bk", RECT{0, 100, 300, 133});
+    skins->DrawSkinStretched(canvas.dc(), "Title_bk", RECT{0, 100, 300, 133});
     EXPECT_EQ(canvas.CountOtherThan(RECT{0, 100, 300, 133}, kMagenta), 300 * 33);
-    ImageLister::Instance().DrawSkinGray(canvas.dc(), "IcoAdd", POINT{0, 150});
+    skins->DrawSkinGray(canvas.dc(), "IcoAdd", POINT{0, 150});
     const COLORREF centre = canvas.At(3, 157);
     EXPECT_EQ(GetRValue(centre), GetGValue(centre));
     EXPECT_EQ(GetGValue(centre), GetBValue(centre));
     // A missing name draws nothing.
-    ImageLister::Instance().DrawSkin(canvas.dc(), "Missing", POINT{200, 150});
-    ImageLister::Instance().DrawSkinStretched(canvas.dc(), "Missing", RECT{200, 150, 260, 190});
-    ImageLister::Instance().DrawSkinGray(canvas.dc(), "Missing", POINT{200, 150});
+    skins->DrawSkin(canvas.dc(), "Missing", POINT{200, 150});
+    skins->DrawSkinStretched(canvas.dc(), "Missing", RECT{200, 150, 260, 190});
+    skins->DrawSkinGray(canvas.dc(), "Missing", POINT{200, 150});
     EXPECT_EQ(canvas.CountOtherThan(RECT{200, 150, 260, 190}, kMagenta), 0);
 }
 

@@ -67,12 +67,12 @@ protected:
 
 class Forms : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (ImageLister::Instance().Count() == 0)
-            LoadSkins();
-    }
+    static void SetUpTestSuite() { skins = ImageLister::Acquire(); }
+    static void TearDownTestSuite() { skins.reset(); }
+    static SkinLease skins;
 };
+
+SkinLease Forms::skins;
 
 TEST_F(Forms, PressedControlGetsTheMovesAndTheRelease)
 {

@@ -17,11 +17,10 @@
 #include <vector>
 
 #include "Biz/ImageData.h"
-#include "picker/CombinBitmap.h"
 #include "picker/ListView.h"
 #include "platform/TextConv.h"
 #include "platform/Window.h"
-#include "ui/SkinTable.h"
+#include "ui/ImageLister.h"
 
 namespace {
 
@@ -107,11 +106,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    Vantor::UI::LoadSkins();
-    Vantor::CombinBitmap::Instance().Fill();
 
     int code = 0;
     {
+        const Vantor::UI::SkinLease skins = Vantor::UI::ImageLister::Acquire();
         ShowcaseWindow window(std::wstring(argv[1]) + L".quit");
         const RECT place{0, 0, kWidth, kHeight};
         if (!window.CreateWindowOfClass(nullptr, place, L"Fotoloft drag showcase", WS_POPUP | WS_VISIBLE))
@@ -128,7 +126,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         Log(L"ready " + std::to_wstring(origin.x) + L" " + std::to_wstring(origin.y));
         code = Vantor::Win::RunMessageLoop();
     }
-    Vantor::CombinBitmap::Instance().Clear();
     Gdiplus::GdiplusShutdown(token);
     OleUninitialize();
     LocalFree(argv);

@@ -24,7 +24,7 @@
 #include "ui/IconLabel.h"
 #include "ui/Label.h"
 #include "ui/MessageDialog.h"
-#include "ui/SkinTable.h"
+#include "ui/ImageLister.h"
 #include "ui/TextEditor.h"
 #include "ui/TrackBar.h"
 
@@ -240,7 +240,8 @@ int wmain(int argc, wchar_t** argv)
     int code = 1;
     Log("started");
     {
-        if (LoadSkins() != 36)
+        const SkinLease skins = ImageLister::Acquire();
+        if (skins->Count() != 36)
             Log("skins missing");
         ShowcaseForm form;
         if (form.Open()) {
