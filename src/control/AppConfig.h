@@ -42,6 +42,8 @@ public:
     uint32_t MaxWidth = 0;                           // pictures are shrunk to fit; 0: no limit
     uint32_t MaxHeight = 0;
     bool SendOriginal = false;                       // untouched files go out as their own bytes
+    bool Reencode = false;          // every JPEG decoded and encoded again, even an untouched one
+    bool JpegQualityGiven = false;  // the page named "JpegQuality": JPEGs are encoded at it
     int32_t TimeoutSeconds = kDefaultTimeoutSeconds;  // upload stall watchdog; 0: off
     bool IgnoreCertErrors = false;                   // accept any server certificate
     std::vector<int> RetryDelays = DefaultRetryDelays();  // ms before each further try; empty: none

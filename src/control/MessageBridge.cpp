@@ -156,6 +156,8 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.MaxWidth = static_cast<uint32_t>(std::max(0, JsonText::ReadInt(config, "MaxWidth", 0)));
     c.MaxHeight = static_cast<uint32_t>(std::max(0, JsonText::ReadInt(config, "MaxHeight", 0)));
     c.SendOriginal = JsonText::ReadBool(config, "SendOriginal", false);
+    c.Reencode = JsonText::ReadBool(config, "Reencode", false);
+    c.JpegQualityGiven = jpegQuality >= 1 && jpegQuality <= 100 && JsonText::Member(config, "JpegQuality").isNumeric();
     c.RetryDelays = ReadRetryDelays(config);
     c.Events = JsonText::ReadBool(config, "Events", false);
     c.SendIndex = JsonText::ReadBool(config, "SendIndex", false);

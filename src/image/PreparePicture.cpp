@@ -11,6 +11,7 @@
 #include "image/GdiplusBridge.h"
 #include "image/JpegDecoder.h"
 #include "image/JpegEncoder.h"
+#include "image/JpegMetadata.h"
 #include "image/PictureLoader.h"
 #include "image/PictureCodecs.h"
 #include "image/PixelOps.h"
@@ -148,6 +149,32 @@ Jpeg::Outcome PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, E
     return result.encoded.empty() ? failed : Jpeg::Outcome::Decoded;
 }
 
+// An untouched JPEG's own compressed data without its metadata, once a bounded decode at the
+// smallest scale has read all of it cleanly (a damaged file is not sent as it stands).
+Jpeg::Outcome KeptJpegData(const PictureFile& file, const Jpeg::Header& header, const std::atomic<bool>* stop,
+                           PreparedPicture& result)
+{
+    uint32_t scaledW = 0, scaledH = 0;
+    Jpeg::ScaledSize(header, 1, 1, scaledW, scaledH);
+    const DecodeBudget::Share share =
+        DecodeBudget::Process().Acquire(Jpeg::DecodeBytes(header, scaledW, scaledH) + file.size(), stop);
+    if (!share)
+        return Jpeg::Outcome::Stopped;
+    Jpeg::Limits limits;
+    limits.stop = stop;
+    Pixels check;
+    const Jpeg::Outcome outcome = Jpeg::DecodeBounded(file.data(), file.size(), 1, 1, limits, check);
+    if (outcome != Jpeg::Outcome::Decoded)
+        return outcome;
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    if (!Jpeg::WithoutMetadata(file.data(), file.size(), *bytes))
+        return Jpeg::Outcome::Failed;
+    result.encoded.bytes = std::move(bytes);
+    result.width = header.width;
+    result.height = header.height;
+    return Jpeg::Outcome::Decoded;
+}
+
 // WebP, HEIC and AVIF files: their own bytes when the page asks for originals and nothing
 // changes them; otherwise decoded by their library, turned, shrunk and encoded, as JPEG
 // unless the user chose another format in the editor.
@@ -231,6 +258,15 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
             const LimitedSize size = FitLimits(width, height, options.maxWidth, options.maxHeight);
             if (options.sendOriginal && untouched && !size.shrunk && sentAs == ImageFormat::Jpeg)
                 return Original(file, width, height);
+            if (options.keepJpegData && untouched && !size.shrunk && sentAs == ImageFormat::Jpeg &&
+                placement.IsIdentity()) {
+                PreparedPicture kept;
+                const Jpeg::Outcome outcome = KeptJpegData(file, header, stop, kept);
+                if (outcome == Jpeg::Outcome::Decoded)
+                    return kept;
+                if (outcome != Jpeg::Outcome::Failed)
+                    return {};
+            }
             PreparedPicture result;
             const Jpeg::Outcome outcome =
                 PrepareJpeg(file, header, placement, size, source.format, options.jpegQuality, stop, result);

@@ -137,6 +137,7 @@ TEST(Init, PictureOptionsReachTheUploadSettings)
     EXPECT_EQ(picture.maxWidth, 2048u);
     EXPECT_EQ(picture.maxHeight, 1536u);
     EXPECT_TRUE(picture.sendOriginal);
+    EXPECT_FALSE(picture.keepJpegData);  // a quality the page names is the quality JPEGs are sent at
 
     // Missing, negative or unreadable values mean no limit; quality outside 1 to 100 the default.
     page.post(LR"({"name":"init","config":{"JpegQuality":0,"MaxWidth":-5,"MaxHeight":"800","SendOriginal":null}})");
@@ -145,11 +146,16 @@ TEST(Init, PictureOptionsReachTheUploadSettings)
     EXPECT_EQ(picture.maxWidth, 0u);
     EXPECT_EQ(picture.maxHeight, 0u);
     EXPECT_FALSE(picture.sendOriginal);
+    EXPECT_TRUE(picture.keepJpegData);
     page.post(LR"({"name":"init","config":{}})");
     picture = page.config.uploadSettings().picture;
     EXPECT_EQ(picture.jpegQuality, 100);
     EXPECT_EQ(picture.maxWidth, 0u);
     EXPECT_FALSE(picture.sendOriginal);
+    // By default an untouched JPEG keeps its data; "Reencode" gives the older behaviour.
+    EXPECT_TRUE(picture.keepJpegData);
+    page.post(LR"({"name":"init","config":{"Reencode":true}})");
+    EXPECT_FALSE(page.config.uploadSettings().picture.keepJpegData);
 }
 
 TEST(Init, OnlyAnExplicitZeroTurnsTheTimeoutOff)

@@ -123,19 +123,32 @@ class PictureOptionsTest(unittest.TestCase):
     def sha256(self, path):
         return hashlib.sha256(open(path, "rb").read()).hexdigest()
 
-    def test_defaults_send_jpeg_at_quality_100_full_size(self):
-        fields, got = self.send(self.photo)
-        self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 100")
+    def test_an_untouched_jpeg_goes_as_its_own_data_without_metadata(self):
+        tagged = os.path.join(self.work.name, "tagged.jpg")
+        with open(self.photo, "rb") as f, open(tagged, "wb") as out:
+            out.write(with_orientation(f.read(), 1))
+        self.assertNotEqual(identify("%[EXIF:*]", tagged), "")
+        fields, got = self.send(tagged)
+        self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 90")
         self.assertEqual((fields["width"], fields["height"]), ("640", "480"))
+        self.assertLessEqual(os.path.getsize(got), os.path.getsize(tagged))
+        self.assertGreaterEqual(self.psnr(got, tagged), 45.0)
+        self.assertEqual(identify("%[EXIF:*]", got), "")
+        # "Reencode" gives the older behaviour: decoded and encoded again at quality 100.
+        fields, got = self.send(tagged, {"Reencode": True})
+        self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 100")
         self.assertNotEqual(self.sha256(got), self.sha256(self.photo))
+        # A quality the page names is the quality sent.
+        _, got = self.send(tagged, {"JpegQuality": 70})
+        self.assertEqual(identify("%Q", got), "70")
 
     def test_jpeg_quality_is_the_quality_sent(self):
         for quality in (85, 40):
             fields, got = self.send(self.photo, {"JpegQuality": quality})
             self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 %d" % quality)
-        # Outside 1 to 100: the default.
+        # Outside 1 to 100: as if none was given, so the untouched photo goes as its own data.
         _, got = self.send(self.photo, {"JpegQuality": 500})
-        self.assertEqual(identify("%Q", got), "100")
+        self.assertEqual(identify("%Q", got), "90")
 
     def test_limits_shrink_to_fit_both(self):
         for settings, size in (({"MaxWidth": 300, "MaxHeight": 300}, (300, 225)), ({"MaxHeight": 120}, (160, 120)),
