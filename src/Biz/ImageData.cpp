@@ -386,15 +386,24 @@ std::wstring ImageData::uploadFormat() const
     return uploadFormat_;
 }
 
-std::wstring ImageData::uploadExtension() const
+std::wstring ImageData::uploadExtension(bool original) const
 {
-    const std::wstring chosen = uploadFormat();
+    std::wstring chosen = uploadFormat();
+    if (chosen.empty() && !original && Codecs::IsCodecFormatName(format_))
+        chosen = L"jpg";
     return chosen.empty() ? extension_ : L"." + chosen;
 }
 
-std::wstring ImageData::uploadName() const
+std::string ImageData::uploadMimeType(bool original) const
 {
-    const std::wstring chosen = uploadFormat();
+    return uploadFormat().empty() && !original && Codecs::IsCodecFormatName(format_) ? "image/jpeg" : std::string();
+}
+
+std::wstring ImageData::uploadName(bool original) const
+{
+    std::wstring chosen = uploadFormat();
+    if (chosen.empty() && !original && Codecs::IsCodecFormatName(format_))
+        chosen = L"jpg";
     if (chosen.empty())
         return name_;
     return name_.substr(0, name_.size() - extension_.size()) + L"." + chosen;
@@ -424,6 +433,7 @@ ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& asked, c
             upload.encoded = std::move(prepared.encoded);
             upload.width = prepared.width;
             upload.height = prepared.height;
+            upload.original = prepared.original;
         }
     } catch (...) {
         upload = UploadPicture{};

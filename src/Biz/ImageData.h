@@ -120,13 +120,19 @@ public:
     std::wstring uploadFormat() const;  // empty when none was chosen
     // The name and extension the file is sent under: its own, or with the chosen format's
     // extension in place of its own ("Holiday.PNG" sent as JPEG is "Holiday.jpg").
-    std::wstring uploadName() const;
-    std::wstring uploadExtension() const;
+    // A WebP, HEIC or AVIF file re-encoded goes as JPEG under ".jpg"; sent as its own bytes
+    // (`original`) it keeps its name.
+    std::wstring uploadName(bool original = false) const;
+    std::wstring uploadExtension(bool original = false) const;
+    // "image/jpeg" for a WebP, HEIC or AVIF file converted to JPEG; empty otherwise (the
+    // type then follows the upload file name).
+    std::string uploadMimeType(bool original = false) const;
 
     struct UploadPicture {
         EncodedImage encoded;  // empty when the picture cannot be prepared: nothing may be sent
         uint32_t width = 0;    // of the picture sent, as seen
         uint32_t height = 0;
+        bool original = false;  // the file's own bytes
     };
     // The picture as the user sees it, shrunk to the limits and encoded in the record's format
     // or the one chosen in the editor (png, gif, bmp, tif, tiff keep theirs, anything else is

@@ -18,6 +18,10 @@ const std::map<std::string_view, std::string_view>& Table()
         };
         add("image/jpeg", {".jfif", ".jpe", ".jpg", ".jpeg"});
         add("image/png", {".png"});
+        add("image/webp", {".webp"});
+        add("image/heic", {".heic"});
+        add("image/heif", {".heif"});
+        add("image/avif", {".avif"});
         add("image/gif", {".gif"});
         add("image/tiff", {".tif", ".tiff"});
         add("application/x-bmp", {".bmp"});

@@ -25,6 +25,7 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
         form.fileFieldName = settings.fileFieldName;
         form.fileName = UploadFileName(picture.name, picture.extension, settings.fileNameGen, settings.utf8,
                                        picture.data, picture.data ? picture.length : 0);
+        form.mimeType = picture.mimeType;
         form.data = picture.data;
         form.length = picture.data ? picture.length : 0;
         form.cookie = settings.cookie;

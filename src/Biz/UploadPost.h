@@ -20,6 +20,9 @@ struct UploadPicture {
     std::wstring name;       // the file's own name ("Holiday.JPG")
     std::wstring extension;  // as in the path, with its dot (".JPG")
     std::wstring remark;
+    // The part's type when it is known from the bytes (a picture converted to JPEG); empty:
+    // the type the upload file name gives.
+    std::string mimeType;
     const void* data = nullptr;  // the bytes sent as the file; not owned
     uint32_t length = 0;
     // Optional: keeps data alive for as long as the platform may read it, so that a request

@@ -67,7 +67,7 @@ bool BuildUploadRequest(const UploadForm& form, UploadRequest& request, Boundary
         ok = ok && head.writeNumberField("index", form.index);
     for (auto field = form.fields.begin(); ok && field != form.fields.end(); ++field)
         ok = head.writeField(field->first, field->second);
-    ok = ok && head.writeFileHeader(form.fileName, form.fileFieldName, MimeTypeOf(form.fileName));
+    ok = ok && head.writeFileHeader(form.fileName, form.fileFieldName, form.mimeType.empty() ? MimeTypeOf(form.fileName) : form.mimeType);
     MultipartWriter tail(request.tail, request.boundary);
     ok = ok && tail.writeFileEnd() && tail.writeEnd();
     return ok && request.head.size() >= 0 && request.tail.size() >= 0 && request.size() < 0x7FFFFFFFu;

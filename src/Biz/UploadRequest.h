@@ -26,6 +26,7 @@ struct UploadForm {
     std::map<std::string, std::string> fields;  // the page's extra fields
     std::string fileFieldName = "file";
     std::string fileName;                       // the upload file name (UploadFileName)
+    std::string mimeType;                       // the part's type; empty: by the file name
     const void* data = nullptr;                 // the bytes of the file part; not owned
     size_t length = 0;
     std::string cookie;                         // sent as the Cookie header when not empty

@@ -47,8 +47,9 @@ UploadFailure Uploader::Run()
             file_->SentBytes = 0;
         UploadPicture picture;
         picture.id = file_->id();
-        picture.name = file_->uploadName();
-        picture.extension = file_->uploadExtension();
+        picture.name = file_->uploadName(prepared.original);
+        picture.extension = file_->uploadExtension(prepared.original);
+        picture.mimeType = file_->uploadMimeType(prepared.original);
         picture.remark = file_->remark();
         picture.data = prepared.encoded.data();
         picture.length = prepared.encoded.size();

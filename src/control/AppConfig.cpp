@@ -24,6 +24,7 @@ UploadSettings AppConfig::uploadSettings() const
     settings.picture.maxWidth = MaxWidth;
     settings.picture.maxHeight = MaxHeight;
     settings.picture.sendOriginal = SendOriginal;
+    settings.picture.keepJpegData = !Reencode && !JpegQualityGiven;
     settings.threadCount = ThreadCount;
     settings.retryDelaysMs = RetryDelays;
     settings.sendIndex = SendIndex;

@@ -4,6 +4,7 @@
 // uploadSettings()). Each control owns its own: a page in another frame of the same browser
 // process cannot read or change another page's address, cookie or fields.
 #include "Biz/UploadSettings.h"
+#include "image/PictureKinds.h"
 
 #include <cstdint>
 #include <map>
@@ -41,12 +42,15 @@ public:
     uint32_t MaxWidth = 0;                           // pictures are shrunk to fit; 0: no limit
     uint32_t MaxHeight = 0;
     bool SendOriginal = false;                       // untouched files go out as their own bytes
+    bool Reencode = false;          // every JPEG decoded and encoded again, even an untouched one
+    bool JpegQualityGiven = false;  // the page named "JpegQuality": JPEGs are encoded at it
     int32_t TimeoutSeconds = kDefaultTimeoutSeconds;  // upload stall watchdog; 0: off
     bool IgnoreCertErrors = false;                   // accept any server certificate
     std::vector<int> RetryDelays = DefaultRetryDelays();  // ms before each further try; empty: none
     bool Events = false;          // the page also hears each file's progress and end, and a summary
     bool SendIndex = false;       // requests and "post_complete" carry each file's place in the list
     bool SkipDuplicates = true;   // a picture already in the list under another path is not added
+    PictureKinds Extensions;      // the kinds of file that may be added; every decodable kind by default
     UploadProtocol Protocol = UploadProtocol::Multipart;  // "multipart" or "tus"
     uint32_t ChunkSize = UploadSettings::kDefaultChunkSize;  // bytes per PATCH of a tus upload
 

@@ -539,6 +539,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
                 PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
             leftOut_ += leftOut;
         });
+        panel_.List().OtherKindsRefused.connect([this](int refused) { panel_.ShowOtherKindsRefused(refused); });
         panel_.List().DuplicatesSkipped.connect([this](int skipped) { panel_.ShowDuplicatesSkipped(skipped); });
         applyAddLimits();
         RegisterItemDragFormat();
@@ -659,7 +660,8 @@ UploadSettings CFotoloft::uploadSettings() const { return config_.uploadSettings
 void CFotoloft::applyAddLimits()
 {
     // Drops onto the list keep to the page's limits; the page's own adds take none.
-    panel_.List().SetAddLimits(AddLimits{config_.FilesLimit, config_.FileSizeLimit, config_.PickLimit});
+    panel_.List().SetAddLimits(
+        AddLimits{config_.FilesLimit, config_.FileSizeLimit, config_.PickLimit, config_.Extensions});
     panel_.List().SetSkipDuplicates(config_.SkipDuplicates);
 }
 
@@ -667,7 +669,9 @@ std::size_t CFotoloft::addDroppedFiles(const std::vector<std::wstring>& paths)
 {
     // The list's accept rule, no files or size limit on this path; a path already in the list
     // is not added again. The list's FilesDropped shows it.
-    return static_cast<std::size_t>(panel_.List().AddFiles(paths, AddLimits{}).added);
+    AddLimits limits;
+    limits.kinds = config_.Extensions;
+    return static_cast<std::size_t>(panel_.List().AddFiles(paths, limits).added);
 }
 
 void CFotoloft::tellFilesLeftOut(int leftOut)

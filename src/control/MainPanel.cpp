@@ -404,6 +404,15 @@ void MainPanel::ShowDuplicatesSkipped(int skipped)
     RefreshAfterAdd();
 }
 
+void MainPanel::ShowOtherKindsRefused(int refused)
+{
+    if (refused <= 0 || CurrentState() == State::Uploading)
+        return;
+    // "N 个文件不是可以上传的图片，没有添加"
+    SetHint(std::to_wstring(refused) +
+            L" \u4E2A\u6587\u4EF6\u4E0D\u662F\u53EF\u4EE5\u4E0A\u4F20\u7684\u56FE\u7247\uFF0C\u6CA1\u6709\u6DFB\u52A0");
+}
+
 void MainPanel::SetHint(const std::wstring& text)
 {
     if (hint_.GetText() == text)

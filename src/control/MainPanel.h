@@ -69,6 +69,8 @@ public:
     void OnProgressTimer();
     // Pictures added again under another path were left out: the hint line says how many.
     void ShowDuplicatesSkipped(int skipped);
+    // Tells the user how many files an addition refused for their kind.
+    void ShowOtherKindsRefused(int refused);
 
     void Paint(UI::CPaintEventArgs& e) override;
     void Layout() override;

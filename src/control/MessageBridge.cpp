@@ -90,6 +90,19 @@ std::vector<int> ReadRetryDelays(const ::Json::Value& config)
     return delays;
 }
 
+// "Extensions": the kinds of file the user and the page may add; every kind when missing.
+PictureKinds ReadExtensions(const ::Json::Value& config)
+{
+    const ::Json::Value& value = JsonText::Member(config, "Extensions");
+    if (!value.isArray())
+        return PictureKinds();
+    std::vector<std::wstring> given;
+    for (const ::Json::Value& entry : value)
+        if (entry.isString())
+            given.push_back(Utf8ToUtf16(entry.asString()));
+    return PictureKinds::FromList(given);
+}
+
 // "ChunkSize": whole bytes within the engine's bounds; anything else keeps the default.
 uint32_t ReadChunkSize(const ::Json::Value& config)
 {
@@ -143,10 +156,13 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.MaxWidth = static_cast<uint32_t>(std::max(0, JsonText::ReadInt(config, "MaxWidth", 0)));
     c.MaxHeight = static_cast<uint32_t>(std::max(0, JsonText::ReadInt(config, "MaxHeight", 0)));
     c.SendOriginal = JsonText::ReadBool(config, "SendOriginal", false);
+    c.Reencode = JsonText::ReadBool(config, "Reencode", false);
+    c.JpegQualityGiven = jpegQuality >= 1 && jpegQuality <= 100 && JsonText::Member(config, "JpegQuality").isNumeric();
     c.RetryDelays = ReadRetryDelays(config);
     c.Events = JsonText::ReadBool(config, "Events", false);
     c.SendIndex = JsonText::ReadBool(config, "SendIndex", false);
     c.SkipDuplicates = JsonText::ReadBool(config, "SkipDuplicates", true);
+    c.Extensions = ReadExtensions(config);
     const std::string protocol = JsonText::ReadText(config, "Protocol", "multipart");
     c.Protocol = _stricmp(protocol.c_str(), "tus") == 0 ? UploadProtocol::Tus : UploadProtocol::Multipart;
     c.ChunkSize = ReadChunkSize(config);
@@ -185,7 +201,7 @@ void MessageBridge::onSetFolder(const ::Json::Value& message)
 void MessageBridge::onAddFile(const ::Json::Value& message)
 {
     const std::wstring path = Utf8ToUtf16(JsonText::ReadText(message, "path"));
-    if (addFile_ && IsUploadableImagePath(path))
+    if (addFile_ && IsUploadableImagePath(path, config_.Extensions))
         addFile_(path);
 }
 

@@ -11,19 +11,6 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 }  // namespace
 
-bool HasUploadableExtension(const std::wstring& path)
-{
-    static const wchar_t* const kExtensions[] = {L".gif", L".png", L".jpg", L".bmp"};
-    if (path.size() < 4)
-        return false;
-    const wchar_t* tail = path.c_str() + path.size() - 4;
-    for (const wchar_t* ext : kExtensions) {
-        if (CompareStringOrdinal(tail, 4, ext, 4, TRUE) == CSTR_EQUAL)
-            return true;
-    }
-    return false;
-}
-
 bool IsPathThePageMayName(const std::wstring& path)
 {
     if (path.empty() || path.find(L'\0') != std::wstring::npos)
@@ -41,9 +28,9 @@ bool IsPathThePageMayName(const std::wstring& path)
     return !IsReservedDeviceName(name);
 }
 
-bool IsUploadableImagePath(const std::wstring& path)
+bool IsUploadableImagePath(const std::wstring& path, const PictureKinds& kinds)
 {
-    if (!HasUploadableExtension(path) || !IsPathThePageMayName(path))
+    if (!kinds.Accepts(path) || !IsPathThePageMayName(path))
         return false;
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

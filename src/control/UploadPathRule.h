@@ -2,10 +2,9 @@
 // Which paths the page's "addFile" may add to the upload list.
 #include <string>
 
-namespace Vantor {
+#include "image/PictureKinds.h"
 
-// True when the name ends, ignoring letter case, in .gif, .png, .jpg or .bmp.
-bool HasUploadableExtension(const std::wstring& path);
+namespace Vantor {
 
 // Whether a path that a page names may be looked at, decided from its text alone, before
 // anything touches the file system. Refused: network paths (\\host\share, also written with
@@ -17,7 +16,7 @@ bool HasUploadableExtension(const std::wstring& path);
 bool IsPathThePageMayName(const std::wstring& path);
 
 // True when the page may name the path and it is an existing file (not a folder) with an
-// uploadable extension.
-bool IsUploadableImagePath(const std::wstring& path);
+// extension of one of the kinds taken.
+bool IsUploadableImagePath(const std::wstring& path, const PictureKinds& kinds = PictureKinds());
 
 }  // namespace Vantor

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace Vantor {
@@ -138,6 +139,74 @@ Jpeg::Outcome JpegThumbnail(const PictureFile& file, int turns, int boxWidth, in
     summary.width = shownW;
     summary.height = shownH;
     return Jpeg::Outcome::Decoded;
+}
+
+// WebP, HEIC and AVIF files: the thumbnail item the file carries when one serves, else the
+// whole picture decoded and shrunk.
+Codecs::Outcome CodecThumbnail(const PictureFile& file, int turns, int boxWidth, int boxHeight,
+                               const std::atomic<bool>* stop, PictureSummary& summary)
+{
+    const Codecs::Codec codec = file.codec();
+    const Exif::Placement placement = Exif::Placement{}.Turned(turns);
+    Pixels decoded;
+    uint32_t width = 0, height = 0;
+    {
+        // The thumbnail items are small, but the file's structures are read whole.
+        const DecodeBudget::Share share = DecodeBudget::Process().Acquire(uint64_t(4) << 20, stop);
+        if (!share)
+            return Codecs::Outcome::Stopped;
+        const auto longSide = static_cast<uint32_t>(std::max(boxWidth, boxHeight));
+        Codecs::DecodeThumbnail(codec, file.data(), file.size(), longSide, decoded, width, height);
+    }
+    std::optional<DecodeBudget::Share> share;
+    if (decoded.empty()) {
+        share = DecodeBudget::Process().Acquire(Codecs::CodecDecodeBytes(codec, file.extent()), stop);
+        if (!*share)
+            return Codecs::Outcome::Stopped;
+        const Codecs::Outcome outcome = Codecs::Decode(codec, file.data(), file.size(), decoded, stop);
+        if (outcome != Codecs::Outcome::Decoded)
+            return outcome;
+        width = decoded.width;
+        height = decoded.height;
+    }
+    const uint32_t shownW = placement.Swaps() ? height : width;
+    const uint32_t shownH = placement.Swaps() ? width : height;
+    const FittedSize fit = FitSize(static_cast<int>(shownW), static_cast<int>(shownH), boxWidth, boxHeight);
+    const auto fitW = static_cast<uint32_t>(std::max(1, fit.width));
+    const auto fitH = static_cast<uint32_t>(std::max(1, fit.height));
+    Pixels small;
+    if (!ResizePixels(decoded, placement.Swaps() ? fitH : fitW, placement.Swaps() ? fitW : fitH, small))
+        return Codecs::Outcome::NoMemory;
+    decoded = Pixels{};
+    Pixels placed;
+    if (!PlacePixels(small, placement, placed))
+        return Codecs::Outcome::NoMemory;
+    summary.thumbnail = BitmapFromPixels(placed);
+    if (!summary.thumbnail)
+        return Codecs::Outcome::NoMemory;
+    summary.decoded = true;
+    summary.width = shownW;
+    summary.height = shownH;
+    return Codecs::Outcome::Decoded;
+}
+
+// The whole picture of a WebP, HEIC or AVIF file as a platform bitmap, turned.
+std::shared_ptr<Gdiplus::Bitmap> CodecPicture(const PictureFile& file, int turns)
+{
+    const Codecs::Codec codec = file.codec();
+    const uint64_t bytes = Codecs::CodecDecodeBytes(codec, file.extent()) + PlatformDecodeBytes(file.extent());
+    const DecodeBudget::Share share = DecodeBudget::Process().Acquire(bytes);
+    Pixels decoded;
+    if (Codecs::Decode(codec, file.data(), file.size(), decoded) != Codecs::Outcome::Decoded)
+        return nullptr;
+    const Exif::Placement placement = Exif::Placement{}.Turned(turns);
+    if (!placement.IsIdentity()) {
+        Pixels placed;
+        if (!PlacePixels(decoded, placement, placed))
+            return nullptr;
+        decoded = std::move(placed);
+    }
+    return std::shared_ptr<Gdiplus::Bitmap>(BitmapFromPixels(decoded));
 }
 
 // The whole picture through libjpeg, within the decoder's work bounds, placed and turned.
@@ -296,6 +365,14 @@ PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int box
             summary.retry = file.FailedForNow();
             return summary;
         }
+        if (file.codec() != Codecs::Codec::None) {
+            const Codecs::Outcome outcome = CodecThumbnail(file, turns, boxWidth, boxHeight, stop, summary);
+            if (outcome == Codecs::Outcome::Decoded)
+                return summary;
+            summary = PictureSummary{};
+            summary.retry = outcome != Codecs::Outcome::Failed;
+            return summary;
+        }
         if (file.IsJpeg()) {
             const Jpeg::Outcome outcome = JpegThumbnail(file, turns, boxWidth, boxHeight, stop, summary);
             if (outcome == Jpeg::Outcome::Decoded)
@@ -334,6 +411,8 @@ std::shared_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& path, int quart
         PictureFile file;
         if (!file.OpenChecked(path))
             return nullptr;
+        if (file.codec() != Codecs::Codec::None)
+            return CodecPicture(file, turns);
         if (file.IsJpeg()) {
             std::shared_ptr<Gdiplus::Bitmap> picture;
             const Jpeg::Outcome outcome = JpegPicture(file, turns, picture);

@@ -6,7 +6,9 @@
 // turns (counted clockwise, 0 to 3) on top of it, after decoding, so that a turned picture
 // costs nothing while nobody looks at it. JPEG thumbnails come from libjpeg-turbo at
 // a reduced DCT scale and are then area-averaged; every other format, and any JPEG that
-// libjpeg cannot read cleanly, goes through GDI+. Every decode takes its share of the
+// libjpeg cannot read cleanly, goes through GDI+, except WebP, HEIC and AVIF files, which
+// their own libraries decode (a HEIC's thumbnail item serves for its thumbnail when it is
+// large enough and has the picture's shape). Every decode takes its share of the
 // process's decode budget (DecodeBudget) first, waiting for it when others hold too much; a
 // JPEG beyond the decoder's work bounds is refused, and then not given to GDI+ either.
 #include <windows.h>
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "image/Exif.h"
+#include "image/PictureCodecs.h"
 #include "image/PictureExtent.h"
 #include "platform/Handles.h"
 
@@ -48,6 +51,8 @@ public:
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
     bool IsJpeg() const { return size_ >= 3 && data_[0] == 0xFF && data_[1] == 0xD8 && data_[2] == 0xFF; }
+    // The library that decodes it when the platform does not (WebP, HEIF), or none.
+    Codecs::Codec codec() const { return Codecs::CodecOf(data_, size_); }
     // How the stored pixels are placed to be seen: a JPEG's EXIF orientation, none otherwise.
     Exif::Placement Placement() const;
 

@@ -10,6 +10,9 @@ struct PrepareOptions {
     uint32_t maxWidth = 0;   // pixels; 0: no limit. A larger picture is shrunk to fit both
     uint32_t maxHeight = 0;
     bool sendOriginal = false;  // an untouched file that needs no change goes out as its own bytes
+    // An untouched JPEG that needs no change (no shrinking, no turn) goes out as its own
+    // compressed data without its metadata, instead of decoded and encoded again.
+    bool keepJpegData = false;
 };
 
 }  // namespace Vantor

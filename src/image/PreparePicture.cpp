@@ -11,7 +11,9 @@
 #include "image/GdiplusBridge.h"
 #include "image/JpegDecoder.h"
 #include "image/JpegEncoder.h"
+#include "image/JpegMetadata.h"
 #include "image/PictureLoader.h"
+#include "image/PictureCodecs.h"
 #include "image/PixelOps.h"
 
 namespace Vantor {
@@ -147,6 +149,93 @@ Jpeg::Outcome PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, E
     return result.encoded.empty() ? failed : Jpeg::Outcome::Decoded;
 }
 
+// An untouched JPEG's own compressed data without its metadata, once a bounded decode at the
+// smallest scale has read all of it cleanly (a damaged file is not sent as it stands).
+Jpeg::Outcome KeptJpegData(const PictureFile& file, const Jpeg::Header& header, const std::atomic<bool>* stop,
+                           PreparedPicture& result)
+{
+    uint32_t scaledW = 0, scaledH = 0;
+    Jpeg::ScaledSize(header, 1, 1, scaledW, scaledH);
+    const DecodeBudget::Share share =
+        DecodeBudget::Process().Acquire(Jpeg::DecodeBytes(header, scaledW, scaledH) + file.size(), stop);
+    if (!share)
+        return Jpeg::Outcome::Stopped;
+    Jpeg::Limits limits;
+    limits.stop = stop;
+    Pixels check;
+    const Jpeg::Outcome outcome = Jpeg::DecodeBounded(file.data(), file.size(), 1, 1, limits, check);
+    if (outcome != Jpeg::Outcome::Decoded)
+        return outcome;
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    if (!Jpeg::WithoutMetadata(file.data(), file.size(), *bytes))
+        return Jpeg::Outcome::Failed;
+    result.encoded.bytes = std::move(bytes);
+    result.width = header.width;
+    result.height = header.height;
+    return Jpeg::Outcome::Decoded;
+}
+
+// WebP, HEIC and AVIF files: their own bytes when the page asks for originals and nothing
+// changes them; otherwise decoded by their library, turned, shrunk and encoded, as JPEG
+// unless the user chose another format in the editor.
+PreparedPicture PrepareCodec(const PictureFile& file, const PictureSource& source, const PrepareOptions& options,
+                             const std::atomic<bool>* stop)
+{
+    const Codecs::Codec codec = file.codec();
+    const Exif::Placement placement = Exif::Placement{}.Turned(source.quarterTurns);
+    uint32_t width = 0, height = 0;
+    if (!Codecs::ReadSize(codec, file.data(), file.size(), width, height))
+        return {};
+    if (placement.Swaps())
+        std::swap(width, height);
+    const LimitedSize size = FitLimits(width, height, options.maxWidth, options.maxHeight);
+    const bool untouched = !source.edited && source.quarterTurns % 4 == 0;
+    if (options.sendOriginal && untouched && !size.shrunk && Codecs::IsCodecFormatName(source.format))
+        return Original(file, width, height);
+
+    // The library's planes and picture, a shrunk and a turned copy, the encoded bytes.
+    const uint64_t rows = uint64_t(width) * height * 4;
+    const DecodeBudget::Share share =
+        DecodeBudget::Process().Acquire(Codecs::CodecDecodeBytes(codec, file.extent()) + rows * 2, stop);
+    if (!share)
+        return {};
+    Pixels pixels;
+    if (Codecs::Decode(codec, file.data(), file.size(), pixels, stop) != Codecs::Outcome::Decoded)
+        return {};
+    if (size.shrunk) {
+        Pixels resized;
+        if (!ResizePixels(pixels, placement.Swaps() ? size.height : size.width,
+                          placement.Swaps() ? size.width : size.height, resized))
+            return {};
+        pixels = std::move(resized);
+    }
+    if (!placement.IsIdentity()) {
+        Pixels placed;
+        if (!PlacePixels(pixels, placement, placed))
+            return {};
+        pixels = std::move(placed);
+    }
+    PreparedPicture result;
+    result.width = pixels.width;
+    result.height = pixels.height;
+    const ImageFormat sentAs = Codecs::IsCodecFormatName(source.format) ? ImageFormat::Jpeg : FormatOfName(source.format);
+    if (sentAs == ImageFormat::Jpeg) {
+        auto encoded = std::make_shared<std::vector<uint8_t>>();
+        if (!Jpeg::Encode(pixels.data.data(), pixels.width, pixels.height, static_cast<ptrdiff_t>(pixels.rowBytes()),
+                          pixels.channels == 4 ? Jpeg::Layout::Bgra : Jpeg::Layout::Rgb, options.jpegQuality,
+                          Jpeg::DefaultChromaStep(options.jpegQuality), *encoded, stop))
+            return {};
+        result.encoded.bytes = std::move(encoded);
+        return result;
+    }
+    std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapFromPixels(pixels);
+    pixels = Pixels{};
+    if (!bitmap)
+        return {};
+    result.encoded = EncodeImage(*bitmap, source.format, options.jpegQuality);
+    return result.encoded.empty() ? PreparedPicture{} : result;
+}
+
 }  // namespace
 
 PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions& options,
@@ -156,6 +245,8 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
         PictureFile file;
         if (!file.OpenChecked(source.path))
             return {};
+        if (file.codec() != Codecs::Codec::None)
+            return PrepareCodec(file, source, options, stop);
         const ImageFormat sentAs = FormatOfName(source.format);
         const bool untouched = !source.edited && source.quarterTurns % 4 == 0;
         const Exif::Placement placement = file.Placement().Turned(source.quarterTurns);
@@ -167,6 +258,15 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
             const LimitedSize size = FitLimits(width, height, options.maxWidth, options.maxHeight);
             if (options.sendOriginal && untouched && !size.shrunk && sentAs == ImageFormat::Jpeg)
                 return Original(file, width, height);
+            if (options.keepJpegData && untouched && !size.shrunk && sentAs == ImageFormat::Jpeg &&
+                placement.IsIdentity()) {
+                PreparedPicture kept;
+                const Jpeg::Outcome outcome = KeptJpegData(file, header, stop, kept);
+                if (outcome == Jpeg::Outcome::Decoded)
+                    return kept;
+                if (outcome != Jpeg::Outcome::Failed)
+                    return {};
+            }
             PreparedPicture result;
             const Jpeg::Outcome outcome =
                 PrepareJpeg(file, header, placement, size, source.format, options.jpegQuality, stop, result);

@@ -269,7 +269,7 @@ void CFileAddDialog::OnFolderSelected(HTREEITEM node)
     InvalidateRect(picker_.hwnd(), nullptr, FALSE);
     // A folder without a file-system path (My Computer, the Control Panel) lists nothing.
     listing_ = true;
-    listingRun_ = lister_ ? lister_->Start(path) : 0;
+    listingRun_ = lister_ ? lister_->Start(path, limits_.kinds) : 0;
     if (!lister_)
         listing_ = false;
     UpdateCounters();

@@ -31,7 +31,7 @@ FolderLister::~FolderLister()
             thread.join();
 }
 
-uint32_t FolderLister::Start(const std::wstring& folder)
+uint32_t FolderLister::Start(const std::wstring& folder, const PictureKinds& kinds)
 {
     Stop();
     // Threads of earlier listings that have returned are joined (no wait).
@@ -46,7 +46,7 @@ uint32_t FolderLister::Start(const std::wstring& folder)
     }
     current_ = std::make_shared<State>(++run_);
     try {
-        threads_.emplace_back(std::thread(&FolderLister::Work, this, current_, folder), current_);
+        threads_.emplace_back(std::thread(&FolderLister::Work, this, current_, folder, kinds), current_);
     } catch (...) {
         std::lock_guard<std::mutex> guard(current_->lock);
         current_->finished = true;
@@ -82,7 +82,7 @@ bool FolderLister::IsListing() const
     return !current_->finished;
 }
 
-void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder)
+void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder, PictureKinds kinds)
 {
     using Clock = std::chrono::steady_clock;
     const auto hand = [&](bool finished) {
@@ -118,7 +118,7 @@ void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder)
             if (found.nFileSizeHigh == 0 && found.nFileSizeLow == 0)
                 continue;
             wchar_t full[MAX_PATH] = {};
-            if (!PathCombineW(full, folder.c_str(), found.cFileName) || !IsAcceptedImageExtension(full))
+            if (!PathCombineW(full, folder.c_str(), found.cFileName) || !kinds.Accepts(full))
                 continue;
             std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(full);
             if (!record || record->fileSize() == 0)

@@ -14,6 +14,8 @@
 // hidden or system files, no empty files, only the list's picture extensions.
 #include <windows.h>
 
+#include "image/PictureKinds.h"
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -41,8 +43,8 @@ public:
     FolderLister& operator=(const FolderLister&) = delete;
 
     // Starts listing the folder (an empty path lists nothing and ends at once); returns the
-    // listing's number.
-    uint32_t Start(const std::wstring& folder);
+    // listing's number. Only files of the given kinds are listed.
+    uint32_t Start(const std::wstring& folder, const PictureKinds& kinds = PictureKinds());
     void Stop();
     // The records of listing `run` listed since the last call; `finished` tells whether that
     // listing has ended (nothing more will come). Nothing for an older listing.
@@ -51,7 +53,7 @@ public:
 
 private:
     struct State;
-    void Work(std::shared_ptr<State> state, std::wstring folder);
+    void Work(std::shared_ptr<State> state, std::wstring folder, PictureKinds kinds);
 
     const HWND target_;
     const UINT message_;

@@ -14,23 +14,10 @@
 
 namespace Vantor {
 
-namespace {
-
-constexpr const wchar_t* kAcceptedExtensions[] = {L".gif", L".png", L".bmp", L".jpg", L".tif"};
-
-}  // namespace
-
 bool IsAcceptedImageExtension(const std::wstring& path)
 {
-    if (path.find(L'\0') != std::wstring::npos)
-        return false;
-    const wchar_t* extension = PathFindExtensionW(path.c_str());
-    if (!extension || !*extension)
-        return false;
-    for (const wchar_t* accepted : kAcceptedExtensions)
-        if (CompareStringOrdinal(extension, -1, accepted, -1, TRUE) == CSTR_EQUAL)
-            return true;
-    return false;
+    static const PictureKinds kinds;
+    return kinds.Accepts(path);
 }
 
 ListView::ListView() : loader_(kThumbnailReady, kThumbnailsDone) {}
@@ -173,12 +160,16 @@ AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLi
         // Held as Windows resolves it, so that a path without a drive or folder keeps naming the
         // same file when the process's current folder changes.
         const std::wstring path = FullFilePath(given);
-        if (path.empty() || !IsAcceptedImageExtension(path) || PathIsRootW(path.c_str()))
+        if (path.empty() || PathIsRootW(path.c_str()))
             continue;
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
             (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
+        if (!limits.kinds.Accepts(path)) {  // a file of another kind: the user is told how many
+            ++result.otherKind;
+            continue;
+        }
         const int64_t size = (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         if (limits.fileSizeLimit > 0 && size > limits.fileSizeLimit)
             continue;
@@ -205,6 +196,8 @@ AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLi
     FilesDropped();
     if (result.leftOut > 0)
         AddLimitReached(result.leftOut);
+    if (result.otherKind > 0)
+        OtherKindsRefused(result.otherKind);
     return result;
 }
 

@@ -18,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "image/PictureKinds.h"
 #include "picker/CombinBitmap.h"
 #include "picker/ItemDragData.h"
 #include "picker/ListDropTarget.h"
@@ -37,14 +38,16 @@ struct AddLimits {
     int32_t filesLimit = 0;     // most items the list may hold
     int64_t fileSizeLimit = 0;  // bytes per file
     int32_t pickLimit = 0;      // most pictures taken from one pick of the add-images dialog
+    PictureKinds kinds;         // the files taken, by extension
 };
 
 struct AddResult {
     int added = 0;
     int leftOut = 0;  // acceptable files not added because the files limit was reached
+    int otherKind = 0;  // files refused because their extension is not one of the kinds taken
 };
 
-// The extensions the list takes: exactly ".gif", ".png", ".bmp", ".jpg", ".tif", in any case.
+// The extensions the list takes by default: every kind the control decodes, in any case.
 bool IsAcceptedImageExtension(const std::wstring& path);
 
 enum class SortMode : int { ById = 0, ByRemark = 1, ByCreated = 2, ByDateTaken = 3 };
@@ -69,6 +72,8 @@ public:
     boost::signals2::signal<void(int32_t)> PreviewRequested;
     // Once per addition that had to leave acceptable files out (the files limit).
     boost::signals2::signal<void(int leftOut)> AddLimitReached;
+    // Fired by AddFiles with the number of files it refused for their kind (their extension).
+    boost::signals2::signal<void(int refused)> OtherKindsRefused;
     // Once per addition whose pictures included some the list already held under another
     // path: they were taken out again (SetSkipDuplicates).
     boost::signals2::signal<void(int skipped)> DuplicatesSkipped;

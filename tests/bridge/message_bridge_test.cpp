@@ -137,6 +137,7 @@ TEST(Init, PictureOptionsReachTheUploadSettings)
     EXPECT_EQ(picture.maxWidth, 2048u);
     EXPECT_EQ(picture.maxHeight, 1536u);
     EXPECT_TRUE(picture.sendOriginal);
+    EXPECT_FALSE(picture.keepJpegData);  // a quality the page names is the quality JPEGs are sent at
 
     // Missing, negative or unreadable values mean no limit; quality outside 1 to 100 the default.
     page.post(LR"({"name":"init","config":{"JpegQuality":0,"MaxWidth":-5,"MaxHeight":"800","SendOriginal":null}})");
@@ -145,11 +146,16 @@ TEST(Init, PictureOptionsReachTheUploadSettings)
     EXPECT_EQ(picture.maxWidth, 0u);
     EXPECT_EQ(picture.maxHeight, 0u);
     EXPECT_FALSE(picture.sendOriginal);
+    EXPECT_TRUE(picture.keepJpegData);
     page.post(LR"({"name":"init","config":{}})");
     picture = page.config.uploadSettings().picture;
     EXPECT_EQ(picture.jpegQuality, 100);
     EXPECT_EQ(picture.maxWidth, 0u);
     EXPECT_FALSE(picture.sendOriginal);
+    // By default an untouched JPEG keeps its data; "Reencode" gives the older behaviour.
+    EXPECT_TRUE(picture.keepJpegData);
+    page.post(LR"({"name":"init","config":{"Reencode":true}})");
+    EXPECT_FALSE(page.config.uploadSettings().picture.keepJpegData);
 }
 
 TEST(Init, OnlyAnExplicitZeroTurnsTheTimeoutOff)
@@ -262,7 +268,36 @@ TEST(AddFile, AcceptsExistingImagesByExtension)
     add(TempDir() + L"\\folder.jpg");
     page.post(LR"({"name":"addFile","path":7})");
     page.post(LR"({"name":"addFile"})");
-    EXPECT_EQ(page.added, (std::vector<std::wstring>{upper, chinese}));
+    // Every JPEG and TIFF name is a picture; a text file, a folder or a missing file is not.
+    EXPECT_EQ(page.added, (std::vector<std::wstring>{upper, chinese, jpeg}));
+}
+
+TEST(AddFile, TakesOnlyTheKindsThePageNames)
+{
+    Page page;
+    const std::wstring jpg = MakeFile(L"kinds.JPG");
+    const std::wstring jpeg = MakeFile(L"kinds.jpeg");
+    const std::wstring png = MakeFile(L"kinds.png");
+    const std::wstring tif = MakeFile(L"kinds.tif");
+    auto addAll = [&] {
+        page.added.clear();
+        for (const std::wstring& path : {jpg, jpeg, png, tif})
+            page.bridge.handleUtf8(R"({"name":"addFile","path":)" + JsonText::WriteCompact(::Json::Value(Utf8(path))) +
+                                   "}");
+        return page.added;
+    };
+    // Entries with or without their dot, in any case; kinds the control cannot decode are left out.
+    page.post(LR"({"name":"init","config":{"Extensions":[".JPG","png",".psd",7]}})");
+    EXPECT_EQ(addAll(), (std::vector<std::wstring>{jpg, png}));
+    // The five kinds of the older control give its behaviour: no ".jpeg".
+    page.post(LR"({"name":"init","config":{"Extensions":[".gif",".png",".bmp",".jpg",".tif"]}})");
+    EXPECT_EQ(addAll(), (std::vector<std::wstring>{jpg, png, tif}));
+    // A list that names nothing decodable, or no list at all, takes every kind.
+    page.post(LR"({"name":"init","config":{"Extensions":[".exe"]}})");
+    EXPECT_EQ(addAll().size(), 4u);
+    page.post(LR"({"name":"init","config":{"Extensions":[".png"]}})");
+    page.post(LR"({"name":"init","config":{}})");
+    EXPECT_EQ(addAll().size(), 4u);
 }
 
 TEST(AddFile, RefusesNetworkNamespaceAndDevicePathsFromTheText)

@@ -126,7 +126,7 @@ protected:
 TEST_F(ControlDropTest, AcceptsExactlyTheListsExtensionsAndNeverAPathTwice)
 {
     const std::wstring jpg = folder_.MakeFile(L"a.JPG");
-    const std::wstring jpeg = folder_.MakeFile(L"b.jpeg");
+    const std::wstring jpeg = folder_.MakeFile(L"b.psd");
     const std::wstring xjpg = folder_.MakeFile(L"c.xjpg");
     const std::wstring pngx = folder_.MakeFile(L"c.pngx");
     const std::wstring imageNamedFolder = folder_.MakeFolder(L"folder.jpg");

@@ -124,7 +124,7 @@ protected:
 TEST_F(ListDropTest, ShellFilesGoThroughTheAcceptRuleWholeAndOnce)
 {
     const std::wstring jpg = Picture(L"a.JPG");
-    const std::wstring jpeg = Picture(L"b.jpeg");
+    const std::wstring jpeg = Picture(L"b.psd");
     const std::wstring tif = Picture(L"c.tif");
     const std::wstring chinese = Picture(L"春节 合影.png");
     const std::wstring xjpg = drops_.MakeFile(L"d.xjpg");

@@ -4,7 +4,7 @@ from outside (the dialog runs inside the click that opens it). The page sends "s
 clicks the add button and, once the dialog has closed, uploads the list to a loopback server:
 what the server receives is what the dialog put in the upload list.
 
-  keys:   a folder of a.JPG, b.jpeg, c.tif, a hidden d.png and an empty e.gif shows two
+  keys:   a folder of a.JPG, b.psd, c.tif, a hidden d.png and an empty e.gif shows two
           pictures; Escape adds nothing, a click and the OK button add a.JPG, Ctrl+A and Enter
           add c.tif (a.JPG is there already): the server receives a.JPG and c.tif.
   limits: 150 pictures checked with the select-all box give 100 and the message; with
@@ -225,7 +225,7 @@ def journey_keys(server):
     folder = os.path.join(ARTIFACTS, "Photos")
     os.makedirs(folder)
     picture(os.path.join(folder, "a.JPG"), "320x240", "red")
-    picture(os.path.join(folder, "b.jpeg"), "320x240", "green")
+    picture(os.path.join(folder, "b.psd"), "320x240", "green")
     picture(os.path.join(folder, "c.tif"), "240x320", "blue")
     picture(os.path.join(folder, "d.png"), "320x240", "yellow")
     os.setxattr(os.path.join(folder, "d.png"), "user.DOSATTRIB", b"0x2")  # hidden, as Wine keeps it
@@ -239,7 +239,7 @@ def journey_keys(server):
         shot, ok = wait_shot(window, "keys-1-listed", lambda s: s.at(*thumb_centre(0)) != WHITE
                              and s.at(*thumb_centre(1)) != WHITE)
         check(ok, "keys 1: the last folder reopened with the thumbnails of two pictures")
-        check(shot.at(*thumb_centre(2)) == WHITE, "keys 1: nothing in a third cell (b.jpeg, d.png, e.gif left out)")
+        check(shot.at(*thumb_centre(2)) == WHITE, "keys 1: nothing in a third cell (b.psd, d.png, e.gif left out)")
         click(origin, thumb_centre(0))
         shot = Shot(window, "keys-1-checked")
         check(shot.at(cell(0)[0], cell(0)[1] + 60) == CHECKED_FRAME, "keys 1: a click checks the picture")

@@ -170,9 +170,10 @@ TEST_F(AddDialog, AFolderShowsItsPicturesByTheListingRulesWithCountersAtOnce)
 {
     const std::wstring photos = folder_.file(L"Photos");
     ASSERT_TRUE(CreateDirectoryW(photos.c_str(), nullptr));
-    const std::wstring a = photos + L"\\a.JPG", c = photos + L"\\c.tif";
+    const std::wstring a = photos + L"\\a.JPG", b = photos + L"\\b.jpeg", c = photos + L"\\c.tif";
     ASSERT_TRUE(testpics::WritePicture(a, Plain(64, 48), L"jpg"));
-    ASSERT_TRUE(testpics::WritePicture(photos + L"\\b.jpeg", Plain(64, 48), L"jpg"));
+    ASSERT_TRUE(testpics::WritePicture(b, Plain(64, 48), L"jpg"));
+    ASSERT_TRUE(testpics::WritePicture(photos + L"\\g.psd", Plain(64, 48), L"jpg"));  // a kind not taken
     ASSERT_TRUE(testpics::WritePicture(c, Plain(48, 64), L"tif"));
     ASSERT_TRUE(testpics::WritePicture(photos + L"\\d.png", Plain(64, 48), L"png"));
     ASSERT_TRUE(SetFileAttributesW((photos + L"\\d.png").c_str(), FILE_ATTRIBUTE_HIDDEN));
@@ -189,9 +190,9 @@ TEST_F(AddDialog, AFolderShowsItsPicturesByTheListingRulesWithCountersAtOnce)
         for (const auto& item : d.Picker().Items())
             shown.push_back(item->Record()->path());
         std::sort(shown.begin(), shown.end());
-        EXPECT_EQ(shown, (std::vector<std::wstring>{a, c}));
+        EXPECT_EQ(shown, (std::vector<std::wstring>{a, b, c}));
         // The counters show the listing as soon as it ends.
-        EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(0, 2));
+        EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(0, 3));
         EXPECT_EQ(d.SizeText(), L"0byte");
         // The thumbnails come from other threads.
         EXPECT_TRUE(PumpUntil([&] {
@@ -199,9 +200,11 @@ TEST_F(AddDialog, AFolderShowsItsPicturesByTheListingRulesWithCountersAtOnce)
                 return item->Record()->thumbnailState() == Vantor::ImageData::ThumbnailState::Ready;
             });
         }));
-        const int aIndex = d.Picker().Items()[0]->Record()->path() == a ? 0 : 1;
+        int aIndex = 0;
+        while (d.Picker().Items()[aIndex]->Record()->path() != a)
+            ++aIndex;
         ClickPicture(d, aIndex);
-        EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(1, 2));
+        EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(1, 3));
         EXPECT_EQ(d.SizeText(), Vantor::PickedSizeText(testpics::ReadBytes(a).size()));
         d.OnOK();
     });

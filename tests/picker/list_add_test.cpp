@@ -7,12 +7,13 @@ using namespace listtest;
 using Vantor::AddLimits;
 using Vantor::IsAcceptedImageExtension;
 
-TEST(ListAcceptRule, TakesExactlyTheFiveExtensionsInAnyCase)
+TEST(ListAcceptRule, TakesEveryDecodableKindInAnyCase)
 {
-    for (const wchar_t* good : {L"a.gif", L"a.PNG", L"a.Bmp", L"a.JPG", L"a.tif", L"C:\\x.y\\a.jpg"})
+    for (const wchar_t* good : {L"a.gif", L"a.PNG", L"a.Bmp", L"a.JPG", L"a.tif", L"C:\\x.y\\a.jpg", L"a.jpeg",
+                                L"A.JPEG", L"a.jpe", L"a.JFIF", L"a.tiff"})
         EXPECT_TRUE(IsAcceptedImageExtension(good)) << good;
-    for (const wchar_t* bad : {L"a.jpeg", L"a.tiff", L"a.xjpg", L"ajpg", L"a.jpg.txt", L"a.", L"a", L"C:\\x.jpg\\a",
-                               L".jpgx", L"a.jp"})
+    for (const wchar_t* bad : {L"a.xjpg", L"ajpg", L"a.jpg.txt", L"a.", L"a", L"C:\\x.jpg\\a",
+                               L".jpgx", L"a.jp", L"a.jpegx", L"a.tifff"})
         EXPECT_FALSE(IsAcceptedImageExtension(bad)) << bad;
     EXPECT_FALSE(IsAcceptedImageExtension(std::wstring(L"a.jpg\0.exe", 10)));
 }
@@ -20,7 +21,7 @@ TEST(ListAcceptRule, TakesExactlyTheFiveExtensionsInAnyCase)
 TEST_F(ListFixture, AddFilesSkipsFoldersRootsUnknownExtensionsDuplicatesAndMissingFiles)
 {
     const std::wstring a = Picture(L"a.JPG");
-    const std::wstring b = Picture(L"b.jpeg");
+    const std::wstring b = Picture(L"b.psd");
     const std::wstring c = Picture(L"\u7167\u7247.png");  // a Chinese name
     const std::wstring dir = folder_.file(L"folder.jpg");
     ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
@@ -30,6 +31,7 @@ TEST_F(ListFixture, AddFilesSkipsFoldersRootsUnknownExtensionsDuplicatesAndMissi
     const auto result = list_->AddFiles({dir, L"C:\\", b, a, a, folder_.file(L"missing.png"), c});
     EXPECT_EQ(result.added, 2);
     EXPECT_EQ(result.leftOut, 0);
+    EXPECT_EQ(result.otherKind, 1);  // the folder, the root and the missing file are not counted
     EXPECT_EQ(dropped, 1);
     ASSERT_EQ(list_->Count(), 2);
     EXPECT_TRUE(list_->ContainsPath(a));
@@ -46,6 +48,26 @@ TEST_F(ListFixture, AddFilesSkipsFoldersRootsUnknownExtensionsDuplicatesAndMissi
     list_->AddFiles({c});
     EXPECT_EQ(Order(), (std::vector<int32_t>{0, 2}));
     RemoveDirectoryW(dir.c_str());
+}
+
+TEST_F(ListFixture, FilesOfKindsNotTakenAreCountedAndReported)
+{
+    const std::wstring jpeg = Picture(L"camera.JPEG");
+    const std::wstring png = Picture(L"screen.png");
+    const std::wstring text = Picture(L"notes.txt");
+    std::vector<int> reports;
+    list_->OtherKindsRefused.connect([&](int refused) { reports.push_back(refused); });
+
+    AddLimits onlyPng;
+    onlyPng.kinds = Vantor::PictureKinds::FromList({L".png"});
+    const auto result = list_->AddFiles({jpeg, png, text}, onlyPng);
+    EXPECT_EQ(result.added, 1);
+    EXPECT_EQ(result.otherKind, 2);
+    EXPECT_EQ(reports, (std::vector<int>{2}));
+    // By default a camera's ".JPEG" is a picture; only the text file is refused.
+    EXPECT_EQ(list_->AddFiles({jpeg, text}).added, 1);
+    EXPECT_EQ(reports, (std::vector<int>{2, 1}));
+    EXPECT_TRUE(list_->ContainsPath(jpeg));
 }
 
 TEST_F(ListFixture, TheFilesLimitIsTestedBeforeEachAdditionAndReportedOnce)

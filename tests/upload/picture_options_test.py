@@ -77,6 +77,17 @@ class PictureOptionsTest(unittest.TestCase):
         magick("-delay", "10", "-size", "60x40", "xc:red", "xc:blue", "xc:green", cls.anim)
         cls.tif = os.path.join(w, "scan.tif")
         magick("-size", "64x48", "gradient:", "TIFF:" + cls.tif)
+        # A phone's formats, made by their own encoders from one smooth picture.
+        cls.source = os.path.join(w, "source.png")
+        magick("-size", "320x240", "gradient:#d04020-#2040d0", "-fill", "#30c040", "-draw", "rectangle 0,0 79,59",
+               "PNG24:" + cls.source)
+        cls.phone = {}
+        for name, command in (("IMG_0001.HEIC", ["heif-enc", "-q", "90", cls.source, "-o"]),
+                              ("photo.webp", ["cwebp", "-quiet", "-q", "90", cls.source, "-o"]),
+                              ("photo.avif", ["avifenc", "-s", "8", "--min", "0", "--max", "20", cls.source])):
+            cls.phone[name] = os.path.join(w, name)
+            subprocess.run(command + [cls.phone[name]], check=True, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     @classmethod
     def tearDownClass(cls):
@@ -100,6 +111,7 @@ class PictureOptionsTest(unittest.TestCase):
             data = data[:-2]  # the line break before the next boundary
             name = re.search(rb'name="([^"]*)"', headers).group(1).decode()
             if b"filename=" in headers:
+                self.part_headers = headers.decode(errors="replace")
                 received = os.path.join(self.work.name, "received-%d" % seq)
                 with open(received, "wb") as f:
                     f.write(data)
@@ -111,19 +123,32 @@ class PictureOptionsTest(unittest.TestCase):
     def sha256(self, path):
         return hashlib.sha256(open(path, "rb").read()).hexdigest()
 
-    def test_defaults_send_jpeg_at_quality_100_full_size(self):
-        fields, got = self.send(self.photo)
-        self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 100")
+    def test_an_untouched_jpeg_goes_as_its_own_data_without_metadata(self):
+        tagged = os.path.join(self.work.name, "tagged.jpg")
+        with open(self.photo, "rb") as f, open(tagged, "wb") as out:
+            out.write(with_orientation(f.read(), 1))
+        self.assertNotEqual(identify("%[EXIF:*]", tagged), "")
+        fields, got = self.send(tagged)
+        self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 90")
         self.assertEqual((fields["width"], fields["height"]), ("640", "480"))
+        self.assertLessEqual(os.path.getsize(got), os.path.getsize(tagged))
+        self.assertGreaterEqual(self.psnr(got, tagged), 45.0)
+        self.assertEqual(identify("%[EXIF:*]", got), "")
+        # "Reencode" gives the older behaviour: decoded and encoded again at quality 100.
+        fields, got = self.send(tagged, {"Reencode": True})
+        self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 100")
         self.assertNotEqual(self.sha256(got), self.sha256(self.photo))
+        # A quality the page names is the quality sent.
+        _, got = self.send(tagged, {"JpegQuality": 70})
+        self.assertEqual(identify("%Q", got), "70")
 
     def test_jpeg_quality_is_the_quality_sent(self):
         for quality in (85, 40):
             fields, got = self.send(self.photo, {"JpegQuality": quality})
             self.assertEqual(identify("%m %w %h %Q", got), "JPEG 640 480 %d" % quality)
-        # Outside 1 to 100: the default.
+        # Outside 1 to 100: as if none was given, so the untouched photo goes as its own data.
         _, got = self.send(self.photo, {"JpegQuality": 500})
-        self.assertEqual(identify("%Q", got), "100")
+        self.assertEqual(identify("%Q", got), "90")
 
     def test_limits_shrink_to_fit_both(self):
         for settings, size in (({"MaxWidth": 300, "MaxHeight": 300}, (300, 225)), ({"MaxHeight": 120}, (160, 120)),
@@ -171,6 +196,36 @@ class PictureOptionsTest(unittest.TestCase):
     def test_tif_stays_tiff(self):
         _, got = self.send(self.tif)
         self.assertEqual(identify("%m %w %h", got), "TIFF 64 48")
+
+    def psnr(self, a, b):
+        proc = subprocess.run(["/usr/bin/compare", "-metric", "PSNR", a, b, "null:"], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        text = proc.stderr.decode().split()[0]
+        return 99.0 if text == "inf" else float(text)
+
+    def test_phone_formats_go_as_jpeg_of_their_full_size_or_as_their_own_bytes(self):
+        for name, path in self.phone.items():
+            fields, got = self.send(path, {"JpegQuality": 95})
+            self.assertEqual(identify("%m %w %h", got), "JPEG 320 240", name)
+            self.assertEqual((fields["width"], fields["height"]), ("320", "240"))
+            stem = name.rsplit(".", 1)[0]
+            self.assertIn('filename="%s%%2Ejpg"' % stem.replace("_", "%5F"), self.part_headers, name)
+            self.assertIn("Content-Type: image/jpeg", self.part_headers, name)
+            self.assertGreaterEqual(self.psnr(got, self.source), 30.0, name)
+            # As the original: the file's own bytes under its own name.
+            fields, got = self.send(path, {"SendOriginal": True})
+            self.assertEqual(self.sha256(got), self.sha256(path), name)
+            self.assertEqual((fields["width"], fields["height"]), ("320", "240"))
+            self.assertIn(name.rsplit(".", 1)[1], self.part_headers, name)
+
+    def test_damaged_phone_formats_send_nothing(self):
+        for name, path in self.phone.items():
+            cut = os.path.join(self.work.name, "cut-" + name)
+            with open(path, "rb") as f, open(cut, "wb") as out:
+                out.write(f.read()[:200])
+            proc = subprocess.run([POST, self.server.url("/record"), cut], stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=180)
+            self.assertEqual(proc.returncode, 1, name)
 
 
 if __name__ == "__main__":

@@ -166,8 +166,9 @@ int Main(std::vector<std::wstring> args)
             return 1;
         }
         picture.id = record->id();
-        picture.name = record->name();
-        picture.extension = record->extension();
+        picture.name = record->uploadName(prepared.original);
+        picture.extension = record->uploadExtension(prepared.original);
+        picture.mimeType = record->uploadMimeType(prepared.original);
         picture.remark = record->remark();
         picture.data = prepared.encoded.data();
         picture.length = prepared.encoded.size();

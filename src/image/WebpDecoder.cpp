@@ -1,0 +1,81 @@
+#include "image/WebpDecoder.h"
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <cstring>
+#include <memory>
+
+namespace Vantor::Webp {
+namespace {
+
+struct AnimDecoderFree {
+    void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
+};
+
+Codecs::Outcome FirstFrame(const uint8_t* data, size_t size, Pixels& out)
+{
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options))
+        return Codecs::Outcome::Failed;
+    options.color_mode = MODE_bgrA;
+    options.use_threads = 0;
+    const WebPData bytes{data, size};
+    std::unique_ptr<WebPAnimDecoder, AnimDecoderFree> decoder(WebPAnimDecoderNew(&bytes, &options));
+    if (!decoder)
+        return Codecs::Outcome::Failed;
+    WebPAnimInfo info;
+    if (!WebPAnimDecoderGetInfo(decoder.get(), &info) || info.canvas_width == 0 || info.canvas_height == 0)
+        return Codecs::Outcome::Failed;
+    uint8_t* canvas = nullptr;
+    int timestamp = 0;
+    if (!WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp) || !canvas)
+        return Codecs::Outcome::Failed;
+    out.width = info.canvas_width;
+    out.height = info.canvas_height;
+    out.channels = 4;
+    out.data.assign(canvas, canvas + size_t(out.width) * out.height * 4);
+    return Codecs::Outcome::Decoded;
+}
+
+}  // namespace
+
+bool ReadSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height)
+{
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK || features.width <= 0 || features.height <= 0)
+        return false;
+    width = static_cast<uint32_t>(features.width);
+    height = static_cast<uint32_t>(features.height);
+    return true;
+}
+
+Codecs::Outcome Decode(const uint8_t* data, size_t size, Pixels& out)
+{
+    WebPBitstreamFeatures features;
+    const VP8StatusCode status = WebPGetFeatures(data, size, &features);
+    if (status != VP8_STATUS_OK || features.width <= 0 || features.height <= 0)
+        return Codecs::Outcome::Failed;
+    if (features.has_animation)
+        return FirstFrame(data, size, out);
+
+    out.width = static_cast<uint32_t>(features.width);
+    out.height = static_cast<uint32_t>(features.height);
+    out.channels = features.has_alpha ? 4 : 3;
+    out.data.resize(out.rowBytes() * out.height);
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return Codecs::Outcome::Failed;
+    config.output.colorspace = features.has_alpha ? MODE_bgrA : MODE_RGB;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = out.data.data();
+    config.output.u.RGBA.stride = static_cast<int>(out.rowBytes());
+    config.output.u.RGBA.size = out.data.size();
+    const VP8StatusCode decoded = WebPDecode(data, size, &config);
+    WebPFreeDecBuffer(&config.output);
+    if (decoded == VP8_STATUS_OUT_OF_MEMORY)
+        return Codecs::Outcome::NoMemory;
+    return decoded == VP8_STATUS_OK ? Codecs::Outcome::Decoded : Codecs::Outcome::Failed;
+}
+
+}  // namespace Vantor::Webp
