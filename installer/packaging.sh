@@ -49,7 +49,8 @@ package_msi() {
     "$PACKAGING_DIR/Fotoloft.wxs") >&2 ||
     { echo "wixl failed on $PACKAGING_DIR/Fotoloft.wxs" >&2; return 1; }
   # What wixl 0.101 cannot say:
-  # - the site list's component is installed only when SITES is given;
+  # - the site list's component is installed only when SITES is given, and removed with the
+  #   package (a component whose condition is false is left alone by a removal);
   # - the class's "Programmable" and "Control" keys hold no value ('*': the key itself,
   #   created on install and deleted on uninstall);
   # - the vendor key Software\Vantor above the site list goes with it on uninstall ('-':
@@ -59,19 +60,22 @@ package_msi() {
   # - a package of the same version replaces an installed one too: Windows Installer
   #   compares three parts of the version, so 2.8.29.2 would otherwise stay beside 2.8.29.1
   #   (the upgrade row's maximum becomes inclusive, 512);
-  # - the property-setting action is a plain immediate one;
+  # - the property-setting actions are plain immediate ones, right after AppSearch (wixl
+  #   puts a custom action after InstallFinalize whatever its After says);
   # - SITES and INSTALLDIR reach the elevated part of an install started with a UI.
   local query upgrade_code
   upgrade_code=$(msiinfo export "$out" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')
   for query in \
-    "UPDATE Component SET Condition = 'SITES' WHERE Component = 'SiteList'" \
+    "UPDATE Component SET Condition = 'SITES OR REMOVE~=\"ALL\"' WHERE Component = 'SiteList'" \
     "INSERT INTO Registry (Registry, Root, \`Key\`, Name, Component_) VALUES ('ClassProgrammable', 2, '$classes\\Programmable', '*', 'Control')" \
     "INSERT INTO Registry (Registry, Root, \`Key\`, Name, Component_) VALUES ('ClassControl', 2, '$classes\\Control', '*', 'Control')" \
     "INSERT INTO Registry (Registry, Root, \`Key\`, Name, Component_) VALUES ('SiteListVendor', 2, 'Software\\Vantor', '-', 'SiteList')" \
     "UPDATE InstallExecuteSequence SET Sequence = 1410 WHERE Action = 'RemoveExistingProducts'" \
+    "UPDATE InstallExecuteSequence SET Sequence = 51 WHERE Action = 'KeepPreviousSites'" \
+    "UPDATE InstallExecuteSequence SET Sequence = 52 WHERE Action = 'RemoveFromInstalledFolder'" \
     "DELETE FROM \`Upgrade\` WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'" \
     "INSERT INTO \`Upgrade\` (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$upgrade_code', '$version', 513, 'WIX_UPGRADE_DETECTED')" \
-    "UPDATE CustomAction SET Type = 51 WHERE Action = 'KeepPreviousSites'" \
+    "UPDATE CustomAction SET Type = 51 WHERE Action = 'KeepPreviousSites' OR Action = 'RemoveFromInstalledFolder'" \
     "UPDATE Property SET Value = 'SITES;INSTALLDIR;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE Property = 'SecureCustomProperties'"
   do
     msibuild "$out" -q "$query" >&2 || { echo "msibuild could not run on $out: $query" >&2; return 1; }
@@ -80,8 +84,9 @@ package_msi() {
   # so that grep stopping early cannot fail the export under pipefail).
   local tables
   tables=$(for t in Component Registry InstallExecuteSequence Upgrade; do msiinfo export "$out" "$t"; done)
-  grep -qP '^SiteList\t.*\tSITES\t' <<<"$tables" && grep -qP '^ClassControl\t' <<<"$tables" && grep -qP '^SiteListVendor\t' <<<"$tables" &&
-    grep -qP '^RemoveExistingProducts\t\t1410' <<<"$tables" && grep -qP '\t513\t\tWIX_UPGRADE_DETECTED' <<<"$tables" ||
+  grep -qP '^SiteList\t.*\tSITES OR REMOVE~="ALL"\t' <<<"$tables" && grep -qP '^ClassControl\t' <<<"$tables" && grep -qP '^SiteListVendor\t' <<<"$tables" &&
+    grep -qP '^RemoveExistingProducts\t\t1410' <<<"$tables" && grep -qP '^KeepPreviousSites\t.*\t51\r?$' <<<"$tables" &&
+    grep -qP '^RemoveFromInstalledFolder\t.*\t52\r?$' <<<"$tables" && grep -qP '\t513\t\tWIX_UPGRADE_DETECTED' <<<"$tables" ||
     { echo "the adjustments of $out did not stick" >&2; return 1; }
 }
 

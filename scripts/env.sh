@@ -17,6 +17,8 @@ STAMPS="$CACHE_DIR/stamps"
 BOOST_SHIM="$CACHE_DIR/boost-shim"
 LOCALE_DIR="$CACHE_DIR/locale"
 SAMPLE_NODE_DIR="$CACHE_DIR/sample-node"   # the Node sample server's node_modules
+SAMPLE_TUS_DIR="$CACHE_DIR/sample-tus"     # the tus sample server's (@tus/server, @tus/file-store)
+BENCH_TUS_DIR="$CACHE_DIR/bench-tus"       # the reference tus client's, for bench/upload
 
 # A caller may point the tests at a prefix of its own (FOTOLOFT_WINEPREFIX); by default the cached one.
 export WINEPREFIX="${FOTOLOFT_WINEPREFIX:-$CACHE_DIR/wineprefix}"

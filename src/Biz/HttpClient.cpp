@@ -31,6 +31,9 @@ struct HttpClient::Events {
     std::atomic<bool> readingReply{false};
     std::atomic<bool> receivedInRead{false};
     std::atomic<bool> closedInRead{false};
+    // Whether the platform closed the connection while the request closed (see connectionKept).
+    std::atomic<bool> closingRequest{false};
+    std::atomic<bool> closedAtClose{false};
 
     UniqueKernelHandle requestComplete{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     UniqueKernelHandle connected{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -84,6 +87,8 @@ void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, 
         case INTERNET_STATUS_CONNECTION_CLOSED:
             if (handle && handle == events->request.load() && events->readingReply.load())
                 events->closedInRead = true;
+            if (handle && handle == events->request.load() && events->closingRequest.load())
+                events->closedAtClose = true;
             break;
         case INTERNET_STATUS_HANDLE_CLOSING:
             if (handle && handle == events->request.load())
@@ -341,6 +346,7 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
         replyWhole_ = apart->replyWhole_;
         redirectLocation_ = std::move(apart->redirectLocation_);
         retryAfter_ = std::move(apart->retryAfter_);
+        replyHeaders_ = std::move(apart->replyHeaders_);
         result = handoff->result;
         std::vector<int32_t> codes;
         {
@@ -375,8 +381,10 @@ void HttpClient::resetOutcome()
     status_ = 0;
     reply_.clear();
     replyWhole_ = false;
+    endAtClose_ = false;
     redirectLocation_.clear();
     retryAfter_.clear();
+    replyHeaders_.clear();
 }
 
 int HttpClient::exchange(const std::wstring& url, const std::wstring& objectName, const std::wstring& agent)
@@ -433,6 +441,11 @@ bool HttpClient::runSteps(const std::wstring& url, const std::wstring& objectNam
     if (ok && status_ >= 300 && status_ <= 399) {
         noteRedirect();
         return false;
+    }
+    if (ok && endAtClose_ && !stopped() && !connectionKept()) {
+        replyWhole_ = false;
+        fail(HttpFailure::Reply, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        ok = false;
     }
     // The watchdog, or the socket's own time-out, ended a request that stopped moving.
     const bool socketTimedOut = platformError_ == WSAETIMEDOUT || platformError_ == ERROR_INTERNET_TIMEOUT;
@@ -665,6 +678,8 @@ bool HttpClient::readHeaders()
     if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         std::vector<char> headers(length + 1, '\0');
         ok = HttpQueryInfoA(request(), HTTP_QUERY_RAW_HEADERS_CRLF, headers.data(), &length, nullptr);
+        if (ok)
+            replyHeaders_.assign(headers.data(), std::min<size_t>(length, headers.size() - 1));
     }
     const DWORD error = ok ? 0 : GetLastError();
     watchdog_->leave();
@@ -681,6 +696,10 @@ void HttpClient::readBody()
     reply_.clear();
     status_ = 0;
     replyWhole_ = false;
+    if (_wcsicmp(method_.c_str(), L"HEAD") == 0) {
+        replyWhole_ = true;  // its Content-Length is that of the resource, not of a body
+        return;
+    }
     const ReplyFraming framing = replyFraming();
     if (!events_->readBuffer)
         events_->readBuffer.reset(new char[kReadBlock]);
@@ -738,6 +757,7 @@ void HttpClient::readBody()
     }
     events_->readingReply = false;
     replyWhole_ = ended && endConfirmed(framing, reply_.size(), endMetClosedConnection);
+    endAtClose_ = replyWhole_ && framing.chunked && framing.keepAlive;
     if (!replyWhole_)
         fail(HttpFailure::Reply, readError ? readError : ERROR_HTTP_INVALID_SERVER_RESPONSE);
 }
@@ -791,12 +811,35 @@ bool HttpClient::endConfirmed(const ReplyFraming& framing, uint64_t received, bo
         // must have let it go. An end the platform had read before the reads began (the whole
         // reply came at once), or one that a read filled to its last byte took in, gives no
         // sign either way, nor does a connection kept for another request: such a reply stands
-        // on its text, which must be a whole JSON value to be taken (see JudgeReply).
+        // on its text, which must be a whole JSON value to be taken (see JudgeReply). A reply
+        // that keeps its connection is confirmed when the request closes (connectionKept).
         return framing.keepAlive || !endMetClosedConnection;
     }
     if (framing.hasLength)
         return !framing.badLength && framing.length == received;
     return true;  // no length given: the reply ends where the server closed it
+}
+
+bool HttpClient::connectionKept()
+{
+    // Closing the request gives the connection of a reply read to its last chunk back for
+    // another request, and closes that of one whose server closed it after any chunk: only
+    // then does the request see the connection closed while it closes. The platform's work
+    // for the last read may still hold the request for a moment, and the close is done on its
+    // thread then: the answer waits for the request's end (bounded; without it the reply
+    // stands on its text, as before).
+    events_->closedAtClose = false;
+    events_->closingRequest = true;
+    UniqueInternetHandle request;
+    {
+        std::lock_guard<std::mutex> hold(requestLock_);
+        request = std::move(request_);
+    }
+    request.reset();
+    const HANDLE ends[] = {events_->requestClosing.get(), events_->aborted.get()};
+    WaitForMultipleObjects(2, ends, FALSE, kEndAtCloseWaitMs);
+    events_->closingRequest = false;
+    return !events_->closedAtClose.load();
 }
 
 void HttpClient::noteRedirect()
@@ -839,6 +882,29 @@ bool HttpClient::readStatus()
     if (HttpQueryInfoA(request(), HTTP_QUERY_RETRY_AFTER, retryAfter, &retryAfterSize, nullptr))
         retryAfter_.assign(retryAfter, std::min<DWORD>(retryAfterSize, sizeof retryAfter - 1));
     return true;
+}
+
+std::string HeaderValue(std::string_view block, std::string_view name)
+{
+    size_t start = 0;
+    while (start < block.size()) {
+        size_t end = block.find("\r\n", start);
+        if (end == std::string_view::npos)
+            end = block.size();
+        const std::string_view line = block.substr(start, end - start);
+        start = end + 2;
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || colon != name.size() ||
+            _strnicmp(line.data(), name.data(), name.size()) != 0)
+            continue;
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+            value.remove_suffix(1);
+        return std::string(value);
+    }
+    return {};
 }
 
 HINTERNET HttpClient::request()

@@ -17,6 +17,7 @@
 // still running half a second after the stop, a write that moves nothing for twice the time-out,
 // or a reply that is not whole within the time-out once the body is out, ends the request.
 // Redirects are not followed: a 3xx answer is a failure (its Location goes to the log).
+// A HEAD request's reply has no body to read, whatever length its headers announce.
 //
 // Closing a request handle does not always end the platform call that is using it: under
 // Wine a flood of reply headers is parsed inside the call, for far longer than any time-out.
@@ -38,6 +39,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Handles.h"
@@ -70,6 +72,10 @@ const char* HttpFailureName(HttpFailure failure);
 // Lets the process open at least this many connections to one server at a time (WinInet's
 // default is 2). Never lowers a limit already higher.
 void RaiseConnectionLimit(uint32_t connections);
+
+// The value of the first header of that name (any letter case) in a block of header lines
+// ended by CRLF, spaces around it removed; empty when there is none.
+std::string HeaderValue(std::string_view headerBlock, std::string_view name);
 
 struct UrlParts {
     bool secure = false;
@@ -155,6 +161,8 @@ public:
     static constexpr uint32_t kReadBlock = (256u << 10) - 1;
     // How long closing may wait for the platform to let go of the handles.
     static constexpr DWORD kCloseWaitMs = 10000;
+    // How long a chunked reply's end may wait for the request to close (connectionKept).
+    static constexpr DWORD kEndAtCloseWaitMs = 2000;
     // How long a run given up by the watchdog waits for the exchange's own outcome.
     static constexpr DWORD kLateEndWaitMs = 200;
 
@@ -178,6 +186,10 @@ public:
     const std::string& redirectLocation() const { return redirectLocation_; }
     // The reply's Retry-After header as given, empty when there was none.
     const std::string& retryAfter() const { return retryAfter_; }
+    // The reply's header block as received (status line first, lines ended by CRLF).
+    const std::string& replyHeaders() const { return replyHeaders_; }
+    // The value of the reply's first header of that name (HeaderValue).
+    std::string replyHeader(std::string_view name) const { return HeaderValue(replyHeaders_, name); }
     // The WinInet or Winsock code behind the failure (12029 refused, 10054 reset, 12045
     // unknown authority...), 0 when none.
     DWORD platformError() const { return platformError_; }
@@ -216,6 +228,10 @@ private:
     // Whether the body read up to the end of the stream is the whole reply its framing
     // announced, as far as the platform lets it be seen.
     bool endConfirmed(const ReplyFraming& framing, uint64_t received, bool endMetClosedConnection) const;
+    // For a chunked reply that keeps its connection: closes the request and tells whether the
+    // platform kept the connection for another request, which it does only for a reply that
+    // reached its last chunk.
+    bool connectionKept();
     void noteRedirect();
 
     // Judges a call's immediate result, waiting for its completion when it pends.
@@ -231,8 +247,10 @@ private:
     HttpFailure failure_ = HttpFailure::None;
     DWORD platformError_ = 0;
     bool replyWhole_ = false;
+    bool endAtClose_ = false;  // the reply's end is confirmed by closing the request
     std::string redirectLocation_;
     std::string retryAfter_;
+    std::string replyHeaders_;
 
     std::shared_ptr<Events> events_;
     StallWatchdog* watchdog_ = nullptr;  // the run's own, while it runs

@@ -84,6 +84,7 @@ const char* FailureCode(FailureReason reason)
     case FailureReason::NotAccepted: return "not_accepted";
     case FailureReason::BadReply: return "bad_reply";
     case FailureReason::Redirected: return "redirected";
+    case FailureReason::Unsupported: return "unsupported_protocol";
     case FailureReason::Stopped: return "stopped";
     }
     return "";

@@ -18,6 +18,7 @@ enum class FailureReason {
     NotAccepted,     // the server answered, and its reply's "success" is not 1
     BadReply,        // the server's answer is not a JSON reply
     Redirected,      // the server pointed elsewhere; redirects are never followed
+    Unsupported,     // the server does not speak the upload protocol asked for (tus 1.0.0)
     Stopped,         // the user stopped the task
 };
 
@@ -34,7 +35,7 @@ struct UploadFailure {
 };
 
 // The page's code for a reason: "unreadable", "cannot_connect", "connection_lost", "timeout",
-// "http_status", "not_accepted", "bad_reply", "redirected", "stopped" ("" for None).
+// "http_status", "not_accepted", "bad_reply", "redirected", "unsupported_protocol", "stopped" ("" for None).
 const char* FailureCode(FailureReason reason);
 
 }  // namespace Vantor

@@ -45,6 +45,8 @@ struct UploadOutcome {
 struct UploadCallbacks {
     std::function<void(uint32_t position, uint32_t written, uint32_t fileBytes)> progress;
     std::function<void(int32_t code)> error;  // the client's own failures (1 send, 2 reply)
+    // A resumable upload goes on from this many bytes of the file (it starts from 0).
+    std::function<void(uint64_t offset)> resumed;
 };
 
 inline constexpr wchar_t kUploadAgent[] = L"Parcelo7";

@@ -36,6 +36,7 @@ struct UploadQueue::Task : std::enable_shared_from_this<UploadQueue::Task> {
         size_t tries = 0;  // made so far
         Clock::time_point due;
         UploadFailure last;
+        std::shared_ptr<KeptUpload> kept;  // what its tries share
     };
 
     const UploadSettings settings;
@@ -58,8 +59,10 @@ struct UploadQueue::Task : std::enable_shared_from_this<UploadQueue::Task> {
 
     void run();
     // Under the lock: starts the file's next try on a worker (the lock is let go meanwhile).
-    void launch(std::unique_lock<std::mutex>& hold, UploadFile file, size_t tries);
-    void runWorker(const UploadFile& file, size_t tries);
+    void launch(std::unique_lock<std::mutex>& hold, UploadFile file, size_t tries, std::shared_ptr<KeptUpload> kept);
+    void runWorker(const UploadFile& file, size_t tries, const std::shared_ptr<KeptUpload>& kept);
+    // The user's stop: a resumable upload the server still holds is dropped there.
+    void cancelOnServer(KeptUpload& kept);
     void endFile(const std::shared_ptr<ImageData>& record, const UploadFailure& failure, bool holdsWorker);
 };
 
@@ -95,13 +98,13 @@ void UploadQueue::Task::run()
                 Retry next = std::move(*due);
                 retrying.erase(due);
                 ++result.retries;
-                launch(hold, std::move(next.file), next.tries);
+                launch(hold, std::move(next.file), next.tries, std::move(next.kept));
                 continue;
             }
             if (!waiting.empty()) {
                 UploadFile file = std::move(waiting.back());
                 waiting.pop_back();
-                launch(hold, std::move(file), 0);
+                launch(hold, std::move(file), 0, std::make_shared<KeptUpload>());
                 continue;
             }
         }
@@ -124,8 +127,11 @@ void UploadQueue::Task::run()
     std::vector<Retry> interrupted;
     interrupted.swap(retrying);
     hold.unlock();
-    for (const Retry& retry : interrupted)
+    for (const Retry& retry : interrupted) {
+        if (retry.kept)
+            cancelOnServer(*retry.kept);
         endFile(retry.file.record, retry.last, false);
+    }
     hold.lock();
     result.leftWaiting = waiting.size();
     result.stopped = stop->load();
@@ -142,13 +148,15 @@ void UploadQueue::Task::run()
     changed.notify_all();
 }
 
-void UploadQueue::Task::launch(std::unique_lock<std::mutex>& hold, UploadFile file, size_t tries)
+void UploadQueue::Task::launch(std::unique_lock<std::mutex>& hold, UploadFile file, size_t tries,
+                               std::shared_ptr<KeptUpload> kept)
 {
     ++running;
     hold.unlock();
     const std::shared_ptr<ImageData> record = file.record;
-    const bool started =
-        RunOnModuleThread([self = shared_from_this(), file = std::move(file), tries] { self->runWorker(file, tries); });
+    const bool started = RunOnModuleThread([self = shared_from_this(), file = std::move(file), tries, kept] {
+        self->runWorker(file, tries, kept);
+    });
     if (!started) {
         UploadFailure failure;
         failure.reason = FailureReason::CannotConnect;
@@ -157,16 +165,18 @@ void UploadQueue::Task::launch(std::unique_lock<std::mutex>& hold, UploadFile fi
     hold.lock();
 }
 
-void UploadQueue::Task::runWorker(const UploadFile& file, size_t tries)
+void UploadQueue::Task::runWorker(const UploadFile& file, size_t tries, const std::shared_ptr<KeptUpload>& kept)
 {
     UploadFailure failure;
     try {
-        Uploader uploader(file.record, settings, stop, meter, *observer);
+        Uploader uploader(file.record, settings, stop, meter, *observer, *kept);
         failure = uploader.Run();
     } catch (...) {
         failure = UploadFailure{};
         failure.reason = FailureReason::Unreadable;
     }
+    if (failure.reason != FailureReason::None && stop->load())
+        cancelOnServer(*kept);
     ++tries;
     const auto delay = failure.reason == FailureReason::None || stop->load()
                            ? std::nullopt
@@ -178,11 +188,22 @@ void UploadQueue::Task::runWorker(const UploadFile& file, size_t tries)
     file.record->setUploadFailure(failure);
     file.record->setUploadPhase(UploadPhase::Retrying);
     Tell([&] { observer->FileRetrying(file.record, failure, tries, *delay); });
+    // Waiting, the prepared bytes hold no memory.
+    try {
+        kept->picture.park();
+    } catch (...) {
+    }
     // The worker goes back first, then the file waits for its time without holding one.
     std::lock_guard<std::mutex> hold(lock);
-    retrying.push_back({file, tries, Clock::now() + *delay, failure});
+    retrying.push_back({file, tries, Clock::now() + *delay, failure, kept});
     --running;
     changed.notify_all();
+}
+
+void UploadQueue::Task::cancelOnServer(KeptUpload& kept)
+{
+    if (settings.protocol == UploadProtocol::Tus)
+        TerminateTus(kept.tus, settings);
 }
 
 void UploadQueue::Task::endFile(const std::shared_ptr<ImageData>& record, const UploadFailure& failure,

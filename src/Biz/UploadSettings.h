@@ -1,5 +1,6 @@
 #pragma once
 // What one upload needs to know of the page's settings, as a value.
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -7,6 +8,10 @@
 #include "image/PrepareOptions.h"
 
 namespace Vantor {
+
+// How a file goes to the server: one multipart/form-data POST, or a resumable upload over
+// the tus protocol (TusUpload.h).
+enum class UploadProtocol { Multipart, Tus };
 
 // The settings one upload reads: a copy that the control makes of its settings when the
 // upload starts (AppConfig::uploadSettings), so that a later "init" cannot change a running upload.
@@ -25,6 +30,12 @@ struct UploadSettings {
     // (RetryPolicy.h); empty: one try only.
     std::vector<int> retryDelaysMs = {1000, 3000, 10000};
     bool sendIndex = false;  // every request carries the file's place in the list as "index"
+    UploadProtocol protocol = UploadProtocol::Multipart;
+    // Bytes of the file per PATCH request of a tus upload.
+    static constexpr uint32_t kDefaultChunkSize = 5u << 20;
+    static constexpr uint32_t kMinChunkSize = 16u << 10;
+    static constexpr uint32_t kMaxChunkSize = 1u << 30;
+    uint32_t chunkSize = kDefaultChunkSize;
 };
 
 }  // namespace Vantor

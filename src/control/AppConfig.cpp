@@ -27,6 +27,8 @@ UploadSettings AppConfig::uploadSettings() const
     settings.threadCount = ThreadCount;
     settings.retryDelaysMs = RetryDelays;
     settings.sendIndex = SendIndex;
+    settings.protocol = Protocol;
+    settings.chunkSize = ChunkSize;
     return settings;
 }
 

@@ -47,6 +47,8 @@ public:
     bool Events = false;          // the page also hears each file's progress and end, and a summary
     bool SendIndex = false;       // requests and "post_complete" carry each file's place in the list
     bool SkipDuplicates = true;   // a picture already in the list under another path is not added
+    UploadProtocol Protocol = UploadProtocol::Multipart;  // "multipart" or "tus"
+    uint32_t ChunkSize = UploadSettings::kDefaultChunkSize;  // bytes per PATCH of a tus upload
 
     static std::vector<int> DefaultRetryDelays() { return {1000, 3000, 10000}; }
     // Most further tries, and the longest wait before one, that "RetryDelays" may ask for.

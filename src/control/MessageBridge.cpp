@@ -90,6 +90,17 @@ std::vector<int> ReadRetryDelays(const ::Json::Value& config)
     return delays;
 }
 
+// "ChunkSize": whole bytes within the engine's bounds; anything else keeps the default.
+uint32_t ReadChunkSize(const ::Json::Value& config)
+{
+    const ::Json::Value& value = JsonText::Member(config, "ChunkSize");
+    if (!value.isNumeric() || !(value.asDouble() >= 1))
+        return UploadSettings::kDefaultChunkSize;
+    const double bytes = std::clamp(value.asDouble(), double(UploadSettings::kMinChunkSize),
+                                    double(UploadSettings::kMaxChunkSize));
+    return static_cast<uint32_t>(bytes);
+}
+
 void MessageBridge::onInit(const ::Json::Value& message)
 {
     const ::Json::Value& config = JsonText::Member(message, "config");
@@ -136,6 +147,9 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.Events = JsonText::ReadBool(config, "Events", false);
     c.SendIndex = JsonText::ReadBool(config, "SendIndex", false);
     c.SkipDuplicates = JsonText::ReadBool(config, "SkipDuplicates", true);
+    const std::string protocol = JsonText::ReadText(config, "Protocol", "multipart");
+    c.Protocol = _stricmp(protocol.c_str(), "tus") == 0 ? UploadProtocol::Tus : UploadProtocol::Multipart;
+    c.ChunkSize = ReadChunkSize(config);
 
     AddFields(c.Fields, JsonText::Member(config, "Fields"));
 

@@ -140,6 +140,39 @@ Jpeg::Outcome JpegThumbnail(const PictureFile& file, int turns, int boxWidth, in
     return Jpeg::Outcome::Decoded;
 }
 
+// The whole picture through libjpeg, within the decoder's work bounds, placed and turned.
+// Failed leaves the file to GDI+; any other outcome but Decoded ends the load.
+Jpeg::Outcome JpegPicture(const PictureFile& file, int turns, std::shared_ptr<Gdiplus::Bitmap>& picture)
+{
+    Jpeg::Header header;
+    if (!Jpeg::ReadHeader(file.data(), file.size(), header))
+        return Jpeg::Outcome::Failed;
+    const Exif::Placement placement = file.Placement().Turned(turns);
+    // Held while the caller holds the picture would be right, but the picture outlives this
+    // call: the share covers the decode, the placed copy and the bitmap made of it.
+    const uint64_t pixels = uint64_t(header.width) * header.height;
+    uint64_t bytes = Jpeg::DecodeBytes(header, header.width, header.height) + pixels * 4;
+    if (!placement.IsIdentity())
+        bytes += pixels * 3;
+    const DecodeBudget::Share share = DecodeBudget::Process().Acquire(bytes);
+    Pixels decoded;
+    const Jpeg::Outcome outcome =
+        Jpeg::DecodeBounded(file.data(), file.size(), header.width, header.height, Jpeg::Limits{}, decoded);
+    if (outcome != Jpeg::Outcome::Decoded)
+        return outcome;
+    if (!placement.IsIdentity()) {
+        Pixels placed;
+        if (!PlacePixels(decoded, placement, placed))
+            return Jpeg::Outcome::NoMemory;
+        decoded = std::move(placed);
+    }
+    std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapFromPixels(decoded);
+    if (!bitmap)
+        return Jpeg::Outcome::NoMemory;
+    picture = std::move(bitmap);
+    return Jpeg::Outcome::Decoded;
+}
+
 }  // namespace
 
 bool PictureFile::Open(const std::wstring& path)
@@ -297,14 +330,23 @@ PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int box
 std::shared_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& path, int quarterTurns)
 {
     try {
+        const int turns = NormalTurns(quarterTurns);
         PictureFile file;
         if (!file.OpenChecked(path))
             return nullptr;
-        // Held while the caller holds the picture would be right, but the picture outlives
-        // this call: the share covers the decode and the placing, the peak of the two copies.
+        if (file.IsJpeg()) {
+            std::shared_ptr<Gdiplus::Bitmap> picture;
+            const Jpeg::Outcome outcome = JpegPicture(file, turns, picture);
+            if (outcome == Jpeg::Outcome::Decoded)
+                return picture;
+            if (outcome != Jpeg::Outcome::Failed)
+                return nullptr;  // GDI+ would do the same work, or need the same memory
+        }
+        // The share covers the platform's decode and the placing, the peak of the two copies
+        // (the picture outlives it, as in JpegPicture).
         const DecodeBudget::Share share = DecodeBudget::Process().Acquire(PlatformDecodeBytes(file.extent(), 4));
         std::shared_ptr<Gdiplus::Bitmap> picture = file.Decode();
-        if (!picture || !PlacePicture(picture, file.Placement().Turned(quarterTurns)))
+        if (!picture || !PlacePicture(picture, file.Placement().Turned(turns)))
             return nullptr;
         return picture;
     } catch (...) {

@@ -93,8 +93,10 @@ struct PictureSummary {
 PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight,
                              const std::atomic<bool>* stop = nullptr);
 
-// The whole picture decoded by GDI+, placed as seen and turned; null when the file cannot be decoded or is
-// above the ceiling. The caller holds it only for as long as the operation needs it.
+// The whole picture, placed as seen and turned; null when the file cannot be decoded, is above
+// the ceiling, or is a JPEG beyond the decoder's work bounds. JPEGs go through libjpeg-turbo
+// (GDI+ only for those it cannot read cleanly), everything else through GDI+. The caller
+// holds it only for as long as the operation needs it.
 std::shared_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& path, int quarterTurns);
 
 // A thumbnail of a picture already decoded (after an edit), turned and fitted.

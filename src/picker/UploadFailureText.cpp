@@ -51,6 +51,8 @@ std::wstring FailureBandText(const UploadFailure& failure)
         return failed + L"\u56DE\u590D\u65E0\u6548";  // 回复无效
     case FailureReason::Redirected:
         return failed + L"\u88AB\u91CD\u5B9A\u5411" + StatusText(failure.status);  // 被重定向 N
+    case FailureReason::Unsupported:
+        return failed + L"\u534F\u8BAE\u4E0D\u7B26";  // 协议不符
     case FailureReason::Stopped:
         return L"\u5DF2\u53D6\u6D88";  // 已取消
     }
@@ -93,6 +95,10 @@ std::wstring FailureHoverText(const UploadFailure& failure)
     case FailureReason::Redirected:
         // 服务器要求转到别的地址
         return failed + L"\u670D\u52A1\u5668\u8981\u6C42\u8F6C\u5230\u522B\u7684\u5730\u5740" + status;
+    case FailureReason::Unsupported:
+        // 服务器不支持这种上传协议（tus 1.0.0）
+        return failed + L"\u670D\u52A1\u5668\u4E0D\u652F\u6301\u8FD9\u79CD\u4E0A\u4F20\u534F\u8BAE"
+                        L"\uFF08tus 1.0.0\uFF09" + status;
     case FailureReason::Stopped:
         return L"\u4E0A\u4F20\u5DF2\u53D6\u6D88";  // 上传已取消
     }

@@ -2,9 +2,9 @@
 # The MSI package (installer/Fotoloft.wxs, packaging the built DLL) under Wine's msiexec: a
 # silent install writes the same registration as the DLL's own DllRegisterServer, pointing at
 # the installed copy, which the page host then creates; SITES= writes the site list the
-# control obeys; an uninstall leaves no file and no key; a newer package over an older one in
-# another folder leaves one copy and keeps the site list; an older package over a newer one
-# is refused.
+# control obeys; an uninstall leaves no file and no key; a newer package over an older one,
+# in the same folder or another, leaves one copy (and keeps the site list); an older package
+# over a newer one is refused.
 set -uo pipefail
 source "${FOTOLOFT_SOURCE_DIR:?}/tests/install/install_helpers.sh"
 source "$ROOT_DIR/installer/packaging.sh"
@@ -106,6 +106,21 @@ expect_probe sites_refused silent
 msi sites_remove /x "$(winpath "$work/new.msi")" /qn
 expect_rc sites_remove 0
 uninstalled "sites uninstall"
+
+# --- The older version in the same folder, then this one over it ---
+msi old_here /i "$(winpath "$work/old.msi")" /qn
+expect_rc old_here 0
+msi upgrade_here /i "$(winpath "$work/new.msi")" /qn
+expect_rc upgrade_here 0
+machine
+listed=$(products)
+[ "$(wc -l <<<"$listed")" = 1 ] || fail "upgrade in place: listed $(wc -l <<<"$listed") times: $listed"
+key=$(head -n 1 <<<"$listed" | tr -d '[]')
+[ "$(value "${key#HKEY_LOCAL_MACHINE\\}" DisplayVersion)" = "$version" ] || fail "upgrade in place: the listed version is not $version"
+cmp -s "$dll" "$installed/Fotoloft.dll" || fail "upgrade in place: $installed/Fotoloft.dll is missing or not the packaged DLL"
+msi upgrade_here_remove /x "$(winpath "$work/new.msi")" /qn
+expect_rc upgrade_here_remove 0
+uninstalled "upgrade in place uninstall"
 
 # --- The older version in another folder, then this one over it, then the older again ---
 old_folder=$(unixpath 'C:\FotoloftOld')

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The packages as scripts/release makes them, from the built DLL: the DLL's version resource
 # is the control's version; the DLL, the NSIS installer, the MSI and the page's cabinet carry
-# an Authenticode signature (SHA-256) that verifies against the certificate that made it; the
+# an Authenticode signature (SHA-256) that verifies against the certificate that made it, with
+# a timestamp that verifies when a timestamp server is given (one of the test's own); the
 # MSI and the cabinet hold the signed DLL; the cabinet holds the DLL and an INF whose class id
 # is the one the DLL registers and whose version is the DLL's.
 set -uo pipefail
@@ -53,6 +54,37 @@ for f in Fotoloft.dll "$msi" Fotoloft.cab "$setup"; do verified "$out/$f"; done
 cp "$dll" "$work/unsigned.dll"
 osslsigncode verify -CAfile "$work/sign/throwaway.crt" -in "$work/unsigned.dll" >"$work/unsigned.log" 2>&1 &&
   fail "an unsigned DLL verified"
+
+# --- A timestamp from the server given, on every file the release signs ---
+# A timestamp authority of the test's own (openssl ts behind a small HTTP server).
+mkdir -p "$work/tsa"
+python3 "$ROOT_DIR/tests/install/timestamp_server.py" "$work/tsa" "$work/tsa/port" >"$work/tsa.log" 2>&1 &
+tsa_pid=$!
+trap 'kill "$tsa_pid" 2>/dev/null; rm -rf "$work"; stop_xvfb 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do [ -s "$work/tsa/port" ] && break; kill -0 "$tsa_pid" 2>/dev/null || break; sleep 0.1; done
+if [ -s "$work/tsa/port" ]; then
+  mkdir -p "$work/stamped"
+  for f in Fotoloft.dll "$msi" Fotoloft.cab "$setup"; do
+    cp "$out/$f" "$work/stamped/$f"
+    # Signed again from the signed file: osslsigncode replaces the signature.
+    FOTOLOFT_SIGN_TIMESTAMP="http://127.0.0.1:$(cat "$work/tsa/port")" sign_file "$work/stamped/$f" 2>"$work/stamp.err" ||
+      { fail "$f: not signed with a timestamp: $(tail -n 2 "$work/stamp.err")"; continue; }
+    osslsigncode verify -CAfile "$work/sign/throwaway.crt" -TSA-CAfile "$work/tsa/tsa.crt" -in "$work/stamped/$f" \
+      >"$work/stamped-$f.log" 2>&1 || fail "$f: the timestamped signature does not verify: $(grep -iE 'error|fail' "$work/stamped-$f.log" | head -n 3)"
+    grep -q 'Timestamp Server Signature verification: ok' "$work/stamped-$f.log" &&
+      grep -q 'Issuer: /CN=Fotoloft test timestamp authority' "$work/stamped-$f.log" ||
+      fail "$f: no timestamp of the server given: $(grep -i timestamp "$work/stamped-$f.log" | head -n 3)"
+  done
+  [ "$(wc -l <"$work/tsa/answered" 2>/dev/null || echo 0)" = 4 ] || fail "the timestamp server answered $(cat "$work/tsa/answered" 2>/dev/null | wc -l) queries, not 4"
+  # The plain release has none, and a server that cannot be reached fails the signing.
+  grep -q 'Timestamp is not available' < <(osslsigncode verify -CAfile "$work/sign/throwaway.crt" -in "$out/Fotoloft.dll" 2>&1) ||
+    fail "a signature made without a timestamp server claims a timestamp"
+  cp "$dll" "$work/unreachable.dll"
+  FOTOLOFT_SIGN_TIMESTAMP="http://127.0.0.1:9" sign_file "$work/unreachable.dll" 2>/dev/null &&
+    fail "signing with an unreachable timestamp server succeeded"
+else
+  fail "the timestamp server did not start: $(head -c 300 "$work/tsa.log")"
+fi
 
 # --- The MSI holds the signed DLL and the version ---
 mkdir -p "$work/msi"

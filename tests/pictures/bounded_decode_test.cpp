@@ -131,6 +131,10 @@ TEST(BoundedDecodeTest, AProgressiveScanBombIsRefusedEarlyAndNotDecodedByTheSyst
     EXPECT_FALSE(record->RetryThumbnail());
     EXPECT_TRUE(record->PrepareUpload().encoded.empty());
     std::printf("scan bomb: thumbnail and upload refused in %.2f s\n", SecondsSince(start));
+    // The preview's and the editor's whole picture, the same.
+    start = Clock::now();
+    EXPECT_EQ(LoadPicture(path, 1), nullptr);
+    std::printf("scan bomb: whole picture refused in %.2f s\n", SecondsSince(start));
 }
 
 TEST(BoundedDecodeTest, OrdinaryProgressiveFilesStillDecodeAndAStopEndsADecodeAtOnce)

@@ -11,7 +11,9 @@ Every request's body is read in full (by its Content-Length) before the answer, 
   /chunked                     a whole chunked {"success":1}; with ?cut=1 the connection ends
                                after the chunk, before the last (empty) one; with &pause=1 what
                                follows the chunk comes 0.3 s after it; with big=1 the reply is
-                               {"success":1,"pad":"xxx..."} of 3 MiB in chunks of 64 KiB
+                               {"success":1,"pad":"xxx..."} of 3 MiB in chunks of 64 KiB; with
+                               keepalive=1 the reply leaves the connection open for another
+                               request (no "Connection: close"), and the server still closes it
   /trailing                    {"success":1} <b>Fatal error</b>... (Content-Length exact)
   /trailingspace               {"success":1} followed by blanks and line ends
   /trailingcomment             {"success":1} followed by a comment
@@ -119,7 +121,8 @@ class _Handler(socketserver.StreamRequestHandler):
                 text = b'{"success":1,"pad":"' + b"x" * ((3 << 20) - 22) + b'"}'
             chunks = b"".join(b"%x\r\n%s\r\n" % (len(text[i:i + 65536]), text[i:i + 65536])
                               for i in range(0, len(text), 65536))
-            if not self._send(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n'
+            connection = b"" if query.get("keepalive") == "1" else b"Connection: close\r\n"
+            if not self._send(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n' + connection + b'\r\n'
                               + chunks):
                 return
             if query.get("pause") == "1":

@@ -8,13 +8,16 @@
 // a server's limits, and for measuring the transfer alone).
 // SETTINGS is the JSON object the page gives "init" as "config" ("Fields", "Cookie",
 // "FileFieldName", "FileNameGen", "EncodeType", "Timeout", "IgnoreCertErrors", "JpegQuality",
-// "MaxWidth", "MaxHeight", "SendOriginal", "RetryDelays"). Prints one JSON line: {"id":...,"ok":true|false,
+// "MaxWidth", "MaxHeight", "SendOriginal", "RetryDelays", "Protocol", "ChunkSize"). With
+// "Protocol":"tus" ADDRESS is a tus creation endpoint and a failed try goes on from what the
+// server holds. Prints one JSON line: {"id":...,"ok":true|false,
 // "status":HTTP status,"svr":the parsed reply}.
 // Exit code: 0 the server accepted the file, 1 it did not (or could not be reached, or the
 // picture could not be prepared: then nothing is sent), 2 bad arguments.
 #include "Biz/HttpClient.h"
 #include "Biz/ImageData.h"
 #include "Biz/RetryPolicy.h"
+#include "Biz/TusUpload.h"
 #include "Biz/UploadName.h"
 #include "Biz/UploadPost.h"
 #include "control/AppConfig.h"
@@ -44,7 +47,8 @@ constexpr char kUsage[] =
     "            {\"Fields\":{\"album\":\"7\"},\"Cookie\":\"sid=1\",\"FileFieldName\":\"file\",\n"
     "             \"FileNameGen\":\"ori\",\"EncodeType\":\"utf-8\",\"Timeout\":60,\"IgnoreCertErrors\":false,\n"
     "             \"JpegQuality\":85,\"MaxWidth\":2048,\"MaxHeight\":2048,\"SendOriginal\":false,\n"
-    "             \"RetryDelays\":[1000,3000,10000]}\n"
+    "             \"RetryDelays\":[1000,3000,10000],\"Protocol\":\"multipart\",\"ChunkSize\":5242880}\n"
+    "            (\"Protocol\":\"tus\" makes ADDRESS a tus creation endpoint)\n"
     "prints {\"id\":...,\"ok\":...,\"status\":...,\"svr\":...}; exit 0 accepted, 1 not accepted or the\n"
     "picture could not be prepared (nothing sent), 2 bad arguments\n";
 
@@ -175,9 +179,19 @@ int Main(std::vector<std::wstring> args)
     // as the control does.
     const auto stop = std::make_shared<std::atomic<bool>>(false);
     UploadOutcome outcome;
+    TusUpload tus;  // a tus upload's state, kept from one try to the next
+    std::string lastReason;
     for (size_t tries = 1;; ++tries) {
-        outcome = PostUpload(picture, settings, stop);
-        const UploadFailure failure = ClassifyOutcome(outcome);
+        UploadFailure failure;
+        if (settings.protocol == UploadProtocol::Tus) {
+            const TusTry attempt = SendTus(picture, settings, stop, tus);
+            outcome = attempt.outcome;
+            failure = attempt.failure;
+        } else {
+            outcome = PostUpload(picture, settings, stop);
+            failure = ClassifyOutcome(outcome);
+        }
+        lastReason = FailureCode(failure.reason);
         const auto delay = NextRetryDelay(failure, tries, settings.retryDelaysMs);
         if (!delay)
             break;
@@ -189,8 +203,9 @@ int Main(std::vector<std::wstring> args)
 
     printLine(picture.id, outcome);
     if (!outcome.success) {
-        std::fprintf(stderr, "fotopost: not accepted (%s, code %lu)\n", HttpFailureName(outcome.failure),
-                     static_cast<unsigned long>(outcome.platformError));
+        std::fprintf(stderr, "fotopost: not accepted (%s, code %lu%s%s)\n", HttpFailureName(outcome.failure),
+                     static_cast<unsigned long>(outcome.platformError), lastReason.empty() ? "" : ", ",
+                     lastReason.c_str());
     }
     return outcome.success ? 0 : 1;
 }
