@@ -29,6 +29,7 @@
 #include "image/GdiplusBridge.h"
 #include "image/GdiplusLease.h"
 #include "picker/ListView.h"
+#include "picker/ListViewPostItem.h"
 #include "picker/ListViewItem.h"
 #include "platform/Window.h"
 #include "ui/FormBase.h"
@@ -121,7 +122,7 @@ int wmain(int argc, wchar_t** argv)
     PeakSampler sampler;
 
     HostWindow host(820, 620);
-    ListView list;
+    ListView list{&ListViewPostItem::Make};
     list.Create(host.hwnd(), 0, 0, 800, 600);
     list.AddFiles({argv[1]});
     const double waitEnd = bench::NowMs() + 60000;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "picker/ListView.h"
+#include "picker/ListViewPostItem.h"
 #include "platform/Window.h"
 
 namespace {
@@ -91,7 +92,7 @@ double Median(std::vector<double> v)
 int Repaint(const std::wstring& folder)
 {
     Host host;
-    Vantor::ListView list;
+    Vantor::ListView list{&Vantor::ListViewPostItem::Make};
     list.Create(host.hwnd(), 1, 1, 800, 500);
     list.SetItemWidth(150);
     list.SetItemHeight(151);
@@ -166,7 +167,7 @@ constexpr UINT kAddFile = WM_APP + 8;  // one "addFile" of the page: lParam inde
 int Load(const std::wstring& folder)
 {
     Host host;
-    Vantor::ListView list;
+    Vantor::ListView list{&Vantor::ListViewPostItem::Make};
     list.Create(host.hwnd(), 1, 1, 800, 500);
     list.SetItemWidth(150);
     list.SetItemHeight(151);

@@ -12,6 +12,7 @@
 // store for as long as it exists.
 #include "control/PanelHost.h"
 #include "picker/ListView.h"
+#include "picker/ListViewPostItem.h"
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
 #include "ui/ComboBox.h"
@@ -88,7 +89,7 @@ private:
 
     const UI::SkinLease skins_ = UI::ImageLister::Acquire();
     PanelHost& host_;
-    ListView list_;
+    ListView list_{&ListViewPostItem::Make};
     UI::Controls::Button add_;
     UI::Controls::Button upload_;
     UI::Controls::Button cancel_;

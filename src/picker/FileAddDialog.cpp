@@ -7,7 +7,6 @@
 
 #include "Biz/ImageData.h"
 #include "picker/FolderPath.h"
-#include "picker/ListViewPostItem.h"
 #include "picker/ListViewSelectItem.h"
 #include "ui/MessageDialog.h"
 #include "ui/Theme.h"
@@ -395,7 +394,9 @@ void CFileAddDialog::OnOK()
                 ShowLimitMessage();
                 break;
             }
-            auto copy = std::make_unique<ListViewPostItem>(record);
+            auto copy = uploadList_->MakeItem(record);
+            if (!copy)
+                continue;
             copy->SetChecked(item->Checked());
             uploadList_->AddItem(std::move(copy));
             ++added_;

@@ -9,7 +9,6 @@
 #include "picker/ItemDates.h"
 #include "picker/DuplicateCheck.h"
 #include "picker/FilePathKey.h"
-#include "picker/ListViewPostItem.h"
 #include "ui/Drawing.h"
 
 namespace Vantor {
@@ -20,7 +19,10 @@ bool IsAcceptedImageExtension(const std::wstring& path)
     return kinds.Accepts(path);
 }
 
-ListView::ListView() : loader_(kThumbnailReady, kThumbnailsDone) {}
+ListView::ListView(ItemFactory makeItem)
+    : makeItem_(std::move(makeItem)), loader_(kThumbnailReady, kThumbnailsDone)
+{
+}
 
 ListView::~ListView()
 {
@@ -150,6 +152,13 @@ ListViewItem* ListView::AddItem(std::unique_ptr<ListViewItem> item)
     return items_.back().get();
 }
 
+std::unique_ptr<ListViewItem> ListView::MakeItem(std::shared_ptr<ImageData> record) const
+{
+    if (!record)
+        return nullptr;
+    return makeItem_ ? makeItem_(std::move(record)) : std::make_unique<ListViewItem>(std::move(record));
+}
+
 AddResult ListView::AddFiles(const std::vector<std::wstring>& paths) { return AddFiles(paths, limits_); }
 
 AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLimits& limits)
@@ -182,7 +191,7 @@ AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLi
         std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(path);
         if (!record)
             continue;
-        AddItem(std::make_unique<ListViewPostItem>(std::move(record)));
+        AddItem(MakeItem(std::move(record)));
         ++result.added;
     }
     Arrange();
@@ -280,7 +289,7 @@ void ListView::RemoveItem(int32_t id)
     UpdateScrollBar();
     Arrange();
     ScrollTo(kept);
-    RepaintContent(20);
+    RepaintContent();
     SendMouseMoveAtCursor();
 }
 
@@ -300,7 +309,7 @@ void ListView::RemoveSelected()
     ItemRemoved(0);
     UpdateScrollBar();
     Arrange();
-    RepaintContent(20);
+    RepaintContent();
     SendMouseMoveAtCursor();
 }
 
@@ -623,13 +632,12 @@ void ListView::RetryThumbnail(const ListViewItem& item)
 
 // ---- painting and scrolling ----------------------------------------------------------------
 
-void ListView::RepaintContent(int rightStrip)
+void ListView::RepaintContent()
 {
-    if (!hwnd())
-        return;
-    RECT area = client_;
-    area.right = std::max(area.left, area.right - rightStrip);
-    InvalidateRect(hwnd(), &area, FALSE);
+    // The whole client area: cells reach into its right edge at some widths, and a strip
+    // left out keeps the frames and captions it showed before.
+    if (hwnd())
+        InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void ListView::OnPaint()
@@ -684,7 +692,7 @@ void ListView::AfterScroll()
     if (!hwnd())
         return;
     SetScrollPos(hwnd(), SB_VERT, scrollPos_, TRUE);
-    RepaintContent(ListGeometry::kScrollBarSpace);
+    RepaintContent();
     // What the user now sees gets its thumbnails first.
     int first = 0, end = 0;
     VisibleRange(first, end);
@@ -739,7 +747,7 @@ void ListView::OnVScroll(int request, int trackPosition)
 
 void ListView::RepaintProgress(int32_t id)
 {
-    if (auto* item = dynamic_cast<ListViewPostItem*>(FindById(id)))
+    if (ListViewItem* item = FindById(id))
         item->OnUploadProgress();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The owner-drawn, vertically scrolling grid of picture items: the upload list of the main
-// panel (ListViewPostItem) and the picker of the add-images dialog (ListViewSelectItem).
+// panel and the picker of the add-images dialog. The list knows its items only as
+// ListViewItem: whoever makes a list gives it the factory of its kind of item (the upload
+// list's ListViewPostItem::Make), which AddFiles and MakeItem use.
 //
 // The list is a window of its own and, for anchored layout inside a form, a ControlBase child.
 // It lays items out (ListGeometry), paints the visible band through a back buffer, tracks hover
@@ -13,6 +15,7 @@
 #include <boost/signals2/signal.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -78,7 +81,11 @@ public:
     // path: they were taken out again (SetSkipDuplicates).
     boost::signals2::signal<void(int skipped)> DuplicatesSkipped;
 
-    ListView();
+    // Makes this list's item for a file's record.
+    using ItemFactory = std::function<std::unique_ptr<ListViewItem>(std::shared_ptr<ImageData> record)>;
+
+    // Without a factory the list makes plain ListViewItems.
+    explicit ListView(ItemFactory makeItem = {});
     ~ListView() override;
 
     // --- creation and placement (window thread) ---
@@ -113,6 +120,8 @@ public:
     // --- content (window thread) ---
     // Takes the item; gives it its id. No layout, no repaint.
     ListViewItem* AddItem(std::unique_ptr<ListViewItem> item);
+    // An item of this list's kind for the record, not added yet.
+    std::unique_ptr<ListViewItem> MakeItem(std::shared_ptr<ImageData> record) const;
     // Adds upload items for the acceptable files among the paths (no roots, no folders, no
     // file over the size limit, no file already in the list under any spelling; the files
     // limit is tested before each addition), each under its full path (FullFilePath),
@@ -227,7 +236,7 @@ private:
     void DropFromSelection(int32_t id);
     void CheckAnchor();
     void AfterScroll();
-    void RepaintContent(int rightStrip);
+    void RepaintContent();
     void SendMouseMoveAtCursor();
     std::vector<ThumbnailLoader::Job> PendingJobs(bool visibleFirst) const;
     ThumbnailLoader::Job JobFor(const ListViewItem& item, int boxWidth, int boxHeight) const;
@@ -235,6 +244,7 @@ private:
 
     // The items' icons stay while the list does, whatever other list of the process goes.
     const std::shared_ptr<const CombinBitmap> icons_ = CombinBitmap::Acquire();
+    const ItemFactory makeItem_;
     ListGeometry geometry_;
     bool hoverTracking_ = false;
     bool interactive_ = true;

@@ -49,6 +49,8 @@ public:
     virtual void AddSizeIfChecked(int64_t& sum) const;
     // What "select all" (Ctrl+A) does to the item: selects it.
     virtual void SelectForAll();
+    // The record's upload state changed (progress, end): nothing for items that show none.
+    virtual void OnUploadProgress() {}
 
     // Repaints the cell when it is visible.
     void Invalidate() const;

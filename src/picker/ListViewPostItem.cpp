@@ -37,6 +37,11 @@ void DrawReasonBox(Gdiplus::Graphics& graphics, const std::wstring& text, const 
 
 }  // namespace
 
+std::unique_ptr<ListViewItem> ListViewPostItem::Make(std::shared_ptr<ImageData> record)
+{
+    return std::make_unique<ListViewPostItem>(std::move(record));
+}
+
 ListViewPostItem::ListViewPostItem(std::shared_ptr<ImageData> record) : ListViewItem(std::move(record)) {}
 
 void ListViewPostItem::SetRect(const RECT& r)

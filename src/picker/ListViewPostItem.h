@@ -14,6 +14,8 @@ public:
     enum Button { Editor, LeftCirc, RightCirc, Search, Del, Caption, kButtonCount };
 
     explicit ListViewPostItem(std::shared_ptr<ImageData> record);
+    // The upload list's item factory (ListView::ItemFactory).
+    static std::unique_ptr<ListViewItem> Make(std::shared_ptr<ImageData> record);
 
     void SetRect(const RECT& rect) override;
     bool HitButtons(POINT point) const override;
@@ -33,7 +35,7 @@ public:
 
     void BeginRename();
     // Upload notifications (window thread): repaint the band when it is visible.
-    void OnUploadProgress();
+    void OnUploadProgress() override;
     void OnUploadCompleted();
 
 private:

@@ -39,7 +39,7 @@ void ListFixture::SetUp()
     host_ = std::make_unique<TestHostWindow>(kWidth, kHeight);
     ASSERT_TRUE(host_->get());
     ShowWindow(host_->get(), SW_SHOWNA);
-    list_ = std::make_unique<Vantor::ListView>();
+    list_ = std::make_unique<Vantor::ListView>(&Vantor::ListViewPostItem::Make);
     ASSERT_TRUE(list_->Create(host_->get(), 0, 0, kWidth, kHeight));
     list_->SetItemWidth(150);
     list_->SetItemHeight(151);

@@ -18,6 +18,7 @@
 
 #include "Biz/ImageData.h"
 #include "picker/ListView.h"
+#include "picker/ListViewPostItem.h"
 #include "platform/TextConv.h"
 #include "platform/Window.h"
 #include "ui/ImageLister.h"
@@ -42,7 +43,7 @@ void Log(const std::wstring& line)
 class ShowcaseWindow : public Vantor::Win::Window {
 public:
     explicit ShowcaseWindow(std::wstring quitFile) : quitFile_(std::move(quitFile)) {}
-    Vantor::ListView list;
+    Vantor::ListView list{&Vantor::ListViewPostItem::Make};
 
 protected:
     const wchar_t* ClassName() const override { return L"Vantor.Test.DragShowcase"; }
