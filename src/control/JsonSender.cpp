@@ -1,6 +1,7 @@
 #include "control/JsonSender.h"
 
 #include "control/FotoloftIds.h"
+#include "platform/ComObject.h"
 #include "platform/GlobalInterfaceTable.h"
 
 #include <objbase.h>
@@ -26,18 +27,56 @@ private:
 
 }  // namespace
 
+// Stands in for the control in the global interface table. Its calls arrive on the control's
+// thread, where the control also detaches it, so the target needs no lock.
+class PageForwarder : public ComObject<PageForwarder, IFotoloft> {
+public:
+    explicit PageForwarder(IFotoloft* target) : target_(target) {}
+    void cut() { target_ = nullptr; }
+
+    void* queryInterface(REFIID iid) { return iid == IID_IDispatch ? static_cast<IFotoloft*>(this) : nullptr; }
+
+    STDMETHODIMP FireRecvMessage(BSTR json) override { return target_ ? target_->FireRecvMessage(json) : S_OK; }
+    STDMETHODIMP postMessage(BSTR) override { return E_NOTIMPL; }
+    STDMETHODIMP put_recvMessage(IDispatch*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        if (count)
+            *count = 0;
+        return count ? S_OK : E_POINTER;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+
+private:
+    IFotoloft* target_;
+};
+
+JsonSender::JsonSender() = default;
 JsonSender::~JsonSender() { detach(); }
 
 HRESULT JsonSender::attach(IFotoloft* control)
 {
     detach();
-    DWORD cookie = 0;
-    const HRESULT hr = GlobalInterfaceTable::Register(control, IID_IFotoloft, cookie);
-    if (FAILED(hr))
-        return hr;
-    ownerThread_ = GetCurrentThreadId();
-    cookie_ = cookie;
-    return S_OK;
+    try {
+        ComPtr<PageForwarder> forwarder = MakeComObject<PageForwarder>(control);
+        DWORD cookie = 0;
+        const HRESULT hr = GlobalInterfaceTable::Register(forwarder.Get(), IID_IFotoloft, cookie);
+        if (FAILED(hr)) {
+            forwarder->cut();
+            return hr;
+        }
+        ownerThread_ = GetCurrentThreadId();
+        forwarder_ = std::move(forwarder);
+        cookie_ = cookie;
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 void JsonSender::detach()
@@ -45,6 +84,11 @@ void JsonSender::detach()
     const DWORD cookie = cookie_.exchange(0);
     if (cookie)
         GlobalInterfaceTable::Revoke(cookie);
+    // A worker's proxy may keep the forwarder a moment longer; it no longer reaches the control.
+    if (forwarder_) {
+        forwarder_->cut();
+        forwarder_.Reset();
+    }
 }
 
 void JsonSender::send(const std::wstring& json)

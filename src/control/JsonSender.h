@@ -1,7 +1,11 @@
 #pragma once
-// Delivers the control's outgoing JSON texts to the page from any thread: the control's own
-// IFotoloft is kept in the global interface table, and each text is handed to its
-// FireRecvMessage, which COM runs on the control's window thread.
+// Delivers the control's outgoing JSON texts to the page from any thread. The global interface
+// table holds a small forwarder of the control's thread, not the control: the table's reference
+// is strong, and a control that held it on itself would live for ever under a container (or a
+// script's `new ActiveXObject`) that never gives it a site and so never lets go through
+// SetClientSite(NULL). Each text reaches the forwarder's FireRecvMessage, which COM runs on the
+// control's window thread, and goes on to the control while it lives; detach() (the control's
+// destructor at the latest) cuts the forwarder loose, and texts then go nowhere.
 #include "platform/Handles.h"
 
 #include <windows.h>
@@ -14,14 +18,17 @@ struct IFotoloft;
 
 namespace Vantor {
 
+class PageForwarder;
+
 class JsonSender {
 public:
-    JsonSender() = default;
+    JsonSender();
     ~JsonSender();
     JsonSender(const JsonSender&) = delete;
     JsonSender& operator=(const JsonSender&) = delete;
 
-    // On the control's thread: registers the control for other apartments.
+    // On the control's thread: registers a forwarder to the control for other apartments. The
+    // control is not referenced: it must call detach() before it goes.
     HRESULT attach(IFotoloft* control);
     // Revokes the registration; later texts are dropped.
     void detach();
@@ -36,6 +43,7 @@ private:
     std::mutex lock_;
     std::atomic<DWORD> cookie_{0};
     DWORD ownerThread_ = 0;
+    ComPtr<PageForwarder> forwarder_;  // the control's thread only
 };
 
 }  // namespace Vantor

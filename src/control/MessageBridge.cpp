@@ -91,6 +91,17 @@ std::vector<int> ReadRetryDelays(const ::Json::Value& config)
     return delays;
 }
 
+// "Metadata": "none", "safe" or "all", any letter case; anything else keeps none.
+MetadataKept ReadMetadataKept(const ::Json::Value& config)
+{
+    const std::string value = JsonText::ReadText(config, "Metadata");
+    if (_stricmp(value.c_str(), "safe") == 0)
+        return MetadataKept::Safe;
+    if (_stricmp(value.c_str(), "all") == 0)
+        return MetadataKept::All;
+    return MetadataKept::None;
+}
+
 // "Extensions": the kinds of file the user and the page may add; every kind when missing.
 PictureKinds ReadExtensions(const ::Json::Value& config)
 {
@@ -159,6 +170,7 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.SendOriginal = JsonText::ReadBool(config, "SendOriginal", false);
     c.Reencode = JsonText::ReadBool(config, "Reencode", false);
     c.JpegQualityGiven = jpegQuality >= 1 && jpegQuality <= 100 && JsonText::Member(config, "JpegQuality").isNumeric();
+    c.Metadata = ReadMetadataKept(config);
     c.RetryDelays = ReadRetryDelays(config);
     c.Events = JsonText::ReadBool(config, "Events", false);
     c.SendIndex = JsonText::ReadBool(config, "SendIndex", false);

@@ -68,6 +68,20 @@ bool DecodeThumbnail(Codec codec, const uint8_t* data, size_t size, uint32_t min
     }
 }
 
+Jpeg::SourceMetadata Metadata(Codec codec, const uint8_t* data, size_t size)
+{
+    Jpeg::SourceMetadata metadata;
+    try {
+        if (codec == Codec::Webp)
+            Webp::ReadMetadata(data, size, metadata.exif, metadata.icc);
+        else if (codec == Codec::Heif)
+            Heif::ReadMetadata(data, size, metadata.exif, metadata.icc);
+    } catch (...) {
+        metadata = Jpeg::SourceMetadata{};
+    }
+    return metadata;
+}
+
 uint64_t CodecDecodeBytes(Codec codec, const PictureExtent& extent)
 {
     const uint64_t pixels = uint64_t(extent.width) * extent.height;

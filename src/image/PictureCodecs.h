@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/JpegMetadata.h"
 #include "image/PictureExtent.h"
 #include "image/Pixels.h"
 
@@ -53,6 +54,11 @@ bool IsCodecFormatName(const std::wstring& format);
 // False when there is none that serves. `width` and `height` give the main picture's size as seen.
 bool DecodeThumbnail(Codec codec, const uint8_t* data, size_t size, uint32_t minLongSide, Pixels& out,
                      uint32_t& width, uint32_t& height);
+
+// The metadata of the main picture that may travel into a JPEG made of it: its EXIF block
+// (a HEIF "Exif" item, a WebP EXIF chunk) and its ICC colour profile. Nothing decoded;
+// empty when there is none or the file is damaged.
+Jpeg::SourceMetadata Metadata(Codec codec, const uint8_t* data, size_t size);
 
 // What a decode of a picture of this extent holds at its peak: the library's picture and
 // working planes and the copy handed out.

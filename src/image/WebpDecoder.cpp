@@ -12,6 +12,25 @@ namespace {
 struct AnimDecoderFree {
     void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
 };
+struct DemuxFree {
+    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+
+// The first chunk of the kind, copied; empty when there is none.
+std::vector<uint8_t> Chunk(const WebPDemuxer* demux, const char* kind)
+{
+    std::vector<uint8_t> bytes;
+    WebPChunkIterator chunk;
+    if (WebPDemuxGetChunk(demux, kind, 1, &chunk)) {
+        try {
+            bytes.assign(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
+        } catch (...) {
+            bytes.clear();
+        }
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    return bytes;
+}
 
 Codecs::Outcome FirstFrame(const uint8_t* data, size_t size, Pixels& out)
 {
@@ -76,6 +95,23 @@ Codecs::Outcome Decode(const uint8_t* data, size_t size, Pixels& out)
     if (decoded == VP8_STATUS_OUT_OF_MEMORY)
         return Codecs::Outcome::NoMemory;
     return decoded == VP8_STATUS_OK ? Codecs::Outcome::Decoded : Codecs::Outcome::Failed;
+}
+
+void ReadMetadata(const uint8_t* data, size_t size, std::vector<uint8_t>& exif, std::vector<uint8_t>& icc)
+{
+    exif.clear();
+    icc.clear();
+    const WebPData bytes{data, size};
+    std::unique_ptr<WebPDemuxer, DemuxFree> demux(WebPDemux(&bytes));
+    if (!demux)
+        return;
+    const uint32_t flags = WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS);
+    if (flags & ICCP_FLAG)
+        icc = Chunk(demux.get(), "ICCP");
+    if (flags & EXIF_FLAG)
+        exif = Chunk(demux.get(), "EXIF");
+    if (exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0)
+        exif.erase(exif.begin(), exif.begin() + 6);
 }
 
 }  // namespace Vantor::Webp

@@ -3,6 +3,7 @@
 // shows on its canvas.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "image/PictureCodecs.h"
 
@@ -10,5 +11,9 @@ namespace Vantor::Webp {
 
 bool ReadSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height);
 Codecs::Outcome Decode(const uint8_t* data, size_t size, Pixels& out);
+
+// The EXIF chunk (the TIFF structure, an "Exif\0\0" prefix removed) and the ICC profile
+// chunk, each left empty when absent.
+void ReadMetadata(const uint8_t* data, size_t size, std::vector<uint8_t>& exif, std::vector<uint8_t>& icc);
 
 }  // namespace Vantor::Webp
