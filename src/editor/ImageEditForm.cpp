@@ -106,7 +106,7 @@ void ImageEditForm::OnInitDialog()
     });
     if (ticket_ == 0)
         PostMessageW(hwnd(), WM_COMMAND, IDCANCEL, 0);
-    LOG4CPLUS_INFO(Log::instance().logger(), L"edit window opened for " << record_->path());
+    LOG4CPLUS_INFO(Log::current(), L"edit window opened for " << record_->path());
 }
 
 void ImageEditForm::BuildFrame()
@@ -389,7 +389,7 @@ void ImageEditForm::OnPictureReady(uint32_t ticket)
     if (!fetched)
         return;
     if (!fetched->ok || !canvas_.SetImage(std::move(fetched->image))) {
-        LOG4CPLUS_WARN(Log::instance().logger(), L"edit window: the picture cannot be read: " << record_->path());
+        LOG4CPLUS_WARN(Log::current(), L"edit window: the picture cannot be read: " << record_->path());
         CMessageDialog message;
         message.SetMessage(L"\u65E0\u6CD5\u8BFB\u53D6\u8FD9\u5F20\u56FE\u7247\u3002");
         message.DoModal(hwnd());
@@ -421,7 +421,7 @@ void ImageEditForm::OnOk()
             return;
         }
         applied_ = true;
-        LOG4CPLUS_INFO(Log::instance().logger(), L"edited picture kept: " << result->GetWidth() << L" x "
+        LOG4CPLUS_INFO(Log::current(), L"edited picture kept: " << result->GetWidth() << L" x "
                                                                            << result->GetHeight() << L", "
                                                                            << record_->path());
     }
