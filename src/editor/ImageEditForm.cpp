@@ -274,8 +274,14 @@ void ImageEditForm::BuildPanels()
     quality_.ValueChanged.connect([this](int value) { qualityBox_.SetInt(value); });
     PlaceButton(applyFormat_, this, L"\u5E94\u7528", 413, 26);
     applyFormat_.Click.connect([this] {
-        if (format_.GetCurSel() > 0)
+        // What goes out is what was applied: a later change of the box without applying it
+        // does not count.
+        const int format = format_.GetCurSel();
+        if (format > 0 && format < 4) {
+            appliedFormat_ = format;
+            appliedQuality_ = std::clamp(qualityBox_.GetInt(), 1, 100);
             formatApplied_ = true;
+        }
     });
     for (ControlBase* c :
          std::initializer_list<ControlBase*>{&format_, &qualityLabel_, &quality_, &qualityBox_, &applyFormat_})
@@ -425,9 +431,8 @@ void ImageEditForm::OnOk()
                                                                            << result->GetHeight() << L", "
                                                                            << record_->path());
     }
-    const int format = format_.GetCurSel();
-    if (formatApplied_ && format > 0 && format < 4) {
-        record_->setUploadFormat(kFormats[format], std::clamp(qualityBox_.GetInt(), 1, 100));
+    if (formatApplied_ && appliedFormat_ > 0 && appliedFormat_ < 4) {
+        record_->setUploadFormat(kFormats[appliedFormat_], appliedQuality_);
         applied_ = true;
     }
     item->Invalidate();

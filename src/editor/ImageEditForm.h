@@ -89,6 +89,8 @@ private:
     std::string panel_;
     bool sizeChanged_ = false;
     bool formatApplied_ = false;
+    int appliedFormat_ = 0;  // the quality panel's entry and quality when "应用" was pressed
+    int appliedQuality_ = 100;
     bool syncing_ = false;  // the window itself is filling the boxes
 
     UI::Controls::Button max_, close_, ok_, cancel_;

@@ -482,6 +482,11 @@ def drive(work, server, pictures, names, docs):
     xdotool("key", "Return")
     time.sleep(0.3)
     e.click(APPLY_FORMAT)
+    e.click(FORMAT_COMBO)
+    xdotool("key", "Down")
+    xdotool("key", "Down")
+    xdotool("key", "Return")
+    time.sleep(0.3)
     e.close(OK)
 
     # The thumbnails show the edits: the turned one stands upright, the crop is small.
@@ -520,6 +525,11 @@ def drive(work, server, pictures, names, docs):
                 mean = [sum(p[c] for p in block) / 4 for c in range(3)]
                 far += any(abs(r.rows[y][x][c] - mean[c]) > 2 for c in range(3))
             check(far == 0, "resize: each pixel is the mean of its 2 x 2 block")
+    if "grey.png" in got:
+        g = got["grey.png"]
+        colourful = sum(1 for y in range(0, g.h, 7) for x in range(0, g.w, 7) if max(g.rows[y][x][:3]) - min(g.rows[y][x][:3]) > 3)
+        check((g.w, g.h) == (240, 160) and colourful == 0,
+              "grey: the server received the picture without colour (%d colourful samples)" % colourful)
     if "format.jpg" in got:
         check(parts["format.jpg"][:2] == b"\xff\xd8", "format: the chosen JPEG format is sent")
         check((got["format.jpg"].w, got["format.jpg"].h) == (240, 160), "format: the picture keeps its size")
