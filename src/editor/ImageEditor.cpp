@@ -245,6 +245,7 @@ void ImageEditor::ClearSelection()
         InvalidateRect(hwnd(), &grown, FALSE);
     }
     lastDrawn_ = RECT{};
+    selection_ = RECT{};
     CropSizeChanged(L"0", L"0");
 }
 
@@ -252,7 +253,15 @@ RECT ImageEditor::SelectionInPicture() const
 {
     if (tracker_.IsEmpty() || !edit_.HasPicture())
         return RECT{};
-    return placement_.ToPicture(tracker_.Normalized());
+    return selection_;
+}
+
+void ImageEditor::PlaceSelection()
+{
+    if (tracker_.IsEmpty() || IsRectEmpty(&selection_))
+        return;
+    tracker_.SetRect(placement_.ToCanvas(selection_));
+    lastDrawn_ = RECT{};
 }
 
 void ImageEditor::Refresh()
@@ -270,6 +279,7 @@ void ImageEditor::Refresh()
     RebuildShown();
     UpdateScrollBars();
     tracker_.SetBounds(placement_.ShownRect());
+    PlaceSelection();
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
 }
@@ -337,15 +347,10 @@ void ImageEditor::OnScroll(int bar, int code)
     }
     if (next == position)
         return;
-    const LONG delta = next - position;
     position = next;
     SetScrollPos(hwnd(), bar, position, TRUE);
     tracker_.SetBounds(placement_.ShownRect());
-    if (!tracker_.IsEmpty()) {
-        RECT moved = tracker_.Rect();
-        OffsetRect(&moved, horizontal ? -delta : 0, horizontal ? 0 : -delta);
-        tracker_.SetRect(moved);
-    }
+    PlaceSelection();
     preview_.reset();
     previewBase_.reset();
     InvalidateRect(hwnd(), nullptr, FALSE);
@@ -435,9 +440,9 @@ void ImageEditor::OnSelectionChanged()
         InvalidateRect(hwnd(), &both, FALSE);
     }
     lastDrawn_ = area;
-    const RECT selection = SelectionInPicture();
-    CropSizeChanged(std::to_wstring(selection.right - selection.left),
-                    std::to_wstring(selection.bottom - selection.top));
+    selection_ = tracker_.IsEmpty() || !edit_.HasPicture() ? RECT{} : placement_.ToPicture(tracker_.Normalized());
+    CropSizeChanged(std::to_wstring(selection_.right - selection_.left),
+                    std::to_wstring(selection_.bottom - selection_.top));
 }
 
 bool ImageEditor::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
