@@ -57,7 +57,8 @@ CFileAddDialog::CFileAddDialog() = default;
 
 CFileAddDialog::~CFileAddDialog()
 {
-    // The lister's and the picker's threads end before the records and the window they report to.
+    // Nothing here waits: a listing still on a slow file ends on its own, and the picker's
+    // thumbnail threads are told to stop.
     lister_.reset();
     picker_.StopThumbnailLoading();
 }

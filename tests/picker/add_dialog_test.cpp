@@ -7,11 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 #include "Biz/ImageData.h"
 #include "ListFixture.h"
 #include "picker/FileAddDialog.h"
+#include "picker/FolderLister.h"
 #include "picker/FolderPath.h"
 #include "test_pictures.h"
 
@@ -371,6 +376,50 @@ TEST_F(AddDialog, SizesOverFourGibibytesAddUpWithoutWrapping)
         EXPECT_EQ(d.SizeText().substr(0, 2), L"10");
         d.OnCancel();
     });
+}
+
+TEST_F(AddDialog, AListerBusyWithASlowFileLetsGoAtOnceAndEndsOnItsOwn)
+{
+    // The second file takes long to open (a network folder, a file another program holds).
+    const std::wstring folder = PictureFolder(L"Slow", 3);
+    struct Gate {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool entered = false, released = false, ended = false;
+        int reads = 0;
+    };
+    const auto gate = std::make_shared<Gate>();
+    auto reader = [gate](const std::wstring& path) {
+        std::unique_lock<std::mutex> hold(gate->lock);
+        if (++gate->reads == 2) {
+            gate->entered = true;
+            gate->changed.notify_all();
+            gate->changed.wait_for(hold, std::chrono::seconds(5), [&] { return gate->released; });
+        }
+        gate->ended = gate->reads >= 2;
+        gate->changed.notify_all();
+        hold.unlock();
+        return Vantor::FolderLister::ReadFile(path);
+    };
+    auto lister = std::make_unique<Vantor::FolderLister>(host_->get(), WM_APP + 77, reader);
+    lister->Start(folder);
+    {
+        std::unique_lock<std::mutex> hold(gate->lock);
+        ASSERT_TRUE(gate->changed.wait_for(hold, std::chrono::seconds(10), [&] { return gate->entered; }));
+    }
+    const DWORD before = GetTickCount();
+    lister.reset();
+    EXPECT_LT(GetTickCount() - before, 1000u) << "the owner waited for the file";
+
+    // Let go, the listing ends without reading on.
+    {
+        std::lock_guard<std::mutex> hold(gate->lock);
+        gate->released = true;
+        gate->changed.notify_all();
+    }
+    std::unique_lock<std::mutex> hold(gate->lock);
+    EXPECT_TRUE(gate->changed.wait_for(hold, std::chrono::seconds(10), [&] { return gate->ended; }));
+    EXPECT_EQ(gate->reads, 2);
 }
 
 TEST(PickedTexts, SizesAndCounts)
