@@ -26,6 +26,32 @@ RECT Union(const RECT& a, const RECT& b)
     return u;
 }
 
+// Darkens what lies outside `keep` within `area` by half: the part a crop would drop.
+void DimOutside(HDC dc, const RECT& area, const RECT& keep)
+{
+    UniqueMemoryDC black(CreateCompatibleDC(dc));
+    GdiObject<HBITMAP> pixel(CreateCompatibleBitmap(dc, 1, 1));
+    if (!black || !pixel)
+        return;
+    SelectObjectScope select(black.get(), pixel.get());
+    const RECT one{0, 0, 1, 1};
+    FillRect(black.get(), &one, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RECT inside{};
+    if (!IntersectRect(&inside, &area, &keep))
+        inside = RECT{area.left, area.top, area.left, area.top};
+    const RECT parts[] = {
+        {area.left, area.top, area.right, inside.top},
+        {area.left, inside.bottom, area.right, area.bottom},
+        {area.left, inside.top, inside.left, inside.bottom},
+        {inside.right, inside.top, area.right, inside.bottom},
+    };
+    const BLENDFUNCTION half{AC_SRC_OVER, 0, 128, 0};
+    for (const RECT& part : parts)
+        if (part.right > part.left && part.bottom > part.top)
+            GdiAlphaBlend(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, black.get(), 0, 0,
+                          1, 1, half);
+}
+
 }  // namespace
 
 ImageEditor::ImageEditor()
@@ -242,7 +268,8 @@ void ImageEditor::ClearSelection()
     if (hwnd()) {
         RECT grown = area;
         InflateRect(&grown, 1, 1);
-        InvalidateRect(hwnd(), &grown, FALSE);
+        const RECT both = Union(grown, placement_.ShownRect());
+        InvalidateRect(hwnd(), &both, FALSE);
     }
     lastDrawn_ = RECT{};
     selection_ = RECT{};
@@ -379,6 +406,8 @@ void ImageEditor::OnPaint()
                 FillRect(memory.get(), &previewAt_, background.get());
                 preview_->Draw(memory.get(), previewAt_.left, previewAt_.top);
             }
+            if (cropMode_ && !tracker_.IsEmpty() && edit_.HasPicture())
+                DimOutside(memory.get(), placement_.ShownRect(), tracker_.Normalized());
             tracker_.Draw(memory.get());
             BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
         }
@@ -436,7 +465,8 @@ void ImageEditor::OnSelectionChanged()
     RECT area = tracker_.TrueRect();
     InflateRect(&area, 1, 1);
     if (hwnd()) {
-        const RECT both = Union(lastDrawn_, area);
+        // The dimmed surround changes with the selection: the whole picture is repainted.
+        const RECT both = Union(Union(lastDrawn_, area), placement_.ShownRect());
         InvalidateRect(hwnd(), &both, FALSE);
     }
     lastDrawn_ = area;
