@@ -492,10 +492,11 @@ void CFileAddDialog::UpdateCounters()
 
 void CFileAddDialog::ShowLimitMessage(const std::wstring& text)
 {
+    // Owned by this dialog, which it keeps disabled while it shows (the active window may be
+    // the page's, which is disabled already).
     CMessageDialog message;
     message.SetMessage(text);
-    const HWND active = GetActiveWindow();
-    message.DoModal(active ? active : hwnd());
+    message.DoModal(hwnd());
 }
 
 void CFileAddDialog::StopListing()

@@ -17,7 +17,7 @@ what the server receives is what the dialog put in the upload list.
           OK button where a question's Cancel would be), not as a black box.
 
 --docs FOLDER writes the dialog's screenshots on a folder of photos to FOLDER/add-dialog.png
-and FOLDER/add-dialog-two-folders.png, and the limit's message box to FOLDER/message-box.png.
+and, with checks in two folders, FOLDER/add-dialog-two-folders.png.
 Environment: DISPLAY, WINEPREFIX, FOTOLOFT_BUILD_DIR, FOTOLOFT_SOURCE_DIR.
 """
 import json
@@ -290,15 +290,9 @@ class Screen(Shot):
         super().__init__("root", name)
 
 
-def check_message_box(found, name, docs=None):
+def check_message_box(found, name):
     """The box as the screen shows it: white body, the title band, dark text, OK at the right."""
     box, bx, by = found
-    Shot(box, name + "-window")
-    xdotool("windowunmap", box); time.sleep(0.5); xdotool("windowmap", box); time.sleep(1)
-    with open("/tmp/fx/tree.txt", "w") as f:
-        subprocess.run(["xwininfo", "-root", "-tree"], stdout=f, timeout=30)
-    with open("/tmp/fx/box.txt", "w") as f:
-        subprocess.run(["xwininfo", "-id", box, "-all"], stdout=f, stderr=subprocess.STDOUT, timeout=30)
     end = time.time() + 10
     while True:
         screen = Screen(name)
@@ -309,15 +303,12 @@ def check_message_box(found, name, docs=None):
             break
         time.sleep(0.3)
     check(body == WHITE, f"{name}: the message box's body is white on the screen, not black ({body})")
-    check(text < 120, f"{name}: its message is drawn")
+    check(body == WHITE and text < 120, f"{name}: its message is drawn")
     check(ok_button and screen.at(bx + 257 + 25, by + 141 + 12) == WHITE,
           f"{name}: one OK button at the right, no Cancel")
-    if docs:
-        subprocess.run([CONVERT, screen.png, "-crop", f"384x174+{bx}+{by}", "+repage", "-strip",
-                        os.path.join(docs, "message-box.png")], check=True, timeout=30)
 
 
-def journey_limit(server, name, config, expected, docs=None):
+def journey_limit(server, name, config, expected):
     folder = os.path.join(ARTIFACTS, name)
     os.makedirs(folder)
     source = os.path.join(folder, "p000.jpg")
@@ -338,7 +329,7 @@ def journey_limit(server, name, config, expected, docs=None):
         if found:
             box, bx, by = found
             time.sleep(0.3)
-            check_message_box(found, name, docs)
+            check_message_box(found, name)
             click((bx, by), MESSAGE_OK)
         check(gone(TITLE), f"{name}: the dialog closes")
     complete = page.complete()
@@ -450,7 +441,6 @@ def main():
         docs_shot(docs)
         with servers.RecordingServer(os.path.join(ARTIFACTS, "docs-folders")) as server:
             journey_folders(server, docs)
-            journey_limit(server, "Twenty", {"PickLimit": 20}, 20, docs)
         return 1 if failures else 0
     with servers.RecordingServer(os.path.join(ARTIFACTS, "server")) as server:
         journey_folders(server)
