@@ -61,6 +61,8 @@ bool DecodeThumbnail(Codec codec, const uint8_t* data, size_t size, uint32_t min
                      uint32_t& width, uint32_t& height)
 {
     try {
+        if (codec == Codec::Webp)
+            return Webp::DecodeSmall(data, size, minLongSide, out, width, height);
         return codec == Codec::Heif && Heif::DecodeThumbnail(data, size, minLongSide, out, width, height);
     } catch (...) {
         out = Pixels{};

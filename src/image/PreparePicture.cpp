@@ -77,6 +77,26 @@ bool CarryMetadata(EncodedImage& encoded, const Jpeg::SourceMetadata& source, Me
     }
 }
 
+Jpeg::SourceMetadata MetadataOfFile(const PictureFile& file)
+{
+    if (file.IsJpeg())
+        return Jpeg::ReadMetadata(file.data(), file.size());
+    if (file.codec() != Codecs::Codec::None)
+        return Codecs::Metadata(file.codec(), file.data(), file.size());
+    return {};
+}
+
+// The metadata of the user's own picture: the file prepared, or the one an edit was made of.
+Jpeg::SourceMetadata MetadataOf(const PictureFile& file, const PictureSource& source)
+{
+    if (source.metadataPath.empty() || source.metadataPath == source.path)
+        return MetadataOfFile(file);
+    PictureFile own;
+    if (!own.OpenChecked(source.metadataPath))
+        return {};
+    return MetadataOfFile(own);
+}
+
 // The decoded picture shrunk to the size; null on failure.
 std::unique_ptr<Gdiplus::Bitmap> Shrunk(Gdiplus::Bitmap& bitmap, uint32_t width, uint32_t height)
 {
@@ -344,9 +364,8 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
         result.encoded = EncodeImage(picture, source.format, options.jpegQuality);
         if (result.encoded.empty())
             return {};
-        if (file.IsJpeg() && sentAs == ImageFormat::Jpeg && options.metadata != MetadataKept::None &&
-            !CarryMetadata(result.encoded, Jpeg::ReadMetadata(file.data(), file.size()), options.metadata,
-                           result.width, result.height))
+        if (sentAs == ImageFormat::Jpeg && options.metadata != MetadataKept::None &&
+            !CarryMetadata(result.encoded, MetadataOf(file, source), options.metadata, result.width, result.height))
             return {};
         return result;
     } catch (...) {

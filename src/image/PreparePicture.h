@@ -32,6 +32,9 @@ struct PictureSource {
     std::wstring format;   // the format name the picture is sent as ("jpg", "png", ...)
     int quarterTurns = 0;  // the user's, clockwise
     bool edited = false;   // path holds an edit, never sent as it is
+    // The user's own picture, whose metadata travels (PrepareOptions::metadata) also when
+    // path holds an edit; empty: path's.
+    std::wstring metadataPath;
 };
 
 struct PreparedPicture {

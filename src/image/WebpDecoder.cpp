@@ -3,6 +3,7 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -95,6 +96,51 @@ Codecs::Outcome Decode(const uint8_t* data, size_t size, Pixels& out)
     if (decoded == VP8_STATUS_OUT_OF_MEMORY)
         return Codecs::Outcome::NoMemory;
     return decoded == VP8_STATUS_OK ? Codecs::Outcome::Decoded : Codecs::Outcome::Failed;
+}
+
+bool DecodeSmall(const uint8_t* data, size_t size, uint32_t minLongSide, Pixels& out, uint32_t& width,
+                 uint32_t& height)
+{
+    out = Pixels{};
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK || features.width <= 0 || features.height <= 0 ||
+        features.has_animation)
+        return false;
+    const auto w = static_cast<uint32_t>(features.width);
+    const auto h = static_cast<uint32_t>(features.height);
+    const uint64_t target = uint64_t(minLongSide) * 2;
+    const uint32_t longSide = std::max(w, h);
+    if (minLongSide == 0 || target >= longSide)
+        return false;
+    const auto scaled = [&](uint32_t side) {
+        return static_cast<uint32_t>(std::max<uint64_t>(1, (uint64_t(side) * target + longSide / 2) / longSide));
+    };
+    out.width = scaled(w);
+    out.height = scaled(h);
+    out.channels = features.has_alpha ? 4 : 3;
+    out.data.resize(out.rowBytes() * out.height);
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) {
+        out = Pixels{};
+        return false;
+    }
+    config.options.use_scaling = 1;
+    config.options.scaled_width = static_cast<int>(out.width);
+    config.options.scaled_height = static_cast<int>(out.height);
+    config.output.colorspace = features.has_alpha ? MODE_bgrA : MODE_RGB;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = out.data.data();
+    config.output.u.RGBA.stride = static_cast<int>(out.rowBytes());
+    config.output.u.RGBA.size = out.data.size();
+    const VP8StatusCode decoded = WebPDecode(data, size, &config);
+    WebPFreeDecBuffer(&config.output);
+    if (decoded != VP8_STATUS_OK) {
+        out = Pixels{};
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
 }
 
 void ReadMetadata(const uint8_t* data, size_t size, std::vector<uint8_t>& exif, std::vector<uint8_t>& icc)

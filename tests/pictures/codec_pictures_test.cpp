@@ -14,6 +14,8 @@
 #include "image/JpegDecoder.h"
 #include "image/PictureExtent.h"
 #include "image/PictureLoader.h"
+#include "image/PixelOps.h"
+#include "image/PictureCodecs.h"
 #include "image/PreparePicture.h"
 #include "picture_files.h"
 
@@ -133,6 +135,38 @@ TEST(CodecPictures, ThumbnailsFitTheBoxFromTheThumbnailItemOrTheDecode)
     EXPECT_EQ(turned.thumbnail->GetHeight(), 120u);
 }
 
+TEST(CodecPictures, ALargeWebpThumbnailIsDecodedSmallAndLooksLikeTheWholePictureShrunk)
+{
+    for (const wchar_t* name : {L"large.webp", L"large-alpha.webp"}) {
+        const std::vector<uint8_t> bytes = testpics::ReadBytes(Fixture(name));
+        Pixels small;
+        uint32_t width = 0, height = 0;
+        ASSERT_TRUE(Codecs::DecodeThumbnail(Codecs::Codec::Webp, bytes.data(), bytes.size(), 120, small, width, height))
+            << name;
+        EXPECT_EQ(width, 1200u);
+        EXPECT_EQ(height, 900u);
+        EXPECT_EQ(small.width, 240u);
+        EXPECT_EQ(small.height, 180u);
+        // The same picture as the whole decode shrunk by our own filter.
+        Pixels whole, shrunk;
+        ASSERT_EQ(Codecs::Decode(Codecs::Codec::Webp, bytes.data(), bytes.size(), whole), Codecs::Outcome::Decoded);
+        ASSERT_EQ(whole.channels, small.channels);
+        ASSERT_TRUE(ResizePixels(whole, 240, 180, shrunk));
+        EXPECT_GE(Psnr(small, shrunk), 30.0) << name;
+
+        const PictureSummary summary = LoadThumbnail(Fixture(name), 1, 120, 120);
+        ASSERT_TRUE(summary.decoded);
+        EXPECT_EQ(summary.width, 900u);  // turned a quarter by the user
+        EXPECT_EQ(summary.thumbnail->GetWidth(), 90u);
+        EXPECT_EQ(summary.thumbnail->GetHeight(), 120u);
+    }
+    // No smaller than the picture: the whole picture is decoded instead.
+    const std::vector<uint8_t> photo = testpics::ReadBytes(Fixture(L"photo.webp"));
+    Pixels small;
+    uint32_t width = 0, height = 0;
+    EXPECT_FALSE(Codecs::DecodeThumbnail(Codecs::Codec::Webp, photo.data(), photo.size(), 120, small, width, height));
+}
+
 TEST(CodecPictures, UploadsGoAsJpegOfTheFullSizeOrAsTheirOwnBytes)
 {
     const Pixels source = Source();
@@ -204,7 +238,8 @@ TEST(CodecPictures, MutatedFilesOfEachFormatNeverCrashOrHang)
     withMetadata.metadata = MetadataKept::All;
     PrepareOptions originals;
     originals.sendOriginal = true;
-    for (const wchar_t* name : {L"photo.webp", L"photo.heic", L"photo.avif", L"thumbnail.heic", L"rotated.heic"}) {
+    for (const wchar_t* name :
+         {L"photo.webp", L"large.webp", L"photo.heic", L"photo.avif", L"thumbnail.heic", L"rotated.heic"}) {
         const std::vector<uint8_t> good = testpics::ReadBytes(Fixture(name));
         ASSERT_FALSE(good.empty());
         for (int round = 0; round < 100; ++round) {
@@ -248,7 +283,7 @@ TEST(CodecPictures, MutatedFilesOfEachFormatNeverCrashOrHang)
 TEST(CodecPictures, FilesCutAnywhereGiveARecordThatAgreesWithItself)
 {
     testpics::TempFolder folder;
-    for (const wchar_t* name : {L"photo.webp", L"photo.heic", L"photo.avif", L"thumbnail.heic"}) {
+    for (const wchar_t* name : {L"photo.webp", L"large.webp", L"photo.heic", L"photo.avif", L"thumbnail.heic"}) {
         const std::vector<uint8_t> good = testpics::ReadBytes(Fixture(name));
         ASSERT_GT(good.size(), 200u);
         for (size_t cut : {size_t(0), size_t(8), size_t(16), size_t(40), size_t(120), good.size() / 4,

@@ -96,6 +96,12 @@ def main():
 
     run("cwebp", "-quiet", "-q", "90", path("source.png"), "-o", path("photo.webp"))
     run("cwebp", "-quiet", "-lossless", path("alpha.png"), "-o", path("alpha.webp"))
+    # Larger than a thumbnail's twice: decoded straight to a small size.
+    run(CONVERT, "-size", "1200x900", "gradient:#d04020-#2040d0", "-fill", "#30c040",
+        "-draw", "rectangle 0,0 359,269", "-depth", "8", "PNG24:" + path("large.png"))
+    run("cwebp", "-quiet", "-q", "90", path("large.png"), "-o", path("large.webp"))
+    run(CONVERT, path("large.png"), "-alpha", "set", "-channel", "A", "-fx", "i/w", "PNG32:" + path("large-alpha.png"))
+    run("cwebp", "-quiet", "-lossless", path("large-alpha.png"), "-o", path("large-alpha.webp"))
     run("heif-enc", "-q", "90", path("source.png"), "-o", path("photo.heic"))
     run("heif-enc", "-q", "90", "-t", "128", path("source.png"), "-o", path("thumbnail.heic"))
     run("heif-enc", "-q", "90", path("turned.png"), "-o", path("turned.heic"))
