@@ -513,17 +513,18 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case WM_DESTROY:
         closePreview();
         panel_.ReleaseView();
-        pressed_ = nullptr;
+        root_.Reset();
         dropTarget_.RevokeDropTarget();
         events_.setTarget(nullptr);
         handled = false;
         return 0;
     case WM_PAINT:
-        onPaint();
+        root_.Paint(window());
         return 0;
     case WM_ERASEBKGND:
         return 1;  // the panel paints everything
     case WM_SIZE:
+        root_.ResizeBuffer(window(), LOWORD(lParam), HIWORD(lParam));
         panel_.Layout();
         InvalidateRect(window(), nullptr, FALSE);
         return 0;
@@ -572,47 +573,24 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
 
 bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    UI::CMouseEventArgs e(wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:  // a quick second press (upload, then cancel) is a press all the same
-        SetCapture(window());
-        panel_.OnLButtonDown(e);
-        pressed_ = e.handled ? e.handler : nullptr;
+        root_.ButtonDown(window(), wParam, at);
         // The mouse also activates the control in its container.
         return false;
     case WM_MOUSEMOVE:
-        if (pressed_)
-            pressed_->OnMouseMove(e);
-        else
-            panel_.OnMouseMove(e);
-        if (!mouseTracked_) {
-            TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window(), 0};
-            mouseTracked_ = TrackMouseEvent(&track) != FALSE;
-        }
+        root_.MouseMove(window(), wParam, at);
         return true;
-    case WM_LBUTTONUP: {
-        // Take the press's owner first: releasing the capture sends WM_CAPTURECHANGED.
-        ControlBase* const pressed = std::exchange(pressed_, nullptr);
-        ReleaseCapture();
-        if (pressed)
-            pressed->OnLButtonUp(e);
-        else
-            panel_.OnLButtonUp(e);
+    case WM_LBUTTONUP:
+        root_.ButtonUp(wParam, at);
         return true;
-    }
     case WM_MOUSELEAVE:
-        panel_.OnMouseLeave();
-        mouseTracked_ = false;
+        root_.MouseLeave();
         return true;
     case WM_CAPTURECHANGED:
-        // Capture taken away mid-press: the pressed control sees a release far outside itself.
-        if (reinterpret_cast<HWND>(lParam) != window()) {
-            if (ControlBase* const pressed = std::exchange(pressed_, nullptr)) {
-                UI::CMouseEventArgs away(0, -32768, -32768);
-                pressed->OnLButtonUp(away);
-            }
-        }
+        root_.CaptureChanged(window(), reinterpret_cast<HWND>(lParam));
         return false;
     default:
         return false;
@@ -657,44 +635,13 @@ void CFotoloft::tellFilesLeftOut(int leftOut)
     dialog.DoModal(GetActiveWindow() ? GetActiveWindow() : window());
 }
 
-void CFotoloft::onPaint()
-{
-    PAINTSTRUCT paint;
-    const HDC windowDc = BeginPaint(window(), &paint);
-    if (!windowDc)
-        return;
-    RECT client{};
-    GetClientRect(window(), &client);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
-    if (width > 0 && height > 0) {
-        // Everything is drawn into a back buffer first, then copied in one go.
-        const UniqueMemoryDC buffer(CreateCompatibleDC(windowDc));
-        const UniqueMemoryDC spare(CreateCompatibleDC(windowDc));
-        const GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(windowDc, width, height));
-        if (buffer && spare && bitmap) {
-            const SelectObjectScope selected(buffer.get(), bitmap.get());
-            paintTree(buffer.get(), spare.get());
-            BitBlt(windowDc, 0, 0, width, height, buffer.get(), 0, 0, SRCCOPY);
-        }
-    }
-    EndPaint(window(), &paint);
-}
-
-void CFotoloft::paintTree(HDC dc, HDC spare)
-{
-    Gdiplus::Graphics graphics(dc);
-    UI::CPaintEventArgs e(dc, spare, gdiplus_ && graphics.GetLastStatus() == Gdiplus::Ok ? &graphics : nullptr);
-    panel_.Paint(e);
-}
-
 void CFotoloft::drawContent(HDC dc, const RECT& bounds)
 {
     // A container drawing the control elsewhere (a print, a snapshot): the same tree, moved.
     const UniqueMemoryDC spare(CreateCompatibleDC(dc));
     POINT previous{};
     SetViewportOrgEx(dc, bounds.left, bounds.top, &previous);
-    paintTree(dc, spare.get());
+    root_.PaintInto(dc, spare.get());
     SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
 }
 

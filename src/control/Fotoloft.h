@@ -27,6 +27,7 @@
 #include "control/PageChannel.h"
 #include "control/PageEvents.h"
 #include "control/PanelHost.h"
+#include "ui/RootHost.h"
 #include "image/GdiplusLease.h"
 #include "platform/ActiveXControl.h"
 #include "platform/ModalRun.h"
@@ -142,8 +143,6 @@ private:
     void closePreview();
     std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
     void tellFilesLeftOut(int leftOut);
-    void onPaint();
-    void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
     // The upload engine's notifications, handled on the window thread.
     // The file a report is about, after its item was repainted; null when it is gone.
@@ -172,8 +171,8 @@ private:
     // Files dropped on the control window outside the list go to the upload list.
     ControlDropTarget dropTarget_;
     int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned
-    ControlBase* pressed_ = nullptr;  // the control that took the last button press
-    bool mouseTracked_ = false;
+    // The window's back buffer and mouse routing for the panel's tree.
+    UI::RootHost root_{panel_};
     HWND preview_ = nullptr;  // the open preview window, which deletes itself when closed
     AppConfig config_;  // before the bridge, which writes it
     // This control's debug log, which its page's "init" opens; shared with the uploads it
