@@ -36,6 +36,11 @@ struct UploadSettings {
     static constexpr uint32_t kMinChunkSize = 16u << 10;
     static constexpr uint32_t kMaxChunkSize = 1u << 30;
     uint32_t chunkSize = kDefaultChunkSize;
+    // Bytes per platform write at most; 0: the client's own (HttpRequest::kWriteSize).
+    uint32_t writeSize = 0;
+    // Each write's bytes are made ready (gathered, checked) on a helper while the write before
+    // them is sent; false does it between the writes.
+    bool overlapWrites = true;
 };
 
 }  // namespace Vantor
