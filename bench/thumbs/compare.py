@@ -12,6 +12,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import machine  # noqa: E402
 import photos as photos_module  # noqa: E402
 from photos import run  # noqa: E402
 
@@ -48,6 +49,7 @@ def main():
             vips.append(len(files) / (time.perf_counter() - start))
 
     best, ref = max(ours), max(vips)
+    print(machine.heading())
     print(f"{len(files)} JPEG photos of {W} x {H} ({sum(os.path.getsize(f) for f in files) / len(files) / 1048576:.1f} MiB "
           f"each on average), one core, best of {attempts} alternating attempts.")
     print()
@@ -55,6 +57,35 @@ def main():
     print("|---|---|---|")
     print(f"| Fotoloft `ImageData` under Wine (120 x 120 box) | {best:.1f} | {best / ref:.2f} |")
     print(f"| native `vipsthumbnail -s 120` | {ref:.1f} | 1.00 |")
+    # The decoding alone on both cores: one thread, then two, in one process.
+    with tempfile.TemporaryDirectory() as folder:
+        text = run(["wine", bench_exe, "Z:" + photos.replace("/", "\\"), str(attempts), "0", "scale"],
+                   os.path.join(folder, "scale.log"))
+        scale = {int(n): int(c) / float(t) for n, t, c in re.findall(r"^scale (\d+) ([0-9.]+) (\d+)", text, re.M)}
+    print(f"Records made on {os.cpu_count()} cores without a list (best of {attempts}): one thread {scale[1]:.1f}/s, "
+          f"two threads {scale[2]:.1f}/s, {scale[2] / scale[1]:.2f} x")
+    print()
+
+    # The same photos carrying a 160 x 120 EXIF preview each, as camera photos do.
+    previewed_folder = os.path.join(photos, "previewed")
+    photos_module.make_previewed(files, previewed_folder)
+    with tempfile.TemporaryDirectory() as folder:
+        full, shown = [], []
+        for _ in range(attempts):
+            text = run(one_core + ["wine", bench_exe, "Z:" + previewed_folder.replace("/", "\\"), "2", "1"],
+                       os.path.join(folder, "previewed.log"))
+            seconds, count = re.search(r"^pass ([0-9.]+) (\d+)", text, re.M).groups()
+            full.append(int(count) / float(seconds))
+            seconds, count, total = re.search(r"^preview ([0-9.]+) (\d+) (\d+)", text, re.M).groups()
+            if int(count) != int(total):
+                sys.exit("not every photo's preview was shown:\n" + text)
+            shown.append(int(count) / float(seconds))
+    best_full, best_shown = max(full), max(shown)
+    print("The same photos with a 160 x 120 EXIF preview each (one core, best of %d):" % attempts)
+    print()
+    print("| thumbnails per second | without embedded thumbnails (decoded) | with them (EXIF preview) | ratio |")
+    print("|---|---|---|---|")
+    print(f"| Fotoloft under Wine | {best_full:.1f} | {best_shown:.1f} | {best_shown / best_full:.1f} |")
     print()
 
     def last(label):
