@@ -14,7 +14,7 @@ import photos  # noqa: E402
 
 bench_exe, bench_dir, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
 W, H, BASE_COUNT = 4000, 3000, 20
-ROUNDS = 2  # runs of each kind; the best first screen of each is shown
+ROUNDS = 1  # runs of each kind; the best first screen of each is shown
 
 
 def values(text):
