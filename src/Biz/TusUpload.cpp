@@ -70,6 +70,7 @@ Exchange Run(const Request& request, const UploadSettings& settings, const StopF
         if (request.owner)
             client.setBodyOwner(request.owner);
         client.setTimeout(timeoutSeconds);
+        client.setWriteSize(settings.writeSize);
         client.setIgnoreCertErrors(settings.ignoreCertErrors);
         client.setStopFlag(stop);
         if (request.callbacks && request.callbacks->progress)

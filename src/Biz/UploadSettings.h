@@ -42,6 +42,11 @@ struct UploadSettings {
     // The log of the control that started the upload (none: the process's); the upload's
     // threads write to it.
     std::shared_ptr<Log> log;
+    // Bytes per platform write at most; 0: the client's own (HttpRequest::kWriteSize).
+    uint32_t writeSize = 0;
+    // Each write's bytes are made ready (gathered, checked) on a helper while the write before
+    // them is sent; false does it between the writes.
+    bool overlapWrites = true;
 };
 
 }  // namespace Vantor

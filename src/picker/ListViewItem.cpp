@@ -138,7 +138,7 @@ void ListViewItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     const int frameWidth = owner_ ? owner_->FrameWidth() : 148;
     const int frameHeight = owner_ ? owner_->FrameHeight() : 120;
     const COLORREF selection = owner_ ? owner_->SelectionColour() : RGB(84, 180, 233);
-    if (record && record->hasPicture()) {
+    if (record) {
         if (const auto thumbnail = record->thumbnail()) {
             const RECT thumb = ThumbRect(cell);
             graphics.DrawImage(thumbnail.get(), Gdiplus::Rect(thumb.left, thumb.top, thumb.right - thumb.left,

@@ -82,7 +82,7 @@ void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     // The thumbnail and the remark with GDI, in one go on the graphics' device context.
     if (record) {
         const std::wstring remark = record->remark();
-        const std::shared_ptr<Gdiplus::Image> thumbnail = record->hasPicture() ? record->thumbnail() : nullptr;
+        const std::shared_ptr<Gdiplus::Image> thumbnail = record->thumbnail();
         if (const HDC dc = graphics.GetHDC()) {
             DrawThumbnailCentred(dc, thumbnail, ThumbRect(cell));
             DrawTextIn(dc, TextRect(cell), remark, RGB(51, 51, 51), Theme::Instance().NormalFont(),
