@@ -529,6 +529,9 @@ STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
 LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
 {
     handled = true;
+    // The keyboard (Tab, Enter, Space) and assistive technology go to the panel's tree.
+    if (LRESULT answered = 0; panel_.Access().HandleMessage(window(), message, wParam, lParam, answered))
+        return answered;
     switch (message) {
     case WM_CREATE:
         events_.setTarget(window());
@@ -612,6 +615,9 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:  // a quick second press (upload, then cancel) is a press all the same
+        // A click on the panel gives it the keyboard, as a click on a native control would.
+        if (GetFocus() != window())
+            SetFocus(window());
         SetCapture(window());
         panel_.OnLButtonDown(e);
         pressed_ = e.handled ? e.handler : nullptr;
@@ -716,6 +722,7 @@ void CFotoloft::paintTree(HDC dc, HDC spare)
     Gdiplus::Graphics graphics(dc);
     UI::CPaintEventArgs e(dc, spare, gdiplus_ && graphics.GetLastStatus() == Gdiplus::Ok ? &graphics : nullptr);
     panel_.Paint(e);
+    panel_.Access().PaintFocus(dc);
 }
 
 void CFotoloft::drawContent(HDC dc, const RECT& bounds)

@@ -26,11 +26,16 @@ public:
     void Layout() override;
     // Deletes the font and destroys the window.
     void ReleaseView() override;
+    bool CanTakeFocus() const override;
+    HWND KeyboardWindow() const override { return hwnd(); }
+    // A combo box whose value is the chosen entry's text.
+    Vantor::UI::AccessibleInfo Describe() const override;
 
     int AddString(const std::wstring& text);
     void SetCurSel(int index);
     int GetCurSel() const;
     int GetCount() const;
+    std::wstring GetText(int index) const;
 
 protected:
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

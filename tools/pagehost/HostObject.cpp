@@ -1,5 +1,6 @@
 #include "HostObject.h"
 
+#include "AccessibleProbe.h"
 #include "Output.h"
 #include "PageHost.h"
 
@@ -9,7 +10,7 @@
 namespace PageHost {
 namespace {
 
-enum : DISPID { kEcho = 1, kSleep, kQuit, kClick, kScreenshot };
+enum : DISPID { kEcho = 1, kSleep, kQuit, kClick, kScreenshot, kKey = 40, kType, kAccessibleTree, kWatchEvents, kEvents };
 
 struct Member {
     const wchar_t* name;
@@ -18,7 +19,24 @@ struct Member {
 };
 constexpr Member kMembers[] = {
     {L"echo", kEcho, 1}, {L"sleep", kSleep, 1}, {L"quit", kQuit, 0}, {L"click", kClick, 2}, {L"screenshot", kScreenshot, 1},
+    // The keyboard and what assistive technology reads (AccessibleProbe.h).
+    {L"key", kKey, 1}, {L"type", kType, 1}, {L"accessibleTree", kAccessibleTree, 0},
+    {L"watchEvents", kWatchEvents, 0}, {L"events", kEvents, 0},
 };
+
+WinEventRecorder& Recorder()
+{
+    static WinEventRecorder recorder;
+    return recorder;
+}
+
+void SetText(VARIANT* result, const std::wstring& text)
+{
+    if (result) {
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+}
 
 VARIANT* Argument(DISPPARAMS* params, UINT index)
 {
@@ -148,6 +166,26 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
                 return DISP_E_TYPEMISMATCH;
             return page_.screenshot(path) ? S_OK : Fail(error, L"screenshot: could not write the file");
         }
+        case kKey:
+        case kType: {
+            std::wstring text;
+            if (!ArgumentText(params, 0, text))
+                return DISP_E_TYPEMISMATCH;
+            if (!(id == kKey ? SendKeyChord(text) : SendText(text)))
+                return Fail(error, L"key: unknown key or no input");
+            page_.sleep(80);  // the key reaches its window
+            return S_OK;
+        }
+        case kAccessibleTree:
+            SetText(result, DumpAccessibleTree(FindControlWindow()));
+            return S_OK;
+        case kWatchEvents:
+            Recorder().Start(FindControlWindow());
+            return S_OK;
+        case kEvents:
+            page_.sleep(50);  // the events of the last step arrive
+            SetText(result, Recorder().Take());
+            return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
         }

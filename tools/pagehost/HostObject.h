@@ -1,5 +1,6 @@
 #pragma once
-// The script's "host" item: echo(text), sleep(ms), quit(code), click(x, y), screenshot(path).
+// The script's "host" item: echo(text), sleep(ms), quit(code), click(x, y), screenshot(path),
+// key(chord), type(text), accessibleTree(), watchEvents(), events().
 #include "platform/ComObject.h"
 
 #include <oaidl.h>
