@@ -48,7 +48,8 @@ ListView::~ListView()
 HWND ListView::Create(HWND parent, int x, int y, int width, int height)
 {
     const RECT rect{x, y, x + width, y + height};
-    if (!CreateWindowOfClass(parent, rect, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
+    if (!CreateWindowOfClass(parent, rect, L"",
+                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
         return nullptr;
     CreateParts();
     return hwnd();

@@ -189,6 +189,12 @@ bool ListView::OnKeyDown(WPARAM key)
         }
         if (!item || uploading_)
             return true;
+        if (!arrowsSelect_) {
+            // The picker: Space toggles the focused picture's check mark, as a click does.
+            item->SetChecked(item->Checked() ? 0 : 1);
+            SelectionChanged(0);
+            return true;
+        }
         CtrlSelect(*item);
         anchorId_ = item->Id();
         return true;
