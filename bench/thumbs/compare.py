@@ -2,7 +2,13 @@
 """Makes 20 photo-like JPEGs of 4000 x 3000 with ImageMagick (kept in the build folder), then
 on one core (CPU 0) times our record creation (ImageData, under Wine) and native
 `vipsthumbnail -s 120` on the same files, alternating attempts and keeping the best of each,
-and reads the memory our process holds with 20 and with 300 records."""
+and reads the memory our process holds with 20 and with 300 records.
+
+Then the same race for the formats phones save, made from those photos by Debian's encoders:
+20 HEIC files without a thumbnail item (the whole picture is decoded), 20 HEIC files with the
+320 x 240 thumbnail item phones write, and 20 WebP files. A 12-megapixel HEIC takes the HEVC
+encoder about ten seconds, so the HEIC sets hold five distinct encodes each, under twenty names
+(hard links: every name is a file of its own for the programs that read it)."""
 import glob
 import os
 import re
@@ -17,39 +23,100 @@ from photos import run  # noqa: E402
 
 bench_exe, photos, attempts = sys.argv[1], sys.argv[2], int(sys.argv[3])
 COUNT, W, H, HELD = 20, 4000, 3000, 300
+DISTINCT_HEIC = 5
+ONE_CORE = ["taskset", "-c", "0"]
 
 
 def make_photos():
     photos_made = photos_module.make_photos(photos, COUNT, W, H)
     if len(photos_made) != COUNT:
         sys.exit("could not make the photos")
+    return photos_made
+
+
+def make_codec_sets(jpegs):
+    """Folders of 20 HEIC files (plain and with a thumbnail item) and 20 WebP files."""
+    sets = {}
+    log = os.path.join(photos, "make-codecs.log")
+    for label, extra in (("heic", []), ("heic-thumb", ["-t", "320"])):
+        folder = os.path.join(photos, label)
+        os.makedirs(folder, exist_ok=True)
+        sources = []
+        for i in range(DISTINCT_HEIC):
+            target = os.path.join(folder, f"encoded{i}.heif")
+            if not os.path.exists(target):
+                run(["heif-enc", "-q", "60", "-p", "preset=veryfast"] + extra + [jpegs[i], "-o", target + ".part"], log)
+                os.replace(target + ".part", target)
+            sources.append(target)
+        paths = []
+        for i in range(COUNT):
+            path = os.path.join(folder, f"IMG_{i:04d}.heic")
+            if not os.path.exists(path):
+                os.link(sources[i % len(sources)], path)
+            paths.append(path)
+        sets[label] = (folder, "*.heic", paths)
+    folder = os.path.join(photos, "webp")
+    os.makedirs(folder, exist_ok=True)
+    paths = []
+    for i, jpeg in enumerate(jpegs):
+        target = os.path.join(folder, f"photo{i:02d}.webp")
+        if not os.path.exists(target):
+            run(["cwebp", "-quiet", "-q", "80", jpeg, "-o", target + ".part"], log)
+            os.replace(target + ".part", target)
+        paths.append(target)
+    sets["webp"] = (folder, "*.webp", paths)
+    return sets
+
+
+def how_wine_runs():
+    """32-bit programs run natively unless binfmt_misc sends them through qemu (scripts/setup)."""
+    try:
+        for name in os.listdir("/proc/sys/fs/binfmt_misc"):
+            if "i386" in name:
+                with open(os.path.join("/proc/sys/fs/binfmt_misc", name)) as f:
+                    if f.readline().strip() == "enabled":
+                        return "through qemu-i386 (ratios against native vips understate ours 4 to 5 times)"
+    except OSError:
+        pass
+    return "natively"
+
+
+def race(folder, pattern, files, work, held):
+    """Best records per second of ours and of vips over the attempts, and our memory lines."""
+    ours, vips, memory = [], [], {}
+    for _ in range(attempts):
+        text = run(ONE_CORE + ["wine", bench_exe, "Z:" + folder.replace("/", "\\"), "2", str(held), pattern],
+                   os.path.join(work, "ours.log"))
+        if "memory held" not in text:
+            sys.exit("incomplete output from the benchmark:\n" + text)
+        seconds, count = re.search(r"^pass ([0-9.]+) (\d+)", text, re.M).groups()
+        if int(count) != len(files):
+            sys.exit(f"the benchmark read {count} files of {len(files)} in {folder}")
+        ours.append(int(count) / float(seconds))
+        for label, records, committed, address in re.findall(r"^memory (\w+) (\d+) ([0-9.]+) ([0-9.]+)", text, re.M):
+            memory.setdefault(label, []).append((int(records), float(committed), float(address)))
+
+        env = dict(os.environ, VIPS_CONCURRENCY="1")
+        start = time.perf_counter()
+        run(ONE_CORE + ["vipsthumbnail", "-s", "120", "-o", os.path.join(work, "%s_thumb.jpg")] + files,
+            os.path.join(work, "vips.log"), env)
+        vips.append(len(files) / (time.perf_counter() - start))
+    return max(ours), max(vips), memory
+
+
+def mib(files):
+    return sum(os.path.getsize(f) for f in files) / len(files) / 1048576
 
 
 def main():
-    make_photos()
-    files = sorted(glob.glob(os.path.join(photos, "*.jpg")))
-    one_core = ["taskset", "-c", "0"]
-    with tempfile.TemporaryDirectory() as folder:
-        ours, vips, memory = [], [], {}
-        for _ in range(attempts):
-            text = run(one_core + ["wine", bench_exe, "Z:" + photos.replace("/", "\\"), "2", str(HELD)],
-                       os.path.join(folder, "ours.log"))
-            if "memory held" not in text:
-                sys.exit("incomplete output from the benchmark:\n" + text)
-            seconds, count = re.search(r"^pass ([0-9.]+) (\d+)", text, re.M).groups()
-            ours.append(int(count) / float(seconds))
-            for label, records, committed, address in re.findall(r"^memory (\w+) (\d+) ([0-9.]+) ([0-9.]+)", text, re.M):
-                memory.setdefault(label, []).append((int(records), float(committed), float(address)))
+    jpegs = make_photos()
+    sets = make_codec_sets(jpegs)
+    with tempfile.TemporaryDirectory() as work:
+        best, ref, memory = race(photos, "*.jpg", jpegs, work, HELD)
+        codecs = {label: race(folder, pattern, files, work, 0) for label, (folder, pattern, files) in sets.items()}
 
-            env = dict(os.environ, VIPS_CONCURRENCY="1")
-            start = time.perf_counter()
-            run(one_core + ["vipsthumbnail", "-s", "120", "-o", os.path.join(folder, "%s_thumb.jpg")] + files,
-                os.path.join(folder, "vips.log"), env)
-            vips.append(len(files) / (time.perf_counter() - start))
-
-    best, ref = max(ours), max(vips)
-    print(f"{len(files)} JPEG photos of {W} x {H} ({sum(os.path.getsize(f) for f in files) / len(files) / 1048576:.1f} MiB "
-          f"each on average), one core, best of {attempts} alternating attempts.")
+    print(f"{len(jpegs)} JPEG photos of {W} x {H} ({mib(jpegs):.1f} MiB each on average), one core, "
+          f"best of {attempts} alternating attempts. Wine ran {how_wine_runs()}.")
     print()
     print("| maker | records (thumbnails) per second | ratio to vipsthumbnail |")
     print("|---|---|---|")
@@ -66,6 +133,16 @@ def main():
     for records, committed, address in (none, files_held, held):
         per = (committed - none[1]) / records if records else 0.0
         print(f"| {records} | {committed:.2f} | {address:.2f} | {per:.3f} |")
+    print()
+
+    names = {"heic": "HEIC, no thumbnail item (whole decode)", "heic-thumb": "HEIC with a 320 x 240 thumbnail item",
+             "webp": "WebP (lossy, quality 80)"}
+    print(f"The formats phones save, {COUNT} files of {W} x {H} each, same core and attempts:")
+    print()
+    print("| files | MiB each | Fotoloft per second | vipsthumbnail per second | ratio |")
+    print("|---|---|---|---|---|")
+    for label, (ours, vips, _) in codecs.items():
+        print(f"| {names[label]} | {mib(sets[label][2]):.1f} | {ours:.1f} | {vips:.1f} | {ours / vips:.2f} |")
 
 
 main()

@@ -1,5 +1,6 @@
-// Makes picture records from the JPEG files of a folder, one after another:
-//   thumbs_bench FOLDER ROUNDS HELD
+// Makes picture records from the picture files of a folder, one after another:
+//   thumbs_bench FOLDER ROUNDS HELD [PATTERN]
+// PATTERN picks the files (default "*.jpg").
 // Prints the best time of ROUNDS passes over the files ("pass SECONDS FILES"), then the
 // process's memory with no record held, with one record per file held, and with HELD
 // records held (made from the files in turn): "memory LABEL RECORDS COMMITTED_MIB ADDRESS_MIB".
@@ -48,11 +49,11 @@ void PrintMemory(const char* label, size_t records)
     std::fflush(stdout);
 }
 
-int Run(const std::wstring& folder, int rounds, int held)
+int Run(const std::wstring& folder, int rounds, int held, const std::wstring& pattern)
 {
     std::vector<std::wstring> files;
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + L"\\*.jpg").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return 2;
     do
@@ -92,13 +93,14 @@ int Run(const std::wstring& folder, int rounds, int held)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 4)
+    if (argc != 4 && argc != 5)
         return 1;
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
         return 1;
-    const int rc = Run(argv[1], std::wcstol(argv[2], nullptr, 10), std::wcstol(argv[3], nullptr, 10));
+    const int rc = Run(argv[1], std::wcstol(argv[2], nullptr, 10), std::wcstol(argv[3], nullptr, 10),
+                       argc == 5 ? argv[4] : L"*.jpg");
     Gdiplus::GdiplusShutdown(token);
     return rc;
 }

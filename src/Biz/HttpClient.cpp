@@ -366,7 +366,7 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
     failure_ = stopped() ? HttpFailure::Stopped : HttpFailure::TimedOut;
     platformError_ = failure_ == HttpFailure::TimedOut ? ERROR_INTERNET_TIMEOUT : 0;
     result = 0;
-    log4cplus::Logger& logger = Log::instance().logger();
+    log4cplus::Logger& logger = Log::current();
     if (logger.isEnabledFor(log4cplus::WARN_LOG_LEVEL)) {
         LOG4CPLUS_WARN(logger, L"upload request given up while the platform still works on it ("
                                    << HttpFailureName(failure_) << L")");
@@ -850,7 +850,7 @@ void HttpClient::noteRedirect()
     DWORD size = sizeof location - 1;
     if (HttpQueryInfoA(request(), HTTP_QUERY_LOCATION, location, &size, nullptr))
         redirectLocation_.assign(location, size);
-    log4cplus::Logger& logger = Log::instance().logger();
+    log4cplus::Logger& logger = Log::current();
     if (logger.isEnabledFor(log4cplus::WARN_LOG_LEVEL)) {
         LOG4CPLUS_WARN(logger, L"upload redirected (status " << status_ << L"), not followed; Location: "
                                    << Utf8ToUtf16(redirectLocation_));

@@ -426,6 +426,7 @@ ImageData::UploadPicture ImageData::PrepareUpload(const PrepareOptions& asked, c
             }
             source.edited = !editedPath_.empty();
             source.path = source.edited ? editedPath_ : path_;
+            source.metadataPath = path_;
             source.quarterTurns = turns_;
         }
         PreparedPicture prepared = PreparePicture(source, options, stop);

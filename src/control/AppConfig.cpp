@@ -25,6 +25,7 @@ UploadSettings AppConfig::uploadSettings() const
     settings.picture.maxHeight = MaxHeight;
     settings.picture.sendOriginal = SendOriginal;
     settings.picture.keepJpegData = !Reencode && !JpegQualityGiven;
+    settings.picture.metadata = Metadata;
     settings.threadCount = ThreadCount;
     settings.retryDelaysMs = RetryDelays;
     settings.sendIndex = SendIndex;

@@ -44,6 +44,7 @@ public:
     bool SendOriginal = false;                       // untouched files go out as their own bytes
     bool Reencode = false;          // every JPEG decoded and encoded again, even an untouched one
     bool JpegQualityGiven = false;  // the page named "JpegQuality": JPEGs are encoded at it
+    MetadataKept Metadata = MetadataKept::None;  // what JPEGs sent keep of their source's metadata
     int32_t TimeoutSeconds = kDefaultTimeoutSeconds;  // upload stall watchdog; 0: off
     bool IgnoreCertErrors = false;                   // accept any server certificate
     std::vector<int> RetryDelays = DefaultRetryDelays();  // ms before each further try; empty: none

@@ -14,7 +14,6 @@
 #include "ui/EventArgs.h"
 #include "ui/MessageDialog.h"
 
-#include <dispex.h>
 #include <gdiplus.h>
 #include <log4cplus/loggingmacros.h>
 #include <windowsx.h>
@@ -75,9 +74,17 @@ CFotoloft::CFotoloft()
       reports_(std::make_shared<UploadReports>(events_, records_)),
       dropTarget_([this](const std::vector<std::wstring>& paths) { return addDroppedFiles(paths); }),
       pageAllowed_(IsPageAllowed(L"", ReadAllowedSites())),
-      bridge_(config_, [this](const std::wstring& json) { sender_.send(json); })
+      bridge_(config_, [this](const std::wstring& json) { sender_.send(json); }, *log_)
 {
     bridge_.setAddFileHandler([this](const std::wstring& path) { panel_.AddFromPage(path); });
+    // Connected once: the list outlives every window the control gets.
+    panel_.List().AddLimitReached.connect([this](int leftOut) {
+        if (leftOut_ == 0 && window())
+            PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
+        leftOut_ += leftOut;
+    });
+    panel_.List().OtherKindsRefused.connect([this](int refused) { panel_.ShowOtherKindsRefused(refused); });
+    panel_.List().DuplicatesSkipped.connect([this](int skipped) { panel_.ShowDuplicatesSkipped(skipped); });
 }
 
 CFotoloft::~CFotoloft()
@@ -112,13 +119,22 @@ void CFotoloft::onSiteAttached()
         sender_.attach(static_cast<IFotoloft*>(this));
 }
 
+STDMETHODIMP CFotoloft::Close(DWORD saveOption)
+{
+    // A modal window of the control's closes with it; the run holds the control until its
+    // handler has returned.
+    modals_.CloseAll();
+    return ActiveXControl::Close(saveOption);
+}
+
 void CFotoloft::onSiteReleased()
 {
+    modals_.CloseAll();
     // The table's strong reference would keep the control alive for ever once its container
     // has let go; revoke it so the last release destroys the control. The page's function
     // goes too: the page has left.
     sender_.detach();
-    receiver_.Reset();
+    page_.SetReceiver(nullptr);
 }
 
 void CFotoloft::sendJson(const ::Json::Value& message)
@@ -184,22 +200,23 @@ bool CFotoloft::StartListUpload()
 
 void CFotoloft::EditItem(int32_t itemId)
 {
+    const Log::Scope log(log_.get());
     if (IsUploading() || !panel_.List().FindById(itemId))
         return;
     closePreview();
     HWND owner = GetActiveWindow();
     if (!owner)
         owner = GetAncestor(window(), GA_ROOT);
+    const ModalRun run(modals_);
     if (!EditListItem(panel_.List(), itemId, owner))
-        LOG4CPLUS_INFO(Log::instance().logger(), L"edit window: item " << itemId << L" left as it was");
+        LOG4CPLUS_INFO(Log::current(), L"edit window: item " << itemId << L" left as it was");
 }
 
 void CFotoloft::PreviewItem(int32_t itemId)
 {
     if (!panel_.List().FindById(itemId))
         return;
-    // A double click asks twice (as a double click and as the preview request): an open
-    // preview shows the item instead of being made again.
+    // An open preview shows the item instead of being made again.
     if (preview_ && IsWindow(preview_)) {
         if (auto* const open = dynamic_cast<ImageViewForm*>(Win::Window::FromHandle(preview_))) {
             open->ShowItem(itemId);
@@ -448,6 +465,7 @@ STDMETHODIMP CFotoloft::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
 
 STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 {
+    const Log::Scope log(log_.get());
     // Every message is answered with success: a bad one, or one from a page of a site that
     // may not drive the control, only does nothing.
     if (!pageAllowed_)
@@ -460,67 +478,16 @@ STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 STDMETHODIMP CFotoloft::FireRecvMessage(BSTR json)
 {
     try {
-        if (!pageAllowed_)
-            return S_OK;
-        outgoing_.emplace_back(json ? json : L"", json ? SysStringLen(json) : 0);
-        if (delivering_) {
-            // Sent from inside the page's function (or while it pumps messages): it goes
-            // after the function has returned, from the window's own message loop.
-            if (!deliveryPosted_ && window())
-                deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
-            return S_OK;
-        }
-        deliverOutgoing();
+        if (pageAllowed_)
+            page_.Send(std::wstring(json ? json : L"", json ? SysStringLen(json) : 0));
     } catch (...) {
     }
     return S_OK;
 }
 
-void CFotoloft::deliverOutgoing()
-{
-    // Without a window (never activated) nothing can be posted: what the function sends is
-    // delivered after it returns, here, for a bounded number of rounds.
-    constexpr int kRoundsWithoutWindow = 64;
-    for (int round = 0; round < kRoundsWithoutWindow && !outgoing_.empty() && !delivering_; ++round) {
-        std::deque<std::wstring> texts;
-        texts.swap(outgoing_);
-        delivering_ = true;
-        for (const std::wstring& text : texts) {
-            try {
-                invokeReceiver(text);
-            } catch (...) {
-            }
-        }
-        delivering_ = false;
-        if (window())
-            break;
-    }
-    if (!outgoing_.empty() && !deliveryPosted_ && window())
-        deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
-}
-
-void CFotoloft::invokeReceiver(const std::wstring& text)
-{
-    const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
-    if (!receiver)
-        return;
-    const BStr json(text.data(), static_cast<UINT>(text.size()));
-    VARIANT argument;
-    VariantInit(&argument);
-    argument.vt = VT_BSTR;
-    argument.bstrVal = json.get();  // still ours
-    DISPPARAMS params{&argument, nullptr, 1, 0};
-    ComPtr<IDispatchEx> function;
-    if (SUCCEEDED(receiver.As(&function)))
-        function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    else
-        receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                         nullptr);
-}
-
 STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
 {
-    receiver_ = newVal;
+    page_.SetReceiver(newVal);
     return S_OK;
 }
 
@@ -528,22 +495,20 @@ STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
 
 LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
 {
+    const Log::Scope log(log_.get());
     handled = true;
     // The keyboard (Tab, Enter, Space) and assistive technology go to the panel's tree.
     if (LRESULT answered = 0; panel_.Access().HandleMessage(window(), message, wParam, lParam, answered))
         return answered;
     switch (message) {
     case WM_CREATE:
+        // A view of what the object holds: the first window, or one made again after the
+        // container deactivated the control in place.
+        panel_.MakeView(window());
         events_.setTarget(window());
-        panel_.AttachToWindow(window());
-        panel_.CreateControls();
-        panel_.List().AddLimitReached.connect([this](int leftOut) {
-            if (leftOut_ == 0)
-                PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
-            leftOut_ += leftOut;
-        });
-        panel_.List().OtherKindsRefused.connect([this](int refused) { panel_.ShowOtherKindsRefused(refused); });
-        panel_.List().DuplicatesSkipped.connect([this](int skipped) { panel_.ShowDuplicatesSkipped(skipped); });
+        if (leftOut_ > 0)
+            PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
+        page_.OnWindowCreated();
         applyAddLimits();
         RegisterItemDragFormat();
         dropTarget_.RegisterDropTarget(window());
@@ -584,9 +549,8 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case MsgQueue::kDrainMessage:
         events_.drain();
         return 0;
-    case kDeliverMessage:
-        deliveryPosted_ = false;
-        deliverOutgoing();
+    case PageChannel::kDeliverMessage:
+        page_.OnDeliverMessage();
         return 0;
     case kFilesLeftOutMessage:
         tellFilesLeftOut(std::exchange(leftOut_, 0));
@@ -661,7 +625,12 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-UploadSettings CFotoloft::uploadSettings() const { return config_.uploadSettings(); }
+UploadSettings CFotoloft::uploadSettings() const
+{
+    UploadSettings settings = config_.uploadSettings();
+    settings.log = log_;
+    return settings;
+}
 
 void CFotoloft::applyAddLimits()
 {
@@ -690,6 +659,7 @@ void CFotoloft::tellFilesLeftOut(int leftOut)
                                   .str();
     CMessageDialog dialog;
     dialog.SetMessage(text);
+    const ModalRun run(modals_);
     dialog.DoModal(GetActiveWindow() ? GetActiveWindow() : window());
 }
 

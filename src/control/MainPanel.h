@@ -7,7 +7,9 @@
 //   Uploading  cancel replaces upload; add, select all, sort and the four tools are disabled
 //              (the engine holds the files by record and id, but the user must not change the
 //              list under a running task); the hint line shows the total progress.
-// Everything runs on the window thread. The control behind the panel (PanelHost) starts and
+// The panel belongs to the control object and outlives its windows: ReleaseView lets the
+// window go, MakeView shows the same list and state in the next one. Everything runs on the
+// window thread. The control behind the panel (PanelHost) starts and
 // cancels uploads and opens the editor and the preview. The panel holds a lease on the skin
 // store for as long as it exists.
 #include "control/PanelHost.h"
@@ -37,12 +39,13 @@ public:
 
     enum class State { Empty, Filled, Uploading };
 
+    // Builds the panel's controls, in their painting order, and connects their handlers,
+    // once: the panel, its list and its state live as long as the control object.
     explicit MainPanel(PanelHost& host);
-    // Names the control window; the panel always fills its client area.
-    void AttachToWindow(HWND window);
-    // Builds the panel's controls in the control window (after AttachToWindow), in their
-    // painting order, and puts the panel in the Empty state.
-    void CreateControls();
+    // A view of the panel in this control window (made on every activation): the native
+    // windows (list, sort box) are made in it and the panel shows its state. The panel
+    // always fills the window's client area.
+    void MakeView(HWND window);
 
     // The panel's keyboard focus (Tab order: add, upload or cancel, big add, select all, the
     // four tools, sort, list) and accessible object; the control window passes its keyboard,
@@ -84,6 +87,8 @@ public:
     void ReleaseView() override;
 
 private:
+    void BuildTree();
+    void ShowState();
     void EnterUploading(std::vector<std::shared_ptr<ImageData>> files);
     void UpdateTools();
     void ListMaybeEmpty();

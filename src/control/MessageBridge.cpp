@@ -11,7 +11,8 @@
 
 namespace Vantor {
 
-MessageBridge::MessageBridge(AppConfig& config, Sender sender) : config_(config), sender_(std::move(sender))
+MessageBridge::MessageBridge(AppConfig& config, Sender sender, Log& log)
+    : config_(config), sender_(std::move(sender)), log_(log)
 {
     handlers_["init"] = [this](const ::Json::Value& m) { onInit(m); };
     handlers_["setFields"] = [this](const ::Json::Value& m) { onSetFields(m); };
@@ -90,6 +91,17 @@ std::vector<int> ReadRetryDelays(const ::Json::Value& config)
     return delays;
 }
 
+// "Metadata": "none", "safe" or "all", any letter case; anything else keeps none.
+MetadataKept ReadMetadataKept(const ::Json::Value& config)
+{
+    const std::string value = JsonText::ReadText(config, "Metadata");
+    if (_stricmp(value.c_str(), "safe") == 0)
+        return MetadataKept::Safe;
+    if (_stricmp(value.c_str(), "all") == 0)
+        return MetadataKept::All;
+    return MetadataKept::None;
+}
+
 // "Extensions": the kinds of file the user and the page may add; every kind when missing.
 PictureKinds ReadExtensions(const ::Json::Value& config)
 {
@@ -158,6 +170,7 @@ void MessageBridge::onInit(const ::Json::Value& message)
     c.SendOriginal = JsonText::ReadBool(config, "SendOriginal", false);
     c.Reencode = JsonText::ReadBool(config, "Reencode", false);
     c.JpegQualityGiven = jpegQuality >= 1 && jpegQuality <= 100 && JsonText::Member(config, "JpegQuality").isNumeric();
+    c.Metadata = ReadMetadataKept(config);
     c.RetryDelays = ReadRetryDelays(config);
     c.Events = JsonText::ReadBool(config, "Events", false);
     c.SendIndex = JsonText::ReadBool(config, "SendIndex", false);
@@ -170,7 +183,7 @@ void MessageBridge::onInit(const ::Json::Value& message)
     AddFields(c.Fields, JsonText::Member(config, "Fields"));
 
     if (debug && !logFile.empty())
-        Log::instance().open(true, Utf8ToUtf16(logFile));
+        log_.open(true, Utf8ToUtf16(logFile));
 
     c.PostUrl = Utf8ToUtf16(postUrl);
     c.Cookie = cookie;

@@ -13,6 +13,9 @@ namespace {
 
 // Beyond what the size ceiling lets through; the library's own check is a second guard.
 constexpr int kLibraryWidthLimit = 1 << 16;
+// Larger metadata than a JPEG can carry is not read.
+constexpr size_t kLongestProfile = 4u << 20;
+constexpr size_t kLongestExif = 1u << 20;
 
 struct ContextFree {
     void operator()(heif_context* context) const { heif_context_free(context); }
@@ -168,6 +171,38 @@ bool DecodeThumbnail(const uint8_t* data, size_t size, uint32_t minLongSide, Pix
     }
     out = Pixels{};
     return false;
+}
+
+void ReadMetadata(const uint8_t* data, size_t size, std::vector<uint8_t>& exif, std::vector<uint8_t>& icc)
+{
+    exif.clear();
+    icc.clear();
+    Context context;
+    Handle primary;
+    if (Open(data, size, context, primary) != Codecs::Outcome::Decoded)
+        return;
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(primary.get());
+    const size_t profileSize = heif_image_handle_get_raw_color_profile_size(primary.get());
+    if ((profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) && profileSize > 0 &&
+        profileSize <= kLongestProfile) {
+        icc.resize(profileSize);
+        if (heif_image_handle_get_raw_color_profile(primary.get(), icc.data()).code != heif_error_Ok)
+            icc.clear();
+    }
+    heif_item_id id = 0;
+    if (heif_image_handle_get_list_of_metadata_block_IDs(primary.get(), "Exif", &id, 1) != 1)
+        return;
+    const size_t blockSize = heif_image_handle_get_metadata_size(primary.get(), id);
+    if (blockSize < 4 + 8 || blockSize > kLongestExif)
+        return;
+    std::vector<uint8_t> block(blockSize);
+    if (heif_image_handle_get_metadata(primary.get(), id, block.data()).code != heif_error_Ok)
+        return;
+    // A big-endian count of the bytes before the TIFF structure, after the count itself.
+    const size_t skip = (size_t(block[0]) << 24) | (size_t(block[1]) << 16) | (size_t(block[2]) << 8) | block[3];
+    if (skip > blockSize - 4 - 8)
+        return;
+    exif.assign(block.begin() + static_cast<ptrdiff_t>(4 + skip), block.end());
 }
 
 }  // namespace Vantor::Heif

@@ -4,6 +4,7 @@
 // applied by the library.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "image/PictureCodecs.h"
 
@@ -20,5 +21,9 @@ Codecs::Outcome Decode(const uint8_t* data, size_t size, Pixels& out);
 // the primary picture's size as seen. False when none serves.
 bool DecodeThumbnail(const uint8_t* data, size_t size, uint32_t minLongSide, Pixels& out, uint32_t& width,
                      uint32_t& height);
+
+// The primary picture's first EXIF block (the TIFF structure, without the item's offset
+// field or an "Exif\0\0" prefix) and its ICC profile, each left empty when absent.
+void ReadMetadata(const uint8_t* data, size_t size, std::vector<uint8_t>& exif, std::vector<uint8_t>& icc);
 
 }  // namespace Vantor::Heif

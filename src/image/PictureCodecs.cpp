@@ -61,11 +61,27 @@ bool DecodeThumbnail(Codec codec, const uint8_t* data, size_t size, uint32_t min
                      uint32_t& width, uint32_t& height)
 {
     try {
+        if (codec == Codec::Webp)
+            return Webp::DecodeSmall(data, size, minLongSide, out, width, height);
         return codec == Codec::Heif && Heif::DecodeThumbnail(data, size, minLongSide, out, width, height);
     } catch (...) {
         out = Pixels{};
         return false;
     }
+}
+
+Jpeg::SourceMetadata Metadata(Codec codec, const uint8_t* data, size_t size)
+{
+    Jpeg::SourceMetadata metadata;
+    try {
+        if (codec == Codec::Webp)
+            Webp::ReadMetadata(data, size, metadata.exif, metadata.icc);
+        else if (codec == Codec::Heif)
+            Heif::ReadMetadata(data, size, metadata.exif, metadata.icc);
+    } catch (...) {
+        metadata = Jpeg::SourceMetadata{};
+    }
+    return metadata;
 }
 
 uint64_t CodecDecodeBytes(Codec codec, const PictureExtent& extent)

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/JpegMetadata.h"
 #include "image/PictureExtent.h"
 #include "image/Pixels.h"
 
@@ -48,11 +49,17 @@ bool ReadSize(Codec codec, const uint8_t* data, size_t size, uint32_t& width, ui
 // kinds these decoders read: "webp", "heic", "heif", "avif".
 bool IsCodecFormatName(const std::wstring& format);
 
-// A small picture the file carries for quick showing (a HEIF thumbnail item), as seen, when
-// it has the main picture's aspect ratio and its longer side is at least `minLongSide`.
-// False when there is none that serves. `width` and `height` give the main picture's size as seen.
+// A small picture for quick showing, as seen: a HEIF file's thumbnail item when it has the
+// main picture's aspect ratio and its longer side is at least `minLongSide`; a still WebP
+// decoded straight to twice that size. False when there is none that serves (the whole
+// picture is then decoded). `width` and `height` give the main picture's size as seen.
 bool DecodeThumbnail(Codec codec, const uint8_t* data, size_t size, uint32_t minLongSide, Pixels& out,
                      uint32_t& width, uint32_t& height);
+
+// The metadata of the main picture that may travel into a JPEG made of it: its EXIF block
+// (a HEIF "Exif" item, a WebP EXIF chunk) and its ICC colour profile. Nothing decoded;
+// empty when there is none or the file is damaged.
+Jpeg::SourceMetadata Metadata(Codec codec, const uint8_t* data, size_t size);
 
 // What a decode of a picture of this extent holds at its peak: the library's picture and
 // working planes and the copy handed out.

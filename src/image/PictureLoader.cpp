@@ -151,8 +151,11 @@ Codecs::Outcome CodecThumbnail(const PictureFile& file, int turns, int boxWidth,
     Pixels decoded;
     uint32_t width = 0, height = 0;
     {
-        // The thumbnail items are small, but the file's structures are read whole.
-        const DecodeBudget::Share share = DecodeBudget::Process().Acquire(uint64_t(4) << 20, stop);
+        // HEIF thumbnail items are small, but the file's structures are read whole; a WebP
+        // decoded small still holds a lossless picture's whole rows.
+        const uint64_t bytes =
+            codec == Codecs::Codec::Webp ? Codecs::CodecDecodeBytes(codec, file.extent()) : uint64_t(4) << 20;
+        const DecodeBudget::Share share = DecodeBudget::Process().Acquire(bytes, stop);
         if (!share)
             return Codecs::Outcome::Stopped;
         const auto longSide = static_cast<uint32_t>(std::max(boxWidth, boxHeight));

@@ -57,6 +57,46 @@ PreparedPicture Original(const PictureFile& file, uint32_t width, uint32_t heigh
     return result;
 }
 
+// The encoded JPEG with what the page keeps of its source's metadata; unchanged for none.
+// False when memory ran out.
+bool CarryMetadata(EncodedImage& encoded, const Jpeg::SourceMetadata& source, MetadataKept kept, uint32_t width,
+                   uint32_t height)
+{
+    if (kept == MetadataKept::None || source.empty() || encoded.empty())
+        return true;
+    try {
+        const std::vector<uint8_t> segments = Jpeg::MetadataSegments(source, kept, width, height);
+        if (segments.empty())
+            return true;
+        auto bytes = std::make_shared<std::vector<uint8_t>>(*encoded.bytes);
+        if (Jpeg::InsertSegments(*bytes, segments))
+            encoded.bytes = std::move(bytes);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+Jpeg::SourceMetadata MetadataOfFile(const PictureFile& file)
+{
+    if (file.IsJpeg())
+        return Jpeg::ReadMetadata(file.data(), file.size());
+    if (file.codec() != Codecs::Codec::None)
+        return Codecs::Metadata(file.codec(), file.data(), file.size());
+    return {};
+}
+
+// The metadata of the user's own picture: the file prepared, or the one an edit was made of.
+Jpeg::SourceMetadata MetadataOf(const PictureFile& file, const PictureSource& source)
+{
+    if (source.metadataPath.empty() || source.metadataPath == source.path)
+        return MetadataOfFile(file);
+    PictureFile own;
+    if (!own.OpenChecked(source.metadataPath))
+        return {};
+    return MetadataOfFile(own);
+}
+
 // The decoded picture shrunk to the size; null on failure.
 std::unique_ptr<Gdiplus::Bitmap> Shrunk(Gdiplus::Bitmap& bitmap, uint32_t width, uint32_t height)
 {
@@ -85,7 +125,7 @@ uint32_t FrameCount(Gdiplus::Image& image)
 // to it exactly, placed, encoded. Failed when libjpeg cannot decode the file cleanly (GDI+
 // may still); any other outcome but Decoded ends the preparation.
 Jpeg::Outcome PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, Exif::Placement placement,
-                          const LimitedSize& size, const std::wstring& format, int quality,
+                          const LimitedSize& size, const std::wstring& format, int quality, MetadataKept kept,
                           const std::atomic<bool>* stop, PreparedPicture& result)
 {
     const uint32_t decodeWidth = placement.Swaps() ? size.height : size.width;  // before placing
@@ -138,6 +178,10 @@ Jpeg::Outcome PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, E
                           Jpeg::Layout::Rgb, quality, step, *encoded, stop))
             return stop && stop->load() ? Jpeg::Outcome::Stopped : Jpeg::Outcome::NoMemory;
         result.encoded.bytes = std::move(encoded);
+        if (kept != MetadataKept::None &&
+            !CarryMetadata(result.encoded, Jpeg::ReadMetadata(file.data(), file.size()), kept, result.width,
+                           result.height))
+            return Jpeg::Outcome::NoMemory;
         return Jpeg::Outcome::Decoded;
     }
     // A JPEG file sent as another format (its name says so): through the platform's encoder.
@@ -149,10 +193,10 @@ Jpeg::Outcome PrepareJpeg(const PictureFile& file, const Jpeg::Header& header, E
     return result.encoded.empty() ? failed : Jpeg::Outcome::Decoded;
 }
 
-// An untouched JPEG's own compressed data without its metadata, once a bounded decode at the
+// An untouched JPEG's own compressed data with only the metadata kept, once a bounded decode at the
 // smallest scale has read all of it cleanly (a damaged file is not sent as it stands).
-Jpeg::Outcome KeptJpegData(const PictureFile& file, const Jpeg::Header& header, const std::atomic<bool>* stop,
-                           PreparedPicture& result)
+Jpeg::Outcome KeptJpegData(const PictureFile& file, const Jpeg::Header& header, MetadataKept kept,
+                           const std::atomic<bool>* stop, PreparedPicture& result)
 {
     uint32_t scaledW = 0, scaledH = 0;
     Jpeg::ScaledSize(header, 1, 1, scaledW, scaledH);
@@ -167,7 +211,7 @@ Jpeg::Outcome KeptJpegData(const PictureFile& file, const Jpeg::Header& header, 
     if (outcome != Jpeg::Outcome::Decoded)
         return outcome;
     auto bytes = std::make_shared<std::vector<uint8_t>>();
-    if (!Jpeg::WithoutMetadata(file.data(), file.size(), *bytes))
+    if (!Jpeg::WithMetadata(file.data(), file.size(), kept, *bytes))
         return Jpeg::Outcome::Failed;
     result.encoded.bytes = std::move(bytes);
     result.width = header.width;
@@ -190,8 +234,8 @@ PreparedPicture PrepareCodec(const PictureFile& file, const PictureSource& sourc
         std::swap(width, height);
     const LimitedSize size = FitLimits(width, height, options.maxWidth, options.maxHeight);
     const bool untouched = !source.edited && source.quarterTurns % 4 == 0;
-    if (options.sendOriginal && untouched && !size.shrunk && Codecs::IsCodecFormatName(source.format))
-        return Original(file, width, height);
+    const bool original =
+        options.sendOriginal && untouched && !size.shrunk && Codecs::IsCodecFormatName(source.format);
 
     // The library's planes and picture, a shrunk and a turned copy, the encoded bytes.
     const uint64_t rows = uint64_t(width) * height * 4;
@@ -199,9 +243,15 @@ PreparedPicture PrepareCodec(const PictureFile& file, const PictureSource& sourc
         DecodeBudget::Process().Acquire(Codecs::CodecDecodeBytes(codec, file.extent()) + rows * 2, stop);
     if (!share)
         return {};
+    // An original too is decoded first: a file whose structures read well but whose picture
+    // does not decode (a damaged sequence header, coded data cut short) is not sent at all.
     Pixels pixels;
     if (Codecs::Decode(codec, file.data(), file.size(), pixels, stop) != Codecs::Outcome::Decoded)
         return {};
+    if (original) {
+        pixels = Pixels{};
+        return Original(file, width, height);
+    }
     if (size.shrunk) {
         Pixels resized;
         if (!ResizePixels(pixels, placement.Swaps() ? size.height : size.width,
@@ -226,6 +276,10 @@ PreparedPicture PrepareCodec(const PictureFile& file, const PictureSource& sourc
                           Jpeg::DefaultChromaStep(options.jpegQuality), *encoded, stop))
             return {};
         result.encoded.bytes = std::move(encoded);
+        if (options.metadata != MetadataKept::None &&
+            !CarryMetadata(result.encoded, Codecs::Metadata(codec, file.data(), file.size()), options.metadata,
+                           result.width, result.height))
+            return {};
         return result;
     }
     std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapFromPixels(pixels);
@@ -261,7 +315,7 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
             if (options.keepJpegData && untouched && !size.shrunk && sentAs == ImageFormat::Jpeg &&
                 placement.IsIdentity()) {
                 PreparedPicture kept;
-                const Jpeg::Outcome outcome = KeptJpegData(file, header, stop, kept);
+                const Jpeg::Outcome outcome = KeptJpegData(file, header, options.metadata, stop, kept);
                 if (outcome == Jpeg::Outcome::Decoded)
                     return kept;
                 if (outcome != Jpeg::Outcome::Failed)
@@ -269,7 +323,8 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
             }
             PreparedPicture result;
             const Jpeg::Outcome outcome =
-                PrepareJpeg(file, header, placement, size, source.format, options.jpegQuality, stop, result);
+                PrepareJpeg(file, header, placement, size, source.format, options.jpegQuality, options.metadata,
+                            stop, result);
             if (outcome == Jpeg::Outcome::Decoded)
                 return result;
             if (outcome != Jpeg::Outcome::Failed)
@@ -308,6 +363,9 @@ PreparedPicture PreparePicture(const PictureSource& source, const PrepareOptions
         result.height = picture.GetHeight();
         result.encoded = EncodeImage(picture, source.format, options.jpegQuality);
         if (result.encoded.empty())
+            return {};
+        if (sentAs == ImageFormat::Jpeg && options.metadata != MetadataKept::None &&
+            !CarryMetadata(result.encoded, MetadataOf(file, source), options.metadata, result.width, result.height))
             return {};
         return result;
     } catch (...) {

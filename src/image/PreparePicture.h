@@ -6,11 +6,13 @@
 // its name asks for ("png", "gif", "bmp", "tif" and "tiff" keep theirs, anything else is
 // JPEG). JPEG files are decoded, shrunk while decoding and encoded by libjpeg-turbo; other
 // formats go through GDI+ (JPEG output always through libjpeg-turbo, at the quality asked).
-// A re-encoded picture carries no metadata, so no orientation tag is applied twice. A JPEG
+// A picture encoded as JPEG carries what the page's choice of metadata keeps of its source's
+// (JpegMetadata.h), never an orientation but 1, so no orientation is applied twice. A JPEG
 // beyond the decoder's work bounds, or whose decode ran out of memory, is not given to GDI+.
 //
 // The file's own bytes go out instead when the page asks for originals and the file is
-// untouched (not turned, not edited), needs no shrinking and keeps its format; and always for
+// untouched (not turned, not edited), needs no shrinking and keeps its format (a WebP, HEIC or
+// AVIF file only once its picture has decoded, so a damaged one is not sent); and always for
 // an untouched GIF of several frames, whose animation a re-encode would lose.
 #include <windows.h>
 #include <objidl.h>
@@ -30,6 +32,9 @@ struct PictureSource {
     std::wstring format;   // the format name the picture is sent as ("jpg", "png", ...)
     int quarterTurns = 0;  // the user's, clockwise
     bool edited = false;   // path holds an edit, never sent as it is
+    // The user's own picture, whose metadata travels (PrepareOptions::metadata) also when
+    // path holds an edit; empty: path's.
+    std::wstring metadataPath;
 };
 
 struct PreparedPicture {

@@ -59,7 +59,13 @@ void ListView::Create(ControlBase* parent)
 {
     if (!parent)
         return;
-    Attach(parent);
+    // Attached once; each window the parent gets (the control activated again) makes a new
+    // view of the same items.
+    if (parent_ != parent)
+        Attach(parent);
+    host_ = parent->GetHwnd();
+    if (hwnd() || !host_)
+        return;
     visible_ = 0;
     const RECT bounds = ComputeBounds();
     if (!CreateWindowOfClass(parent->GetHwnd(), bounds, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
@@ -70,6 +76,16 @@ void ListView::Create(ControlBase* parent)
 
 void ListView::CreateParts()
 {
+    hoverId_ = -1;
+    hoverTracking_ = false;
+    // Thumbnails made while there was no window are in the records: the items follow them,
+    // and what is still missing is made now.
+    bool missing = false;
+    for (const auto& item : items_) {
+        const auto record = item->Record();
+        item->editReady = record && record->thumbnailState() == ImageData::ThumbnailState::Ready;
+        missing = missing || (record && record->thumbnailState() == ImageData::ThumbnailState::Pending);
+    }
     Arrange();
     ResizeBuffer();
     renameBox_.Create(hwnd());
@@ -80,6 +96,8 @@ void ListView::CreateParts()
     RegisterItemDragFormat();
     if (acceptsDrops_)
         dropTarget_.RegisterDropTarget(hwnd());
+    if (missing)
+        StartThumbnailLoading();
 }
 
 void ListView::ResizeBuffer()
@@ -124,7 +142,8 @@ void ListView::Layout()
 
 void ListView::ReleaseView()
 {
-    ReleaseItems();
+    // The items are the list's, not its window's: they stay for the next view.
+    CommitRename();
     ControlBase::ReleaseView();
 }
 
@@ -906,8 +925,8 @@ void ListView::OnDoubleClick(POINT client)
     ListViewItem* item = ItemAt(point);
     if (!item || item->HitButtons(point))
         return;
+    // One signal for one gesture: the owner decides what a double click opens.
     ItemDoubleClicked(item);
-    PreviewRequested(item->Id());
 }
 
 bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -919,7 +938,10 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         access_->Disconnect();
         dropTarget_.RevokeDropTarget();
         drager_.Cancel();
-        ReleaseItems();
+        CommitRename();
+        dragPreparedId_ = -1;
+        hoverId_ = -1;
+        // Thumbnails go on into the records; the next window shows them.
         loader_.SetTarget(nullptr);
         if (bufferDc_ && previousBitmap_)
             SelectObject(bufferDc_.get(), previousBitmap_);

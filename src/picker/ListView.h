@@ -9,6 +9,9 @@
 // and selection (plain, Ctrl, Shift, Ctrl+A), removes, sorts, moves and renames items, and
 // announces what happened through its signals, all on the window thread.
 //
+// The items, their selection and their records belong to the list, not to its window: a
+// list whose window is destroyed keeps them, and its next window shows them.
+//
 // Thumbnails are made by the list's ThumbnailLoader on other threads; results come back by
 // item id (kThumbnailReady), so an item may be removed at any time. Other threads may post
 // kRemoveItem and kRepaintProgress. Any change of the items ends a rename first (committed).
@@ -72,9 +75,11 @@ public:
     boost::signals2::signal<void()> FilesDropped;
     boost::signals2::signal<void(int)> SelectionChanged;
     boost::signals2::signal<void(int)> ItemRemoved;
+    // A double click on an item outside its buttons (and nothing else).
     boost::signals2::signal<void(ListViewItem*)> ItemDoubleClicked;
     boost::signals2::signal<void()> ThumbnailsLoaded;  // on the window thread
     boost::signals2::signal<void(int32_t)> EditRequested;
+    // An item's own preview button.
     boost::signals2::signal<void(int32_t)> PreviewRequested;
     // Once per addition that had to leave acceptable files out (the files limit).
     boost::signals2::signal<void(int leftOut)> AddLimitReached;
@@ -95,7 +100,9 @@ public:
     // A visible child window at that place (the add-images dialog).
     HWND Create(HWND parent, int x, int y, int width, int height);
     // A child of a control tree: the window is made hidden in the parent's window and placed
-    // by Layout (the main panel).
+    // by Layout (the main panel). Called again after the parent's window was made again, it
+    // makes a new window over the same items (attached once; nothing when the parent has no
+    // window or the list has one).
     void Create(ControlBase* parent);
     // Before Create: whether the window takes OLE drops (files from the shell, its own items
     // moved). The add-images dialog's picker takes none.

@@ -111,6 +111,10 @@ private:
 // alignment (0 near, 1 centre, 2 far), centred vertically, trimmed with an ellipsis.
 void DrawItemText(Gdiplus::Graphics& graphics, const std::wstring& text, const RECT& rect, Gdiplus::Color colour,
                   int alignment);
+// The text as it fits in `width` pixels in that font: itself, or its longest start that fits
+// followed by "…".
+std::wstring EllipsizedText(Gdiplus::Graphics& graphics, const Gdiplus::Font& font, const std::wstring& text,
+                            float width);
 // A rectangle outline of the given width over (x, y, width - 1, height - 1).
 void DrawItemFrame(Gdiplus::Graphics& graphics, const RECT& rect, Gdiplus::Color colour, float width);
 // A picture at its own size, centred in the rectangle.

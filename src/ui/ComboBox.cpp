@@ -57,29 +57,63 @@ void ComboBox::Layout()
         MoveWindow(hwnd(), bounds_.left, bounds_.top, bounds_.right - bounds_.left, bounds_.bottom - bounds_.top, TRUE);
 }
 
+void ComboBox::CreateView(HWND parent)
+{
+    if (hwnd() || !parent)
+        return;
+    host_ = parent;
+    if (Create(parent))
+        fillWindow();
+    Layout();
+}
+
+void ComboBox::fillWindow()
+{
+    for (const std::wstring& entry : entries_)
+        SendMessageW(hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    SendMessageW(hwnd(), CB_SETCURSEL, static_cast<WPARAM>(selection_), 0);
+    EnableWindow(hwnd(), enabled_ ? TRUE : FALSE);
+    if (!visible_)
+        ShowWindow(hwnd(), SW_HIDE);
+}
+
 void ComboBox::ReleaseView()
 {
-    if (hwnd())
+    if (hwnd()) {
+        selection_ = GetCurSel();
         DestroyWindow(hwnd());
-    font_.reset();
+    }
     ControlBase::ReleaseView();
 }
 
 int ComboBox::AddString(const std::wstring& text)
 {
-    return hwnd() ? static_cast<int>(SendMessageW(hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())))
-                  : -1;
+    entries_.push_back(text);
+    if (hwnd())
+        SendMessageW(hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return static_cast<int>(entries_.size()) - 1;
 }
 
 void ComboBox::SetCurSel(int index)
 {
+    selection_ = index >= 0 && index < static_cast<int>(entries_.size()) ? index : -1;
     if (hwnd())
-        SendMessageW(hwnd(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(hwnd(), CB_SETCURSEL, static_cast<WPARAM>(selection_), 0);
 }
 
-int ComboBox::GetCurSel() const { return hwnd() ? static_cast<int>(SendMessageW(hwnd(), CB_GETCURSEL, 0, 0)) : -1; }
+int ComboBox::GetCurSel() const
+{
+    return hwnd() ? static_cast<int>(SendMessageW(hwnd(), CB_GETCURSEL, 0, 0)) : selection_;
+}
 
-int ComboBox::GetCount() const { return hwnd() ? static_cast<int>(SendMessageW(hwnd(), CB_GETCOUNT, 0, 0)) : 0; }
+int ComboBox::GetCount() const { return static_cast<int>(entries_.size()); }
+
+void ComboBox::SetEnabled(bool enabled)
+{
+    enabled_ = enabled;
+    if (hwnd())
+        EnableWindow(hwnd(), enabled ? TRUE : FALSE);
+}
 
 bool ComboBox::CanTakeFocus() const { return hwnd() && visible_ && IsWindowVisible(hwnd()) && IsWindowEnabled(hwnd()); }
 
@@ -122,9 +156,10 @@ bool ComboBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     }
     if (msg == Vantor::Win::ReflectBase + WM_COMMAND) {
         if (HIWORD(wParam) == CBN_SELCHANGE) {
+            selection_ = static_cast<int>(SendMessageW(hwnd(), CB_GETCURSEL, 0, 0));
             NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, ::GetParent(hwnd()), OBJID_CLIENT,
                            Vantor::UI::ChildIdOf(*this));
-            SelectionChanged(GetCurSel());
+            SelectionChanged(selection_);
         }
         result = 0;
         return true;

@@ -135,6 +135,13 @@ void ControlBase::LayoutChildren()
 
 void ControlBase::Layout() { bounds_ = ComputeBounds(); }
 
+void ControlBase::SetHostWindowTree(HWND hwnd)
+{
+    host_ = hwnd;
+    for (ControlBase* child : children_)
+        child->SetHostWindowTree(hwnd);
+}
+
 void ControlBase::ReleaseView()
 {
     for (ControlBase* child : children_)

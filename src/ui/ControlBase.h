@@ -78,6 +78,9 @@ public:
     // A root control (a form, the control window) names its window here; attached controls
     // take it from their parent.
     void SetHostWindow(HWND hwnd) { host_ = hwnd; }
+    // The same for the whole tree under this control: a root that outlives its window names
+    // the next one (or none) to every control it holds.
+    void SetHostWindowTree(HWND hwnd);
 
     bool IsVisible() const { return visible_ != 0; }
     bool IsDisabled() const { return disabled_ != 0; }

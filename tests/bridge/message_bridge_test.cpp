@@ -158,6 +158,21 @@ TEST(Init, PictureOptionsReachTheUploadSettings)
     EXPECT_FALSE(page.config.uploadSettings().picture.keepJpegData);
 }
 
+TEST(Init, MetadataNamesWhatJpegsSentKeep)
+{
+    Page page;
+    const std::pair<const wchar_t*, MetadataKept> cases[] = {
+        {L"\"safe\"", MetadataKept::Safe}, {L"\"ALL\"", MetadataKept::All},   {L"\"none\"", MetadataKept::None},
+        {L"\"gps\"", MetadataKept::None},  {L"true", MetadataKept::None},     {L"null", MetadataKept::None}};
+    for (const auto& [value, kept] : cases) {
+        page.post(std::wstring(LR"({"name":"init","config":{"Metadata":)") + value + L"}}");
+        EXPECT_EQ(page.config.uploadSettings().picture.metadata, kept) << value;
+        // Every "init" sets it again: left out, none.
+        page.post(LR"({"name":"init","config":{}})");
+        EXPECT_EQ(page.config.uploadSettings().picture.metadata, MetadataKept::None);
+    }
+}
+
 TEST(Init, OnlyAnExplicitZeroTurnsTheTimeoutOff)
 {
     // null is what JSON.stringify makes of NaN; it must not switch the watchdog off.

@@ -14,6 +14,8 @@
 #include "image/JpegDecoder.h"
 #include "image/PictureExtent.h"
 #include "image/PictureLoader.h"
+#include "image/PixelOps.h"
+#include "image/PictureCodecs.h"
 #include "image/PreparePicture.h"
 #include "picture_files.h"
 
@@ -133,6 +135,38 @@ TEST(CodecPictures, ThumbnailsFitTheBoxFromTheThumbnailItemOrTheDecode)
     EXPECT_EQ(turned.thumbnail->GetHeight(), 120u);
 }
 
+TEST(CodecPictures, ALargeWebpThumbnailIsDecodedSmallAndLooksLikeTheWholePictureShrunk)
+{
+    for (const wchar_t* name : {L"large.webp", L"large-alpha.webp"}) {
+        const std::vector<uint8_t> bytes = testpics::ReadBytes(Fixture(name));
+        Pixels small;
+        uint32_t width = 0, height = 0;
+        ASSERT_TRUE(Codecs::DecodeThumbnail(Codecs::Codec::Webp, bytes.data(), bytes.size(), 120, small, width, height))
+            << name;
+        EXPECT_EQ(width, 1200u);
+        EXPECT_EQ(height, 900u);
+        EXPECT_EQ(small.width, 240u);
+        EXPECT_EQ(small.height, 180u);
+        // The same picture as the whole decode shrunk by our own filter.
+        Pixels whole, shrunk;
+        ASSERT_EQ(Codecs::Decode(Codecs::Codec::Webp, bytes.data(), bytes.size(), whole), Codecs::Outcome::Decoded);
+        ASSERT_EQ(whole.channels, small.channels);
+        ASSERT_TRUE(ResizePixels(whole, 240, 180, shrunk));
+        EXPECT_GE(Psnr(small, shrunk), 30.0) << name;
+
+        const PictureSummary summary = LoadThumbnail(Fixture(name), 1, 120, 120);
+        ASSERT_TRUE(summary.decoded);
+        EXPECT_EQ(summary.width, 900u);  // turned a quarter by the user
+        EXPECT_EQ(summary.thumbnail->GetWidth(), 90u);
+        EXPECT_EQ(summary.thumbnail->GetHeight(), 120u);
+    }
+    // No smaller than the picture: the whole picture is decoded instead.
+    const std::vector<uint8_t> photo = testpics::ReadBytes(Fixture(L"photo.webp"));
+    Pixels small;
+    uint32_t width = 0, height = 0;
+    EXPECT_FALSE(Codecs::DecodeThumbnail(Codecs::Codec::Webp, photo.data(), photo.size(), 120, small, width, height));
+}
+
 TEST(CodecPictures, UploadsGoAsJpegOfTheFullSizeOrAsTheirOwnBytes)
 {
     const Pixels source = Source();
@@ -186,9 +220,10 @@ TEST(CodecPictures, DamagedFilesFailClearlyAndSendNothing)
         source.path = Fixture(name);
         source.format = L"heic";
         EXPECT_TRUE(PreparePicture(source, PrepareOptions{}).encoded.empty()) << name;
-        source.format = L"jpg";
         PrepareOptions originals;
         originals.sendOriginal = true;
+        EXPECT_TRUE(PreparePicture(source, originals).encoded.empty()) << name;  // not even as its own bytes
+        source.format = L"jpg";
         EXPECT_TRUE(PreparePicture(source, originals).encoded.empty()) << name;
     }
 }
@@ -197,10 +232,17 @@ TEST(CodecPictures, MutatedFilesOfEachFormatNeverCrashOrHang)
 {
     testpics::TempFolder folder;
     std::mt19937 rng(23);
-    for (const wchar_t* name : {L"photo.webp", L"photo.heic", L"photo.avif", L"thumbnail.heic"}) {
+    // Each damaged file goes through all that reads a picture: the list's thumbnail, the
+    // preview's whole picture and the upload (as JPEG with its metadata, and as its own bytes).
+    PrepareOptions withMetadata;
+    withMetadata.metadata = MetadataKept::All;
+    PrepareOptions originals;
+    originals.sendOriginal = true;
+    for (const wchar_t* name :
+         {L"photo.webp", L"large.webp", L"photo.heic", L"photo.avif", L"thumbnail.heic", L"rotated.heic"}) {
         const std::vector<uint8_t> good = testpics::ReadBytes(Fixture(name));
         ASSERT_FALSE(good.empty());
-        for (int round = 0; round < 120; ++round) {
+        for (int round = 0; round < 100; ++round) {
             std::vector<uint8_t> bad = good;
             const int flips = 1 + static_cast<int>(rng() % 8);
             for (int k = 0; k < flips; ++k)
@@ -214,6 +256,51 @@ TEST(CodecPictures, MutatedFilesOfEachFormatNeverCrashOrHang)
                 EXPECT_FALSE(ExceedsPictureCeiling(summary.width, summary.height));
                 ASSERT_TRUE(summary.thumbnail);
             }
+            if (round % 4 != 0)
+                continue;
+            auto picture = LoadPicture(path, 0);
+            if (picture) {
+                EXPECT_FALSE(ExceedsPictureCeiling(picture->GetWidth(), picture->GetHeight()));
+            }
+            PictureSource source;
+            source.path = path;
+            source.format = L"heic";
+            const PreparedPicture sent = PreparePicture(source, withMetadata);
+            if (!sent.encoded.empty()) {
+                // Whatever came out is a whole JPEG of the size it names.
+                Pixels decoded;
+                EXPECT_TRUE(Jpeg::DecodeScaled(sent.encoded.data(), sent.encoded.size(), sent.width, sent.height, decoded));
+                EXPECT_EQ(decoded.width, sent.width);
+            }
+            const PreparedPicture own = PreparePicture(source, originals);
+            if (!own.encoded.empty()) {
+                EXPECT_EQ(*own.encoded.bytes, bad);
+            }
+        }
+    }
+}
+
+TEST(CodecPictures, FilesCutAnywhereGiveARecordThatAgreesWithItself)
+{
+    testpics::TempFolder folder;
+    for (const wchar_t* name : {L"photo.webp", L"large.webp", L"photo.heic", L"photo.avif", L"thumbnail.heic"}) {
+        const std::vector<uint8_t> good = testpics::ReadBytes(Fixture(name));
+        ASSERT_GT(good.size(), 200u);
+        for (size_t cut : {size_t(0), size_t(8), size_t(16), size_t(40), size_t(120), good.size() / 4,
+                           good.size() / 2, good.size() * 3 / 4, good.size() - 20, good.size() - 1}) {
+            const std::wstring path = folder.file(std::to_wstring(cut) + name);
+            ASSERT_TRUE(testpics::WriteBytes(path, std::vector<uint8_t>(good.begin(), good.begin() + static_cast<ptrdiff_t>(cut))));
+            auto record = ImageData::Create(path);
+            ASSERT_TRUE(record) << cut;
+            // A thumbnail only with a picture, and bytes sent only for a picture.
+            EXPECT_EQ(record->hasPicture(), record->thumbnail() != nullptr) << cut;
+            const ImageData::UploadPicture upload = record->PrepareUpload();
+            if (!record->hasPicture()) {
+                EXPECT_TRUE(upload.encoded.empty()) << cut;
+            }
+            // A box or chunk cut short is damage: nothing of it is shown or sent.
+            EXPECT_FALSE(record->hasPicture()) << name << " cut at " << cut;
+            EXPECT_TRUE(upload.encoded.empty());
         }
     }
 }

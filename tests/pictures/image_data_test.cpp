@@ -10,6 +10,8 @@
 #include <zlib.h>
 
 #include "Biz/ImageData.h"
+#include "exif_fixture.h"
+#include "image/Exif.h"
 #include "image/GdiplusBridge.h"
 #include "image/FitSize.h"
 #include "picture_files.h"
@@ -410,4 +412,33 @@ TEST(ImageDataDamage, PicturesAboveTheCeilingAreRefusedBeforeDecoding)
         EXPECT_EQ(record->Picture(), nullptr);
         EXPECT_TRUE(record->PrepareUpload().encoded.empty());
     }
+}
+
+TEST(ImageDataUpload, AnEditedPhotoCarriesItsOwnMetadataAsAsked)
+{
+    TempFolder folder;
+    const std::wstring plain = folder.file(L"plain.jpg");
+    ASSERT_TRUE(WritePicture(plain, Plain(300, 200), L"jpg"));
+    testpics::ExifFields fields;
+    fields.orientation = 6;
+    fields.dateTimeOriginal = "2025:08:09 10:11:12";
+    const std::wstring path = folder.file(L"photo.jpg");
+    ASSERT_TRUE(testpics::WriteBytes(path, testpics::WithExif(testpics::ReadBytes(plain), testpics::ExifTiff(fields))));
+    auto record = ImageData::Create(path);
+    auto bitmap = BitmapFromCxImage(Make24(90, 70, Pattern));
+    ASSERT_TRUE(record->SetEditedImage(bitmap.get(), 148, 120));
+
+    // The edit is sent as a JPEG of its own size with the photo's date, upright.
+    PrepareOptions options;
+    options.metadata = MetadataKept::Safe;
+    ImageData::UploadPicture upload = record->PrepareUpload(options);
+    ASSERT_FALSE(upload.encoded.empty());
+    EXPECT_EQ(upload.width, 90u);
+    Exif::Info info = Exif::Read(upload.encoded.data(), upload.encoded.size());
+    EXPECT_EQ(info.dateTimeOriginal, "2025:08:09 10:11:12");
+    EXPECT_EQ(info.orientation, 1);
+    // Without a choice, nothing.
+    upload = record->PrepareUpload(PrepareOptions{});
+    ASSERT_FALSE(upload.encoded.empty());
+    EXPECT_TRUE(Exif::Read(upload.encoded.data(), upload.encoded.size()).dateTimeOriginal.empty());
 }

@@ -61,6 +61,27 @@ def with_extent(data, width, height):
     return bytes(data)
 
 
+def with_bad_sequence(data):
+    """The AVIF with its AV1 sequence header (in the av1C property and at the start of the
+    coded data) turned to garbage."""
+    avif = bytearray(data)
+    mdat = child(avif, 0, len(avif), b"mdat", 0)
+    for k in range(mdat[0] + 8, min(mdat[0] + 40, len(avif))):
+        avif[k] ^= 0x5A
+    for kind, at, size in heif_properties(avif):
+        if kind == b"av1C":
+            for k in range(at + 12, at + size):
+                avif[k] ^= 0x5A
+    return bytes(avif)
+
+
+def with_bad_chunk(data):
+    """The WebP with its first chunk claiming far more bytes than the file has."""
+    webp = bytearray(data)
+    webp[16:20] = struct.pack("<I", 0x7FFFFF00)
+    return bytes(webp)
+
+
 def main():
     folder = sys.argv[1]
     shutil.rmtree(folder, ignore_errors=True)
@@ -75,6 +96,12 @@ def main():
 
     run("cwebp", "-quiet", "-q", "90", path("source.png"), "-o", path("photo.webp"))
     run("cwebp", "-quiet", "-lossless", path("alpha.png"), "-o", path("alpha.webp"))
+    # Larger than a thumbnail's twice: decoded straight to a small size.
+    run(CONVERT, "-size", "1200x900", "gradient:#d04020-#2040d0", "-fill", "#30c040",
+        "-draw", "rectangle 0,0 359,269", "-depth", "8", "PNG24:" + path("large.png"))
+    run("cwebp", "-quiet", "-q", "90", path("large.png"), "-o", path("large.webp"))
+    run(CONVERT, path("large.png"), "-alpha", "set", "-channel", "A", "-fx", "i/w", "PNG32:" + path("large-alpha.png"))
+    run("cwebp", "-quiet", "-lossless", path("large-alpha.png"), "-o", path("large-alpha.webp"))
     run("heif-enc", "-q", "90", path("source.png"), "-o", path("photo.heic"))
     run("heif-enc", "-q", "90", "-t", "128", path("source.png"), "-o", path("thumbnail.heic"))
     run("heif-enc", "-q", "90", path("turned.png"), "-o", path("turned.heic"))
@@ -92,18 +119,8 @@ def main():
         data = read(name)
         write("cut-" + name, data[:len(data) // 2])
     write("huge.heic", with_extent(read("photo.heic"), 60000, 60000))
-    avif = bytearray(read("photo.avif"))
-    mdat = child(avif, 0, len(avif), b"mdat", 0)
-    for k in range(mdat[0] + 8, min(mdat[0] + 40, len(avif))):
-        avif[k] ^= 0x5A
-    for kind, at, size in heif_properties(avif):
-        if kind == b"av1C":
-            for k in range(at + 12, at + size):
-                avif[k] ^= 0x5A
-    write("bad-sequence.avif", bytes(avif))
-    webp = bytearray(read("photo.webp"))
-    webp[16:20] = struct.pack("<I", 0x7FFFFF00)
-    write("bad-chunk.webp", bytes(webp))
+    write("bad-sequence.avif", with_bad_sequence(read("photo.avif")))
+    write("bad-chunk.webp", with_bad_chunk(read("photo.webp")))
     return 0
 
 

@@ -15,6 +15,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import servers  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pictures"))
+import make_codec_fixtures as codec_fixtures  # noqa: E402
 
 SOURCE = os.environ.get("FOTOLOFT_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 POST = os.path.join(SOURCE, "scripts", "post")
@@ -47,6 +49,42 @@ def with_orientation(jpeg, orientation):
     tiff += struct.pack(">HHIHH", 0x0112, 3, 1, orientation, 0) + struct.pack(">I", 0)
     payload = b"Exif\x00\x00" + tiff
     return jpeg[:2] + b"\xff\xe1" + struct.pack(">H", len(payload) + 2) + payload + jpeg[2:]
+
+
+def exiftool(path, *args):
+    """Every tag ExifTool reads in the file, as {"Group:Tag": value} (numbers as numbers)."""
+    out = subprocess.run(["exiftool", "-j", "-n", "-a", "-G1"] + list(args) + [path], check=True,
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+    return json.loads(out.decode())[0]
+
+
+def icc_bytes(path):
+    return subprocess.run(["exiftool", "-b", "-ICC_Profile", path], check=True, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+
+
+def test_profile():
+    """A small ICC display profile written by hand: a header and one description tag."""
+    text = b"Fotoloft test profile"
+    desc = b"desc" + bytes(4) + struct.pack(">I", len(text) + 1) + text + bytes(1 + 8 + 3 + 67)
+    desc += bytes(-len(desc) % 4)
+    size = 128 + 4 + 12 + len(desc)
+    header = (struct.pack(">I", size) + b"none" + bytes([2, 0x10, 0, 0]) + b"mntrRGB XYZ " + bytes(12) + b"acsp" +
+              b"APPL" + bytes(4) + b"none" + b"none" + bytes(12) + struct.pack(">iii", 63190, 65536, 54061) +
+              b"none" + bytes(44))
+    return header + struct.pack(">I", 1) + b"desc" + struct.pack(">II", 144, len(desc)) + desc
+
+
+# What a phone writes, set by ExifTool: the safe facts, and what must not leave the phone.
+PHONE_TAGS = ["-Make=Phonemaker", "-Model=Pocket 12", "-DateTimeOriginal=2026:04:30 18:45:12", "-ExposureTime=1/120",
+              "-FNumber=1.8", "-ISO=64", "-GPSLatitude=52.13", "-GPSLatitudeRef=N", "-GPSLongitude=4.5",
+              "-GPSLongitudeRef=E", "-SerialNumber=SN778899", "-OwnerName=Ann Owner", "-Artist=Ann Artist",
+              "-XMP-dc:Creator=Ann Creator", "-XMP-tiff:Orientation#=6", "-ExifImageWidth=640",
+              "-ExifImageHeight=480"]
+SAFE = {"IFD0:Make": "Phonemaker", "IFD0:Model": "Pocket 12", "ExifIFD:DateTimeOriginal": "2026:04:30 18:45:12",
+        "ExifIFD:ExposureTime": 1 / 120, "ExifIFD:FNumber": 1.8, "ExifIFD:ISO": 64}
+PRIVATE = ("GPS:GPSLatitude", "GPS:GPSLongitude", "ExifIFD:SerialNumber", "ExifIFD:OwnerName", "IFD0:Artist",
+           "XMP-dc:Creator")
 
 
 def near(colour, want, tolerance=40):
@@ -87,6 +125,26 @@ class PictureOptionsTest(unittest.TestCase):
                               ("photo.avif", ["avifenc", "-s", "8", "--min", "0", "--max", "20", cls.source])):
             cls.phone[name] = os.path.join(w, name)
             subprocess.run(command + [cls.phone[name]], check=True, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        # A phone's photos with GPS, date, camera, owner and a colour profile: stored sideways
+        # (orientation 6) and stored upright (orientation 1), and the same as HEIC and WebP.
+        cls.profile = test_profile()
+        icc = os.path.join(w, "display.icc")
+        with open(icc, "wb") as f:
+            f.write(cls.profile)
+        cls.tagged = {}
+        for orientation in (6, 1):
+            path = os.path.join(w, "phone-%d.jpg" % orientation)
+            magick("-seed", "7", "-size", "640x480", "plasma:fractal", "-quality", "92", path)
+            subprocess.run(["exiftool", "-q", "-overwrite_original", "-Orientation#=%d" % orientation,
+                            "-ICC_Profile<=" + icc] + PHONE_TAGS + [path], check=True, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            cls.tagged[orientation] = path
+        for name, command in (("phone.heic", ["heif-enc", "-q", "90", cls.tagged[1], "-o"]),
+                              ("phone.webp", ["cwebp", "-quiet", "-metadata", "all", "-q", "90", cls.tagged[1], "-o"])):
+            cls.tagged[name] = os.path.join(w, name)
+            subprocess.run(command + [cls.tagged[name]], check=True, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     @classmethod
@@ -141,6 +199,66 @@ class PictureOptionsTest(unittest.TestCase):
         # A quality the page names is the quality sent.
         _, got = self.send(tagged, {"JpegQuality": 70})
         self.assertEqual(identify("%Q", got), "70")
+
+    def assert_metadata(self, got, kept, what):
+        tags = exiftool(got)
+        if kept == "none":
+            self.assertFalse([k for k in tags if k.split(":")[0] in ("IFD0", "ExifIFD", "GPS", "XMP-dc")], what)
+            self.assertEqual(icc_bytes(got), b"", what)
+            return
+        for key, value in SAFE.items():
+            self.assertIn(key, tags, what)
+            if isinstance(value, float):
+                self.assertAlmostEqual(tags[key], value, places=4, msg=what)
+            else:
+                self.assertEqual(tags[key], value, what)
+        # The pixel size it names is the size sent.
+        size = tuple(int(v) for v in identify("%w %h", got).split())
+        self.assertEqual((tags.get("ExifIFD:ExifImageWidth"), tags.get("ExifIFD:ExifImageHeight")), size, what)
+        self.assertEqual(icc_bytes(got), self.profile, what)  # the colour profile byte for byte
+        self.assertEqual(tags.get("IFD0:Orientation"), 1, what)  # the pixels are upright
+        private = [k for k in PRIVATE if k in tags]
+        if kept == "safe":
+            self.assertEqual(private, [], what)
+            self.assertFalse([k for k in tags if k.startswith("GPS:") or k.startswith("XMP")], what)
+        else:
+            self.assertEqual(private, list(PRIVATE), what)
+            self.assertEqual(tags["GPS:GPSLatitude"], 52.13, what)
+            self.assertEqual(tags.get("XMP-tiff:Orientation"), 1, what)
+
+    def test_metadata_keeps_what_the_page_asks_of_a_phones_photo(self):
+        for kept in ("none", "safe", "all"):
+            settings = {} if kept == "none" else {"Metadata": kept}
+            # Stored sideways: turned upright, so encoded again.
+            fields, got = self.send(self.tagged[6], settings)
+            self.assertEqual(identify("%w %h %Q", got), "480 640 100", kept)
+            self.assert_metadata(got, kept, kept + " turned")
+            # Stored upright: its own compressed data, with what is kept.
+            fields, got = self.send(self.tagged[1], settings)
+            self.assertEqual(identify("%w %h %Q", got), "640 480 92", kept)
+            self.assertGreaterEqual(self.psnr(got, self.tagged[1]), 45.0)
+            self.assert_metadata(got, kept, kept + " own data")
+        # Shrunk and encoded again at the page's quality: the pixel size written is the one sent.
+        fields, got = self.send(self.tagged[1], {"Metadata": "safe", "MaxWidth": 320, "JpegQuality": 80})
+        self.assertEqual(identify("%w %h %Q", got), "320 240 80")
+        self.assert_metadata(got, "safe", "shrunk")
+        # With "SendOriginal" the file's own bytes go, whatever "Metadata" says.
+        _, got = self.send(self.tagged[1], {"Metadata": "none", "SendOriginal": True})
+        self.assertEqual(self.sha256(got), self.sha256(self.tagged[1]))
+
+    def test_phone_formats_sent_as_jpeg_keep_their_metadata_as_asked(self):
+        for name in ("phone.heic", "phone.webp"):
+            _, got = self.send(self.tagged[name])
+            self.assert_metadata(got, "none", name)
+            for kept in ("safe", "all"):
+                _, got = self.send(self.tagged[name], {"Metadata": kept})
+                self.assertEqual(identify("%m %w %h", got), "JPEG 640 480", name)
+                tags = exiftool(got)
+                for key in ("IFD0:Make", "ExifIFD:DateTimeOriginal"):
+                    self.assertEqual(tags.get(key), SAFE[key], (name, kept))
+                self.assertEqual(icc_bytes(got), self.profile, (name, kept))
+                self.assertEqual(tags.get("IFD0:Orientation"), 1, (name, kept))
+                self.assertEqual("GPS:GPSLatitude" in tags, kept == "all", (name, kept))
 
     def test_jpeg_quality_is_the_quality_sent(self):
         for quality in (85, 40):
@@ -219,13 +337,28 @@ class PictureOptionsTest(unittest.TestCase):
             self.assertIn(name.rsplit(".", 1)[1], self.part_headers, name)
 
     def test_damaged_phone_formats_send_nothing(self):
+        hostile = {}
         for name, path in self.phone.items():
-            cut = os.path.join(self.work.name, "cut-" + name)
-            with open(path, "rb") as f, open(cut, "wb") as out:
-                out.write(f.read()[:200])
-            proc = subprocess.run([POST, self.server.url("/record"), cut], stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=180)
-            self.assertEqual(proc.returncode, 1, name)
+            data = open(path, "rb").read()
+            for cut in (200, len(data) // 2, len(data) - 3):
+                hostile["cut%d-%s" % (cut, name)] = data[:cut]
+        heic, avif, webp = (open(self.phone[n], "rb").read() for n in ("IMG_0001.HEIC", "photo.avif", "photo.webp"))
+        hostile["huge.heic"] = codec_fixtures.with_extent(heic, 60000, 60000)
+        hostile["bad-sequence.avif"] = codec_fixtures.with_bad_sequence(avif)
+        hostile["bad-chunk.webp"] = codec_fixtures.with_bad_chunk(webp)
+        before = self.server.count
+        for name, data in hostile.items():
+            path = os.path.join(self.work.name, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            for settings in ({}, {"SendOriginal": True, "Metadata": "all"}):
+                args = [POST, self.server.url("/record"), path] + ([json.dumps(settings)] if settings else [])
+                proc = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                                      timeout=180)
+                # A clean refusal (1), not a crash or a hang, and nothing reaches the server.
+                self.assertEqual(proc.returncode, 1, (name, settings, proc.stderr.decode(errors="replace")[-500:]))
+                self.assertIn("nothing was sent", proc.stderr.decode(errors="replace"), name)
+        self.assertEqual(self.server.count, before)
 
 
 if __name__ == "__main__":

@@ -8,7 +8,8 @@
 // a server's limits, and for measuring the transfer alone).
 // SETTINGS is the JSON object the page gives "init" as "config" ("Fields", "Cookie",
 // "FileFieldName", "FileNameGen", "EncodeType", "Timeout", "IgnoreCertErrors", "JpegQuality",
-// "MaxWidth", "MaxHeight", "SendOriginal", "RetryDelays", "Protocol", "ChunkSize"). With
+// "MaxWidth", "MaxHeight", "Reencode", "Metadata", "SendOriginal", "RetryDelays", "Protocol",
+// "ChunkSize"). With
 // "Protocol":"tus" ADDRESS is a tus creation endpoint and a failed try goes on from what the
 // server holds. Prints one JSON line: {"id":...,"ok":true|false,
 // "status":HTTP status,"svr":the parsed reply}.
@@ -47,6 +48,7 @@ constexpr char kUsage[] =
     "            {\"Fields\":{\"album\":\"7\"},\"Cookie\":\"sid=1\",\"FileFieldName\":\"file\",\n"
     "             \"FileNameGen\":\"ori\",\"EncodeType\":\"utf-8\",\"Timeout\":60,\"IgnoreCertErrors\":false,\n"
     "             \"JpegQuality\":85,\"MaxWidth\":2048,\"MaxHeight\":2048,\"SendOriginal\":false,\n"
+    "             \"Reencode\":false,\"Metadata\":\"safe\",\n"
     "             \"RetryDelays\":[1000,3000,10000],\"Protocol\":\"multipart\",\"ChunkSize\":5242880}\n"
     "            (\"Protocol\":\"tus\" makes ADDRESS a tus creation endpoint)\n"
     "prints {\"id\":...,\"ok\":...,\"status\":...,\"svr\":...}; exit 0 accepted, 1 not accepted or the\n"
