@@ -85,6 +85,8 @@ CFotoloft::CFotoloft()
     });
     panel_.List().OtherKindsRefused.connect([this](int refused) { panel_.ShowOtherKindsRefused(refused); });
     panel_.List().DuplicatesSkipped.connect([this](int skipped) { panel_.ShowDuplicatesSkipped(skipped); });
+    // The focus rectangle is painted over the tree by the panel's keyboard focus.
+    root_.SetAccess(&panel_.Access());
 }
 
 CFotoloft::~CFotoloft()
@@ -497,6 +499,9 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
 {
     const Log::Scope log(log_.get());
     handled = true;
+    // The keyboard (Tab, Enter, Space) and assistive technology go to the panel's tree.
+    if (LRESULT answered = 0; panel_.Access().HandleMessage(window(), message, wParam, lParam, answered))
+        return answered;
     switch (message) {
     case WM_CREATE:
         // A view of what the object holds: the first window, or one made again after the
@@ -577,6 +582,9 @@ bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:  // a quick second press (upload, then cancel) is a press all the same
+        // A click on the panel gives it the keyboard, as a click on a native control would.
+        if (GetFocus() != window())
+            SetFocus(window());
         root_.ButtonDown(window(), wParam, at);
         // The mouse also activates the control in its container.
         return false;

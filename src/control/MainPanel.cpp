@@ -110,6 +110,17 @@ void MainPanel::BuildTree()
     hint_.Create(this, kHintText);
     hint_.SetMargins(8, 39, 0, 0);
 
+    // What assistive technology reads where the panel shows images instead of words.
+    SetAccessibleName(kPanelName);
+    list_.SetAccessibleName(kListName);
+    add_.SetAccessibleName(kAddName);
+    bigAdd_.SetAccessibleName(kAddName);
+    upload_.SetAccessibleName(kUploadName);
+    cancel_.SetAccessibleName(kCancelName);
+    sort_.SetAccessibleName(kSortName);
+    access_.Focus().SetOrder({&add_, &upload_, &cancel_, &bigAdd_, &selectAll_, &edit_, &rotateLeft_, &rotateRight_,
+                              &delete_, &sort_, &list_});
+
     // Every handler runs on the window thread and ends its own exceptions: a signal is called
     // from a window procedure.
     const auto guarded = [](auto operation) {

@@ -22,6 +22,7 @@
 #include "ui/IconLabel.h"
 #include "ui/ImageLister.h"
 #include "ui/Label.h"
+#include "ui/RootAccess.h"
 
 #include <memory>
 #include <string>
@@ -45,6 +46,11 @@ public:
     // windows (list, sort box) are made in it and the panel shows its state. The panel
     // always fills the window's client area.
     void MakeView(HWND window);
+
+    // The panel's keyboard focus (Tab order: add, upload or cancel, big add, select all, the
+    // four tools, sort, list) and accessible object; the control window passes its keyboard,
+    // focus and WM_GETOBJECT messages here and has the focus rectangle painted.
+    UI::RootAccess& Access() { return access_; }
 
     // The upload list: hidden while it is empty.
     ListView& List() { return list_; }
@@ -107,6 +113,7 @@ private:
     UI::Controls::IconLabel delete_;
     ComboBox sort_;
     Label hint_;
+    UI::RootAccess access_{*this};  // after the controls it reads, so that it goes first
 
     int sortIndex_ = 0;                                      // the order the list is in
     std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
@@ -119,5 +126,12 @@ void PaintPanelBackground(HDC dc, int width, int height);
 inline const std::wstring kHintText = L"请点击\"添加按钮\"，选择要上传的照片";
 inline const std::wstring kEmptyListText = L"单击\"添加照片\"按钮或拖动照片到上传框中";
 inline const std::wstring kEmptyUploadText = L"上传列表为空，请选择文件";
+// The names assistive technology reads for the panel and the controls drawn from images.
+inline const std::wstring kPanelName = L"照片上传";
+inline const std::wstring kListName = L"上传列表";
+inline const std::wstring kAddName = L"添加照片";
+inline const std::wstring kUploadName = L"开始上传";
+inline const std::wstring kCancelName = L"取消上传";
+inline const std::wstring kSortName = L"排序";
 
 }  // namespace Vantor

@@ -118,6 +118,7 @@ void CFileAddDialog::OnInitDialog()
     lister_ = std::make_unique<FolderLister>(hwnd(), kFolderListed);
     // The picker takes no drops: pictures come from the tree.
     picker_.SetAcceptsDrops(false);
+    picker_.SetArrowsSelect(false);  // the arrows move the focus; Space marks a picture
     picker_.Create(hwnd(), 191, kPickerTop, 628, kPickerHeight);
     picker_.SetInteractive(false);
     picker_.SelectionChanged.connect([this](int) { UpdateCounters(); });

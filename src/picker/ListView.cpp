@@ -9,6 +9,7 @@
 #include "picker/ItemDates.h"
 #include "picker/DuplicateCheck.h"
 #include "picker/FilePathKey.h"
+#include "picker/ListViewAccessible.h"
 #include "ui/Drawing.h"
 
 namespace Vantor {
@@ -20,8 +21,19 @@ bool IsAcceptedImageExtension(const std::wstring& path)
 }
 
 ListView::ListView(ItemFactory makeItem)
-    : makeItem_(std::move(makeItem)), loader_(kThumbnailReady, kThumbnailsDone)
+    : makeItem_(std::move(makeItem)), loader_(kThumbnailReady, kThumbnailsDone),
+      access_(std::make_unique<ListAccess>(*this))
 {
+    // Assistive technology hears of every change of the selection and of the items, before
+    // the owner's handlers run.
+    SelectionChanged.connect([this](int) { AnnounceSelection(); });
+    ItemRemoved.connect([this](int id) {
+        announcedStatus_.erase(id);
+        FocusAfterRemoval();
+        if (hwnd())
+            NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+        AnnounceSelection();
+    });
 }
 
 ListView::~ListView()
@@ -36,7 +48,8 @@ ListView::~ListView()
 HWND ListView::Create(HWND parent, int x, int y, int width, int height)
 {
     const RECT rect{x, y, x + width, y + height};
-    if (!CreateWindowOfClass(parent, rect, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
+    if (!CreateWindowOfClass(parent, rect, L"",
+                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
         return nullptr;
     CreateParts();
     return hwnd();
@@ -279,6 +292,10 @@ void ListView::ReleaseItems()
     anchorId_ = -1;
     hoverId_ = -1;
     dragPreparedId_ = -1;
+    focusId_ = -1;
+    focusIndex_ = -1;
+    announcedSelection_.clear();
+    announcedStatus_.clear();
 }
 
 void ListView::Clear()
@@ -342,6 +359,7 @@ void ListView::SelectAll(bool select)
 {
     if (!select) {
         ClearSelection();
+        AnnounceSelection();
         return;
     }
     selection_.clear();
@@ -349,6 +367,7 @@ void ListView::SelectAll(bool select)
         item->SelectForAll();
         selection_.push_back(item->Id());
     }
+    AnnounceSelection();
 }
 
 void ListView::SetAllChecked(int checked)
@@ -556,6 +575,7 @@ void ListView::CommitRename()
     if (ListViewItem* item = FindById(id))
         item->CommitRename();
     renameBox_.Hide();
+    AnnounceItem(EVENT_OBJECT_NAMECHANGE, id);
 }
 
 void ListView::CancelRename()
@@ -690,6 +710,7 @@ void ListView::OnPaint()
                 }
             }
         }
+        PaintFocus(buffer);
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, buffer, area.left, area.top,
                SRCCOPY);
     }
@@ -828,6 +849,7 @@ void ListView::OnButtonDown(WPARAM keys, POINT client)
     const POINT point{client.x, client.y + scrollPos_};
     ListViewItem* item = ItemAt(point);
     if (item) {
+        SetFocusItem(item->Id());
         if (keys & MK_SHIFT) {
             ShiftSelect(*item);
             return;
@@ -907,27 +929,13 @@ void ListView::OnDoubleClick(POINT client)
     ItemDoubleClicked(item);
 }
 
-void ListView::OnKeyUp(WPARAM key)
-{
-    if (key == 'A' && GetKeyState(VK_CONTROL) < 0) {
-        if (uploading_)
-            return;
-        CommitRename();
-        SelectAll(true);
-        SelectionChanged(0);
-    } else if (key == VK_DELETE) {
-        if (uploading_)
-            return;
-        RemoveSelected();
-    }
-}
-
 bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     result = 0;
     switch (msg) {
     case WM_DESTROY:
+        access_->Disconnect();
         dropTarget_.RevokeDropTarget();
         drager_.Cancel();
         CommitRename();
@@ -945,14 +953,20 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         Arrange();
         return true;
     case WM_KEYDOWN:
-        // Ctrl+A where the user expects it, on the press (some containers keep the release).
-        if (wParam == 'A' && GetKeyState(VK_CONTROL) < 0)
-            OnKeyUp(wParam);
+        // Every key acts on the press (some containers keep the release).
+        OnKeyDown(wParam);
         return true;
     case WM_KEYUP:
-        if (wParam != 'A')
-            OnKeyUp(wParam);
         return true;
+    case WM_GETDLGCODE:
+        result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return true;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        OnFocusMessage();
+        return false;
+    case WM_GETOBJECT:
+        return access_->Answer(wParam, lParam, result);
     case WM_ERASEBKGND:
         result = 1;
         return true;

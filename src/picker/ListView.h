@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -38,6 +39,8 @@
 #include "ui/ControlBase.h"
 
 namespace Vantor {
+
+class ListAccess;
 
 // What an addition of files may take. 0 (or less) means no limit.
 struct AddLimits {
@@ -214,6 +217,32 @@ public:
     // Repaints the progress band of an item (window thread; other threads post kRepaintProgress).
     void RepaintProgress(int32_t id);
 
+    // --- the keyboard (ListViewKeys.cpp) ---
+    // Whether the arrows select the item they move to (the upload list) or only move the
+    // focus (the picker, whose selection is its check marks, which Space toggles).
+    void SetArrowsSelect(bool select) { arrowsSelect_ = select; }
+    // The item with the keyboard focus (drawn with the focus rectangle while the list has
+    // the keyboard), or -1.
+    int32_t FocusId() const { return focusId_; }
+    // Gives the item the keyboard focus (the selection stays) and scrolls it into view.
+    void SetFocusItem(int32_t id);
+    // Scrolls so that the item's cell is wholly visible (its top, when it is taller).
+    void EnsureVisible(int32_t id);
+    // WM_KEYDOWN: arrows (Shift extends, Ctrl moves the focus only), Home, End, Page Up,
+    // Page Down, Space, Ctrl+A, Delete, F2 (rename), Enter (preview), Ctrl+E (edit); Tab goes
+    // to the parent window. False for the keys the list leaves.
+    bool OnKeyDown(WPARAM key);
+
+    // --- assistive technology (ListViewAccessible.cpp) ---
+    bool CanTakeFocus() const override;
+    HWND KeyboardWindow() const override { return hwnd(); }
+    HWND OwnAccessibleWindow() const override { return hwnd(); }
+    UI::AccessibleInfo Describe() const override;
+    // The item's child id in the list's accessible object (its place plus one); 0 for none.
+    long ItemChildId(int32_t id) const;
+    // The item's upload state changed: assistive technology hears when its words did.
+    void AnnounceStatus(int32_t id);
+
 protected:
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     const wchar_t* ClassName() const override { return L"Vantor.ListView"; }
@@ -234,7 +263,13 @@ private:
     void OnButtonDown(WPARAM keys, POINT client);
     void OnButtonUp(POINT client);
     void OnDoubleClick(POINT client);
-    void OnKeyUp(WPARAM key);
+    void MoveFocusByKey(int target, bool extend, bool focusOnly);
+    void FocusAfterRemoval();
+    void OnFocusMessage();
+    void PaintFocus(HDC dc) const;
+    RECT FocusRect(const ListViewItem& item) const;
+    void AnnounceSelection();
+    void AnnounceItem(DWORD event, int32_t id) const;
     bool OnWheel(int delta);
     void OnVScroll(int request, int trackPosition);
     void ShiftSelect(ListViewItem& item);
@@ -271,6 +306,12 @@ private:
     int scrollPos_ = 0;
     AddLimits limits_;
     int32_t dragPreparedId_ = -1;
+    int32_t focusId_ = -1;
+    int focusIndex_ = -1;  // where the focused item was, for when it goes
+    bool arrowsSelect_ = true;
+    std::vector<int32_t> announcedSelection_;  // as assistive technology last heard it
+    std::unordered_map<int32_t, std::wstring> announcedStatus_;
+    std::unique_ptr<ListAccess> access_;
 
     // The back buffer: a DIB section selected into a memory DC.
     UniqueMemoryDC bufferDc_;

@@ -52,6 +52,11 @@ public:
     // The record's upload state changed (progress, end): nothing for items that show none.
     virtual void OnUploadProgress() {}
 
+    // Opens the rename box on the item's caption: nothing for items that cannot be renamed.
+    virtual void BeginRename() {}
+    // What the item says of its upload now ("等待", "45%", "上传成功", "上传失败：…"), read
+    // by assistive technology; empty when it is not part of an upload.
+    virtual std::wstring StatusText() const { return {}; }
     // Repaints the cell when it is visible.
     void Invalidate() const;
     void Deselect();

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "ui/AccessibleEvents.h"
 #include "ui/Theme.h"
 
 ComboBox::ComboBox() : font_(Theme::CreateUiFont(FW_NORMAL)) {}
@@ -114,11 +115,50 @@ void ComboBox::SetEnabled(bool enabled)
         EnableWindow(hwnd(), enabled ? TRUE : FALSE);
 }
 
-bool ComboBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
+bool ComboBox::CanTakeFocus() const { return hwnd() && visible_ && IsWindowVisible(hwnd()) && IsWindowEnabled(hwnd()); }
+
+std::wstring ComboBox::GetText(int index) const
 {
+    if (!hwnd() || index < 0)
+        return {};
+    const LRESULT length = SendMessageW(hwnd(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR || length <= 0)
+        return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied =
+        SendMessageW(hwnd(), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied == CB_ERR ? 0 : static_cast<size_t>(copied));
+    return text;
+}
+
+Vantor::UI::AccessibleInfo ComboBox::Describe() const
+{
+    Vantor::UI::AccessibleInfo info = ControlBase::Describe();
+    info.role = ROLE_SYSTEM_COMBOBOX;
+    info.value = GetText(GetCurSel());
+    if (hwnd() && !IsWindowEnabled(hwnd()))
+        info.state |= STATE_SYSTEM_UNAVAILABLE;
+    if (hwnd() && SendMessageW(hwnd(), CB_GETDROPPEDSTATE, 0, 0))
+        info.state |= STATE_SYSTEM_EXPANDED;
+    else
+        info.state |= STATE_SYSTEM_COLLAPSED;
+    return info;
+}
+
+bool ComboBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    // Tab leaves the box: the window that holds it moves the focus on.
+    if ((msg == WM_KEYDOWN && wParam == VK_TAB) || (msg == WM_CHAR && wParam == L'\t')) {
+        if (msg == WM_KEYDOWN && ::GetParent(hwnd()))
+            SendMessageW(::GetParent(hwnd()), WM_KEYDOWN, VK_TAB, lParam);
+        result = 0;
+        return true;
+    }
     if (msg == Vantor::Win::ReflectBase + WM_COMMAND) {
         if (HIWORD(wParam) == CBN_SELCHANGE) {
             selection_ = static_cast<int>(SendMessageW(hwnd(), CB_GETCURSEL, 0, 0));
+            NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, ::GetParent(hwnd()), OBJID_CLIENT,
+                           Vantor::UI::ChildIdOf(*this));
             SelectionChanged(selection_);
         }
         result = 0;

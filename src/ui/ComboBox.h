@@ -30,11 +30,16 @@ public:
     void CreateView(HWND parent);
     // Destroys the window; the entries and the choice stay.
     void ReleaseView() override;
+    bool CanTakeFocus() const override;
+    HWND KeyboardWindow() const override { return hwnd(); }
+    // A combo box whose value is the chosen entry's text.
+    Vantor::UI::AccessibleInfo Describe() const override;
 
     int AddString(const std::wstring& text);
     void SetCurSel(int index);
     int GetCurSel() const;
     int GetCount() const;
+    std::wstring GetText(int index) const;
     void SetEnabled(bool enabled);
 
 protected:

@@ -266,6 +266,36 @@ TEST_F(AddDialog, CtrlAChecksEverythingAndEnterConfirms)
     EXPECT_EQ(dialog.AddedCount(), 5);
 }
 
+TEST_F(AddDialog, TheKeyboardAloneMarksPicturesAndConfirms)
+{
+    const std::wstring folder = PictureFolder(L"Keyboard", 5);
+    CFileAddDialog dialog;
+    Run(dialog, [&](CFileAddDialog& d) {
+        ASSERT_TRUE(OpenFolder(d, folder));
+        EXPECT_TRUE(GetWindowLongW(d.Picker().hwnd(), GWL_STYLE) & WS_TABSTOP) << "Tab reaches the picker";
+        PressKey(d, VK_HOME);
+        PressKey(d, VK_RIGHT);
+        PressKey(d, VK_RIGHT);
+        ASSERT_TRUE(PumpUntil([&] { return d.Picker().FocusId() == d.Picker().Items()[2]->Id(); }));
+        EXPECT_EQ(d.Picker().CheckedCount(), 0) << "the arrows mark nothing";
+        PressKey(d, VK_SPACE);
+        PressKey(d, VK_END);
+        PressKey(d, VK_SPACE);
+        PressKey(d, VK_HOME);
+        PressKey(d, VK_SPACE);
+        PressKey(d, VK_SPACE);  // marked, then not
+        ASSERT_TRUE(PumpUntil([&] { return d.Picker().FocusId() == d.Picker().Items()[0]->Id(); }));
+        Pump();  // the keys posted after the Home
+        EXPECT_EQ(d.Picker().CheckedCount(), 2);
+        EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(2, 5));
+        PressKey(d, VK_RETURN);
+    });
+    const std::vector<std::wstring> added = UploadPaths();
+    ASSERT_EQ(added.size(), 2u);
+    EXPECT_NE(added[0].find(L"p002.png"), std::wstring::npos) << added[0];
+    EXPECT_NE(added[1].find(L"p004.png"), std::wstring::npos) << added[1];
+}
+
 TEST_F(AddDialog, EscapeAndCancelAddNothing)
 {
     const std::wstring folder = PictureFolder(L"Esc", 3);

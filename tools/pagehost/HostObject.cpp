@@ -1,5 +1,6 @@
 #include "HostObject.h"
 
+#include "AccessibleProbe.h"
 #include "Output.h"
 #include "PageHost.h"
 #include "ProcessCounts.h"
@@ -26,6 +27,11 @@ enum : DISPID {
     kHandleCount,
     kThreadCount,
     kMemoryBytes,
+    kKey,
+    kType,
+    kAccessibleTree,
+    kWatchEvents,
+    kEvents,
 };
 
 struct Member {
@@ -49,7 +55,27 @@ constexpr Member kMembers[] = {
     {L"handleCount", kHandleCount, 0},
     {L"threadCount", kThreadCount, 0},
     {L"memoryBytes", kMemoryBytes, 0},
+    // The keyboard and what assistive technology reads (AccessibleProbe.h).
+    {L"key", kKey, 1},
+    {L"type", kType, 1},
+    {L"accessibleTree", kAccessibleTree, 0},
+    {L"watchEvents", kWatchEvents, 0},
+    {L"events", kEvents, 0},
 };
+
+WinEventRecorder& Recorder()
+{
+    static WinEventRecorder recorder;
+    return recorder;
+}
+
+void SetText(VARIANT* result, const std::wstring& text)
+{
+    if (result) {
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+}
 
 VARIANT* Argument(DISPPARAMS* params, UINT index)
 {
@@ -203,6 +229,26 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
             return page_.screenshot(path, ArgumentObject(params, 1)) ? S_OK
                                                                       : Fail(error, L"screenshot: could not write the file");
         }
+        case kKey:
+        case kType: {
+            std::wstring text;
+            if (!ArgumentText(params, 0, text))
+                return DISP_E_TYPEMISMATCH;
+            if (!(id == kKey ? SendKeyChord(text) : SendText(text)))
+                return Fail(error, L"key: unknown key or no input");
+            page_.sleep(80);  // the key reaches its window
+            return S_OK;
+        }
+        case kAccessibleTree:
+            SetText(result, DumpAccessibleTree(FindControlWindow()));
+            return S_OK;
+        case kWatchEvents:
+            Recorder().Start(FindControlWindow());
+            return S_OK;
+        case kEvents:
+            page_.sleep(50);  // the events of the last step arrive
+            SetText(result, Recorder().Take());
+            return S_OK;
         case kAttach:
             return page_.attach() ? S_OK : Fail(error, L"attach: the control could not be put in a container");
         case kDeactivate:

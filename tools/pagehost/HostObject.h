@@ -8,6 +8,8 @@
 //   modalRunning()            a modal window runs on the page's thread
 //   later(ms, function)       calls function once, from whatever message loop runs then
 //   handleCount(), threadCount(), memoryBytes()   (committed private memory)
+//   key(chord), type(text)     real key presses (AccessibleProbe.h names the keys)
+//   accessibleTree(), watchEvents(), events()   what a screen reader reads and hears
 #include "platform/ComObject.h"
 
 #include <oaidl.h>
