@@ -138,6 +138,11 @@ void MainPanel::CreateControls()
         UpdateTools();  // a removal changes the selection without SelectionChanged
     }));
     list_.FilesDropped.connect(guarded([this] { RefreshAfterAdd(); }));
+    // A drag put the list in the user's own order: the box shows no sort rather than the last.
+    list_.OrderChangedByHand.connect(guarded([this] {
+        sortIndex_ = -1;
+        sort_.SetCurSel(-1);
+    }));
     list_.ItemDoubleClicked.connect([this](ListViewItem* item) {
         if (item && !list_.IsUploading())
             host_.PreviewItem(item->Id());

@@ -103,7 +103,7 @@ private:
     ComboBox sort_;
     Label hint_;
 
-    int sortIndex_ = 0;                                      // the order the list is in
+    int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
     std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
 };
 
