@@ -221,9 +221,12 @@ void UploadQueue::Task::endFile(const std::shared_ptr<ImageData>& record, const 
         else
             ++result.failed;
     }
-    // An earlier try's failure goes once the file is accepted.
+    // An earlier try's failure goes once the file is accepted. A file the user stopped did
+    // not fail: it goes back to waiting for the next task, unmarked, though the reason stays
+    // on record for whoever reports the end to the page.
+    const bool stopped = !accepted && failure.reason == FailureReason::Stopped;
     record->setUploadFailure(accepted ? UploadFailure{} : failure);
-    record->setUploadPhase(accepted ? UploadPhase::Done : UploadPhase::Failed);
+    record->setUploadPhase(accepted ? UploadPhase::Done : stopped ? UploadPhase::None : UploadPhase::Failed);
     if (accepted)
         Tell([&] { observer->FileCompleted(record); });
     else

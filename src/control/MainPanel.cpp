@@ -153,6 +153,11 @@ void MainPanel::BuildTree()
         UpdateTools();  // a removal changes the selection without SelectionChanged
     }));
     list_.FilesDropped.connect(guarded([this] { RefreshAfterAdd(); }));
+    // A drag put the list in the user's own order: the box shows no sort rather than the last.
+    list_.OrderChangedByHand.connect(guarded([this] {
+        sortIndex_ = -1;
+        sort_.SetCurSel(-1);
+    }));
     // A double click and the item's preview button each open the preview once. The preview
     // only shows the picture, so it opens while a task runs too.
     list_.ItemDoubleClicked.connect([this](ListViewItem* item) {

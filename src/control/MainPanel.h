@@ -115,7 +115,7 @@ private:
     Label hint_;
     UI::RootAccess access_{*this};  // after the controls it reads, so that it goes first
 
-    int sortIndex_ = 0;                                      // the order the list is in
+    int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
     std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
 };
 

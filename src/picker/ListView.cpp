@@ -1,9 +1,11 @@
 #include "picker/ListView.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "Biz/ImageData.h"
 #include "picker/ItemDates.h"
@@ -90,6 +92,21 @@ void ListView::CreateParts()
     ResizeBuffer();
     renameBox_.Create(hwnd());
     renameBox_.onCommit = [this] { CommitRename(); };
+    // One tool for the whole list, whose text follows what is under the pointer (UpdateTip):
+    // with no text it never shows.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
+                           0, hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (tip_) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd();
+        tool.uId = reinterpret_cast<UINT_PTR>(hwnd());
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
     renameBox_.onCancel = [this] { CancelRename(); };
     loader_.SetTarget(hwnd());
     UpdateScrollBar();
@@ -380,8 +397,8 @@ namespace {
 
 // Orders items by a key read once per item (reading one may take a record's lock), the item
 // id breaking ties so that equal keys keep a stable order.
-template <typename Key, typename KeyOf>
-void SortByKey(std::vector<std::unique_ptr<ListViewItem>>& items, KeyOf keyOf)
+template <typename Key, typename KeyOf, typename Compare = std::less<Key>>
+void SortByKey(std::vector<std::unique_ptr<ListViewItem>>& items, KeyOf keyOf, Compare before = {})
 {
     std::vector<std::pair<Key, std::unique_ptr<ListViewItem>>> keyed;
     keyed.reserve(items.size());
@@ -389,9 +406,11 @@ void SortByKey(std::vector<std::unique_ptr<ListViewItem>>& items, KeyOf keyOf)
         Key key = keyOf(*item);
         keyed.emplace_back(std::move(key), std::move(item));
     }
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        if (a.first != b.first)
-            return a.first < b.first;
+    std::stable_sort(keyed.begin(), keyed.end(), [&before](const auto& a, const auto& b) {
+        if (before(a.first, b.first))
+            return true;
+        if (before(b.first, a.first))
+            return false;
         return a.second->Id() < b.second->Id();
     });
     for (size_t i = 0; i < keyed.size(); ++i)
@@ -405,10 +424,14 @@ void ListView::Sort(SortMode mode)
     CommitRename();
     switch (mode) {
     case SortMode::ByRemark:
-        SortByKey<std::wstring>(items_, [](const ListViewItem& item) {
-            const auto record = item.Record();
-            return record ? record->remark() : std::wstring();
-        });
+        // Names order as the shell orders them: case ignored, digit runs by their value.
+        SortByKey<std::wstring>(
+            items_,
+            [](const ListViewItem& item) {
+                const auto record = item.Record();
+                return record ? record->remark() : std::wstring();
+            },
+            [](const std::wstring& a, const std::wstring& b) { return StrCmpLogicalW(a.c_str(), b.c_str()) < 0; });
         break;
     case SortMode::ByCreated:
     case SortMode::ByDateTaken:
@@ -443,6 +466,7 @@ void ListView::MoveItem(int32_t draggedId, int32_t targetId)
     Arrange();
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
+    OrderChangedByHand();
 }
 
 ListViewItem* ListView::FindById(int32_t id) const
@@ -650,10 +674,8 @@ void ListView::RequestThumbnail(const ListViewItem& item, bool first)
     const auto record = item.Record();
     if (!record)
         return;
-    // A turned picture is fitted into the frame; a first thumbnail into the record's box.
-    const bool turned = record->thumbnailState() == ImageData::ThumbnailState::Ready;
-    ThumbnailLoader::Job job = turned ? JobFor(item, frameWidth_, frameHeight_)
-                                      : JobFor(item, ImageData::kThumbnailBox, ImageData::kThumbnailBox);
+    // Turned or not, a thumbnail fits the record's box, so every cell keeps the same margins.
+    ThumbnailLoader::Job job = JobFor(item, ImageData::kThumbnailBox, ImageData::kThumbnailBox);
     if (first)
         loader_.Add(std::move(job));
     else
@@ -803,8 +825,35 @@ void ListView::SendMouseMoveAtCursor()
     SendMessageW(hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(cursor.x, cursor.y));
 }
 
+bool ListView::RenamesAt(POINT client) const
+{
+    const POINT point{client.x, client.y + scrollPos_};
+    const ListViewItem* item = ItemAt(point);
+    return item && item->RenamesAt(point);
+}
+
+void ListView::UpdateTip(POINT client)
+{
+    // "单击重命名" over a caption a click renames.
+    std::wstring text = RenamesAt(client) ? L"\u5355\u51FB\u91CD\u547D\u540D" : L"";
+    if (text == tipText_)
+        return;
+    tipText_ = std::move(text);
+    if (!tip_)
+        return;
+    if (tipText_.empty())
+        SendMessageW(tip_, TTM_POP, 0, 0);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = hwnd();
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd());
+    tool.lpszText = tipText_.data();
+    SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void ListView::OnMouseMoveMessage(WPARAM keys, POINT client)
 {
+    UpdateTip(client);
     if (dragPreparedId_ >= 0) {
         const int32_t id = std::exchange(dragPreparedId_, -1);
         if (keys & MK_LBUTTON) {
@@ -982,6 +1031,18 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_MOUSEMOVE:
         OnMouseMoveMessage(wParam, point);
         return true;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == hwnd()) {
+            POINT cursor{};
+            GetCursorPos(&cursor);
+            ScreenToClient(hwnd(), &cursor);
+            if (RenamesAt(cursor)) {
+                SetCursor(LoadCursorW(nullptr, IDC_IBEAM));
+                result = TRUE;
+                return true;
+            }
+        }
+        return false;
     case WM_MOUSELEAVE:
         OnMouseLeaveMessage();
         return true;

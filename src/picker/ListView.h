@@ -81,6 +81,8 @@ public:
     boost::signals2::signal<void(int32_t)> EditRequested;
     // An item's own preview button.
     boost::signals2::signal<void(int32_t)> PreviewRequested;
+    // An item was moved by hand (MoveItem): the list is in no sort's order any more.
+    boost::signals2::signal<void()> OrderChangedByHand;
     // Once per addition that had to leave acceptable files out (the files limit).
     boost::signals2::signal<void(int leftOut)> AddLimitReached;
     // Fired by AddFiles with the number of files it refused for their kind (their extension).
@@ -155,6 +157,11 @@ public:
     ListViewItem* FindById(int32_t id) const;
     int IndexOf(int32_t id) const;
     ListViewItem* ItemAt(POINT contentPoint) const;
+    // Whether a click at the point of the client area would start a rename: the pointer is a
+    // text cursor there, and the list's tooltip says so.
+    bool RenamesAt(POINT client) const;
+    // What the list's tooltip says now ("" while it has nothing to say).
+    std::wstring TipText() const { return tipText_; }
     // An item holds the file, under whatever spelling of its path (FilePathKey).
     bool ContainsPath(const std::wstring& path) const;
     bool ContainsFile(const ListViewItem& item) const;
@@ -280,6 +287,7 @@ private:
     void AfterScroll();
     void RepaintContent();
     void SendMouseMoveAtCursor();
+    void UpdateTip(POINT client);
     std::vector<ThumbnailLoader::Job> PendingJobs(bool visibleFirst) const;
     ThumbnailLoader::Job JobFor(const ListViewItem& item, int boxWidth, int boxHeight) const;
     void VisibleRange(int& first, int& end) const;
@@ -294,6 +302,8 @@ private:
     bool uploading_ = false;
     int32_t anchorId_ = -1;
     int32_t hoverId_ = -1;
+    HWND tip_ = nullptr;  // an owned window: it goes with the list's
+    std::wstring tipText_;
     int frameWidth_ = 148;
     int frameHeight_ = 120;
     int32_t nextId_ = 0;

@@ -34,6 +34,8 @@ public:
     virtual void SetChecked(int checked);
     virtual void SetFlags(uint32_t flags);
     virtual bool HitButtons(POINT point) const;
+    // Whether a click at the point (content coordinates) would start renaming the item.
+    virtual bool RenamesAt(POINT) const { return false; }
     virtual void CommitRename();
     virtual void PaintScrolled(Gdiplus::Graphics& graphics, int scroll);
     virtual void Paint(Gdiplus::Graphics& graphics, const RECT& cell);

@@ -6,6 +6,7 @@
 #include "picker/CombinBitmap.h"
 #include "picker/ListView.h"
 #include "picker/UploadFailureText.h"
+#include "picker/ProgressBandText.h"
 #include "ui/Drawing.h"
 #include "ui/Theme.h"
 
@@ -65,6 +66,13 @@ ListViewPostItem::Button ListViewPostItem::ButtonAt(POINT point) const
 }
 
 bool ListViewPostItem::HitButtons(POINT point) const { return ButtonAt(point) != kButtonCount; }
+
+bool ListViewPostItem::RenamesAt(POINT point) const
+{
+    // The same conditions as OnClick's.
+    return (flags_ & ItemSelected) && owner_ && owner_->IsInteractive() && !owner_->IsUploading() &&
+           ButtonAt(point) == Caption;
+}
 
 RECT ListViewPostItem::ThumbRect(const RECT& cell) const
 {
@@ -142,14 +150,12 @@ void ListViewPostItem::PaintProgress(Gdiplus::Graphics& graphics, const RECT& ce
         graphics.FillRectangle(&done, Gdiplus::Rect(band.left, band.top, filled, band.bottom - band.top));
     }
     std::wstring text;
-    if (status.phase == UploadPhase::Done)
-        text = L"\u4E0A\u4F20\u6210\u529F";  // upload succeeded
-    else if (status.phase == UploadPhase::Failed)
+    if (status.phase == UploadPhase::Failed)
         text = FailureBandText(record->uploadFailure());
     else if (status.phase == UploadPhase::Retrying)
         text = RetryingBandText();
     else
-        text = std::to_wstring(static_cast<int>(fraction * 100.0f)) + L"%";
+        text = ProgressBandText(status);
     DrawItemText(graphics, text, band, Gdiplus::Color(255, 255, 255, 255), 1);
 }
 

@@ -19,6 +19,7 @@ public:
 
     void SetRect(const RECT& rect) override;
     bool HitButtons(POINT point) const override;
+    bool RenamesAt(POINT point) const override;
     void CommitRename() override;
     void Paint(Gdiplus::Graphics& graphics, const RECT& cell) override;
     void Select(POINT point) override;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/Window.h"
+#include "ui/Theme.h"
+
 namespace Vantor {
 
 HWND RenameBox::Create(HWND parent)
@@ -51,9 +54,24 @@ void RenameBox::Hide()
 
 bool RenameBox::IsShown() const { return hwnd() && IsWindowVisible(hwnd()); }
 
+COLORREF RenameBox::TextColour() { return Theme::Instance().NormalTextColor(); }
+
+COLORREF RenameBox::BackColour() { return RGB(255, 255, 255); }
+
 bool RenameBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (msg) {
+    case Win::ReflectBase + WM_CTLCOLOREDIT: {
+        // Opaque, unlike the toolkit's box: the caption under it would show through.
+        if (!background_)
+            background_.reset(CreateSolidBrush(BackColour()));
+        const HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, TextColour());
+        SetBkColor(dc, BackColour());
+        SetBkMode(dc, OPAQUE);
+        result = reinterpret_cast<LRESULT>(background_.get());
+        return true;
+    }
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
             if (onCommit)

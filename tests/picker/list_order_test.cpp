@@ -57,16 +57,43 @@ TEST_F(ListFixture, SortingByNameIsStableWithTheIdAsTieBreakAndModeZeroRestoresT
     list_->Items()[0]->Record()->setRemark(L"b");
     list_->Items()[1]->Record()->setRemark(L"a");
     list_->Items()[2]->Record()->setRemark(L"b");
-    list_->Items()[3]->Record()->setRemark(L"B");  // code-unit order: "B" before "a"
+    list_->Items()[3]->Record()->setRemark(L"B");  // the same name as "b" when case is ignored
     list_->Items()[4]->Record()->setRemark(L"a");
     list_->Sort(SortMode::ByRemark);
-    EXPECT_EQ(Order(), (Ids{3, 1, 4, 0, 2}));
+    EXPECT_EQ(Order(), (Ids{1, 4, 0, 2, 3}));
     list_->Sort(SortMode::ByRemark);  // again: nothing moves
-    EXPECT_EQ(Order(), (Ids{3, 1, 4, 0, 2}));
+    EXPECT_EQ(Order(), (Ids{1, 4, 0, 2, 3}));
     list_->Sort(7);  // any other mode: the order of addition
     EXPECT_EQ(Order(), (Ids{0, 1, 2, 3, 4}));
     list_->Sort(SortMode::ById);
     EXPECT_EQ(Order(), (Ids{0, 1, 2, 3, 4}));
+}
+
+TEST_F(ListFixture, SortingByNameIgnoresCaseAndTakesNumbersInNamesByTheirValue)
+{
+    const std::vector<std::wstring> names{L"img_10", L"IMG_2", L"Zebra", L"apple", L"IMG_1", L"img_9", L"Banana"};
+    AddPictures(static_cast<int>(names.size()));
+    for (size_t i = 0; i < names.size(); ++i)
+        list_->Items()[i]->Record()->setRemark(names[i]);
+    list_->Sort(SortMode::ByRemark);
+    std::vector<std::wstring> sorted;
+    for (const auto& item : list_->Items())
+        sorted.push_back(item->Record()->remark());
+    EXPECT_EQ(sorted, (std::vector<std::wstring>{L"apple", L"Banana", L"IMG_1", L"IMG_2", L"img_9", L"img_10",
+                                                 L"Zebra"}));
+}
+
+TEST_F(ListFixture, OnlyAMoveThatHappenedTellsThatTheOrderIsTheUsersOwn)
+{
+    AddPictures(3);
+    int told = 0;
+    list_->OrderChangedByHand.connect([&told] { ++told; });
+    list_->MoveItem(1, 1);  // onto itself
+    list_->MoveItem(7, 1);  // an id that is not there
+    list_->Sort(SortMode::ByRemark);
+    EXPECT_EQ(told, 0);
+    list_->MoveItem(2, 0);
+    EXPECT_EQ(told, 1);
 }
 
 TEST_F(ListFixture, TheTimeSortsUseTheFilesCreationTimeAndTheDateTaken)

@@ -4,6 +4,7 @@
 
 #include <objidl.h>
 #include <gdiplus.h>
+#include <algorithm>
 
 #include "Biz/ImageData.h"
 #include "picker/ListViewItem.h"
@@ -206,4 +207,55 @@ TEST(ItemCaption, ALongNameEndsWithAnEllipsisWithinItsCell)
     EXPECT_NE(Vantor::EllipsizedText(graphics, font, longer, cell), longer);
     // A name that fits is left alone.
     EXPECT_EQ(Vantor::EllipsizedText(graphics, font, L"a.jpg", cell), L"a.jpg");
+}
+
+TEST_F(RenameTest, TheBoxShowsOnlyWhatIsTypedInTheNormalTextColour)
+{
+    // The caption painted under the box must not show through it, and the typed text is as
+    // dark as any caption.
+    UpdateWindow(list_->hwnd());
+    const HWND box = Begin(1, L"x");
+    ASSERT_TRUE(box);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    Pump();
+    RECT client{};
+    GetClientRect(box, &client);
+    const HDC dc = GetDC(box);
+    ASSERT_TRUE(dc);
+    int darkest = 255, marked = 0;
+    for (int y = client.top + 2; y < client.bottom - 2; ++y)
+        for (int x = client.left + 2; x < client.right - 2; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            const int level = std::min({GetRValue(c), GetGValue(c), GetBValue(c)});
+            darkest = std::min(darkest, level);
+            if (x >= 16 && c != Vantor::RenameBox::BackColour())
+                ++marked;  // right of the typed "x": the old caption showing
+        }
+    ReleaseDC(box, dc);
+    EXPECT_EQ(marked, 0);
+    const COLORREF text = Vantor::RenameBox::TextColour();
+    EXPECT_LE(darkest, GetGValue(text) + 20) << "the typed text is drawn pale";
+}
+
+TEST_F(RenameTest, ACaptionThatAClickWouldRenameSaysSoAndNoOtherDoes)
+{
+    const wchar_t* const tip = L"\u5355\u51FB\u91CD\u547D\u540D";
+    const auto move = [this](POINT at) {
+        SendMessageW(list_->hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+        return list_->TipText();
+    };
+    // Not selected: a click on the caption selects, it does not rename.
+    EXPECT_FALSE(list_->RenamesAt(ButtonPoint(2, ListViewPostItem::Caption)));
+    EXPECT_EQ(move(ButtonPoint(2, ListViewPostItem::Caption)), L"");
+    ClickItem(2);
+    EXPECT_TRUE(list_->RenamesAt(ButtonPoint(2, ListViewPostItem::Caption)));
+    EXPECT_EQ(move(ButtonPoint(2, ListViewPostItem::Caption)), tip);
+    EXPECT_FALSE(list_->RenamesAt(ItemPoint(2)));
+    EXPECT_EQ(move(ItemPoint(2)), L"");
+    EXPECT_EQ(move(ButtonPoint(2, ListViewPostItem::Caption)), tip);
+    // While an upload runs nothing is renamed.
+    list_->SetUploading(true);
+    EXPECT_FALSE(list_->RenamesAt(ButtonPoint(2, ListViewPostItem::Caption)));
+    EXPECT_EQ(move(ButtonPoint(2, ListViewPostItem::Caption)), L"");
+    list_->SetUploading(false);
 }

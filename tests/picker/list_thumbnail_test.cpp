@@ -44,25 +44,31 @@ TEST_F(ListFixture, ItemsComeAtOnceAndTheirThumbnailsLaterOnOtherThreads)
     EXPECT_EQ(ThumbSize(*list_->Items()[2]).cy, 80);
 }
 
-TEST_F(ListFixture, ATurnShowsAtOnceAndIsRemadeToFitTheFrame)
+TEST_F(ListFixture, ATurnShowsAtOnceAndIsRemadeIntoTheSameBoxAsEveryOtherThumbnail)
 {
-    list_->AddFiles({Picture(L"wide.jpg", 640, 480), Picture(L"tall.png", 480, 640)});
+    list_->AddFiles({Picture(L"wide.jpg", 640, 480), Picture(L"tall.png", 480, 640), Picture(L"flat.png", 800, 200)});
     ASSERT_TRUE(WaitForThumbnails());
     auto& wide = *list_->Items()[0];
     auto& tall = *list_->Items()[1];
+    auto& flat = *list_->Items()[2];
     wide.RotateImageLeft();
     // At once: the held thumbnail turned in memory.
     EXPECT_EQ(ThumbSize(wide).cx, 90);
     EXPECT_EQ(ThumbSize(wide).cy, 120);
     tall.RotateImageLeft();
-    // Then remade from the file into the 148 x 120 frame.
-    ASSERT_TRUE(PumpUntil([&] { return ThumbSize(tall).cx == 148; }));
-    EXPECT_EQ(ThumbSize(tall).cy, 111);
+    flat.RotateImageRight();
+    flat.RotateImageRight();
+    ASSERT_TRUE(WaitForThumbnails());
+    // Remade from the file: the same box as untouched thumbnails, never the whole cell.
     EXPECT_EQ(tall.Record()->quarterTurns(), 3);
     EXPECT_EQ(tall.Record()->width(), 640u);
-    ASSERT_TRUE(WaitForThumbnails());
+    EXPECT_EQ(ThumbSize(tall).cx, 120);
+    EXPECT_EQ(ThumbSize(tall).cy, 90);
     EXPECT_EQ(ThumbSize(wide).cx, 90);
     EXPECT_EQ(ThumbSize(wide).cy, 120);
+    EXPECT_EQ(flat.Record()->quarterTurns(), 2);
+    EXPECT_EQ(ThumbSize(flat).cx, 120);
+    EXPECT_EQ(ThumbSize(flat).cy, 30);
 }
 
 TEST_F(ListFixture, ARefreshKeepsRecordsRenamesTurnsAndIds)
@@ -320,4 +326,37 @@ TEST_F(ListFixture, AListDestroyedWhileThumbnailsAreMadeWaitsOnlyForTheDecodesUn
         pending += record->thumbnailState() == ImageData::ThumbnailState::Pending;
     EXPECT_GT(pending, 20);
     EXPECT_LT(took, 5000u);
+}
+
+TEST_F(ListFixture, ASemiTransparentPictureIsBlendedOverTheCellsBackgroundOnce)
+{
+    // (255, 102, 102) at half cover over white is (255, 178, 178): not darker, not paler.
+    const uint8_t cover = 128;
+    const std::wstring path = folder_.file(L"glass.png");
+    ASSERT_TRUE(testpics::WriteBytes(path, testpics::WritePng(64, 48, testpics::PngKind::Rgba, [&](uint32_t, uint32_t) {
+                                         return RGBQUAD{102, 102, 255, cover};
+                                     })));
+    list_->AddFiles({path});
+    ASSERT_TRUE(WaitForThumbnails());
+    auto* item = dynamic_cast<Vantor::ListViewPostItem*>(list_->Items()[0].get());
+    ASSERT_TRUE(item);
+    ASSERT_EQ(ThumbSize(*item).cx, 64);
+    const RECT cell{0, 0, 148, 150};
+    Gdiplus::Bitmap canvas(cell.right, cell.bottom, PixelFormat24bppRGB);
+    {
+        Gdiplus::Graphics graphics(&canvas);
+        graphics.Clear(Gdiplus::Color(255, 255, 255, 255));
+        item->Paint(graphics, cell);
+    }
+    const RECT thumb = item->ThumbRect(cell);
+    const int a = cover;
+    const int expectedGreen = (102 * a + 255 * (255 - a) + 127) / 255;
+    for (const POINT at : {POINT{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2},
+                           POINT{(thumb.left + thumb.right) / 2 - 20, (thumb.top + thumb.bottom) / 2 + 15}}) {
+        Gdiplus::Color c;
+        ASSERT_EQ(canvas.GetPixel(at.x, at.y, &c), Gdiplus::Ok);
+        EXPECT_NEAR(c.GetR(), 255, 3) << at.x << "," << at.y;
+        EXPECT_NEAR(c.GetG(), expectedGreen, 3) << at.x << "," << at.y;
+        EXPECT_NEAR(c.GetB(), expectedGreen, 3) << at.x << "," << at.y;
+    }
 }

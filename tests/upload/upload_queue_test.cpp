@@ -202,6 +202,12 @@ TEST_F(UploadQueueTest, StopWhileTwoFilesSendAndThreeWait)
     const auto events = recorder->events();
     EXPECT_EQ(Recorder::Count(events, Kind::Failed, files[4].id), 1u);
     EXPECT_EQ(Recorder::Count(events, Kind::Failed, files[3].id), 1u);
+    // Stopped in flight is not failed: back to waiting for the next task, unmarked, with the
+    // reason kept for the report to the page.
+    for (int i = 3; i < 5; ++i) {
+        EXPECT_EQ(files[i].record->UploadState().phase, UploadPhase::None) << "file " << i;
+        EXPECT_EQ(files[i].record->uploadFailure().reason, Vantor::FailureReason::Stopped) << "file " << i;
+    }
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(Recorder::Count(events, Kind::Progress, files[i].id) + Recorder::Finals(events, files[i].id), 0u)
             << "a waiting file was reported";
