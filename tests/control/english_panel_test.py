@@ -138,7 +138,9 @@ def run(work, server, pictures, docs):
             config["Language"] = language
         return f"control.postMessage({json.dumps(json.dumps({'name': 'init', 'config': config}))});\n"
 
+    folder = os.path.dirname(pictures[0])
     body = a11y.PAGE + init("en") + f"""
+control.postMessage({json.dumps(json.dumps({"name": "setFolder", "path": panel.winpath(folder)}))});
 host.sleep(500);
 host.screenshot({json.dumps(panel.winpath(shots["empty"]))});
 dump("empty");
@@ -194,14 +196,14 @@ dump("again");
         check(tree is not None, f"{label}: the tree was read")
         if tree is None:
             continue
-        check(not chinese_words(tree), f"{label}: Chinese words in the English tree: {chinese_words(tree)}")
+        check(not chinese_words(tree), f"{label}: no Chinese word in the English tree {chinese_words(tree)}")
         check(tree.name == "Photo upload", f"{label}: the control is named {tree.name!r}")
         names = {(e.role, e.name) for e in walk(tree)}
         for role, name in (("pushbutton", "Add photos"), ("pushbutton", "Upload"), ("pushbutton", "Cancel"),
                            ("checkbox", "Select all"), ("pushbutton", "Rotate left"), ("combobox", "Sort"),
                            ("list", "Upload list")):
-            check((role, name) in names, f"{label}: no {role} {name!r}")
-        check(all(e.action in ("", "Click") for e in walk(tree)), f"{label}: a default action is not 'Click'")
+            check((role, name) in names, f"{label}: a {role} named {name!r}")
+        check(all(e.action in ("", "Click") for e in walk(tree)), f"{label}: every default action is 'Click'")
     empty = trees.get("empty")
     if empty:
         sort = [e for e in walk(empty) if e.role == "combobox"]
@@ -265,7 +267,9 @@ def main():
     with tempfile.TemporaryDirectory(prefix="fotoloft-en-") as work:
         work = os.environ.get("FOTOLOFT_EN_WORK", work)
         os.makedirs(work, exist_ok=True)
-        pictures = panel.make_pictures(work, 3)
+        photos = os.path.join(work, "Photos")
+        os.makedirs(photos, exist_ok=True)
+        pictures = panel.make_pictures(photos, 3)
         with panel.servers.RecordingServer(os.path.join(work, "server")) as server:
             run(work, server, pictures, docs)
     print("%d failure(s)" % len(failures))
