@@ -72,7 +72,7 @@ void ListView::CreateParts()
     if (tip_) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.uFlags = TTF_IDISHWND;  // fed by UpdateTip, only over a caption
         tool.hwnd = hwnd();
         tool.uId = reinterpret_cast<UINT_PTR>(hwnd());
         tool.lpszText = const_cast<wchar_t*>(L"");
@@ -796,6 +796,12 @@ void ListView::UpdateTip(POINT client)
 {
     // "单击重命名" over a caption a click renames.
     std::wstring text = RenamesAt(client) ? L"\u5355\u51FB\u91CD\u547D\u540D" : L"";
+    if (tip_ && !text.empty()) {
+        // The tip sees the pointer only there: elsewhere it stays out of the list's messages.
+        MSG relay{hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), GetMessageTime(), {}};
+        GetCursorPos(&relay.pt);
+        SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+    }
     if (text == tipText_)
         return;
     tipText_ = std::move(text);
