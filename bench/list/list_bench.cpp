@@ -2,9 +2,11 @@
 //
 //   list_bench.exe repaint FOLDER   1,000 items (FOLDER holds small.jpg and 1,000 links to it):
 //                                   full repaint, one-cell hover repaint, memory per item
-//   list_bench.exe load FOLDER      every .jpg of FOLDER added at once: time until the last
+//   list_bench.exe load FOLDER [THREADS]
+//                                   every .jpg of FOLDER added at once: time until the last
 //                                   thumbnail, and the longest time the window thread did not
-//                                   answer a message posted every 10 ms
+//                                   answer a message posted every 10 ms; THREADS loader
+//                                   threads (one per core when absent)
 //
 // Prints "name value" lines for bench.py.
 #include <windows.h>
@@ -264,8 +266,11 @@ int wmain(int argc, wchar_t** argv)
         const std::wstring mode = argv[1];
         if (mode == L"repaint")
             rc = Repaint(argv[2]);
-        else if (mode == L"load")
+        else if (mode == L"load") {
+            if (argc >= 4)
+                Vantor::ThumbnailLoader::SetThreadCount(static_cast<unsigned>(_wtoi(argv[3])));
             rc = Load(argv[2]);
+        }
     } catch (...) {
         std::printf("error exception\n");
         rc = 1;

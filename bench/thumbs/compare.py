@@ -18,6 +18,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import machine  # noqa: E402
 import photos as photos_module  # noqa: E402
 from photos import run  # noqa: E402
 
@@ -68,19 +69,6 @@ def make_codec_sets(jpegs):
     return sets
 
 
-def how_wine_runs():
-    """32-bit programs run natively unless binfmt_misc sends them through qemu (scripts/setup)."""
-    try:
-        for name in os.listdir("/proc/sys/fs/binfmt_misc"):
-            if "i386" in name:
-                with open(os.path.join("/proc/sys/fs/binfmt_misc", name)) as f:
-                    if f.readline().strip() == "enabled":
-                        return "through qemu-i386 (ratios against native vips understate ours 4 to 5 times)"
-    except OSError:
-        pass
-    return "natively"
-
-
 def race(folder, pattern, files, work, held):
     """Best records per second of ours and of vips over the attempts, and our memory lines."""
     ours, vips, memory = [], [], {}
@@ -115,13 +103,43 @@ def main():
         best, ref, memory = race(photos, "*.jpg", jpegs, work, HELD)
         codecs = {label: race(folder, pattern, files, work, 0) for label, (folder, pattern, files) in sets.items()}
 
+    print(machine.heading())
     print(f"{len(jpegs)} JPEG photos of {W} x {H} ({mib(jpegs):.1f} MiB each on average), one core, "
-          f"best of {attempts} alternating attempts. Wine ran {how_wine_runs()}.")
+          f"best of {attempts} alternating attempts.")
     print()
     print("| maker | records (thumbnails) per second | ratio to vipsthumbnail |")
     print("|---|---|---|")
     print(f"| Fotoloft `ImageData` under Wine (120 x 120 box) | {best:.1f} | {best / ref:.2f} |")
     print(f"| native `vipsthumbnail -s 120` | {ref:.1f} | 1.00 |")
+    # The decoding alone on both cores: one thread, then two, in one process.
+    with tempfile.TemporaryDirectory() as folder:
+        text = run(["wine", bench_exe, "Z:" + photos.replace("/", "\\"), str(attempts), "0", "scale"],
+                   os.path.join(folder, "scale.log"))
+        scale = {int(n): int(c) / float(t) for n, t, c in re.findall(r"^scale (\d+) ([0-9.]+) (\d+)", text, re.M)}
+    print(f"Records made on {os.cpu_count()} cores without a list (best of {attempts}): one thread {scale[1]:.1f}/s, "
+          f"two threads {scale[2]:.1f}/s, {scale[2] / scale[1]:.2f} x")
+    print()
+
+    # The same photos carrying a 160 x 120 EXIF preview each, as camera photos do.
+    previewed_folder = os.path.join(photos, "previewed")
+    photos_module.make_previewed(jpegs, previewed_folder)
+    with tempfile.TemporaryDirectory() as folder:
+        full, shown = [], []
+        for _ in range(attempts):
+            text = run(ONE_CORE + ["wine", bench_exe, "Z:" + previewed_folder.replace("/", "\\"), "2", "1"],
+                       os.path.join(folder, "previewed.log"))
+            seconds, count = re.search(r"^pass ([0-9.]+) (\d+)", text, re.M).groups()
+            full.append(int(count) / float(seconds))
+            seconds, count, total = re.search(r"^preview ([0-9.]+) (\d+) (\d+)", text, re.M).groups()
+            if int(count) != int(total):
+                sys.exit("not every photo's preview was shown:\n" + text)
+            shown.append(int(count) / float(seconds))
+    best_full, best_shown = max(full), max(shown)
+    print("The same photos with a 160 x 120 EXIF preview each (one core, best of %d):" % attempts)
+    print()
+    print("| thumbnails per second | without embedded thumbnails (decoded) | with them (EXIF preview) | ratio |")
+    print("|---|---|---|---|")
+    print(f"| Fotoloft under Wine | {best_full:.1f} | {best_shown:.1f} | {best_shown / best_full:.1f} |")
     print()
 
     def last(label):

@@ -5,7 +5,9 @@ hashes it, /sink discards it), with the same bytes for every client:
   (b) a bare WinInet client posting the same multipart body in the same 128 KiB writes,
   (c) curl posting the same body;
 then the engine path (body built, asynchronous client, reply judged) and the bare client
-alternately in one process: one 50 MB file, and ten 5 MB files five at a time. Prints medians and the ratios a/b and a/c (throughput, higher is better)."""
+alternately in one process, at several sizes of the engine's largest write: one 50 MB file,
+and ten 5 MB files five at a time. Prints medians and the ratios a/b and a/c (throughput,
+higher is better), and says how Wine runs (ratios against curl mean nothing under qemu)."""
 import os
 import statistics
 import subprocess
@@ -16,11 +18,15 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "upload"))
 import servers  # noqa: E402
+sys.path.insert(0, os.path.join(ROOT, "bench"))
+import machine  # noqa: E402
 
 BUILD = sys.argv[1]
 ROUNDS = int(sys.argv[2])
 FOTOPOST = os.path.join(BUILD, "tools", "fotopost", "fotopost.exe")
 BENCH = os.path.join(BUILD, "bench", "upload", "upload_bench.exe")
+WRITE_SIZES_KIB = (128, 256, 512, 1024, 2048)
+DEFAULT_WRITE_KIB = 1024  # HttpRequest::kWriteSize
 
 
 def timed_wine(args, out):
@@ -75,6 +81,7 @@ def main():
             big_body, content_type = recorded_body(server, work, big, "big")
             mid_body, mid_type = recorded_body(server, work, mid, "mid")
             size = os.path.getsize(big_body)
+            print(machine.heading())
             print("body: %d bytes; medians of %d rounds (whole process) and %d rounds (in-process)"
                   % (size, ROUNDS, ROUNDS * 3))
 
@@ -93,27 +100,38 @@ def main():
                          mb / ma, mc / ma))
 
             url = server.url("/hash")
+            print()
+            print("In-process, server /hash, %d rounds each, engine and bare client alternating; ratios are "
+                  "throughput engine/bare (higher is better): of the medians, the median of paired rounds, "
+                  "and of the best rounds. The bare client writes 128 KiB; 'same size' is the bare client "
+                  "writing what the engine writes." % (ROUNDS * 3))
+            print()
+            print("| upload | engine's largest write | engine ms (MB/s) | bare 128 KiB ms | engine/bare (paired, best) "
+                  "| bare same size ms | engine/bare same size (paired) | engine without overlap ms, engine/it (paired) |")
+            print("|---|---|---|---|---|---|---|---|")
             for label, path, body, ctype, conc, files, total in (
                     ("50 MB, one file", big, big_body, content_type, "1", "1", size),
                     ("10 x 5 MB, 5 at a time", mid, mid_body, mid_type, "5", "10", os.path.getsize(mid_body) * 10)):
-                _, text = timed_wine([BENCH, "compare", url, servers.winepath(path), servers.winepath(body), ctype,
-                                      str(ROUNDS * 3), conc, files], out)
-                times = {}
-                for line in text.splitlines():
-                    name, _, value = line.partition(" ")
-                    times.setdefault(name, []).append(float(value) / 1000)
-                engine, bare = statistics.median(times["engine"]), statistics.median(times["bare"])
-                build = statistics.median(times["build"])
-                # The rounds alternate, so a round of each taken side by side met the same load:
-                # the median of those pairs' ratios, and the best round of each (what the code
-                # costs when nothing else runs), are printed beside the ratio of the medians.
-                paired = statistics.median(b / e for e, b in zip(times["engine"], times["bare"]))
-                best = min(times["bare"]) / min(times["engine"])
-                print("%s, in-process, server /hash: engine %.0f ms (%.0f MB/s; a whole-file boundary scan "
-                      "would take %.0f ms), bare WinInet %.0f ms (%.0f MB/s); engine/bare %.3f "
-                      "(paired rounds %.3f, best rounds %.3f)"
-                      % (label, engine * 1000, mbps(total, engine), build * 1000, bare * 1000, mbps(total, bare),
-                         bare / engine, paired, best))
+                for write_kib in WRITE_SIZES_KIB:
+                    _, text = timed_wine([BENCH, "compare", url, servers.winepath(path), servers.winepath(body), ctype,
+                                          str(ROUNDS * 3), conc, files, str(write_kib)], out)
+                    times = {}
+                    for line in text.splitlines():
+                        name, _, value = line.partition(" ")
+                        times.setdefault(name, []).append(float(value) / 1000)
+                    engine, bare = statistics.median(times["engine"]), statistics.median(times["bare"])
+                    # The rounds alternate, so a round of each taken side by side met the same load.
+                    paired = statistics.median(b / e for e, b in zip(times["engine"], times["bare"]))
+                    best = min(times["bare"]) / min(times["engine"])
+                    same = times.get("bare-same", times["bare"])
+                    same_paired = statistics.median(b / e for e, b in zip(times["engine"], same))
+                    unlapped = times["engine-inline"]
+                    overlap_paired = statistics.median(u / e for e, u in zip(times["engine"], unlapped))
+                    mark = " (default)" if write_kib == DEFAULT_WRITE_KIB else ""
+                    print("| %s | %d KiB%s | %.0f (%.0f) | %.0f | %.3f (%.3f, %.3f) | %.0f | %.3f (%.3f) | %.0f, %.3f |"
+                          % (label, write_kib, mark, engine * 1000, mbps(total, engine), bare * 1000, bare / engine,
+                             paired, best, statistics.median(same) * 1000, statistics.median(same) / engine,
+                             same_paired, statistics.median(unlapped) * 1000, overlap_paired))
 
 if __name__ == "__main__":
     main()

@@ -2,11 +2,13 @@
 // asynchronous client with watchdog, reply judged) and through a bare synchronous WinInet
 // client that posts a ready body with the same 128 KiB writes and nothing else.
 //
-//   upload_bench compare URL FILE BODY CONTENT-TYPE ROUNDS CONCURRENCY FILES
+//   upload_bench compare URL FILE BODY CONTENT-TYPE ROUNDS CONCURRENCY FILES [WRITE-KIB]
 //   upload_bench bare    URL BODY CONTENT-TYPE ROUNDS CONCURRENCY FILES
 //
 // BODY is the multipart body the engine makes of FILE (recorded by the server). Each round
-// posts FILES uploads, CONCURRENCY at a time. "bare" with ROUNDS 0 makes one upload and
+// posts FILES uploads, CONCURRENCY at a time. WRITE-KIB sets the engine's largest write (its
+// own when absent); the bare client writes 128 KiB, and also WRITE-KIB when that differs;
+// "engine-inline" is the engine making each write ready between writes instead of during them. "bare" with ROUNDS 0 makes one upload and
 // prints nothing (for whole-process timing). Exit code 0 when every upload succeeded.
 #include "Biz/HttpClient.h"
 #include "Biz/UploadName.h"
@@ -52,7 +54,7 @@ std::string ReadAll(const std::wstring& path)
 }
 
 // The platform's own cost: synchronous WinInet, 128 KiB writes, the reply read and dropped.
-bool BarePost(const UrlParts& url, const std::string& headers, const std::string& body)
+bool BarePost(const UrlParts& url, const std::string& headers, const std::string& body, size_t writeSize = 131072)
 {
     UniqueInternetHandle session(InternetOpenW(L"bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     UniqueInternetHandle connection(InternetConnectW(session.get(), url.host.c_str(), url.port, nullptr, nullptr,
@@ -69,7 +71,7 @@ bool BarePost(const UrlParts& url, const std::string& headers, const std::string
     if (!HttpSendRequestExA(request.get(), &buffers, nullptr, 0, 0))
         return false;
     for (size_t position = 0; position < body.size();) {
-        const DWORD n = static_cast<DWORD>(std::min<size_t>(131072, body.size() - position));
+        const DWORD n = static_cast<DWORD>(std::min<size_t>(writeSize, body.size() - position));
         DWORD written = 0;
         if (!InternetWriteFile(request.get(), body.data() + position, n, &written) || written == 0)
             return false;
@@ -132,6 +134,8 @@ int Main(const std::vector<std::wstring>& args)
         const int rounds = _wtoi(args[6].c_str()), concurrency = _wtoi(args[7].c_str()), files = _wtoi(args[8].c_str());
         UploadSettings settings;
         settings.postUrl = args[2];
+        const uint32_t writeKib = args.size() >= 10 ? static_cast<uint32_t>(_wtoi(args[9].c_str())) : 0;
+        settings.writeSize = writeKib << 10;
         UrlParts url;
         if (!SplitUrl(args[2], url))
             return 2;
@@ -147,7 +151,20 @@ int Main(const std::vector<std::wstring>& args)
             picture.length = static_cast<uint32_t>(bytes.size());
             return PostUpload(picture, settings, stop).success;
         };
+        UploadSettings inline_ = settings;
+        inline_.overlapWrites = false;
+        const auto engineInline = [&] {
+            UploadPicture picture;
+            picture.id = fileId;
+            picture.name = picture.remark = L"bench.bin";
+            picture.extension = L".bin";
+            picture.data = bytes.data();
+            picture.length = static_cast<uint32_t>(bytes.size());
+            return PostUpload(picture, inline_, stop).success;
+        };
         const auto bare = [&] { return BarePost(url, headers, body); };
+        const auto bareSame = [&] { return BarePost(url, headers, body, size_t(writeKib) << 10); };
+        const bool same = writeKib != 0 && writeKib != 128;
         const auto timed = [&](const char* name, auto post) {
             const auto start = std::chrono::steady_clock::now();
             const bool ok = Many(files, concurrency, post);
@@ -157,9 +174,11 @@ int Main(const std::vector<std::wstring>& args)
         bool ok = true;
         for (int r = 0; r < rounds; ++r) {
             if (r % 2 == 0)
-                ok = timed("engine", engine) && timed("bare", bare) && ok;
+                ok = timed("engine", engine) && timed("bare", bare) && (!same || timed("bare-same", bareSame)) &&
+                     timed("engine-inline", engineInline) && ok;
             else
-                ok = timed("bare", bare) && timed("engine", engine) && ok;
+                ok = timed("engine-inline", engineInline) && (!same || timed("bare-same", bareSame)) &&
+                     timed("bare", bare) && timed("engine", engine) && ok;
             UploadForm form;
             form.id = NewUuidHex();
             form.fileName = "bench%2Ebin";

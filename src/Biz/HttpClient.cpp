@@ -1,5 +1,6 @@
 #include "Biz/HttpClient.h"
 
+#include "Biz/BodyPrefetch.h"
 #include "Biz/Log.h"
 #include "Biz/StallWatchdog.h"
 #include "Biz/WritePacer.h"
@@ -289,6 +290,8 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
         apart->stop_ = stop_;
         apart->bodyOwner_ = bodyOwner_;
         apart->chunkCheck_ = chunkCheck_;
+        apart->writeSize_ = writeSize_;
+        apart->overlapWrites_ = overlapWrites_;
         apart->method_ = method_;
         apart->timeoutSeconds_ = timeoutSeconds_;
         apart->ignoreCertErrors_ = ignoreCertErrors_;
@@ -366,7 +369,7 @@ bool HttpClient::runApart(const std::wstring& url, const std::wstring& objectNam
     failure_ = stopped() ? HttpFailure::Stopped : HttpFailure::TimedOut;
     platformError_ = failure_ == HttpFailure::TimedOut ? ERROR_INTERNET_TIMEOUT : 0;
     result = 0;
-    log4cplus::Logger& logger = Log::instance().logger();
+    log4cplus::Logger& logger = Log::current();
     if (logger.isEnabledFor(log4cplus::WARN_LOG_LEVEL)) {
         LOG4CPLUS_WARN(logger, L"upload request given up while the platform still works on it ("
                                    << HttpFailureName(failure_) << L")");
@@ -573,24 +576,18 @@ bool HttpClient::send()
     return true;
 }
 
-const uint8_t* HttpClient::chunkAt(uint32_t position, uint32_t n)
+void HttpClient::reportWritten(uint32_t upTo, uint32_t& reported)
 {
-    uint32_t start = 0;
-    size_t i = 0;
-    while (i < body_.size() && position >= start + body_[i].length)
-        start += body_[i++].length;
-    if (i < body_.size() && position + n <= start + body_[i].length)
-        return body_[i].data + (position - start);
-    // The chunk spans parts: gather it.
-    joined_.resize(n);
-    uint32_t filled = 0;
-    for (; i < body_.size() && filled < n; start += body_[i++].length) {
-        const uint32_t offset = position + filled - start;
-        const uint32_t take = std::min(n - filled, body_[i].length - offset);
-        std::memcpy(joined_.data() + filled, body_[i].data + offset, take);
-        filled += take;
+    // Whole chunks only; the last chunk ends with the body. Once the task is stopped nothing
+    // more is reported: the run ends with the write in progress.
+    while (reported < bodyLength_ && !stopped()) {
+        const uint32_t n = std::min(kChunkSize, bodyLength_ - reported);
+        if (upTo < reported + n)
+            return;
+        const uint32_t fileBytes = FileBytesOf(reported, n, fileLength_);
+        reported += n;
+        ProgressSignal(reported, n, fileBytes);
     }
-    return joined_.data();
 }
 
 bool HttpClient::writeBody()
@@ -599,52 +596,89 @@ bool HttpClient::writeBody()
     // A write counts as moving if it ends within twice the time-out: the one during which the
     // socket's buffers first fill was sized before the link showed its rate.
     const std::chrono::milliseconds writeAllowance = 2 * timeout;
-    WritePacer pacer(kChunkSize, timeout);
-    uint32_t position = 0;
+    const uint32_t largest = std::max(writeSize_, WritePacer::kSmallest);
+    WritePacer pacer(largest, timeout);
+    std::vector<BodyPrefetch::Part> parts;
+    parts.reserve(body_.size());
+    for (const BodyPart& part : body_)
+        parts.push_back({part.data, part.length});
     bool failed = !beginBodyUse();
-    while (position < bodyLength_ && !failed && !stopped()) {
-        const uint32_t n = std::min(kChunkSize, bodyLength_ - position);
-        const uint8_t* const chunk = chunkAt(position, n);
-        if (chunkCheck_ && !chunkCheck_(position, chunk, n)) {
-            endBodyUse();
-            return fail(HttpFailure::Refused);
-        }
-        // A write may take fewer bytes than offered; the rest of the chunk follows at once.
-        uint32_t done = 0;
-        while (done < n && !failed) {
-            // The request-complete event is already reset: after the send's wait and after
-            // every wait since (resetting it here too would cost a trip to the server per write).
-            if (!watchdog_->enter(writeAllowance)) {
+    uint32_t position = 0;  // of the span being written
+    uint32_t reported = 0;  // the body's bytes reported as written, in whole chunks
+    bool refused = false;
+    {
+        // Goes before the body is let go: its helper may be reading the body.
+        BodyPrefetch prefetch(std::move(parts), chunkCheck_);
+        BodyPrefetch::Span span;
+        if (!failed && !stopped())
+            span = prefetch.Prepare(0, prefetch.LengthAt(0, largest));
+        while (position < bodyLength_ && !failed && !stopped()) {
+            if (!span.data) {
+                platformError_ = ERROR_NOT_ENOUGH_MEMORY;
                 failed = true;
                 break;
             }
-            const uint32_t piece = std::min(pacer.next(), n - done);
-            const auto started = std::chrono::steady_clock::now();
-            DWORD written = 0;
-            const BOOL ok = InternetWriteFile(request(), chunk + done, piece, &written);
-            if (!ok && GetLastError() == ERROR_IO_PENDING) {
-                failed = !complete(FALSE);
-                if (!failed)
-                    written = static_cast<DWORD>(events_->asyncResult.load() ? piece : 0);
-            } else if (!ok) {
-                platformError_ = GetLastError();
-                failed = true;
-            }
-            watchdog_->leave();
-            if (!failed && written == 0)
-                failed = true;  // nothing taken and no error: the connection is gone
-            if (failed)
+            if (!span.accepted) {
+                refused = true;
                 break;
-            done += written;
-            watchdog_->progress();
-            pacer.written(written, std::chrono::duration_cast<WritePacer::Duration>(
-                                       std::chrono::steady_clock::now() - started));
+            }
+            const uint32_t next = position + span.length;
+            if (next < bodyLength_ && overlapWrites_)
+                prefetch.Start(next, prefetch.LengthAt(next, largest));
+            // A write may take fewer bytes than offered; the rest of the span follows at once.
+            uint32_t done = 0;
+            while (done < span.length && !failed) {
+                // The request-complete event is already reset: after the send's wait and after
+                // every wait since (resetting it here too would cost a trip to the server per write).
+                if (!watchdog_->enter(writeAllowance)) {
+                    failed = true;
+                    break;
+                }
+                const uint32_t piece = std::min(pacer.next(), span.length - done);
+                const auto started = std::chrono::steady_clock::now();
+                DWORD written = 0;
+                const BOOL ok = InternetWriteFile(request(), span.data + done, piece, &written);
+                if (!ok && GetLastError() == ERROR_IO_PENDING) {
+                    failed = !complete(FALSE);
+                    if (!failed)
+                        written = static_cast<DWORD>(events_->asyncResult.load() ? piece : 0);
+                } else if (!ok) {
+                    platformError_ = GetLastError();
+                    failed = true;
+                }
+                watchdog_->leave();
+                if (!failed && written == 0)
+                    failed = true;  // nothing taken and no error: the connection is gone
+                if (failed)
+                    break;
+                done += written;
+                watchdog_->progress();
+                pacer.written(written, std::chrono::duration_cast<WritePacer::Duration>(
+                                           std::chrono::steady_clock::now() - started));
+                reportWritten(position + done, reported);
+                if (stopped())
+                    break;
+            }
+            if (failed) {
+                // The chunk that was going out when the write failed is reported once more.
+                if (reported < bodyLength_) {
+                    const uint32_t n = std::min(kChunkSize, bodyLength_ - reported);
+                    const uint32_t fileBytes = FileBytesOf(reported, n, fileLength_);
+                    reported += n;
+                    ProgressSignal(reported, n, fileBytes);
+                }
+                break;
+            }
+            if (done < span.length)
+                break;  // stopped
+            position = next;
+            if (position < bodyLength_)
+                span = overlapWrites_ ? prefetch.Take() : prefetch.Prepare(next, prefetch.LengthAt(next, largest));
         }
-        const uint32_t fileBytes = FileBytesOf(position, n, fileLength_);
-        position += n;
-        ProgressSignal(position, n, fileBytes);
     }
     endBodyUse();
+    if (refused)
+        return fail(HttpFailure::Refused);
     if (failed)
         return fail(HttpFailure::Write, platformError_);
     if (stopped())
@@ -850,7 +884,7 @@ void HttpClient::noteRedirect()
     DWORD size = sizeof location - 1;
     if (HttpQueryInfoA(request(), HTTP_QUERY_LOCATION, location, &size, nullptr))
         redirectLocation_.assign(location, size);
-    log4cplus::Logger& logger = Log::instance().logger();
+    log4cplus::Logger& logger = Log::current();
     if (logger.isEnabledFor(log4cplus::WARN_LOG_LEVEL)) {
         LOG4CPLUS_WARN(logger, L"upload redirected (status " << status_ << L"), not followed; Location: "
                                    << Utf8ToUtf16(redirectLocation_));

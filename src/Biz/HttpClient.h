@@ -11,9 +11,10 @@
 //   int ok = client.run(url, L"", L"Parcelo7");
 //   client.status(); client.reply(); client.failure(); client.platformError();
 //
-// The body goes out in 128 KiB chunks straight from the caller's buffers (a chunk that spans
-// two of its parts is gathered first), each written in one or more pieces sized to the link
-// (WritePacer). The stop flag is checked before every step and every write; a platform call
+// The body goes out in writes of up to 1 MiB straight from the caller's buffers (a write that
+// spans two of its parts is gathered first), each in one or more pieces sized to the link
+// (WritePacer); the next write is made ready while one is sent (BodyPrefetch), and progress
+// is reported per 128 KiB chunk as the bytes go. The stop flag is checked before every step and every write; a platform call
 // still running half a second after the stop, a write that moves nothing for twice the time-out,
 // or a reply that is not whole within the time-out once the body is out, ends the request.
 // Redirects are not followed: a 3xx answer is a failure (its Location goes to the log).
@@ -88,7 +89,12 @@ bool SplitUrl(const std::wstring& url, UrlParts& parts);
 
 class HttpRequest {
 public:
+    // Progress is reported per chunk of the body.
     static constexpr uint32_t kChunkSize = 131072;
+    // The largest platform write. Each write costs about the same whatever its size, so large
+    // writes carry a fast link best; on a slow link they are cut down to what it carries
+    // (WritePacer), and progress still comes chunk by chunk as the bytes go.
+    static constexpr uint32_t kWriteSize = 1u << 20;
 
     // 1: the request could not be sent; 2: the reply headers or status could not be read.
     boost::signals2::signal<void(int32_t code)> ErrorCodeSignal;
@@ -121,12 +127,17 @@ public:
     // send time-out); without one, it waits for the write, since the body is the caller's.
     void setBodyOwner(std::shared_ptr<const void> owner) { bodyOwner_ = std::move(owner); }
     void setStopFlag(StopFlag stop) { stop_ = std::move(stop); }
-    // Optional: sees each chunk of the body just before it is written (position in the body,
-    // its bytes); false ends the request before that chunk, as HttpFailure::Refused, so the
-    // server never receives the whole body. Runs on the exchange's thread and must not throw.
+    // Optional: sees each write's bytes, in order, before they are written (position in the
+    // body, its bytes); false ends the request before that write, as HttpFailure::Refused, so
+    // the server never receives the whole body. Runs on the exchange's thread or the helper
+    // that prepares its writes, one call at a time, and must not throw.
     using ChunkCheck = std::function<bool(uint32_t position, const uint8_t* data, uint32_t length)>;
     void setChunkCheck(ChunkCheck check) { chunkCheck_ = std::move(check); }
     void setMethod(std::wstring method) { method_ = std::move(method); }
+    // Bytes per platform write at most (kWriteSize unless set; 0 keeps it).
+    void setWriteSize(uint32_t bytes) { writeSize_ = bytes ? bytes : writeSize_; }
+    // Whether each write is made ready while the one before it is sent (on by default).
+    void setOverlapWrites(bool overlap) { overlapWrites_ = overlap; }
 
     uint32_t status() const { return status_; }
     const std::string& reply() const { return reply_; }
@@ -144,6 +155,8 @@ protected:
     StopFlag stop_;
     std::shared_ptr<const void> bodyOwner_;
     ChunkCheck chunkCheck_;
+    uint32_t writeSize_ = kWriteSize;
+    bool overlapWrites_ = true;
     std::wstring method_ = L"POST";
     uint32_t status_ = 0;
     std::string reply_;
@@ -210,8 +223,8 @@ private:
     bool open(const UrlParts& parts, const std::wstring& object, const std::wstring& agent);
     bool send();
     bool writeBody();
-    // The n bytes at position of the body, without a copy when one part holds them all.
-    const uint8_t* chunkAt(uint32_t position, uint32_t n);
+    // Reports every whole chunk of the body that the first upTo bytes complete.
+    void reportWritten(uint32_t upTo, uint32_t& reported);
     bool endRequest();
     bool readHeaders();
     void readBody();
@@ -262,7 +275,6 @@ private:
     std::atomic<bool> aborted_{false};  // the watchdog gave the request up
     std::atomic<bool> bodyInUse_{false};
     std::shared_ptr<Handoff> handoff_;   // set on an exchange that runs for another client
-    std::vector<uint8_t> joined_;  // a chunk that spans two body parts
 };
 
 }  // namespace Vantor

@@ -128,7 +128,47 @@ bool ImageData::BuildThumbnail(int boxWidth, int boxHeight, const std::atomic<bo
     width_ = summary.decoded ? summary.width : 0;
     height_ = summary.decoded ? summary.height : 0;
     thumbnail_ = summary.decoded ? summary.thumbnail : nullptr;
+    // In the same step as the thumbnail, so a paint sees one or the other, never neither. A
+    // preview goes on standing in while the picture is only unavailable for now.
+    if (state_ != ThumbnailState::Unavailable)
+        preview_.reset();
     return true;
+}
+
+bool ImageData::ShowPreview(int boxWidth, int boxHeight)
+{
+    std::wstring source;
+    int turns = 0;
+    uint32_t generation = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (thumbnail_ || preview_ || !editedPath_.empty() || state_ == ThumbnailState::Ready ||
+            state_ == ThumbnailState::Failed)
+            return false;
+        source = path_;
+        turns = turns_;
+        generation = generation_;
+    }
+    PictureSummary summary;
+    try {
+        summary = LoadPreview(source, turns, boxWidth, boxHeight);
+    } catch (...) {
+        return false;
+    }
+    if (!summary.decoded)
+        return false;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (generation != generation_ || thumbnail_ || preview_ || state_ == ThumbnailState::Ready ||
+        state_ == ThumbnailState::Failed)
+        return false;
+    preview_ = std::move(summary.thumbnail);
+    return true;
+}
+
+bool ImageData::showsPreview() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return !thumbnail_ && preview_;
 }
 
 bool ImageData::RetryThumbnail()
@@ -150,6 +190,8 @@ bool ImageData::Turn(int quarterTurnsClockwise)
             return false;
         turns_ = (turns_ + quarter) % 4;
         ++generation_;
+        if (quarter != 0)
+            preview_.reset();  // placed for the turns before; the decode to come shows it turned
         if (state_ != ThumbnailState::Ready || quarter == 0)
             return true;
         if (quarter % 2 == 1)
@@ -281,7 +323,7 @@ bool ImageData::isEdited() const
 std::shared_ptr<Gdiplus::Image> ImageData::thumbnail() const
 {
     std::lock_guard<std::mutex> guard(lock_);
-    return thumbnail_;
+    return thumbnail_ ? thumbnail_ : preview_;
 }
 
 std::shared_ptr<Gdiplus::Bitmap> ImageData::Picture() const
@@ -364,6 +406,7 @@ bool ImageData::SetEditedImage(Gdiplus::Bitmap* bitmap, int boxWidth, int boxHei
             width_ = width;
             height_ = height;
             thumbnail_ = std::move(thumbnail);
+            preview_.reset();
         }
         if (!old.empty())
             DeleteFileW(old.c_str());

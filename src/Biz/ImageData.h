@@ -82,6 +82,14 @@ public:
     // thumbnail is then unavailable). False when a turn or edit came in during the decode:
     // that result is dropped and the caller asks again.
     bool BuildThumbnail(int boxWidth, int boxHeight, const std::atomic<bool>* stop = nullptr);
+    // While the thumbnail is pending (or unavailable for now): the preview a JPEG carries in
+    // its EXIF block, fitted as the thumbnail will be, stands in for it when its shape is the
+    // picture's (LoadPreview). Reads only the file's first part; no lock is held meanwhile.
+    // True when the preview now stands in; false when there is none that serves, or the
+    // thumbnail is already made (or failed, or the picture was turned or edited meanwhile).
+    bool ShowPreview(int boxWidth, int boxHeight);
+    // Whether thumbnail() is such a stand-in.
+    bool showsPreview() const;
     // An unavailable thumbnail becomes pending again, at most once a second (so that a file
     // locked for long is not read again on every paint); true when it did.
     static constexpr uint32_t kRetryDelayMs = 1000;
@@ -96,7 +104,8 @@ public:
     uint32_t height() const;
     int quarterTurns() const;  // clockwise, 0 to 3
     bool isEdited() const;
-    std::shared_ptr<Gdiplus::Image> thumbnail() const;  // null without picture
+    // Null without picture; the EXIF preview (ShowPreview) until the thumbnail is made.
+    std::shared_ptr<Gdiplus::Image> thumbnail() const;
 
     // The whole picture decoded for one use, placed, turned and edited as shown (a JPEG's
     // EXIF orientation applied); null without picture.
@@ -180,6 +189,7 @@ private:
     std::wstring uploadFormat_;  // chosen in the editor; empty: the file's own
     int uploadQuality_ = 100;
     std::shared_ptr<Gdiplus::Image> thumbnail_;
+    std::shared_ptr<Gdiplus::Image> preview_;  // only while thumbnail_ is not made
 };
 
 }  // namespace Vantor

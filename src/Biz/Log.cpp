@@ -11,20 +11,66 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cwctype>
 
 namespace Vantor {
 
+namespace {
+
+thread_local Log* t_current = nullptr;
+
+log4cplus::Initializer& Initialise()
+{
+    static log4cplus::Initializer initializer;
+    return initializer;
+}
+
+}  // namespace
+
 Log& Log::instance()
 {
-    static Log log;
+    static Log log{Process{}};
     return log;
+}
+
+log4cplus::Logger& Log::current() { return (t_current ? *t_current : instance()).logger(); }
+
+Log::Scope::Scope(Log* log) : previous_(t_current), set_(log != nullptr)
+{
+    if (set_)
+        t_current = log;
+}
+
+Log::Scope::~Scope()
+{
+    if (set_)
+        t_current = previous_;
+}
+
+Log::Log(Process)
+{
+    Initialise();
+    logger_ = log4cplus::Logger::getInstance(name_);
+    logger_.setLogLevel(log4cplus::OFF_LOG_LEVEL);
+}
+
+Log::~Log()
+{
+    try {
+        logger_.removeAllAppenders();
+        logger_.setLogLevel(log4cplus::OFF_LOG_LEVEL);
+    } catch (...) {
+    }
 }
 
 Log::Log()
 {
-    static log4cplus::Initializer initializer;
-    logger_ = log4cplus::Logger::getInstance(name_);
+    Initialise();
+    // A logger of its own under the process's, whose lines go to its own file only.
+    static std::atomic<unsigned> made{0};
+    logger_ = log4cplus::Logger::getInstance(name_ + L".control" + std::to_wstring(++made));
+    logger_.setAdditivity(false);
     logger_.setLogLevel(log4cplus::OFF_LOG_LEVEL);
 }
 

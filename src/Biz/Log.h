@@ -1,5 +1,12 @@
 #pragma once
-// The debug log: a process-wide facade over log4cplus, off until the page turns it on.
+// The debug log over log4cplus, off until a page turns it on.
+//
+// Each control has a log of its own, which its page's "init" opens: two controls in one
+// process (two frames, two tabs) write to the files their pages named, and one page's "init"
+// never empties or takes over another's. Code that runs for a control logs to Log::current():
+// the control sets its log as the current one of its window thread while its code runs, and
+// an upload's threads take the log of the control that started it (Scope). Code that runs for
+// no control logs to the process's own log (instance()), off unless opened itself.
 //
 // The page names the log file, but any page may embed the control, so only the file name
 // part of what it gives is used, and the file always lives in the control's own per-user
@@ -13,7 +20,26 @@ namespace Vantor {
 
 class Log {
 public:
+    // The process's own log.
     static Log& instance();
+    // The log of the control whose code runs on this thread now, else the process's.
+    static log4cplus::Logger& current();
+
+    // Makes a log the current one of this thread for the scope's length (none: unchanged).
+    class Scope {
+    public:
+        explicit Scope(Log* log);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        Log* const previous_;
+        const bool set_;
+    };
+
+    // A control's own log: off, and writing nowhere, until opened.
+    Log();
 
     // Turns the log on when debug is true and the name is usable: the file (emptied if it
     // exists) receives every level from now on, starting with one line saying it was made.
@@ -31,9 +57,12 @@ public:
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
 
+    // Lets go of the file; lines still logged go nowhere.
+    ~Log();
+
 private:
-    Log();
-    ~Log() = default;
+    struct Process {};
+    explicit Log(Process);
 
     const std::wstring name_ = L"Parcelo6(x86)";
     log4cplus::Logger logger_;

@@ -70,6 +70,7 @@ Exchange Run(const Request& request, const UploadSettings& settings, const StopF
         if (request.owner)
             client.setBodyOwner(request.owner);
         client.setTimeout(timeoutSeconds);
+        client.setWriteSize(settings.writeSize);
         client.setIgnoreCertErrors(settings.ignoreCertErrors);
         client.setStopFlag(stop);
         if (request.callbacks && request.callbacks->progress)
@@ -111,7 +112,7 @@ TusTry Fail(const Exchange& exchange, UploadFailure failure, const char* step)
     result.outcome = exchange.outcome;
     result.failure = std::move(failure);
     result.failure.status = exchange.outcome.status;
-    log4cplus::Logger& logger = Log::instance().logger();
+    log4cplus::Logger& logger = Log::current();
     if (logger.isEnabledFor(log4cplus::INFO_LOG_LEVEL)) {
         LOG4CPLUS_INFO(logger, L"tus " << step << L" failed (" << HttpFailureName(exchange.outcome.failure) << L", "
                                        << exchange.outcome.platformError << L", status " << exchange.outcome.status
@@ -291,7 +292,7 @@ TusTry SendTus(const UploadPicture& picture, const UploadSettings& settings, con
                 UploadFailure failure;
                 failure.reason = FailureReason::Unsupported;
                 failure.reply = "Tus-Version: " + versions;
-                LOG4CPLUS_WARN(Log::instance().logger(),
+                LOG4CPLUS_WARN(Log::current(),
                                L"the server does not speak tus 1.0.0 (Tus-Version: " << Utf8ToUtf16(versions) << L")");
                 return Fail(options, failure, "OPTIONS");
             }
@@ -310,7 +311,7 @@ TusTry SendTus(const UploadPicture& picture, const UploadSettings& settings, con
                 return Stopped(head);
             uint64_t offset = 0;
             if (head.gone()) {
-                LOG4CPLUS_INFO(Log::instance().logger(),
+                LOG4CPLUS_INFO(Log::current(),
                                L"tus upload gone from the server, starting again: " << upload.location);
                 upload.location.clear();
                 upload.offset = 0;
@@ -420,7 +421,7 @@ bool TerminateTus(TusUpload& upload, const UploadSettings& settings)
         const int timeout = settings.timeoutSeconds > 0 ? std::min(settings.timeoutSeconds, 10) : 10;
         const Exchange deleted = Run({L"DELETE", upload.location}, settings, stop, timeout);
         const bool dropped = deleted.ok() || deleted.gone();
-        LOG4CPLUS_INFO(Log::instance().logger(), L"tus upload " << (dropped ? L"deleted: " : L"not deleted: ")
+        LOG4CPLUS_INFO(Log::current(), L"tus upload " << (dropped ? L"deleted: " : L"not deleted: ")
                                                                  << upload.location << L" (status "
                                                                  << deleted.outcome.status << L")");
         if (dropped)

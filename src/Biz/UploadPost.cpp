@@ -65,6 +65,8 @@ UploadOutcome PostUpload(const UploadPicture& picture, const UploadSettings& set
             });
         }
         client.setTimeout(settings.timeoutSeconds);
+        client.setWriteSize(settings.writeSize);
+        client.setOverlapWrites(settings.overlapWrites);
         client.setIgnoreCertErrors(settings.ignoreCertErrors);
         client.setStopFlag(stop);
         if (callbacks.progress)

@@ -1,6 +1,7 @@
 #include "Biz/UploadQueue.h"
 
 #include "Biz/HttpClient.h"
+#include "Biz/Log.h"
 #include "Biz/ImageData.h"
 #include "Biz/RetryPolicy.h"
 #include "Biz/SpeedMeter.h"
@@ -155,6 +156,7 @@ void UploadQueue::Task::launch(std::unique_lock<std::mutex>& hold, UploadFile fi
     hold.unlock();
     const std::shared_ptr<ImageData> record = file.record;
     const bool started = RunOnModuleThread([self = shared_from_this(), file = std::move(file), tries, kept] {
+        const Log::Scope log(self->settings.log.get());
         self->runWorker(file, tries, kept);
     });
     if (!started) {
@@ -260,7 +262,10 @@ bool UploadQueue::Start(std::vector<UploadFile> files, UploadSettings settings, 
             task->waiting[i].record->setUploadIndex(static_cast<int64_t>(i));
         }
         RaiseConnectionLimit(static_cast<uint32_t>(task->threads));
-        if (!StartModuleThread([task] { task->run(); })) {
+        if (!StartModuleThread([task] {
+                const Log::Scope log(task->settings.log.get());
+                task->run();
+            })) {
             for (const UploadFile& file : task->waiting)
                 file.record->setUploadPhase(UploadPhase::None);
             return false;

@@ -2,12 +2,15 @@
 // What one upload needs to know of the page's settings, as a value.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "image/PrepareOptions.h"
 
 namespace Vantor {
+
+class Log;
 
 // How a file goes to the server: one multipart/form-data POST, or a resumable upload over
 // the tus protocol (TusUpload.h).
@@ -36,6 +39,14 @@ struct UploadSettings {
     static constexpr uint32_t kMinChunkSize = 16u << 10;
     static constexpr uint32_t kMaxChunkSize = 1u << 30;
     uint32_t chunkSize = kDefaultChunkSize;
+    // The log of the control that started the upload (none: the process's); the upload's
+    // threads write to it.
+    std::shared_ptr<Log> log;
+    // Bytes per platform write at most; 0: the client's own (HttpRequest::kWriteSize).
+    uint32_t writeSize = 0;
+    // Each write's bytes are made ready (gathered, checked) on a helper while the write before
+    // them is sent; false does it between the writes.
+    bool overlapWrites = true;
 };
 
 }  // namespace Vantor

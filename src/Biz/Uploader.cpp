@@ -35,7 +35,7 @@ UploadFailure Uploader::Run()
         if (!kept || kept->encoded.empty()) {
             // Nothing is sent for a picture that is gone or does not decode: an empty part
             // would pass for a 0 x 0 picture at a server that accepts it.
-            LOG4CPLUS_WARN(Log::instance().logger(),
+            LOG4CPLUS_WARN(Log::current(),
                            L"not sent, the picture cannot be prepared: " << file_->path());
             failure.reason = FailureReason::Unreadable;
             return failure;
@@ -74,7 +74,7 @@ UploadFailure Uploader::Run()
         file_->setReply(outcome.svr);
         failure = ClassifyOutcome(outcome);
         if (!outcome.success) {
-            LOG4CPLUS_INFO(Log::instance().logger(),
+            LOG4CPLUS_INFO(Log::current(),
                            L"upload failed: " << file_->path() << L" (" << HttpFailureName(outcome.failure) << L", "
                                               << outcome.platformError << L", status " << outcome.status << L", "
                                               << FailureCode(failure.reason) << L")");

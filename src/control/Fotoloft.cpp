@@ -14,7 +14,6 @@
 #include "ui/EventArgs.h"
 #include "ui/MessageDialog.h"
 
-#include <dispex.h>
 #include <gdiplus.h>
 #include <log4cplus/loggingmacros.h>
 #include <windowsx.h>
@@ -75,9 +74,19 @@ CFotoloft::CFotoloft()
       reports_(std::make_shared<UploadReports>(events_, records_)),
       dropTarget_([this](const std::vector<std::wstring>& paths) { return addDroppedFiles(paths); }),
       pageAllowed_(IsPageAllowed(L"", ReadAllowedSites())),
-      bridge_(config_, [this](const std::wstring& json) { sender_.send(json); })
+      bridge_(config_, [this](const std::wstring& json) { sender_.send(json); }, *log_)
 {
     bridge_.setAddFileHandler([this](const std::wstring& path) { panel_.AddFromPage(path); });
+    // Connected once: the list outlives every window the control gets.
+    panel_.List().AddLimitReached.connect([this](int leftOut) {
+        if (leftOut_ == 0 && window())
+            PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
+        leftOut_ += leftOut;
+    });
+    panel_.List().OtherKindsRefused.connect([this](int refused) { panel_.ShowOtherKindsRefused(refused); });
+    panel_.List().DuplicatesSkipped.connect([this](int skipped) { panel_.ShowDuplicatesSkipped(skipped); });
+    // The focus rectangle is painted over the tree by the panel's keyboard focus.
+    root_.SetAccess(&panel_.Access());
 }
 
 CFotoloft::~CFotoloft()
@@ -112,13 +121,22 @@ void CFotoloft::onSiteAttached()
         sender_.attach(static_cast<IFotoloft*>(this));
 }
 
+STDMETHODIMP CFotoloft::Close(DWORD saveOption)
+{
+    // A modal window of the control's closes with it; the run holds the control until its
+    // handler has returned.
+    modals_.CloseAll();
+    return ActiveXControl::Close(saveOption);
+}
+
 void CFotoloft::onSiteReleased()
 {
+    modals_.CloseAll();
     // The table's strong reference would keep the control alive for ever once its container
     // has let go; revoke it so the last release destroys the control. The page's function
     // goes too: the page has left.
     sender_.detach();
-    receiver_.Reset();
+    page_.SetReceiver(nullptr);
 }
 
 void CFotoloft::sendJson(const ::Json::Value& message)
@@ -184,22 +202,23 @@ bool CFotoloft::StartListUpload()
 
 void CFotoloft::EditItem(int32_t itemId)
 {
+    const Log::Scope log(log_.get());
     if (IsUploading() || !panel_.List().FindById(itemId))
         return;
     closePreview();
     HWND owner = GetActiveWindow();
     if (!owner)
         owner = GetAncestor(window(), GA_ROOT);
+    const ModalRun run(modals_);
     if (!EditListItem(panel_.List(), itemId, owner))
-        LOG4CPLUS_INFO(Log::instance().logger(), L"edit window: item " << itemId << L" left as it was");
+        LOG4CPLUS_INFO(Log::current(), L"edit window: item " << itemId << L" left as it was");
 }
 
 void CFotoloft::PreviewItem(int32_t itemId)
 {
     if (!panel_.List().FindById(itemId))
         return;
-    // A double click asks twice (as a double click and as the preview request): an open
-    // preview shows the item instead of being made again.
+    // An open preview shows the item instead of being made again.
     if (preview_ && IsWindow(preview_)) {
         if (auto* const open = dynamic_cast<ImageViewForm*>(Win::Window::FromHandle(preview_))) {
             open->ShowItem(itemId);
@@ -448,6 +467,7 @@ STDMETHODIMP CFotoloft::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
 
 STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 {
+    const Log::Scope log(log_.get());
     // Every message is answered with success: a bad one, or one from a page of a site that
     // may not drive the control, only does nothing.
     if (!pageAllowed_)
@@ -460,67 +480,16 @@ STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
 STDMETHODIMP CFotoloft::FireRecvMessage(BSTR json)
 {
     try {
-        if (!pageAllowed_)
-            return S_OK;
-        outgoing_.emplace_back(json ? json : L"", json ? SysStringLen(json) : 0);
-        if (delivering_) {
-            // Sent from inside the page's function (or while it pumps messages): it goes
-            // after the function has returned, from the window's own message loop.
-            if (!deliveryPosted_ && window())
-                deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
-            return S_OK;
-        }
-        deliverOutgoing();
+        if (pageAllowed_)
+            page_.Send(std::wstring(json ? json : L"", json ? SysStringLen(json) : 0));
     } catch (...) {
     }
     return S_OK;
 }
 
-void CFotoloft::deliverOutgoing()
-{
-    // Without a window (never activated) nothing can be posted: what the function sends is
-    // delivered after it returns, here, for a bounded number of rounds.
-    constexpr int kRoundsWithoutWindow = 64;
-    for (int round = 0; round < kRoundsWithoutWindow && !outgoing_.empty() && !delivering_; ++round) {
-        std::deque<std::wstring> texts;
-        texts.swap(outgoing_);
-        delivering_ = true;
-        for (const std::wstring& text : texts) {
-            try {
-                invokeReceiver(text);
-            } catch (...) {
-            }
-        }
-        delivering_ = false;
-        if (window())
-            break;
-    }
-    if (!outgoing_.empty() && !deliveryPosted_ && window())
-        deliveryPosted_ = PostMessageW(window(), kDeliverMessage, 0, 0) != FALSE;
-}
-
-void CFotoloft::invokeReceiver(const std::wstring& text)
-{
-    const ComPtr<IDispatch> receiver = receiver_;  // the page may replace it during the call
-    if (!receiver)
-        return;
-    const BStr json(text.data(), static_cast<UINT>(text.size()));
-    VARIANT argument;
-    VariantInit(&argument);
-    argument.vt = VT_BSTR;
-    argument.bstrVal = json.get();  // still ours
-    DISPPARAMS params{&argument, nullptr, 1, 0};
-    ComPtr<IDispatchEx> function;
-    if (SUCCEEDED(receiver.As(&function)))
-        function->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    else
-        receiver->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                         nullptr);
-}
-
 STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
 {
-    receiver_ = newVal;
+    page_.SetReceiver(newVal);
     return S_OK;
 }
 
@@ -528,19 +497,20 @@ STDMETHODIMP CFotoloft::put_recvMessage(IDispatch* newVal)
 
 LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
 {
+    const Log::Scope log(log_.get());
     handled = true;
+    // The keyboard (Tab, Enter, Space) and assistive technology go to the panel's tree.
+    if (LRESULT answered = 0; panel_.Access().HandleMessage(window(), message, wParam, lParam, answered))
+        return answered;
     switch (message) {
     case WM_CREATE:
+        // A view of what the object holds: the first window, or one made again after the
+        // container deactivated the control in place.
+        panel_.MakeView(window());
         events_.setTarget(window());
-        panel_.AttachToWindow(window());
-        panel_.CreateControls();
-        panel_.List().AddLimitReached.connect([this](int leftOut) {
-            if (leftOut_ == 0)
-                PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
-            leftOut_ += leftOut;
-        });
-        panel_.List().OtherKindsRefused.connect([this](int refused) { panel_.ShowOtherKindsRefused(refused); });
-        panel_.List().DuplicatesSkipped.connect([this](int skipped) { panel_.ShowDuplicatesSkipped(skipped); });
+        if (leftOut_ > 0)
+            PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
+        page_.OnWindowCreated();
         applyAddLimits();
         RegisterItemDragFormat();
         dropTarget_.RegisterDropTarget(window());
@@ -548,17 +518,18 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case WM_DESTROY:
         closePreview();
         panel_.ReleaseView();
-        pressed_ = nullptr;
+        root_.Reset();
         dropTarget_.RevokeDropTarget();
         events_.setTarget(nullptr);
         handled = false;
         return 0;
     case WM_PAINT:
-        onPaint();
+        root_.Paint(window());
         return 0;
     case WM_ERASEBKGND:
         return 1;  // the panel paints everything
     case WM_SIZE:
+        root_.ResizeBuffer(window(), LOWORD(lParam), HIWORD(lParam));
         panel_.Layout();
         InvalidateRect(window(), nullptr, FALSE);
         return 0;
@@ -581,9 +552,8 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case MsgQueue::kDrainMessage:
         events_.drain();
         return 0;
-    case kDeliverMessage:
-        deliveryPosted_ = false;
-        deliverOutgoing();
+    case PageChannel::kDeliverMessage:
+        page_.OnDeliverMessage();
         return 0;
     case kFilesLeftOutMessage:
         tellFilesLeftOut(std::exchange(leftOut_, 0));
@@ -608,54 +578,39 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
 
 bool CFotoloft::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    UI::CMouseEventArgs e(wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:  // a quick second press (upload, then cancel) is a press all the same
-        SetCapture(window());
-        panel_.OnLButtonDown(e);
-        pressed_ = e.handled ? e.handler : nullptr;
+        // A click on the panel gives it the keyboard, as a click on a native control would.
+        if (GetFocus() != window())
+            SetFocus(window());
+        root_.ButtonDown(window(), wParam, at);
         // The mouse also activates the control in its container.
         return false;
     case WM_MOUSEMOVE:
-        if (pressed_)
-            pressed_->OnMouseMove(e);
-        else
-            panel_.OnMouseMove(e);
-        if (!mouseTracked_) {
-            TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window(), 0};
-            mouseTracked_ = TrackMouseEvent(&track) != FALSE;
-        }
+        root_.MouseMove(window(), wParam, at);
         return true;
-    case WM_LBUTTONUP: {
-        // Take the press's owner first: releasing the capture sends WM_CAPTURECHANGED.
-        ControlBase* const pressed = std::exchange(pressed_, nullptr);
-        ReleaseCapture();
-        if (pressed)
-            pressed->OnLButtonUp(e);
-        else
-            panel_.OnLButtonUp(e);
+    case WM_LBUTTONUP:
+        root_.ButtonUp(wParam, at);
         return true;
-    }
     case WM_MOUSELEAVE:
-        panel_.OnMouseLeave();
-        mouseTracked_ = false;
+        root_.MouseLeave();
         return true;
     case WM_CAPTURECHANGED:
-        // Capture taken away mid-press: the pressed control sees a release far outside itself.
-        if (reinterpret_cast<HWND>(lParam) != window()) {
-            if (ControlBase* const pressed = std::exchange(pressed_, nullptr)) {
-                UI::CMouseEventArgs away(0, -32768, -32768);
-                pressed->OnLButtonUp(away);
-            }
-        }
+        root_.CaptureChanged(window(), reinterpret_cast<HWND>(lParam));
         return false;
     default:
         return false;
     }
 }
 
-UploadSettings CFotoloft::uploadSettings() const { return config_.uploadSettings(); }
+UploadSettings CFotoloft::uploadSettings() const
+{
+    UploadSettings settings = config_.uploadSettings();
+    settings.log = log_;
+    return settings;
+}
 
 void CFotoloft::applyAddLimits()
 {
@@ -684,38 +639,8 @@ void CFotoloft::tellFilesLeftOut(int leftOut)
                                   .str();
     CMessageDialog dialog;
     dialog.SetMessage(text);
+    const ModalRun run(modals_);
     dialog.DoModal(GetActiveWindow() ? GetActiveWindow() : window());
-}
-
-void CFotoloft::onPaint()
-{
-    PAINTSTRUCT paint;
-    const HDC windowDc = BeginPaint(window(), &paint);
-    if (!windowDc)
-        return;
-    RECT client{};
-    GetClientRect(window(), &client);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
-    if (width > 0 && height > 0) {
-        // Everything is drawn into a back buffer first, then copied in one go.
-        const UniqueMemoryDC buffer(CreateCompatibleDC(windowDc));
-        const UniqueMemoryDC spare(CreateCompatibleDC(windowDc));
-        const GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(windowDc, width, height));
-        if (buffer && spare && bitmap) {
-            const SelectObjectScope selected(buffer.get(), bitmap.get());
-            paintTree(buffer.get(), spare.get());
-            BitBlt(windowDc, 0, 0, width, height, buffer.get(), 0, 0, SRCCOPY);
-        }
-    }
-    EndPaint(window(), &paint);
-}
-
-void CFotoloft::paintTree(HDC dc, HDC spare)
-{
-    Gdiplus::Graphics graphics(dc);
-    UI::CPaintEventArgs e(dc, spare, gdiplus_ && graphics.GetLastStatus() == Gdiplus::Ok ? &graphics : nullptr);
-    panel_.Paint(e);
 }
 
 void CFotoloft::drawContent(HDC dc, const RECT& bounds)
@@ -724,7 +649,7 @@ void CFotoloft::drawContent(HDC dc, const RECT& bounds)
     const UniqueMemoryDC spare(CreateCompatibleDC(dc));
     POINT previous{};
     SetViewportOrgEx(dc, bounds.left, bounds.top, &previous);
-    paintTree(dc, spare.get());
+    root_.PaintInto(dc, spare.get());
     SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
 }
 

@@ -8,6 +8,12 @@
 // reports reach this control's window thread through MsgQueue, whatever other controls the
 // process holds; outgoing texts reach the page from any thread through sendJson. The window's painting and mouse go to the
 // root of its owner-drawn control tree, the main panel, a member.
+//
+// The object outlives its windows: the list, its records and selection, the panel's state,
+// the settings and the running task belong to the object, and each window the container
+// has it make (every in-place activation) is a view of them. Every modal window it runs
+// holds a reference on it (ModalRuns); closing the control ends them.
+#include "Biz/Log.h"
 #include "Biz/UploadQueue.h"
 #include "control/AppConfig.h"
 #include "control/AppState.h"
@@ -18,10 +24,13 @@
 #include "control/MessageBridge.h"
 #include "control/MsgDataTable.h"
 #include "control/MsgQueue.h"
+#include "control/PageChannel.h"
 #include "control/PageEvents.h"
 #include "control/PanelHost.h"
+#include "ui/RootHost.h"
 #include "image/GdiplusLease.h"
 #include "platform/ActiveXControl.h"
+#include "platform/ModalRun.h"
 
 #include <boost/signals2/signal.hpp>
 #include <json/value.h>
@@ -67,8 +76,6 @@ public:
     const std::wstring& pageAddress() const { return pageAddress_; }
     bool pageAllowed() const { return pageAllowed_; }
 
-    // Posted to the control's window to deliver texts sent while the page's function ran.
-    static constexpr UINT kDeliverMessage = WM_USER + 101;
     // Window thread: the upload list's files as the engine takes them: record and id, in
     // list order.
     std::vector<UploadFile> UploadSnapshot();
@@ -107,6 +114,9 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT* badArgument) override;
 
+    // IOleObject: ends the control's modal windows first.
+    STDMETHODIMP Close(DWORD saveOption) override;
+
     // IFotoloft
     STDMETHODIMP postMessage(BSTR newVal) override;
     STDMETHODIMP FireRecvMessage(BSTR json) override;
@@ -129,11 +139,10 @@ private:
     void PreviewItem(int32_t itemId) override;
     std::wstring PickFolder() const override { return config_.getFolder(); }
     void SetPickFolder(const std::wstring& folder) override { config_.setFolder(folder); }
+    ModalRuns& Modals() override { return modals_; }
     void closePreview();
     std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
     void tellFilesLeftOut(int leftOut);
-    void onPaint();
-    void paintTree(HDC dc, HDC spare);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
     // The upload engine's notifications, handled on the window thread.
     // The file a report is about, after its item was repainted; null when it is gone.
@@ -147,12 +156,10 @@ private:
     void onFileError(int32_t key);
     void onTaskEnd(int32_t key);
     void onTaskComplete(int32_t key);
-    // Hands the texts waiting in outgoing_ to the page's function, one call at a time.
-    void deliverOutgoing();
-    void invokeReceiver(const std::wstring& text);
 
     // First, so that it goes last: everything below may hold GDI+ objects.
     const GdiplusLease gdiplus_ = GdiplusLease::Acquire();
+    ModalRuns modals_{unknown()};
     MsgQueue events_;
     MsgDataTable records_;
     AppState state_;
@@ -164,19 +171,18 @@ private:
     // Files dropped on the control window outside the list go to the upload list.
     ControlDropTarget dropTarget_;
     int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned
-    ControlBase* pressed_ = nullptr;  // the control that took the last button press
-    bool mouseTracked_ = false;
+    // The window's back buffer and mouse routing for the panel's tree.
+    UI::RootHost root_{panel_};
     HWND preview_ = nullptr;  // the open preview window, which deletes itself when closed
     AppConfig config_;  // before the bridge, which writes it
+    // This control's debug log, which its page's "init" opens; shared with the uploads it
+    // starts, which may end after the control.
+    const std::shared_ptr<Log> log_ = std::make_shared<Log>();
     std::wstring pageAddress_;
     bool pageAllowed_ = false;  // decided at construction and whenever a site is given
     MessageBridge bridge_;
-    ComPtr<IDispatch> receiver_;  // the page's recvMessage function
-    // Texts for the page in the order sent. One sent while the page's function is running
-    // waits until it has returned, so the function is never entered twice.
-    std::deque<std::wstring> outgoing_;
-    bool delivering_ = false;
-    bool deliveryPosted_ = false;
+    // The page's recvMessage function and the texts for it.
+    PageChannel page_{[this] { return window(); }};
     JsonSender sender_;
 };
 

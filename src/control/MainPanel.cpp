@@ -34,15 +34,19 @@ HWND ModalOwner(HWND fallback)
 MainPanel::MainPanel(PanelHost& host) : host_(host)
 {
     SetAnchor(AnchorTop | AnchorBottom | AnchorLeft | AnchorRight);
+    BuildTree();
 }
 
-void MainPanel::AttachToWindow(HWND window)
+void MainPanel::MakeView(HWND window)
 {
-    SetHostWindow(window);
+    SetHostWindowTree(window);
+    list_.Create(this);
+    sort_.CreateView(window);
     Layout();
+    ShowState();
 }
 
-void MainPanel::CreateControls()
+void MainPanel::BuildTree()
 {
     constexpr unsigned kTopRight = AnchorTop | AnchorRight;
     constexpr unsigned kTopCentred = AnchorTop | AnchorCenterH;
@@ -52,7 +56,7 @@ void MainPanel::CreateControls()
     list_.SetMargins(1, 57, 1, 1);
     list_.SetItemWidth(150);
     list_.SetItemHeight(151);
-    list_.Create(this);
+    list_.Attach(this);
 
     add_.Create(this, L"");
     add_.SetSize(84, 24);
@@ -106,6 +110,17 @@ void MainPanel::CreateControls()
     hint_.Create(this, kHintText);
     hint_.SetMargins(8, 39, 0, 0);
 
+    // What assistive technology reads where the panel shows images instead of words.
+    SetAccessibleName(kPanelName);
+    list_.SetAccessibleName(kListName);
+    add_.SetAccessibleName(kAddName);
+    bigAdd_.SetAccessibleName(kAddName);
+    upload_.SetAccessibleName(kUploadName);
+    cancel_.SetAccessibleName(kCancelName);
+    sort_.SetAccessibleName(kSortName);
+    access_.Focus().SetOrder({&add_, &upload_, &cancel_, &bigAdd_, &selectAll_, &edit_, &rotateLeft_, &rotateRight_,
+                              &delete_, &sort_, &list_});
+
     // Every handler runs on the window thread and ends its own exceptions: a signal is called
     // from a window procedure.
     const auto guarded = [](auto operation) {
@@ -143,8 +158,10 @@ void MainPanel::CreateControls()
         sortIndex_ = -1;
         sort_.SetCurSel(-1);
     }));
+    // A double click and the item's preview button each open the preview once. The preview
+    // only shows the picture, so it opens while a task runs too.
     list_.ItemDoubleClicked.connect([this](ListViewItem* item) {
-        if (item && !list_.IsUploading())
+        if (item)
             host_.PreviewItem(item->Id());
     });
     list_.PreviewRequested.connect([this](int32_t id) { host_.PreviewItem(id); });
@@ -153,15 +170,32 @@ void MainPanel::CreateControls()
             host_.EditItem(id);
     });
     list_.ThumbnailsLoaded.connect([this] {
-        LOG4CPLUS_INFO(Log::instance().logger(), L"thumbnails loaded: " << list_.Count() << L" items");
+        LOG4CPLUS_INFO(Log::current(), L"thumbnails loaded: " << list_.Count() << L" items");
     });
 
-    // Initial state: Empty.
-    cancel_.SetVisible(0);
-    upload_.SetDisabled(1);
-    SetToolsEnabled(false);
-    ShowList(false);
-    Layout();
+}
+
+void MainPanel::ShowState()
+{
+    // Everything the state decides, from the list and the task as they are now: the first
+    // window shows Empty, a window made again shows what the object holds.
+    const State state = CurrentState();
+    const bool uploading = state == State::Uploading;
+    ShowList(!list_.IsEmpty());
+    upload_.SetVisible(uploading ? 0 : 1);
+    upload_.SetDisabled(list_.IsEmpty() ? 1 : 0);
+    cancel_.SetVisible(uploading ? 1 : 0);
+    add_.SetDisabled(uploading ? 1 : 0);
+    selectAll_.SetDisabled(uploading ? 1 : 0);
+    sort_.SetEnabled(!uploading);
+    SetToolsEnabled(!uploading && !list_.SelectionIds().empty());
+    if (uploading) {
+        UpdateProgressLine();
+        if (GetHwnd())
+            SetTimer(GetHwnd(), kProgressTimer, 250, nullptr);
+    }
+    if (GetHwnd())
+        InvalidateRect(GetHwnd(), nullptr, FALSE);
 }
 
 MainPanel::State MainPanel::CurrentState() const
@@ -197,7 +231,10 @@ void MainPanel::AddImages()
     dialog.SetUploadList(&list_);
     dialog.SetLimits(list_.GetAddLimits());
     dialog.SetFolder(host_.PickFolder());
-    dialog.DoModal(ModalOwner(GetHwnd()));
+    {
+        const ModalRun run(host_.Modals());
+        dialog.DoModal(ModalOwner(GetHwnd()));
+    }
     host_.SetPickFolder(dialog.Folder());
     RefreshAfterAdd();
 }
@@ -330,8 +367,7 @@ void MainPanel::EnterUploading(std::vector<std::shared_ptr<ImageData>> files)
     add_.SetDisabled(1);
     selectAll_.SetDisabled(1);
     SetToolsEnabled(false);
-    if (sort_.hwnd())
-        EnableWindow(sort_.hwnd(), FALSE);
+    sort_.SetEnabled(false);
     upload_.InvalidateBounds();
     cancel_.InvalidateBounds();
     if (list_.hwnd())
@@ -360,8 +396,7 @@ void MainPanel::LeaveUploading()
     cancel_.SetDisabled(0);
     add_.SetDisabled(0);
     selectAll_.SetDisabled(0);
-    if (sort_.hwnd())
-        EnableWindow(sort_.hwnd(), TRUE);
+    sort_.SetEnabled(true);
     SetHint(kHintText);
     RefreshAfterAdd();
     UpdateTools();
@@ -431,6 +466,7 @@ void MainPanel::ShowMessage(const std::wstring& text)
 {
     CMessageDialog dialog;
     dialog.SetMessage(text);
+    const ModalRun run(host_.Modals());
     dialog.DoModal(ModalOwner(GetHwnd()));
 }
 
@@ -446,10 +482,11 @@ void MainPanel::Layout()
 
 void MainPanel::ReleaseView()
 {
+    // The window goes; the list, the state and the running task's files stay for the next.
     if (GetHwnd())
         KillTimer(GetHwnd(), kProgressTimer);
-    taskFiles_.clear();
     ControlBase::ReleaseView();
+    SetHostWindowTree(nullptr);
 }
 
 void MainPanel::Paint(UI::CPaintEventArgs& e)

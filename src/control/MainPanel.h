@@ -7,7 +7,9 @@
 //   Uploading  cancel replaces upload; add, select all, sort and the four tools are disabled
 //              (the engine holds the files by record and id, but the user must not change the
 //              list under a running task); the hint line shows the total progress.
-// Everything runs on the window thread. The control behind the panel (PanelHost) starts and
+// The panel belongs to the control object and outlives its windows: ReleaseView lets the
+// window go, MakeView shows the same list and state in the next one. Everything runs on the
+// window thread. The control behind the panel (PanelHost) starts and
 // cancels uploads and opens the editor and the preview. The panel holds a lease on the skin
 // store for as long as it exists.
 #include "control/PanelHost.h"
@@ -20,6 +22,7 @@
 #include "ui/IconLabel.h"
 #include "ui/ImageLister.h"
 #include "ui/Label.h"
+#include "ui/RootAccess.h"
 
 #include <memory>
 #include <string>
@@ -36,12 +39,18 @@ public:
 
     enum class State { Empty, Filled, Uploading };
 
+    // Builds the panel's controls, in their painting order, and connects their handlers,
+    // once: the panel, its list and its state live as long as the control object.
     explicit MainPanel(PanelHost& host);
-    // Names the control window; the panel always fills its client area.
-    void AttachToWindow(HWND window);
-    // Builds the panel's controls in the control window (after AttachToWindow), in their
-    // painting order, and puts the panel in the Empty state.
-    void CreateControls();
+    // A view of the panel in this control window (made on every activation): the native
+    // windows (list, sort box) are made in it and the panel shows its state. The panel
+    // always fills the window's client area.
+    void MakeView(HWND window);
+
+    // The panel's keyboard focus (Tab order: add, upload or cancel, big add, select all, the
+    // four tools, sort, list) and accessible object; the control window passes its keyboard,
+    // focus and WM_GETOBJECT messages here and has the focus rectangle painted.
+    UI::RootAccess& Access() { return access_; }
 
     // The upload list: hidden while it is empty.
     ListView& List() { return list_; }
@@ -78,6 +87,8 @@ public:
     void ReleaseView() override;
 
 private:
+    void BuildTree();
+    void ShowState();
     void EnterUploading(std::vector<std::shared_ptr<ImageData>> files);
     void UpdateTools();
     void ListMaybeEmpty();
@@ -102,6 +113,7 @@ private:
     UI::Controls::IconLabel delete_;
     ComboBox sort_;
     Label hint_;
+    UI::RootAccess access_{*this};  // after the controls it reads, so that it goes first
 
     int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
     std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
@@ -114,5 +126,12 @@ void PaintPanelBackground(HDC dc, int width, int height);
 inline const std::wstring kHintText = L"请点击\"添加按钮\"，选择要上传的照片";
 inline const std::wstring kEmptyListText = L"单击\"添加照片\"按钮或拖动照片到上传框中";
 inline const std::wstring kEmptyUploadText = L"上传列表为空，请选择文件";
+// The names assistive technology reads for the panel and the controls drawn from images.
+inline const std::wstring kPanelName = L"照片上传";
+inline const std::wstring kListName = L"上传列表";
+inline const std::wstring kAddName = L"添加照片";
+inline const std::wstring kUploadName = L"开始上传";
+inline const std::wstring kCancelName = L"取消上传";
+inline const std::wstring kSortName = L"排序";
 
 }  // namespace Vantor

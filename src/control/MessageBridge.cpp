@@ -11,7 +11,8 @@
 
 namespace Vantor {
 
-MessageBridge::MessageBridge(AppConfig& config, Sender sender) : config_(config), sender_(std::move(sender))
+MessageBridge::MessageBridge(AppConfig& config, Sender sender, Log& log)
+    : config_(config), sender_(std::move(sender)), log_(log)
 {
     handlers_["init"] = [this](const ::Json::Value& m) { onInit(m); };
     handlers_["setFields"] = [this](const ::Json::Value& m) { onSetFields(m); };
@@ -182,7 +183,7 @@ void MessageBridge::onInit(const ::Json::Value& message)
     AddFields(c.Fields, JsonText::Member(config, "Fields"));
 
     if (debug && !logFile.empty())
-        Log::instance().open(true, Utf8ToUtf16(logFile));
+        log_.open(true, Utf8ToUtf16(logFile));
 
     c.PostUrl = Utf8ToUtf16(postUrl);
     c.Cookie = cookie;

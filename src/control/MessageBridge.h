@@ -4,6 +4,8 @@
 //
 // Page messages: "init" (settings, log, answers "load_complete"), "setFields",
 // "setFolder", "addFile". Anything else, or text that is not JSON, is ignored.
+#include "Biz/Log.h"
+
 #include <json/value.h>
 
 #include <cstdint>
@@ -24,8 +26,9 @@ public:
     using AddFileHandler = std::function<void(const std::wstring& path)>;
     using Handler = std::function<void(const ::Json::Value& message)>;
 
-    // The bridge writes into config; the sender delivers outgoing texts to the page.
-    MessageBridge(AppConfig& config, Sender sender);
+    // The bridge writes into config; the sender delivers outgoing texts to the page; "init"
+    // opens `log`, the log of the control the page talks to.
+    MessageBridge(AppConfig& config, Sender sender, Log& log = Log::instance());
 
     // Called with each path "addFile" accepts (an existing image file); the upload list
     // decides about duplicates.
@@ -46,6 +49,7 @@ private:
 
     AppConfig& config_;
     Sender sender_;
+    Log& log_;
     AddFileHandler addFile_;
     std::map<std::string, Handler> handlers_;
 };

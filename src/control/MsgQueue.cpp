@@ -12,8 +12,15 @@ MsgQueue::MsgQueue()
 
 void MsgQueue::setTarget(HWND window)
 {
-    const std::lock_guard<std::mutex> guard(lock_);
-    target_ = window;
+    bool waiting = false;
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        target_ = window;
+        waiting = !pairs_.empty();
+    }
+    // Reports that came while there was no window are handled once there is one.
+    if (window && waiting)
+        PostMessageA(window, kDrainMessage, 0, 0);
 }
 
 HWND MsgQueue::target() const

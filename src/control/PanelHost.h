@@ -3,6 +3,7 @@
 // their states; the control owns the upload engine, the page's settings and the windows the
 // panel opens (editor, preview). Every call is made on the window thread.
 #include "Biz/UploadQueue.h"
+#include "platform/ModalRun.h"
 
 #include <cstdint>
 #include <string>
@@ -26,6 +27,9 @@ public:
     // "setFolder".
     virtual std::wstring PickFolder() const = 0;
     virtual void SetPickFolder(const std::wstring& folder) = 0;
+    // Every modal window the panel runs runs inside one of the control's modal runs, which
+    // keep the control alive meanwhile and end the window when the control is closed.
+    virtual ModalRuns& Modals() = 0;
 
 protected:
     ~PanelHost() = default;

@@ -18,7 +18,10 @@ using UI::Controls::Button;
 
 namespace {
 
-constexpr int kLargestSide = 20000;  // a resize beyond this is refused, not attempted
+// A resize beyond these is refused with a word to the user, not attempted: each copy the
+// history holds is 3 bytes a pixel, and the 32-bit process has about 1.7 GB in all.
+constexpr int kLargestSide = 20000;
+constexpr int64_t kLargestPixels = 64LL * 1000 * 1000;
 const wchar_t* const kFormats[] = {L"", L"jpg", L"png", L"bmp"};
 
 void PlaceButton(Button& button, ControlBase* parent, const std::wstring& caption, int left, int top)
@@ -106,7 +109,7 @@ void ImageEditForm::OnInitDialog()
     });
     if (ticket_ == 0)
         PostMessageW(hwnd(), WM_COMMAND, IDCANCEL, 0);
-    LOG4CPLUS_INFO(Log::instance().logger(), L"edit window opened for " << record_->path());
+    LOG4CPLUS_INFO(Log::current(), L"edit window opened for " << record_->path());
 }
 
 void ImageEditForm::BuildFrame()
@@ -130,7 +133,7 @@ void ImageEditForm::BuildFrame()
     close_.SetSize(15, 15);
     close_.SetMargins(0, 5, 6, 0);
     close_.SetAnchor(AnchorTop | AnchorRight);
-    close_.Click.connect([this] { EndDialog(0); });
+    close_.Click.connect([this] { OnCancel(); });
 
     ok_.Create(this, L"\u786E\u5B9A");
     ok_.SetSize(72, 25);
@@ -142,7 +145,7 @@ void ImageEditForm::BuildFrame()
     cancel_.SetSize(72, 25);
     cancel_.SetMargins(0, 0, 7, 4);
     cancel_.SetAnchor(AnchorBottom | AnchorRight);
-    cancel_.Click.connect([this] { EndDialog(0); });
+    cancel_.Click.connect([this] { OnCancel(); });
 
     canvas_.SetMargins(79, 52, 7, 33);
     canvas_.SetAnchor(AnchorLeft | AnchorTop | AnchorRight | AnchorBottom);
@@ -192,6 +195,7 @@ void ImageEditForm::BuildPanels()
     PlaceBox(heightBox_, this, 192, 30, false);
     keepRatio_.Create(this, L"\u7EA6\u675F\u6BD4\u4F8B");
     keepRatio_.SetMargins(244, 31, 0, 0);
+    keepRatio_.SetChecked(true);  // a resize keeps the picture's proportions unless told
     PlaceButton(resize_, this, L"\u8C03\u6574\u5C3A\u5BF8", 322, 26);
     resize_.SetDisabled(1);
     PlaceButton(actualPixels_, this, L"\u5B9E\u9645\u50CF\u7D20", 404, 26);
@@ -205,12 +209,19 @@ void ImageEditForm::BuildPanels()
             return;
         const int width = widthBox_.GetInt();
         const int height = heightBox_.GetInt();
-        if (width < 1 || height < 1 || width > kLargestSide || height > kLargestSide) {
+        if (width < 1 || height < 1) {
             SyncFromPicture();
+            return;
+        }
+        if (width > kLargestSide || height > kLargestSide ||
+            static_cast<int64_t>(width) * height > kLargestPixels) {
+            Tell(TooLargeText(width, height));
             return;
         }
         if (canvas_.ResizeTo(width, height))
             sizeChanged_ = true;
+        else
+            Tell(ResizeFailedText(width, height));
     });
     actualPixels_.Click.connect([this] { canvas_.ActualPixels(); });
     fit_.Click.connect([this] { canvas_.FitToCanvas(); });
@@ -247,7 +258,12 @@ void ImageEditForm::BuildPanels()
     PlaceBox(saturationBox_, this, 254, 30, false);
     saturationBox_.SetInt(0);
     PlaceButton(saturate_, this, L"\u8C03\u6574", 297, 26);
-    saturation_.ValueChanged.connect([this](int value) { saturationBox_.SetInt(value); });
+    // Like brightness: tried on what is visible while dragged, applied when let go.
+    saturation_.ValueChanged.connect([this](int value) {
+        saturationBox_.SetInt(value);
+        canvas_.PreviewAdjustments(SliderAdjustments());
+    });
+    saturation_.DragEnded.connect([this](int) { canvas_.SetAdjustments(SliderAdjustments()); });
     saturate_.Click.connect([this] {
         Adjustments adjustments = canvas_.Edit().CurrentAdjustments();
         adjustments.saturation = std::clamp(saturationBox_.GetInt(), -100, 100);
@@ -274,8 +290,14 @@ void ImageEditForm::BuildPanels()
     quality_.ValueChanged.connect([this](int value) { qualityBox_.SetInt(value); });
     PlaceButton(applyFormat_, this, L"\u5E94\u7528", 413, 26);
     applyFormat_.Click.connect([this] {
-        if (format_.GetCurSel() > 0)
+        // What goes out is what was applied: a later change of the box without applying it
+        // does not count.
+        const int format = format_.GetCurSel();
+        if (format > 0 && format < 4) {
+            appliedFormat_ = format;
+            appliedQuality_ = std::clamp(qualityBox_.GetInt(), 1, 100);
             formatApplied_ = true;
+        }
     });
     for (ControlBase* c :
          std::initializer_list<ControlBase*>{&format_, &qualityLabel_, &quality_, &qualityBox_, &applyFormat_})
@@ -334,6 +356,7 @@ Adjustments ImageEditForm::SliderAdjustments() const
     Adjustments adjustments = canvas_.Edit().CurrentAdjustments();
     adjustments.brightness = brightness_.GetValue();
     adjustments.contrast = contrast_.GetValue();
+    adjustments.saturation = saturation_.GetValue();
     return adjustments;
 }
 
@@ -389,10 +412,11 @@ void ImageEditForm::OnPictureReady(uint32_t ticket)
     if (!fetched)
         return;
     if (!fetched->ok || !canvas_.SetImage(std::move(fetched->image))) {
-        LOG4CPLUS_WARN(Log::instance().logger(), L"edit window: the picture cannot be read: " << record_->path());
-        CMessageDialog message;
-        message.SetMessage(L"\u65E0\u6CD5\u8BFB\u53D6\u8FD9\u5F20\u56FE\u7247\u3002");
-        message.DoModal(hwnd());
+        LOG4CPLUS_WARN(Log::current(), L"edit window: the picture cannot be read: " << record_->path());
+        // 无法读取这张图片：文件可能已损坏，或不是支持的图片格式。请换一张图片再试。
+        Tell(L"\u65E0\u6CD5\u8BFB\u53D6\u8FD9\u5F20\u56FE\u7247\uFF1A\u6587\u4EF6\u53EF\u80FD\u5DF2\u635F\u574F"
+             L"\uFF0C\u6216\u4E0D\u662F\u652F\u6301\u7684\u56FE\u7247\u683C\u5F0F\u3002\u8BF7\u6362\u4E00\u5F20"
+             L"\u56FE\u7247\u518D\u8BD5\u3002");
         EndDialog(0);
         return;
     }
@@ -400,6 +424,48 @@ void ImageEditForm::OnPictureReady(uint32_t ticket)
     SyncFromPicture();
     UpdateWindow(canvas_.hwnd());
     PictureShown();
+}
+
+bool ImageEditForm::HasUnsavedEdits() const { return canvas_.Edit().IsChanged() || formatApplied_; }
+
+void ImageEditForm::OnCancel()
+{
+    if (HasUnsavedEdits()) {
+        CMessageDialog question;
+        question.SetQuestion(true);
+        // 放弃对这张图片所做的修改吗？按“确定”放弃修改，按“取消”回到编辑。
+        question.SetMessage(L"\u653E\u5F03\u5BF9\u8FD9\u5F20\u56FE\u7247\u6240\u505A\u7684\u4FEE\u6539\u5417\uFF1F"
+                            L"\u6309\u201C\u786E\u5B9A\u201D\u653E\u5F03\u4FEE\u6539\uFF0C\u6309\u201C\u53D6\u6D88\u201D"
+                            L"\u56DE\u5230\u7F16\u8F91\u3002");
+        if (question.DoModal(hwnd()) != 1)
+            return;
+    }
+    EndDialog(0);
+}
+
+void ImageEditForm::Tell(const std::wstring& text)
+{
+    CMessageDialog message;
+    message.SetMessage(text);
+    message.DoModal(hwnd());
+}
+
+std::wstring ImageEditForm::TooLargeText(int width, int height)
+{
+    // 无法调整到 20000 × 15000：这么大的图片需要约 858 MB 内存，超出了本机的能力。请输入较小的宽度或高度。
+    const int64_t megabytes = static_cast<int64_t>(width) * height * 3 / (1024 * 1024);
+    return L"\u65E0\u6CD5\u8C03\u6574\u5230 " + std::to_wstring(width) + L" \u00D7 " + std::to_wstring(height) +
+           L"\uFF1A\u8FD9\u4E48\u5927\u7684\u56FE\u7247\u9700\u8981\u7EA6 " + std::to_wstring(megabytes) +
+           L" MB \u5185\u5B58\uFF0C\u8D85\u51FA\u4E86\u672C\u673A\u7684\u80FD\u529B\u3002"
+           L"\u8BF7\u8F93\u5165\u8F83\u5C0F\u7684\u5BBD\u5EA6\u6216\u9AD8\u5EA6\u3002";
+}
+
+std::wstring ImageEditForm::ResizeFailedText(int width, int height)
+{
+    // 无法调整到 W × H：内存不足。请输入较小的宽度或高度。
+    return L"\u65E0\u6CD5\u8C03\u6574\u5230 " + std::to_wstring(width) + L" \u00D7 " + std::to_wstring(height) +
+           L"\uFF1A\u5185\u5B58\u4E0D\u8DB3\u3002\u8BF7\u8F93\u5165\u8F83\u5C0F\u7684\u5BBD\u5EA6\u6216\u9AD8"
+           L"\u5EA6\u3002";
 }
 
 void ImageEditForm::OnOk()
@@ -415,19 +481,18 @@ void ImageEditForm::OnOk()
         const std::shared_ptr<const CxImage> result = edit.Result();
         std::unique_ptr<Gdiplus::Bitmap> bitmap = result ? BitmapKeepingAlpha(*result) : nullptr;
         if (!bitmap || !record_->SetEditedImage(bitmap.get(), list_.FrameWidth(), list_.FrameHeight())) {
-            CMessageDialog message;
-            message.SetMessage(L"\u56FE\u7247\u65E0\u6CD5\u4FDD\u5B58\u3002");
-            message.DoModal(hwnd());
+            // 图片无法保存：内存不足。请把图片调小一些再按“确定”。
+            Tell(L"\u56FE\u7247\u65E0\u6CD5\u4FDD\u5B58\uFF1A\u5185\u5B58\u4E0D\u8DB3\u3002\u8BF7\u628A\u56FE"
+                 L"\u7247\u8C03\u5C0F\u4E00\u4E9B\u518D\u6309\u201C\u786E\u5B9A\u201D\u3002");
             return;
         }
         applied_ = true;
-        LOG4CPLUS_INFO(Log::instance().logger(), L"edited picture kept: " << result->GetWidth() << L" x "
+        LOG4CPLUS_INFO(Log::current(), L"edited picture kept: " << result->GetWidth() << L" x "
                                                                            << result->GetHeight() << L", "
                                                                            << record_->path());
     }
-    const int format = format_.GetCurSel();
-    if (formatApplied_ && format > 0 && format < 4) {
-        record_->setUploadFormat(kFormats[format], std::clamp(qualityBox_.GetInt(), 1, 100));
+    if (formatApplied_ && appliedFormat_ > 0 && appliedFormat_ < 4) {
+        record_->setUploadFormat(kFormats[appliedFormat_], appliedQuality_);
         applied_ = true;
     }
     item->Invalidate();
@@ -506,7 +571,7 @@ bool ImageEditForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
         return true;
     case WM_COMMAND:
         if (lParam == 0 && LOWORD(wParam) == IDCANCEL) {
-            EndDialog(0);
+            OnCancel();
             return true;
         }
         if (lParam == 0 && LOWORD(wParam) == IDOK)

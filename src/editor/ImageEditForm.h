@@ -10,7 +10,9 @@
 // item untouched. The item is looked up again by its id when OK is pressed, so an item removed
 // meanwhile is never written to.
 //
-// Keys: Ctrl+Z and Ctrl+Y undo and redo one edit; Escape cancels.
+// Keys: Ctrl+Z and Ctrl+Y undo and redo one edit; Enter in the width or height box resizes;
+// Escape cancels. Cancelling after edits asks first. The brightness, contrast and saturation
+// sliders are tried live on what is visible and applied when let go; "约束比例" starts on.
 #include <boost/signals2/signal.hpp>
 #include <boost/signals2/trackable.hpp>
 
@@ -58,6 +60,11 @@ public:
 
     void Paint(UI::CPaintEventArgs& e) override;
     ImageEditor& Canvas() { return canvas_; }
+    // Whether closing now would throw edits away.
+    bool HasUnsavedEdits() const;
+    // What the user is told when a resize is refused as too large, or fails.
+    static std::wstring TooLargeText(int width, int height);
+    static std::wstring ResizeFailedText(int width, int height);
 
 protected:
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -74,6 +81,9 @@ private:
     void OnSizeBoxChanged(bool widthChanged);
     void OnPictureReady(uint32_t ticket);
     void OnOk();
+    // Cancel, Close and Escape: after edits the user is asked before they are thrown away.
+    void OnCancel();
+    void Tell(const std::wstring& text);
     Adjustments SliderAdjustments() const;
     bool OnNcHitTest(POINT screen, LRESULT& result) const;
     void OnSizing(WPARAM edge, RECT* rect) const;
@@ -89,6 +99,8 @@ private:
     std::string panel_;
     bool sizeChanged_ = false;
     bool formatApplied_ = false;
+    int appliedFormat_ = 0;  // the quality panel's entry and quality when "应用" was pressed
+    int appliedQuality_ = 100;
     bool syncing_ = false;  // the window itself is filling the boxes
 
     UI::Controls::Button max_, close_, ok_, cancel_;

@@ -26,6 +26,32 @@ RECT Union(const RECT& a, const RECT& b)
     return u;
 }
 
+// Darkens what lies outside `keep` within `area` by half: the part a crop would drop.
+void DimOutside(HDC dc, const RECT& area, const RECT& keep)
+{
+    UniqueMemoryDC black(CreateCompatibleDC(dc));
+    GdiObject<HBITMAP> pixel(CreateCompatibleBitmap(dc, 1, 1));
+    if (!black || !pixel)
+        return;
+    SelectObjectScope select(black.get(), pixel.get());
+    const RECT one{0, 0, 1, 1};
+    FillRect(black.get(), &one, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RECT inside{};
+    if (!IntersectRect(&inside, &area, &keep))
+        inside = RECT{area.left, area.top, area.left, area.top};
+    const RECT parts[] = {
+        {area.left, area.top, area.right, inside.top},
+        {area.left, inside.bottom, area.right, area.bottom},
+        {area.left, inside.top, inside.left, inside.bottom},
+        {inside.right, inside.top, area.right, inside.bottom},
+    };
+    const BLENDFUNCTION half{AC_SRC_OVER, 0, 128, 0};
+    for (const RECT& part : parts)
+        if (part.right > part.left && part.bottom > part.top)
+            GdiAlphaBlend(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, black.get(), 0, 0,
+                          1, 1, half);
+}
+
 }  // namespace
 
 ImageEditor::ImageEditor()
@@ -242,9 +268,11 @@ void ImageEditor::ClearSelection()
     if (hwnd()) {
         RECT grown = area;
         InflateRect(&grown, 1, 1);
-        InvalidateRect(hwnd(), &grown, FALSE);
+        const RECT both = Union(grown, placement_.ShownRect());
+        InvalidateRect(hwnd(), &both, FALSE);
     }
     lastDrawn_ = RECT{};
+    selection_ = RECT{};
     CropSizeChanged(L"0", L"0");
 }
 
@@ -252,7 +280,15 @@ RECT ImageEditor::SelectionInPicture() const
 {
     if (tracker_.IsEmpty() || !edit_.HasPicture())
         return RECT{};
-    return placement_.ToPicture(tracker_.Normalized());
+    return selection_;
+}
+
+void ImageEditor::PlaceSelection()
+{
+    if (tracker_.IsEmpty() || IsRectEmpty(&selection_))
+        return;
+    tracker_.SetRect(placement_.ToCanvas(selection_));
+    lastDrawn_ = RECT{};
 }
 
 void ImageEditor::Refresh()
@@ -270,6 +306,7 @@ void ImageEditor::Refresh()
     RebuildShown();
     UpdateScrollBars();
     tracker_.SetBounds(placement_.ShownRect());
+    PlaceSelection();
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
 }
@@ -337,15 +374,10 @@ void ImageEditor::OnScroll(int bar, int code)
     }
     if (next == position)
         return;
-    const LONG delta = next - position;
     position = next;
     SetScrollPos(hwnd(), bar, position, TRUE);
     tracker_.SetBounds(placement_.ShownRect());
-    if (!tracker_.IsEmpty()) {
-        RECT moved = tracker_.Rect();
-        OffsetRect(&moved, horizontal ? -delta : 0, horizontal ? 0 : -delta);
-        tracker_.SetRect(moved);
-    }
+    PlaceSelection();
     preview_.reset();
     previewBase_.reset();
     InvalidateRect(hwnd(), nullptr, FALSE);
@@ -374,6 +406,8 @@ void ImageEditor::OnPaint()
                 FillRect(memory.get(), &previewAt_, background.get());
                 preview_->Draw(memory.get(), previewAt_.left, previewAt_.top);
             }
+            if (cropMode_ && !tracker_.IsEmpty() && edit_.HasPicture())
+                DimOutside(memory.get(), placement_.ShownRect(), tracker_.Normalized());
             tracker_.Draw(memory.get());
             BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
         }
@@ -431,13 +465,14 @@ void ImageEditor::OnSelectionChanged()
     RECT area = tracker_.TrueRect();
     InflateRect(&area, 1, 1);
     if (hwnd()) {
-        const RECT both = Union(lastDrawn_, area);
+        // The dimmed surround changes with the selection: the whole picture is repainted.
+        const RECT both = Union(Union(lastDrawn_, area), placement_.ShownRect());
         InvalidateRect(hwnd(), &both, FALSE);
     }
     lastDrawn_ = area;
-    const RECT selection = SelectionInPicture();
-    CropSizeChanged(std::to_wstring(selection.right - selection.left),
-                    std::to_wstring(selection.bottom - selection.top));
+    selection_ = tracker_.IsEmpty() || !edit_.HasPicture() ? RECT{} : placement_.ToPicture(tracker_.Normalized());
+    CropSizeChanged(std::to_wstring(selection_.right - selection_.left),
+                    std::to_wstring(selection_.bottom - selection_.top));
 }
 
 bool ImageEditor::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

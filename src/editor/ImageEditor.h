@@ -8,8 +8,10 @@
 // is dragged the adjustments are tried on a copy of what is visible (at most the canvas's
 // size) and applied to the whole picture when the slider is let go.
 //
-// The crop selection lives in canvas coordinates (it moves with scrolling) and is turned into
-// picture pixels by the placement's one conversion; what is cropped is exactly the selection.
+// The crop selection is kept in picture pixels: the tracker shows it in canvas coordinates
+// through the placement's one conversion, so it stays on the same part of the picture when the
+// canvas scrolls, is resized or maximised, or changes its scale; what is cropped is exactly
+// the selection.
 #include <boost/signals2/signal.hpp>
 
 #include <memory>
@@ -87,6 +89,8 @@ private:
     // copy, the tracker's bounds; repaints.
     void Refresh();
     void UpdateScrollBars();
+    // Puts the tracker where the kept selection now shows on the canvas.
+    void PlaceSelection();
     void RebuildShown();
     void AfterEdit(bool changed);
 
@@ -101,6 +105,7 @@ private:
     bool rubberBanding_ = false;
     POINT anchor_{};
     RECT lastDrawn_{};
+    RECT selection_{};  // the selection in picture pixels (empty without one)
     RectTracker tracker_;
 };
 

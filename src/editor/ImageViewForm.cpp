@@ -8,12 +8,26 @@
 #include "image/GdiplusBridge.h"
 #include "picker/ListView.h"
 #include "picker/ListViewItem.h"
+#include "ui/Drawing.h"
+#include "ui/Theme.h"
 
 namespace Vantor {
 
 namespace {
 
-SIZE ScreenSize() { return SIZE{GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)}; }
+// Where the user last put a preview (the process's previews open there).
+bool g_placed = false;
+POINT g_placedAt{};
+
+RECT WorkArea()
+{
+    RECT work{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) || IsRectEmpty(&work))
+        work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return work;
+}
+
+SIZE AreaSize(const RECT& area) { return SIZE{area.right - area.left, area.bottom - area.top}; }
 
 SIZE Fitted(SIZE picture, SIZE box)
 {
@@ -23,12 +37,24 @@ SIZE Fitted(SIZE picture, SIZE box)
 
 }  // namespace
 
-SIZE ImageViewForm::WindowSizeFor(SIZE picture, SIZE screen)
+SIZE ImageViewForm::WindowSizeFor(SIZE picture, SIZE area)
 {
-    SIZE size = picture.cx > 0 && picture.cy > 0 ? Fitted(picture, screen) : SIZE{0, 0};
-    size.cx = std::max<LONG>(size.cx, kMinWidth);
-    size.cy = std::max<LONG>(size.cy, kMinHeight);
+    const SIZE box{area.cx, std::max<LONG>(1, area.cy - kCaptionHeight)};
+    SIZE size = picture.cx > 0 && picture.cy > 0 ? Fitted(picture, box) : SIZE{0, 0};
+    size.cy += kCaptionHeight;
+    size.cx = std::min<LONG>(std::max<LONG>(size.cx, kMinWidth), area.cx);
+    size.cy = std::min<LONG>(std::max<LONG>(size.cy, kMinHeight), area.cy);
     return size;
+}
+
+POINT ImageViewForm::PlaceIn(SIZE window, const RECT& area, const POINT* wanted)
+{
+    POINT at = wanted ? *wanted
+                      : POINT{area.left + (area.right - area.left - window.cx) / 2,
+                              area.top + (area.bottom - area.top - window.cy) / 2};
+    at.x = std::max<LONG>(area.left, std::min<LONG>(at.x, area.right - window.cx));
+    at.y = std::max<LONG>(area.top, std::min<LONG>(at.y, area.bottom - window.cy));
+    return at;
 }
 
 ImageViewForm* ImageViewForm::Open(ListView& list, int32_t itemId)
@@ -94,20 +120,26 @@ void ImageViewForm::Show(int32_t itemId)
     lastIndex_ = list_->IndexOf(itemId);
     pictureSize_ = SIZE{static_cast<LONG>(record->width()), static_cast<LONG>(record->height())};
     picture_ = record->thumbnail();
-    const SIZE window = Place(pictureSize_);
+    if (!placed_) {
+        Place(pictureSize_);
+        placed_ = true;
+    }
+    UpdateCaption();
+    UpdateArrows();
 
     // The whole picture, shrunk to what the window shows, is made off the window thread. A
     // picture not measured yet (its thumbnail still to come) is fitted once it is decoded
-    // there, and the window takes its size when it arrives.
+    // there; a window opened on it takes its size when it arrives.
     const bool measured = pictureSize_.cx > 0 && pictureSize_.cy > 0;
-    const SIZE target = measured ? Fitted(pictureSize_, window) : SIZE{0, 0};
-    const SIZE screen = ScreenSize();
-    ticket_ = fetch_.Start(record, hwnd(), kPictureReady, [target, screen](Gdiplus::Bitmap& picture) {
+    const RECT shownIn = PictureArea();
+    const SIZE area = measured && !IsRectEmpty(&shownIn) ? AreaSize(shownIn) : SIZE{0, 0};
+    const SIZE work = AreaSize(WorkArea());
+    ticket_ = fetch_.Start(record, hwnd(), kPictureReady, [area, work](Gdiplus::Bitmap& picture) {
         FetchedPicture fetched;
         const SIZE whole{static_cast<LONG>(picture.GetWidth()), static_cast<LONG>(picture.GetHeight())};
         if (whole.cx <= 0 || whole.cy <= 0)
             return fetched;
-        const SIZE box = target.cx > 0 ? target : Fitted(whole, WindowSizeFor(whole, screen));
+        const SIZE box = area.cx > 0 ? Fitted(whole, area) : Fitted(whole, WindowSizeFor(whole, work));
         std::unique_ptr<CxImage> image = CxImageFromBitmap(picture);
         if (!image)
             return fetched;
@@ -122,24 +154,52 @@ void ImageViewForm::Show(int32_t itemId)
     });
 }
 
-SIZE ImageViewForm::Place(SIZE picture)
+void ImageViewForm::Place(SIZE picture)
 {
-    const SIZE window = WindowSizeFor(picture, ScreenSize());
-    SetWindowPos(hwnd(), nullptr, 0, 0, window.cx, window.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = work.left + ((work.right - work.left) - window.cx) / 2;
-    const int y = work.top + ((work.bottom - work.top) - window.cy) / 2;
-    SetWindowPos(hwnd(), nullptr, std::max<LONG>(work.left, x), std::max<LONG>(work.top, y), 0, 0,
-                 SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+    const RECT work = WorkArea();
+    // The window rectangle is what must fit, whatever frame the window has.
+    RECT frame{0, 0, 100, 100};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_EXSTYLE)));
+    const SIZE extra{frame.right - frame.left - 100, frame.bottom - frame.top - 100};
+    const SIZE area = AreaSize(work);
+    const SIZE client = WindowSizeFor(picture, SIZE{area.cx - extra.cx, area.cy - extra.cy});
+    const SIZE window{client.cx + extra.cx, client.cy + extra.cy};
+    const POINT at = PlaceIn(window, work, g_placed ? &g_placedAt : nullptr);
+    SetWindowPos(hwnd(), nullptr, at.x, at.y, window.cx, window.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     // A window that keeps its size gets no WM_SIZE: the buttons are placed here.
-    RECT client{};
-    GetClientRect(hwnd(), &client);
-    bounds_ = client;
+    RECT inside{};
+    GetClientRect(hwnd(), &inside);
+    bounds_ = inside;
     LayoutChildren();
     UpdateArrows();
     RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    return window;
+}
+
+RECT ImageViewForm::PictureArea() const
+{
+    RECT area = bounds_;
+    area.top = std::min<LONG>(area.bottom, area.top + kCaptionHeight);
+    return area;
+}
+
+void ImageViewForm::UpdateCaption()
+{
+    caption_.clear();
+    ListViewItem* const item = list_ ? list_->FindById(id_) : nullptr;
+    if (!item || !item->Record())
+        return;
+    const std::wstring& path = item->Record()->path();
+    const size_t slash = path.find_last_of(L"\\/");
+    caption_ = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const int index = list_->IndexOf(id_);
+    if (index >= 0)
+        caption_ += L"    " + std::to_wstring(index + 1) + L"/" + std::to_wstring(list_->Count());
+    if (hwnd()) {
+        RECT band = bounds_;
+        band.bottom = band.top + kCaptionHeight;
+        InvalidateRect(hwnd(), &band, FALSE);
+    }
 }
 
 bool ImageViewForm::Step(int direction)
@@ -162,8 +222,10 @@ bool ImageViewForm::Step(int direction)
     }
     if (target < 0 || target >= count) {
         UpdateArrows();
+        UpdateCaption();
         return false;
     }
+    stepped_ = true;
     Show(list_->Items()[static_cast<size_t>(target)]->Id());
     return true;
 }
@@ -189,12 +251,17 @@ void ImageViewForm::UpdateArrows()
 void ImageViewForm::Paint(UI::CPaintEventArgs& e)
 {
     FillRect(e.dc, &bounds_, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    if (picture_ && e.graphics && pictureSize_.cx > 0) {
-        const SIZE shown = Fitted(pictureSize_, SIZE{bounds_.right - bounds_.left, bounds_.bottom - bounds_.top});
-        const int x = (bounds_.left + bounds_.right) / 2 - shown.cx / 2;
-        const int y = (bounds_.top + bounds_.bottom) / 2 - shown.cy / 2;
+    const RECT area = PictureArea();
+    if (picture_ && e.graphics && pictureSize_.cx > 0 && !IsRectEmpty(&area)) {
+        const SIZE shown = Fitted(pictureSize_, SIZE{area.right - area.left, area.bottom - area.top});
+        const int x = (area.left + area.right) / 2 - shown.cx / 2;
+        const int y = (area.top + area.bottom) / 2 - shown.cy / 2;
         e.graphics->DrawImage(picture_.get(), x, y, shown.cx, shown.cy);
     }
+    // The band leaves room for the close button on the right.
+    const RECT band{bounds_.left + 10, bounds_.top, bounds_.right - 34, bounds_.top + kCaptionHeight};
+    DrawTextIn(e.dc, band, caption_, Theme::Instance().NormalTextColor(), Theme::Instance().NormalFont(),
+               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     ControlBase::Paint(e);
 }
 
@@ -207,7 +274,9 @@ bool ImageViewForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
                 const bool wasMeasured = pictureSize_.cx > 0 && pictureSize_.cy > 0;
                 picture_ = fetched->bitmap;
                 pictureSize_ = fetched->size;
-                if (!wasMeasured)
+                // A window opened on a picture not measured yet takes its size now; one that
+                // stepped to it keeps its own.
+                if (!wasMeasured && !stepped_)
                     Place(pictureSize_);
                 InvalidateRect(hwnd(), nullptr, FALSE);
             }
@@ -216,6 +285,18 @@ bool ImageViewForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     case kClose:
         DestroyWindow(hwnd());
         return true;
+    case WM_LBUTTONUP: {
+        // The end of a drag by the window's empty areas: later previews open there.
+        const bool dragged = IsDragging();
+        const bool handled = ProcessWindowMessage(hwnd(), msg, wParam, lParam, result);
+        if (dragged) {
+            RECT r{};
+            GetWindowRect(hwnd(), &r);
+            g_placed = true;
+            g_placedAt = POINT{r.left, r.top};
+        }
+        return handled;
+    }
     case WM_KILLFOCUS:
         // Closing inside the focus change would destroy the window under the caller's feet.
         PostMessageW(hwnd(), kClose, 0, 0);

@@ -21,6 +21,8 @@ constexpr uint16_t kTagOrientation = 0x0112;
 constexpr uint16_t kTagDateTime = 0x0132;
 constexpr uint16_t kTagExifIfd = 0x8769;
 constexpr uint16_t kTagDateTimeOriginal = 0x9003;
+constexpr uint16_t kTagPreviewOffset = 0x0201;  // JPEGInterchangeFormat
+constexpr uint16_t kTagPreviewLength = 0x0202;  // JPEGInterchangeFormatLength
 constexpr uint16_t kTypeShort = 3;
 constexpr uint16_t kTypeLong = 4;
 constexpr uint16_t kTypeAscii = 2;
@@ -44,6 +46,16 @@ public:
     }
 
     uint32_t FirstIfd() const { return U32(4); }
+    // The offset of the IFD after the one at ifd; 0 when there is none or it is out of bounds.
+    uint32_t NextIfd(uint32_t ifd) const
+    {
+        if (ifd < 8 || ifd > size_ - 2)
+            return 0;
+        const size_t at = size_t(ifd) + 2 + 12 * size_t(U16(ifd));
+        const uint32_t next = at + 4 <= size_ ? U32(at) : 0;
+        return next == ifd ? 0 : next;
+    }
+    size_t size() const { return size_; }
 
     struct Entry {
         uint16_t type = 0;
@@ -152,6 +164,14 @@ Info ReadTiff(const uint8_t* data, size_t size)
     if (block.Integer(ifd0, kTagExifIfd, exifIfd) && block.Text(exifIfd, kTagDateTimeOriginal, taken) &&
         IsDateTime(taken))
         info.dateTimeOriginal = taken;
+    // The preview: IFD1, the IFD after IFD0.
+    const uint32_t ifd1 = block.NextIfd(ifd0);
+    uint32_t previewAt = 0, previewLength = 0;
+    if (ifd1 && block.Integer(ifd1, kTagPreviewOffset, previewAt) && block.Integer(ifd1, kTagPreviewLength, previewLength) &&
+        previewAt >= 8 && previewLength >= 4 && previewAt <= block.size() && previewLength <= block.size() - previewAt) {
+        info.previewOffset = previewAt;
+        info.previewLength = previewLength;
+    }
     return info;
 }
 
@@ -180,7 +200,10 @@ Info ReadJpeg(const uint8_t* data, size_t size)
         const size_t payloadSize = length - 2;
         if (marker == 0xE1 && payloadSize >= 6 && payload + 6 <= size && std::memcmp(data + payload, "Exif\0\0", 6) == 0) {
             const size_t end = std::min(size, payload + payloadSize);
-            return ReadTiff(data + payload + 6, end - payload - 6);
+            Info info = ReadTiff(data + payload + 6, end - payload - 6);
+            if (info.previewLength > 0)
+                info.previewOffset += payload + 6;  // from the TIFF structure's start to the file's
+            return info;
         }
         at = payload + payloadSize;
     }

@@ -31,6 +31,11 @@ struct Info {
     int orientation = 1;           // 1 to 8; 1 when absent or invalid
     std::string dateTimeOriginal;  // "YYYY:MM:DD HH:MM:SS" when present and well formed
     std::string dateTime;          // IFD0's DateTime (last change, or the only date some cameras write), alike
+    // The JPEG preview the camera stored with the picture (IFD1's JPEGInterchangeFormat), as
+    // an offset into the bytes read and its length; length 0 when there is none, or when it
+    // does not lie wholly inside the EXIF block.
+    size_t previewOffset = 0;
+    size_t previewLength = 0;
 };
 
 // From the bytes of a JPEG or TIFF file (or its first part: the EXIF block sits near the

@@ -21,6 +21,11 @@ namespace {
 
 // Files above this size are not read: their pixels would exceed the ceiling anyway.
 constexpr uint64_t kMaxFileBytes = uint64_t(1) << 28;
+// What is read of a JPEG for its preview: the EXIF block is one segment of at most 64 KiB,
+// and the frame header follows the few segments after it.
+constexpr size_t kPreviewHeadBytes = 192 * 1024;
+// A preview larger than this is no small preview: it is left to the real decode.
+constexpr uint64_t kMaxPreviewPixels = 1024 * 1024;
 
 int NormalTurns(int turns)
 {
@@ -139,6 +144,21 @@ Jpeg::Outcome JpegThumbnail(const PictureFile& file, int turns, int boxWidth, in
     summary.width = shownW;
     summary.height = shownH;
     return Jpeg::Outcome::Decoded;
+}
+
+// The first part of a file, where a JPEG keeps its EXIF block and its frame header.
+bool ReadHead(const std::wstring& path, std::vector<uint8_t>& head)
+{
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return false;
+    head.resize(kPreviewHeadBytes);
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr))
+        return false;
+    head.resize(read);
+    return read > 4;
 }
 
 // WebP, HEIC and AVIF files: the thumbnail item the file carries when one serves, else the
@@ -403,6 +423,68 @@ PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int box
     } catch (...) {  // a failed allocation: no picture for now
         summary = PictureSummary{};
         summary.retry = true;
+    }
+    return summary;
+}
+
+bool SameShape(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2)
+{
+    // Within 1% of the picture's aspect ratio: w1 / h1 against w2 / h2, in integers.
+    const uint64_t a = uint64_t(w1) * h2, b = uint64_t(w2) * h1;
+    const uint64_t difference = a > b ? a - b : b - a;
+    return difference * 100 <= b;
+}
+
+PictureSummary LoadPreview(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight)
+{
+    PictureSummary summary;
+    try {
+        std::vector<uint8_t> head;
+        if (!ReadHead(path, head) || head[0] != 0xFF || head[1] != 0xD8 || head[2] != 0xFF)
+            return summary;
+        const Exif::Info exif = Exif::Read(head.data(), head.size());
+        if (exif.previewLength == 0 || exif.previewOffset + exif.previewLength > head.size())
+            return summary;
+        Jpeg::Header picture, preview;
+        if (!Jpeg::ReadHeader(head.data(), head.size(), picture) || picture.width == 0 || picture.height == 0)
+            return summary;
+        const uint8_t* previewData = head.data() + exif.previewOffset;
+        if (!Jpeg::ReadHeader(previewData, exif.previewLength, preview) || preview.width == 0 || preview.height == 0 ||
+            uint64_t(preview.width) * preview.height > kMaxPreviewPixels)
+            return summary;
+        // Both are stored as the camera saw them and placed alike, so their stored shapes must
+        // agree: a preview of another shape was cropped or is stale.
+        if (!SameShape(preview.width, preview.height, picture.width, picture.height))
+            return summary;
+        const Exif::Placement placement = Exif::PlacementOf(exif.orientation).Turned(NormalTurns(quarterTurns));
+        const bool sideways = placement.Swaps();
+        const uint32_t shownW = sideways ? picture.height : picture.width;
+        const uint32_t shownH = sideways ? picture.width : picture.height;
+        // Fitted as the decoded thumbnail will be, so that it takes its place without a change.
+        const FittedSize fit = FitSize(static_cast<int>(shownW), static_cast<int>(shownH), boxWidth, boxHeight);
+        const auto fitW = static_cast<uint32_t>(std::max(1, fit.width));
+        const auto fitH = static_cast<uint32_t>(std::max(1, fit.height));
+        const uint32_t targetW = sideways ? fitH : fitW;
+        const uint32_t targetH = sideways ? fitW : fitH;
+        if (preview.width < targetW || preview.height < targetH)
+            return summary;  // it would have to be enlarged
+        Jpeg::Limits limits;
+        Pixels decoded;
+        if (Jpeg::DecodeBounded(previewData, exif.previewLength, targetW, targetH, limits, decoded) !=
+            Jpeg::Outcome::Decoded)
+            return summary;
+        Pixels small;
+        if (!AreaAverage(decoded, targetW, targetH, small))
+            return summary;
+        Pixels placed;
+        if (!PlacePixels(small, placement, placed))
+            return summary;
+        summary.thumbnail = BitmapFromPixels(placed);
+        summary.decoded = summary.thumbnail != nullptr;
+        summary.width = shownW;
+        summary.height = shownH;
+    } catch (...) {
+        summary = PictureSummary{};
     }
     return summary;
 }

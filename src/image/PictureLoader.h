@@ -98,6 +98,14 @@ struct PictureSummary {
 PictureSummary LoadThumbnail(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight,
                              const std::atomic<bool>* stop = nullptr);
 
+// The preview a JPEG carries in its EXIF block, as a stand-in thumbnail until the picture is
+// decoded: fitted into the box exactly as LoadThumbnail will fit the picture (so one takes the
+// other's place unchanged), placed by the EXIF orientation and the turns. Only the first part
+// of the file is read, and the small preview decoded, without a share of the decode budget.
+// Not decoded (no preview) when there is none, when it is smaller than the fitted size, or
+// when its aspect ratio is more than 1% from the picture's (a stale or cropped preview).
+PictureSummary LoadPreview(const std::wstring& path, int quarterTurns, int boxWidth, int boxHeight);
+
 // The whole picture, placed as seen and turned; null when the file cannot be decoded, is above
 // the ceiling, or is a JPEG beyond the decoder's work bounds. JPEGs go through libjpeg-turbo
 // (GDI+ only for those it cannot read cleanly), everything else through GDI+. The caller

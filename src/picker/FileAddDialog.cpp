@@ -6,6 +6,8 @@
 #include <climits>
 
 #include "Biz/ImageData.h"
+#include "Biz/ByteSizeText.h"
+#include "picker/FilePathKey.h"
 #include "picker/FolderPath.h"
 #include "picker/ListViewSelectItem.h"
 #include "ui/MessageDialog.h"
@@ -18,9 +20,11 @@ namespace {
 const wchar_t kTitle[] = L"\u6DFB\u52A0\u56FE\u7247";                            // 添加图片
 const wchar_t kSelectAll[] = L"\u5168\u9009";                                   // 全选
 const wchar_t kCounterReset[] = L"\u5F53\u524D\u9009\u62E9" L"0/0\u5F20\u7167\u7247";  // 当前选择0/0张照片
-const wchar_t kSizeReset[] = L"\u5171" L"0.00KB";                               // 共0.00KB
+
 const wchar_t kLoading[] = L"\u52A0\u8F7D\u4E2D...";                           // 加载中...
-const wchar_t kTooMany[] = L"\u6587\u4EF6\u6570\u91CF\u8D85\u8FC7\u9650\u5236";  // 文件数量超过限制
+constexpr int kPathTop = 37;     // the folder's path, above the pictures
+constexpr int kPickerTop = 55;
+constexpr int kPickerHeight = 484 - kPickerTop;
 
 HTREEITEM ChildOf(HWND tree, HTREEITEM node)
 {
@@ -36,28 +40,39 @@ HTREEITEM NextOf(HWND tree, HTREEITEM node)
 
 std::wstring PickedSizeText(int64_t bytes)
 {
-    if (bytes <= 0)
-        return L"0byte";
-    if (bytes < 1024)
-        return std::to_wstring(bytes) + L"bytes";
-    wchar_t text[20] = {};
-    if (!StrFormatByteSizeW(bytes, text, 19))
-        return std::to_wstring(bytes) + L"bytes";
-    return text;
+    return L"\u5171" + ByteSizeText(bytes > 0 ? static_cast<uint64_t>(bytes) : 0);
 }
 
-std::wstring PickedCountText(int checked, int count)
+std::wstring PickedCountText(int checked, int count, int checkedElsewhere)
 {
-    // 当前选择：%1%/%2% 张照片
-    return L"\u5F53\u524D\u9009\u62E9\uFF1A" + std::to_wstring(checked) + L"/" + std::to_wstring(count) +
-           L" \u5F20\u7167\u7247";
+    // 当前选择：
+    const std::wstring head = L"\u5F53\u524D\u9009\u62E9\uFF1A";
+    if (checkedElsewhere <= 0)
+        return head + std::to_wstring(checked) + L"/" + std::to_wstring(count) + L" \u5F20\u7167\u7247";
+    // …张照片（本文件夹 3/12）
+    return head + std::to_wstring(checked + checkedElsewhere) + L" \u5F20\u7167\u7247\uFF08\u672C\u6587\u4EF6\u5939 " +
+           std::to_wstring(checked) + L"/" + std::to_wstring(count) + L"\uFF09";
+}
+
+std::wstring LimitMessage(bool listFull, int limit, int added, int leftOut)
+{
+    const std::wstring tail = L" \u5F20\u7167\u7247\uFF0C\u8FD9\u6B21\u6DFB\u52A0\u4E86 " + std::to_wstring(added) +
+                              L" \u5F20\uFF0C" + std::to_wstring(leftOut) + L" \u5F20\u672A\u6DFB\u52A0\u3002";
+    // 上传列表最多只能放 300 张照片，这次添加了 30 张，20 张未添加。请先上传或删除一些照片再添加。
+    if (listFull)
+        return L"\u4E0A\u4F20\u5217\u8868\u6700\u591A\u53EA\u80FD\u653E " + std::to_wstring(limit) + tail +
+               L"\u8BF7\u5148\u4E0A\u4F20\u6216\u5220\u9664\u4E00\u4E9B\u7167\u7247\u518D\u6DFB\u52A0\u3002";
+    // 一次最多只能添加 100 张照片，这次添加了 100 张，50 张未添加。请再添加一次，选其余的照片。
+    return L"\u4E00\u6B21\u6700\u591A\u53EA\u80FD\u6DFB\u52A0 " + std::to_wstring(limit) + tail +
+           L"\u8BF7\u518D\u6DFB\u52A0\u4E00\u6B21\uFF0C\u9009\u5176\u4F59\u7684\u7167\u7247\u3002";
 }
 
 CFileAddDialog::CFileAddDialog() = default;
 
 CFileAddDialog::~CFileAddDialog()
 {
-    // The lister's and the picker's threads end before the records and the window they report to.
+    // Nothing here waits: a listing still on a slow file ends on its own, and the picker's
+    // thumbnail threads are told to stop.
     lister_.reset();
     picker_.StopThumbnailLoading();
 }
@@ -74,8 +89,10 @@ void CFileAddDialog::OnInitDialog()
     selectAll_.SetMargins(208, 496, 0, 0);
     counter_.Create(this, kCounterReset);
     counter_.SetMargins(259, 496, 0, 0);
-    size_.Create(this, kSizeReset);
+    size_.Create(this, PickedSizeText(0));
     size_.SetMargins(371, 496, 0, 0);
+    path_.Create(this, L"");
+    path_.SetMargins(195, kPathTop, 0, 0);
 
     ok_.Create(this, L"");
     ok_.SetImages("BtnOk", "BtnOk", "BtnOk", "BtnOk");
@@ -101,7 +118,8 @@ void CFileAddDialog::OnInitDialog()
     lister_ = std::make_unique<FolderLister>(hwnd(), kFolderListed);
     // The picker takes no drops: pictures come from the tree.
     picker_.SetAcceptsDrops(false);
-    picker_.Create(hwnd(), 191, 33, 628, 451);
+    picker_.SetArrowsSelect(false);  // the arrows move the focus; Space marks a picture
+    picker_.Create(hwnd(), 191, kPickerTop, 628, kPickerHeight);
     picker_.SetInteractive(false);
     picker_.SelectionChanged.connect([this](int) { UpdateCounters(); });
 
@@ -112,7 +130,8 @@ void CFileAddDialog::OnInitDialog()
 
 void CFileAddDialog::CreateTree()
 {
-    tree_ = CreateWindowExW(0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
+    tree_ = CreateWindowExW(0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                                                      TVS_SHOWSELALWAYS,
                             1, 33, 189, 450, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(TreeId)),
                             GetModuleHandleW(nullptr), nullptr);
     if (!tree_)
@@ -255,14 +274,25 @@ void CFileAddDialog::OnFolderExpanding(HTREEITEM node) { Populate(node); }
 
 void CFileAddDialog::OnFolderSelected(HTREEITEM node)
 {
+    // What was checked here stays checked for when the user comes back.
+    KeepChecks();
     selectAll_.SetChecked(false);
     picker_.Clear();
-    size_.SetText(kSizeReset);
+    size_.SetText(PickedSizeText(0));
     counter_.SetText(kCounterReset);
     const FolderNode* data = NodeOf(node);
     const std::wstring path = data && data->item ? data->item->Path() : std::wstring();
     if (!path.empty())
         folder_ = path;
+    shownFolder_ = path;
+    coming_.clear();
+    if (KeptChecks* kept = KeptFor(path)) {
+        for (const auto& record : kept->records)
+            coming_.emplace_back(FilePathKey(record->path()), record);
+    } else if (!path.empty()) {
+        kept_.push_back(KeptChecks{path, {}});
+    }
+    ShowPath(data && data->item ? (path.empty() ? data->item->DisplayName() : path) : std::wstring());
     picker_.Arrange();
     picker_.UpdateScrollBar();
     InvalidateRect(picker_.hwnd(), nullptr, FALSE);
@@ -280,8 +310,22 @@ void CFileAddDialog::OnFolderListed(uint32_t run)
         return;
     bool finished = false;
     FolderLister::Records records = lister_->Take(run, finished);
-    for (auto& listed : records)
-        picker_.AddItem(std::make_unique<ListViewSelectItem>(std::move(listed.record), std::move(listed.dates)));
+    for (auto& listed : records) {
+        // A picture checked on an earlier visit is checked again.
+        bool checked = false;
+        if (!coming_.empty() && listed.record) {
+            const std::wstring key = FilePathKey(listed.record->path());
+            const auto found = std::find_if(coming_.begin(), coming_.end(), [&](const auto& c) { return c.first == key; });
+            if (found != coming_.end()) {
+                coming_.erase(found);
+                checked = true;
+            }
+        }
+        ListViewItem* item =
+            picker_.AddItem(std::make_unique<ListViewSelectItem>(std::move(listed.record), std::move(listed.dates)));
+        if (item && checked)
+            item->SetChecked(1);
+    }
     if (!records.empty()) {
         const int scroll = picker_.ScrollPos();
         picker_.Arrange();
@@ -290,10 +334,95 @@ void CFileAddDialog::OnFolderListed(uint32_t run)
         InvalidateRect(picker_.hwnd(), nullptr, FALSE);
         picker_.StartThumbnailLoading();
     }
-    if (finished)
+    if (finished) {
         listing_ = false;
+        // Kept pictures the folder no longer holds are let go.
+        coming_.clear();
+    }
     UpdateCounters();
 }
+
+void CFileAddDialog::ShowPath(const std::wstring& text)
+{
+    // Long paths lose their middle ("C:\photos\...\2019") to fit above the pictures.
+    std::wstring shown = text;
+    if (!shown.empty() && hwnd()) {
+        const HDC dc = GetDC(hwnd());
+        const HGDIOBJ old = SelectObject(dc, Theme::Instance().NormalFont());
+        std::vector<wchar_t> buffer(shown.begin(), shown.end());
+        buffer.resize(std::max<size_t>(buffer.size() + 1, MAX_PATH), L'\0');
+        if (PathCompactPathW(dc, buffer.data(), Width - 195 - 12))
+            shown = buffer.data();
+        SelectObject(dc, old);
+        ReleaseDC(hwnd(), dc);
+    }
+    path_.SetText(shown);
+    path_.Layout();
+    path_.InvalidateBounds();
+}
+
+CFileAddDialog::KeptChecks* CFileAddDialog::KeptFor(const std::wstring& folder)
+{
+    if (folder.empty())
+        return nullptr;
+    const auto found =
+        std::find_if(kept_.begin(), kept_.end(), [&](const KeptChecks& k) { return IsSameFolder(k.folder, folder); });
+    return found == kept_.end() ? nullptr : &*found;
+}
+
+void CFileAddDialog::KeepChecks()
+{
+    KeptChecks* kept = KeptFor(shownFolder_);
+    if (!kept)
+        return;
+    kept->records.clear();
+    for (ListViewItem* item : picker_.CheckedItems(INT_MAX))
+        if (item->Record())
+            kept->records.push_back(item->Record());
+    // Those not listed yet stay checked too.
+    for (const auto& coming : coming_)
+        kept->records.push_back(coming.second);
+    coming_.clear();
+}
+
+std::vector<std::shared_ptr<ImageData>> CFileAddDialog::AllChecked() const
+{
+    std::vector<std::shared_ptr<ImageData>> all;
+    for (const KeptChecks& kept : kept_) {
+        if (!shownFolder_.empty() && IsSameFolder(kept.folder, shownFolder_)) {
+            for (ListViewItem* item : picker_.CheckedItems(INT_MAX))
+                if (item->Record())
+                    all.push_back(item->Record());
+            for (const auto& coming : coming_)
+                all.push_back(coming.second);
+        } else {
+            all.insert(all.end(), kept.records.begin(), kept.records.end());
+        }
+    }
+    return all;
+}
+
+int CFileAddDialog::CheckedElsewhere(int64_t* size) const
+{
+    int count = 0;
+    int64_t bytes = 0;
+    for (const KeptChecks& kept : kept_) {
+        if (!shownFolder_.empty() && IsSameFolder(kept.folder, shownFolder_))
+            continue;
+        count += static_cast<int>(kept.records.size());
+        for (const auto& record : kept.records)
+            bytes += static_cast<int64_t>(record->fileSize());
+    }
+    for (const auto& coming : coming_) {
+        ++count;
+        bytes += static_cast<int64_t>(coming.second->fileSize());
+    }
+    if (size)
+        *size = bytes;
+    return count;
+}
+
+int CFileAddDialog::CheckedInAllFolders() const { return picker_.CheckedCount() + CheckedElsewhere(nullptr); }
 
 void CFileAddDialog::OpenLastFolder(HTREEITEM computer)
 {
@@ -346,20 +475,29 @@ void CFileAddDialog::OnSelectAll()
 
 void CFileAddDialog::UpdateCounters()
 {
-    counter_.SetText(PickedCountText(picker_.CheckedCount(), picker_.Count()));
+    int64_t elsewhereSize = 0;
+    const int elsewhere = CheckedElsewhere(&elsewhereSize);
+    const int checked = picker_.CheckedCount();
+    counter_.SetText(PickedCountText(checked, picker_.Count(), elsewhere));
+    // The box says whether everything shown is checked, however that came about (Ctrl+A,
+    // clicks on the pictures).
+    const bool all = picker_.Count() > 0 && checked == picker_.Count();
+    if (selectAll_.IsChecked() != all)
+        selectAll_.SetChecked(all);
     // The size follows the counter, which grows with its numbers.
     size_.InvalidateBounds();
     size_.SetMargins(std::max<int>(371, counter_.GetBounds().right + 12), 496, 0, 0);
     size_.Layout();
-    size_.SetText(PickedSizeText(picker_.CheckedSize()));
+    size_.SetText(PickedSizeText(picker_.CheckedSize() + elsewhereSize));
 }
 
-void CFileAddDialog::ShowLimitMessage()
+void CFileAddDialog::ShowLimitMessage(const std::wstring& text)
 {
+    // Owned by this dialog, which it keeps disabled while it shows (the active window may be
+    // the page's, which is disabled already).
     CMessageDialog message;
-    message.SetMessage(kTooMany);
-    const HWND active = GetActiveWindow();
-    message.DoModal(active ? active : hwnd());
+    message.SetMessage(text);
+    message.DoModal(hwnd());
 }
 
 void CFileAddDialog::StopListing()
@@ -376,31 +514,39 @@ void CFileAddDialog::OnOK()
         return;
     StopListing();
     const int most = limits_.filesLimit > 0 ? limits_.filesLimit : INT_MAX;
-    const int n = std::min(most, picker_.CheckedCount());
+    std::vector<std::shared_ptr<ImageData>> checked = AllChecked();
+    const int total = static_cast<int>(checked.size());
+    const int n = std::min(most, total);
+    checked.resize(static_cast<size_t>(std::max(0, n)));
     if (n > 0 && uploadList_) {
         int examined = 0;
-        for (ListViewItem* item : picker_.CheckedItems(n)) {
+        bool stopped = false;
+        for (const auto& record : checked) {
             const int i = examined++;
-            const auto record = item->Record();
             if (!record)
                 continue;
             if (limits_.fileSizeLimit > 0 && static_cast<int64_t>(record->fileSize()) > limits_.fileSizeLimit)
                 continue;
-            if (uploadList_->ContainsFile(*item))
+            auto copy = uploadList_->MakeItem(record);
+            if (!copy || uploadList_->ContainsFile(*copy))
                 continue;
             // The list itself never holds more than the page allows either.
             const bool listFull = limits_.filesLimit > 0 && uploadList_->Count() >= limits_.filesLimit;
-            if (i >= kMostPerPick || (limits_.pickLimit > 0 && i >= limits_.pickLimit) || listFull) {
-                ShowLimitMessage();
+            const int pickCap = limits_.pickLimit > 0 ? std::min(kMostPerPick, limits_.pickLimit) : kMostPerPick;
+            if (i >= pickCap || listFull) {
+                ShowLimitMessage(LimitMessage(listFull, listFull ? limits_.filesLimit : pickCap, added_,
+                                              total - i));
+                stopped = true;
                 break;
             }
-            auto copy = uploadList_->MakeItem(record);
-            if (!copy)
-                continue;
-            copy->SetChecked(item->Checked());
+            copy->SetChecked(1);
             uploadList_->AddItem(std::move(copy));
             ++added_;
         }
+        // Pictures beyond the files limit were never examined: they are left out too, and
+        // the user is told.
+        if (!stopped && total > n)
+            ShowLimitMessage(LimitMessage(true, limits_.filesLimit, added_, total - n));
         uploadList_->StartThumbnailLoading();
         uploadList_->CheckForDuplicates();
     }

@@ -9,6 +9,10 @@
 // thread stays free and memory holds only thumbnails. The upload list's items share the picker's records, so a confirmed
 // picture is not decoded again.
 //
+// Checks are kept per folder for the life of the dialog: leaving a folder keeps its checked
+// pictures, coming back checks them again as they are listed, the counters count every
+// folder's, and OK takes them all, folder by folder in the order the folders were opened.
+//
 // The tree is filled one level at a time, on a node's first expansion; each node carries a
 // FolderNode that links it to its shell item. Folders without a file-system path (My
 // Computer, the Control Panel) list nothing. Enter acts as OK and Escape as Cancel.
@@ -21,6 +25,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "picker/DesktopFolder.h"
@@ -35,10 +40,14 @@
 
 namespace Vantor {
 
-// "0byte", "<n>bytes" below 1 KiB, else the shell's short size ("1.50 MB").
+// "共" and the size as the panel writes sizes ("共0 B", "共12.0 KB", "共1.50 MB").
 std::wstring PickedSizeText(int64_t bytes);
-// "当前选择：<checked>/<count> 张照片".
-std::wstring PickedCountText(int checked, int count);
+// "当前选择：<checked>/<count> 张照片" for the folder shown; with pictures checked in other
+// folders too, "当前选择：<all> 张照片（本文件夹 <checked>/<count>）".
+std::wstring PickedCountText(int checked, int count, int checkedElsewhere = 0);
+// The message when a pick stops at a limit: the list's files limit (listFull) or the most
+// one pick takes; what was added, how many were left out, and what to do.
+std::wstring LimitMessage(bool listFull, int limit, int added, int leftOut);
 
 class CFileAddDialog : public Win::Dialog, public ExtForm, public boost::signals2::trackable {
 public:
@@ -70,6 +79,11 @@ public:
     const std::wstring& CounterText() const { return counter_.GetText(); }
     const std::wstring& SizeText() const { return size_.GetText(); }
     bool SelectAllChecked() const { return selectAll_.IsChecked(); }
+    // Pictures checked in every folder opened so far, the one shown included.
+    int CheckedInAllFolders() const;
+    // The folder shown now (empty for a virtual folder).
+    const std::wstring& ShownFolder() const { return shownFolder_; }
+    const std::wstring& PathText() const { return path_.GetText(); }
     // Whether the selected folder is still being listed.
     bool IsListing() const { return listing_; }
     // Pictures this run added to the upload list.
@@ -96,6 +110,11 @@ private:
         bool populated = false;
         Shell::Item* item = nullptr;
     };
+    // The checked pictures of one folder, in display order.
+    struct KeptChecks {
+        std::wstring folder;
+        std::vector<std::shared_ptr<ImageData>> records;
+    };
 
     static int CALLBACK CompareComputerChildren(LPARAM a, LPARAM b, LPARAM);
     void OnInitDialog();
@@ -107,7 +126,16 @@ private:
     void Populate(HTREEITEM node);
     void OnFolderListed(uint32_t run);
     bool Descend(HTREEITEM node);
-    void ShowLimitMessage();
+    void ShowLimitMessage(const std::wstring& text);
+    void ShowPath(const std::wstring& text);
+    KeptChecks* KeptFor(const std::wstring& folder);
+    // The shown folder's checks (those listed and those still to come) into kept_.
+    void KeepChecks();
+    // Every checked picture: folder by folder, the shown one as the picker has it.
+    std::vector<std::shared_ptr<ImageData>> AllChecked() const;
+    // Checked pictures of the other folders (and, while listing, the shown folder's still to
+    // come); their size too when asked.
+    int CheckedElsewhere(int64_t* size) const;
 
     UI::Controls::Button cancel_;
     UI::Controls::Button ok_;
@@ -116,6 +144,7 @@ private:
     UI::Controls::CheckBox selectAll_;
     Label counter_;
     Label size_;
+    Label path_;  // the shown folder's path, above the pictures
     ListView picker_;
     ListView* uploadList_ = nullptr;
     Shell::SystemIconList icons_;
@@ -128,6 +157,10 @@ private:
     int added_ = 0;
     bool ended_ = false;
     GdiObject<HFONT> treeFont_;
+    std::wstring shownFolder_;
+    std::vector<KeptChecks> kept_;                // in the order the folders were opened
+    // The shown folder's kept checks not listed yet, by path key.
+    std::vector<std::pair<std::wstring, std::shared_ptr<ImageData>>> coming_;
     std::unique_ptr<FolderLister> lister_;
     uint32_t listingRun_ = 0;
     bool listing_ = false;

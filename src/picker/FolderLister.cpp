@@ -8,46 +8,49 @@
 #include "Biz/ImageData.h"
 #include "picker/ItemDates.h"
 #include "picker/ListView.h"
+#include "platform/ModuleThread.h"
 
 namespace Vantor {
 
+// What one listing shares with its thread; the thread holds it to its end, whoever else has
+// let go.
 struct FolderLister::State {
-    explicit State(uint32_t number) : run(number) {}
+    State(uint32_t number, HWND window, UINT report, Reader read)
+        : run(number), target(window), message(report), reader(std::move(read))
+    {
+    }
     const uint32_t run;
+    const HWND target;
+    const UINT message;
+    const Reader reader;
     std::atomic<bool> stopped{false};
-    std::atomic<bool> ended{false};  // the thread is about to return
     std::mutex lock;
     Records ready;
     bool finished = false;
 };
 
-FolderLister::FolderLister(HWND target, UINT message) : target_(target), message_(message) {}
-
-FolderLister::~FolderLister()
+std::optional<FolderLister::Listed> FolderLister::ReadFile(const std::wstring& path)
 {
-    Stop();
-    for (auto& [thread, state] : threads_)
-        if (thread.joinable())
-            thread.join();
+    std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(path);
+    if (!record || record->fileSize() == 0)
+        return std::nullopt;
+    auto dates = std::make_shared<ItemDates>(record->path());
+    return Listed{std::move(record), std::move(dates)};
 }
+
+FolderLister::FolderLister(HWND target, UINT message, Reader reader)
+    : target_(target), message_(message), reader_(std::move(reader))
+{
+}
+
+FolderLister::~FolderLister() { Stop(); }
 
 uint32_t FolderLister::Start(const std::wstring& folder, const PictureKinds& kinds)
 {
     Stop();
-    // Threads of earlier listings that have returned are joined (no wait).
-    for (auto it = threads_.begin(); it != threads_.end();) {
-        if (it->second->ended) {
-            if (it->first.joinable())
-                it->first.join();
-            it = threads_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    current_ = std::make_shared<State>(++run_);
-    try {
-        threads_.emplace_back(std::thread(&FolderLister::Work, this, current_, folder, kinds), current_);
-    } catch (...) {
+    current_ = std::make_shared<State>(++run_, target_, message_, reader_);
+    const bool started = StartModuleThread([state = current_, folder, kinds] { Work(state, folder, kinds); });
+    if (!started) {
         std::lock_guard<std::mutex> guard(current_->lock);
         current_->finished = true;
         PostMessageW(target_, message_, run_, 0);
@@ -82,7 +85,7 @@ bool FolderLister::IsListing() const
     return !current_->finished;
 }
 
-void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder, PictureKinds kinds)
+void FolderLister::Work(const std::shared_ptr<State>& state, const std::wstring& folder, const PictureKinds& kinds)
 {
     using Clock = std::chrono::steady_clock;
     const auto hand = [&](bool finished) {
@@ -90,12 +93,13 @@ void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder, Pictu
             std::lock_guard<std::mutex> guard(state->lock);
             state->finished = state->finished || finished;
         }
-        PostMessageW(target_, message_, state->run, 0);
+        // A stopped listing's window may be gone: nothing is said to it any more.
+        if (!state->stopped)
+            PostMessageW(state->target, state->message, state->run, 0);
     };
     try {
         if (folder.empty() || folder.size() >= MAX_PATH) {
             hand(true);
-            state->ended = true;
             return;
         }
         const std::wstring pattern = folder + (folder.back() == L'\\' ? L"*.*" : L"\\*.*");
@@ -103,7 +107,6 @@ void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder, Pictu
         const HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
         if (search == INVALID_HANDLE_VALUE) {
             hand(true);
-            state->ended = true;
             return;
         }
         constexpr DWORD kSkipped = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
@@ -120,13 +123,12 @@ void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder, Pictu
             wchar_t full[MAX_PATH] = {};
             if (!PathCombineW(full, folder.c_str(), found.cFileName) || !kinds.Accepts(full))
                 continue;
-            std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(full);
-            if (!record || record->fileSize() == 0)
+            std::optional<Listed> listed = state->reader(full);
+            if (!listed || state->stopped)
                 continue;
-            auto dates = std::make_shared<ItemDates>(record->path());
             {
                 std::lock_guard<std::mutex> guard(state->lock);
-                state->ready.push_back(Listed{std::move(record), std::move(dates)});
+                state->ready.push_back(std::move(*listed));
             }
             // A first screen of pictures at once, then a batch every 100 ms.
             ++waiting;
@@ -141,7 +143,6 @@ void FolderLister::Work(std::shared_ptr<State> state, std::wstring folder, Pictu
     } catch (...) {
     }
     hand(true);
-    state->ended = true;
 }
 
 }  // namespace Vantor

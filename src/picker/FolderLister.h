@@ -7,8 +7,10 @@
 // Design: each listing runs on a thread of its own and hands over records without pictures
 // (ImageData::CreateUnloaded) with the files' dates, in batches: it posts `message` (wParam = the listing's number)
 // to the target window, whose thread takes what is ready with Take. A new Start or Stop ends
-// the previous listing at its next file; its records are never handed over. The destructor
-// joins the threads (each ends after the file it is on).
+// the previous listing at its next file; its records are never handed over. Nothing waits for
+// a listing: the destructor only stops it, and a thread busy with a slow file (a network
+// folder, a file another program holds) ends on its own afterwards, keeping the module
+// loaded until it has. The window it reports to may be gone by then.
 //
 // Listing rules: the folder's own entries in the file system's order, no sub-folders, no
 // hidden or system files, no empty files, only the list's picture extensions.
@@ -17,11 +19,11 @@
 #include "image/PictureKinds.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 namespace Vantor {
@@ -37,7 +39,12 @@ public:
     };
     using Records = std::vector<Listed>;
 
-    FolderLister(HWND target, UINT message);
+    // Makes the record of one listed file; empty to leave the file out. The default opens the
+    // file (ImageData::CreateUnloaded) and notes its dates.
+    using Reader = std::function<std::optional<Listed>(const std::wstring& path)>;
+    static std::optional<Listed> ReadFile(const std::wstring& path);
+
+    FolderLister(HWND target, UINT message, Reader reader = &FolderLister::ReadFile);
     ~FolderLister();
     FolderLister(const FolderLister&) = delete;
     FolderLister& operator=(const FolderLister&) = delete;
@@ -53,13 +60,13 @@ public:
 
 private:
     struct State;
-    void Work(std::shared_ptr<State> state, std::wstring folder, PictureKinds kinds);
+    static void Work(const std::shared_ptr<State>& state, const std::wstring& folder, const PictureKinds& kinds);
 
     const HWND target_;
     const UINT message_;
+    const Reader reader_;
     std::shared_ptr<State> current_;
     uint32_t run_ = 0;
-    std::vector<std::pair<std::thread, std::shared_ptr<State>>> threads_;
 };
 
 }  // namespace Vantor

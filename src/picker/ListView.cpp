@@ -11,6 +11,7 @@
 #include "picker/ItemDates.h"
 #include "picker/DuplicateCheck.h"
 #include "picker/FilePathKey.h"
+#include "picker/ListViewAccessible.h"
 #include "ui/Drawing.h"
 
 namespace Vantor {
@@ -22,8 +23,19 @@ bool IsAcceptedImageExtension(const std::wstring& path)
 }
 
 ListView::ListView(ItemFactory makeItem)
-    : makeItem_(std::move(makeItem)), loader_(kThumbnailReady, kThumbnailsDone)
+    : makeItem_(std::move(makeItem)), loader_(kThumbnailReady, kThumbnailsDone),
+      access_(std::make_unique<ListAccess>(*this))
 {
+    // Assistive technology hears of every change of the selection and of the items, before
+    // the owner's handlers run.
+    SelectionChanged.connect([this](int) { AnnounceSelection(); });
+    ItemRemoved.connect([this](int id) {
+        announcedStatus_.erase(id);
+        FocusAfterRemoval();
+        if (hwnd())
+            NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+        AnnounceSelection();
+    });
 }
 
 ListView::~ListView()
@@ -38,7 +50,8 @@ ListView::~ListView()
 HWND ListView::Create(HWND parent, int x, int y, int width, int height)
 {
     const RECT rect{x, y, x + width, y + height};
-    if (!CreateWindowOfClass(parent, rect, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
+    if (!CreateWindowOfClass(parent, rect, L"",
+                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
         return nullptr;
     CreateParts();
     return hwnd();
@@ -48,7 +61,13 @@ void ListView::Create(ControlBase* parent)
 {
     if (!parent)
         return;
-    Attach(parent);
+    // Attached once; each window the parent gets (the control activated again) makes a new
+    // view of the same items.
+    if (parent_ != parent)
+        Attach(parent);
+    host_ = parent->GetHwnd();
+    if (hwnd() || !host_)
+        return;
     visible_ = 0;
     const RECT bounds = ComputeBounds();
     if (!CreateWindowOfClass(parent->GetHwnd(), bounds, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL))
@@ -59,6 +78,16 @@ void ListView::Create(ControlBase* parent)
 
 void ListView::CreateParts()
 {
+    hoverId_ = -1;
+    hoverTracking_ = false;
+    // Thumbnails made while there was no window are in the records: the items follow them,
+    // and what is still missing is made now.
+    bool missing = false;
+    for (const auto& item : items_) {
+        const auto record = item->Record();
+        item->editReady = record && record->thumbnailState() == ImageData::ThumbnailState::Ready;
+        missing = missing || (record && record->thumbnailState() == ImageData::ThumbnailState::Pending);
+    }
     Arrange();
     ResizeBuffer();
     renameBox_.Create(hwnd());
@@ -84,6 +113,8 @@ void ListView::CreateParts()
     RegisterItemDragFormat();
     if (acceptsDrops_)
         dropTarget_.RegisterDropTarget(hwnd());
+    if (missing)
+        StartThumbnailLoading();
 }
 
 void ListView::ResizeBuffer()
@@ -128,7 +159,8 @@ void ListView::Layout()
 
 void ListView::ReleaseView()
 {
-    ReleaseItems();
+    // The items are the list's, not its window's: they stay for the next view.
+    CommitRename();
     ControlBase::ReleaseView();
 }
 
@@ -277,6 +309,10 @@ void ListView::ReleaseItems()
     anchorId_ = -1;
     hoverId_ = -1;
     dragPreparedId_ = -1;
+    focusId_ = -1;
+    focusIndex_ = -1;
+    announcedSelection_.clear();
+    announcedStatus_.clear();
 }
 
 void ListView::Clear()
@@ -340,6 +376,7 @@ void ListView::SelectAll(bool select)
 {
     if (!select) {
         ClearSelection();
+        AnnounceSelection();
         return;
     }
     selection_.clear();
@@ -347,6 +384,7 @@ void ListView::SelectAll(bool select)
         item->SelectForAll();
         selection_.push_back(item->Id());
     }
+    AnnounceSelection();
 }
 
 void ListView::SetAllChecked(int checked)
@@ -561,6 +599,7 @@ void ListView::CommitRename()
     if (ListViewItem* item = FindById(id))
         item->CommitRename();
     renameBox_.Hide();
+    AnnounceItem(EVENT_OBJECT_NAMECHANGE, id);
 }
 
 void ListView::CancelRename()
@@ -693,6 +732,7 @@ void ListView::OnPaint()
                 }
             }
         }
+        PaintFocus(buffer);
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, buffer, area.left, area.top,
                SRCCOPY);
     }
@@ -864,6 +904,7 @@ void ListView::OnButtonDown(WPARAM keys, POINT client)
     const POINT point{client.x, client.y + scrollPos_};
     ListViewItem* item = ItemAt(point);
     if (item) {
+        SetFocusItem(item->Id());
         if (keys & MK_SHIFT) {
             ShiftSelect(*item);
             return;
@@ -939,23 +980,8 @@ void ListView::OnDoubleClick(POINT client)
     ListViewItem* item = ItemAt(point);
     if (!item || item->HitButtons(point))
         return;
+    // One signal for one gesture: the owner decides what a double click opens.
     ItemDoubleClicked(item);
-    PreviewRequested(item->Id());
-}
-
-void ListView::OnKeyUp(WPARAM key)
-{
-    if (key == 'A' && GetKeyState(VK_CONTROL) < 0) {
-        if (uploading_)
-            return;
-        CommitRename();
-        SelectAll(true);
-        SelectionChanged(0);
-    } else if (key == VK_DELETE) {
-        if (uploading_)
-            return;
-        RemoveSelected();
-    }
 }
 
 bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -964,9 +990,13 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     result = 0;
     switch (msg) {
     case WM_DESTROY:
+        access_->Disconnect();
         dropTarget_.RevokeDropTarget();
         drager_.Cancel();
-        ReleaseItems();
+        CommitRename();
+        dragPreparedId_ = -1;
+        hoverId_ = -1;
+        // Thumbnails go on into the records; the next window shows them.
         loader_.SetTarget(nullptr);
         if (bufferDc_ && previousBitmap_)
             SelectObject(bufferDc_.get(), previousBitmap_);
@@ -978,14 +1008,20 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         Arrange();
         return true;
     case WM_KEYDOWN:
-        // Ctrl+A where the user expects it, on the press (some containers keep the release).
-        if (wParam == 'A' && GetKeyState(VK_CONTROL) < 0)
-            OnKeyUp(wParam);
+        // Every key acts on the press (some containers keep the release).
+        OnKeyDown(wParam);
         return true;
     case WM_KEYUP:
-        if (wParam != 'A')
-            OnKeyUp(wParam);
         return true;
+    case WM_GETDLGCODE:
+        result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return true;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        OnFocusMessage();
+        return false;
+    case WM_GETOBJECT:
+        return access_->Answer(wParam, lParam, result);
     case WM_ERASEBKGND:
         result = 1;
         return true;

@@ -9,6 +9,9 @@
 // and selection (plain, Ctrl, Shift, Ctrl+A), removes, sorts, moves and renames items, and
 // announces what happened through its signals, all on the window thread.
 //
+// The items, their selection and their records belong to the list, not to its window: a
+// list whose window is destroyed keeps them, and its next window shows them.
+//
 // Thumbnails are made by the list's ThumbnailLoader on other threads; results come back by
 // item id (kThumbnailReady), so an item may be removed at any time. Other threads may post
 // kRemoveItem and kRepaintProgress. Any change of the items ends a rename first (committed).
@@ -18,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -35,6 +39,8 @@
 #include "ui/ControlBase.h"
 
 namespace Vantor {
+
+class ListAccess;
 
 // What an addition of files may take. 0 (or less) means no limit.
 struct AddLimits {
@@ -69,9 +75,11 @@ public:
     boost::signals2::signal<void()> FilesDropped;
     boost::signals2::signal<void(int)> SelectionChanged;
     boost::signals2::signal<void(int)> ItemRemoved;
+    // A double click on an item outside its buttons (and nothing else).
     boost::signals2::signal<void(ListViewItem*)> ItemDoubleClicked;
     boost::signals2::signal<void()> ThumbnailsLoaded;  // on the window thread
     boost::signals2::signal<void(int32_t)> EditRequested;
+    // An item's own preview button.
     boost::signals2::signal<void(int32_t)> PreviewRequested;
     // An item was moved by hand (MoveItem): the list is in no sort's order any more.
     boost::signals2::signal<void()> OrderChangedByHand;
@@ -94,7 +102,9 @@ public:
     // A visible child window at that place (the add-images dialog).
     HWND Create(HWND parent, int x, int y, int width, int height);
     // A child of a control tree: the window is made hidden in the parent's window and placed
-    // by Layout (the main panel).
+    // by Layout (the main panel). Called again after the parent's window was made again, it
+    // makes a new window over the same items (attached once; nothing when the parent has no
+    // window or the list has one).
     void Create(ControlBase* parent);
     // Before Create: whether the window takes OLE drops (files from the shell, its own items
     // moved). The add-images dialog's picker takes none.
@@ -214,6 +224,32 @@ public:
     // Repaints the progress band of an item (window thread; other threads post kRepaintProgress).
     void RepaintProgress(int32_t id);
 
+    // --- the keyboard (ListViewKeys.cpp) ---
+    // Whether the arrows select the item they move to (the upload list) or only move the
+    // focus (the picker, whose selection is its check marks, which Space toggles).
+    void SetArrowsSelect(bool select) { arrowsSelect_ = select; }
+    // The item with the keyboard focus (drawn with the focus rectangle while the list has
+    // the keyboard), or -1.
+    int32_t FocusId() const { return focusId_; }
+    // Gives the item the keyboard focus (the selection stays) and scrolls it into view.
+    void SetFocusItem(int32_t id);
+    // Scrolls so that the item's cell is wholly visible (its top, when it is taller).
+    void EnsureVisible(int32_t id);
+    // WM_KEYDOWN: arrows (Shift extends, Ctrl moves the focus only), Home, End, Page Up,
+    // Page Down, Space, Ctrl+A, Delete, F2 (rename), Enter (preview), Ctrl+E (edit); Tab goes
+    // to the parent window. False for the keys the list leaves.
+    bool OnKeyDown(WPARAM key);
+
+    // --- assistive technology (ListViewAccessible.cpp) ---
+    bool CanTakeFocus() const override;
+    HWND KeyboardWindow() const override { return hwnd(); }
+    HWND OwnAccessibleWindow() const override { return hwnd(); }
+    UI::AccessibleInfo Describe() const override;
+    // The item's child id in the list's accessible object (its place plus one); 0 for none.
+    long ItemChildId(int32_t id) const;
+    // The item's upload state changed: assistive technology hears when its words did.
+    void AnnounceStatus(int32_t id);
+
 protected:
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     const wchar_t* ClassName() const override { return L"Vantor.ListView"; }
@@ -234,7 +270,13 @@ private:
     void OnButtonDown(WPARAM keys, POINT client);
     void OnButtonUp(POINT client);
     void OnDoubleClick(POINT client);
-    void OnKeyUp(WPARAM key);
+    void MoveFocusByKey(int target, bool extend, bool focusOnly);
+    void FocusAfterRemoval();
+    void OnFocusMessage();
+    void PaintFocus(HDC dc) const;
+    RECT FocusRect(const ListViewItem& item) const;
+    void AnnounceSelection();
+    void AnnounceItem(DWORD event, int32_t id) const;
     bool OnWheel(int delta);
     void OnVScroll(int request, int trackPosition);
     void ShiftSelect(ListViewItem& item);
@@ -274,6 +316,12 @@ private:
     int scrollPos_ = 0;
     AddLimits limits_;
     int32_t dragPreparedId_ = -1;
+    int32_t focusId_ = -1;
+    int focusIndex_ = -1;  // where the focused item was, for when it goes
+    bool arrowsSelect_ = true;
+    std::vector<int32_t> announcedSelection_;  // as assistive technology last heard it
+    std::unordered_map<int32_t, std::wstring> announcedStatus_;
+    std::unique_ptr<ListAccess> access_;
 
     // The back buffer: a DIB section selected into a memory DC.
     UniqueMemoryDC bufferDc_;

@@ -30,11 +30,40 @@ void DrawItemText(Gdiplus::Graphics& graphics, const std::wstring& text, const R
                         : alignment == 2 ? Gdiplus::StringAlignmentFar
                                          : Gdiplus::StringAlignmentNear);
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-    format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
+    format.SetTrimming(Gdiplus::StringTrimmingNone);
     format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
     const Gdiplus::RectF layout(static_cast<float>(rect.left), static_cast<float>(rect.top),
                                 static_cast<float>(rect.right - rect.left), static_cast<float>(rect.bottom - rect.top));
-    graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), &font, layout, &format, &brush);
+    // The platform's GDI+ may cut a long name without its ellipsis: the text is cut here.
+    const std::wstring shown = EllipsizedText(graphics, font, text, layout.Width);
+    graphics.DrawString(shown.c_str(), static_cast<INT>(shown.size()), &font, layout, &format, &brush);
+}
+
+std::wstring EllipsizedText(Gdiplus::Graphics& graphics, const Gdiplus::Font& font, const std::wstring& text,
+                            float width)
+{
+    const auto measure = [&](const std::wstring& s) {
+        Gdiplus::RectF box;
+        const Gdiplus::RectF unbounded(0, 0, 100000.0f, 1000.0f);
+        Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+        format.SetFormatFlags(format.GetFormatFlags() | Gdiplus::StringFormatFlagsNoWrap |
+                              Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+        graphics.MeasureString(s.c_str(), static_cast<INT>(s.size()), &font, unbounded, &format, &box);
+        return box.Width;
+    };
+    if (text.empty() || measure(text) <= width)
+        return text;
+    // The longest start of the text that fits with "…" after it.
+    const std::wstring ellipsis = L"\u2026";
+    size_t low = 0, high = text.size();
+    while (low < high) {
+        const size_t mid = (low + high + 1) / 2;
+        if (measure(text.substr(0, mid) + ellipsis) <= width)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return text.substr(0, low) + ellipsis;
 }
 
 void DrawItemFrame(Gdiplus::Graphics& graphics, const RECT& rect, Gdiplus::Color colour, float width)
@@ -109,7 +138,7 @@ void ListViewItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     const int frameWidth = owner_ ? owner_->FrameWidth() : 148;
     const int frameHeight = owner_ ? owner_->FrameHeight() : 120;
     const COLORREF selection = owner_ ? owner_->SelectionColour() : RGB(84, 180, 233);
-    if (record && record->hasPicture()) {
+    if (record) {
         if (const auto thumbnail = record->thumbnail()) {
             const RECT thumb = ThumbRect(cell);
             graphics.DrawImage(thumbnail.get(), Gdiplus::Rect(thumb.left, thumb.top, thumb.right - thumb.left,

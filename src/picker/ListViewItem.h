@@ -54,6 +54,11 @@ public:
     // The record's upload state changed (progress, end): nothing for items that show none.
     virtual void OnUploadProgress() {}
 
+    // Opens the rename box on the item's caption: nothing for items that cannot be renamed.
+    virtual void BeginRename() {}
+    // What the item says of its upload now ("等待", "45%", "上传成功", "上传失败：…"), read
+    // by assistive technology; empty when it is not part of an upload.
+    virtual std::wstring StatusText() const { return {}; }
     // Repaints the cell when it is visible.
     void Invalidate() const;
     void Deselect();
@@ -108,6 +113,10 @@ private:
 // alignment (0 near, 1 centre, 2 far), centred vertically, trimmed with an ellipsis.
 void DrawItemText(Gdiplus::Graphics& graphics, const std::wstring& text, const RECT& rect, Gdiplus::Color colour,
                   int alignment);
+// The text as it fits in `width` pixels in that font: itself, or its longest start that fits
+// followed by "…".
+std::wstring EllipsizedText(Gdiplus::Graphics& graphics, const Gdiplus::Font& font, const std::wstring& text,
+                            float width);
 // A rectangle outline of the given width over (x, y, width - 1, height - 1).
 void DrawItemFrame(Gdiplus::Graphics& graphics, const RECT& rect, Gdiplus::Color colour, float width);
 // A picture at its own size, centred in the rectangle.

@@ -90,7 +90,7 @@ void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     // The thumbnail and the remark with GDI, in one go on the graphics' device context.
     if (record) {
         const std::wstring remark = record->remark();
-        const std::shared_ptr<Gdiplus::Image> thumbnail = record->hasPicture() ? record->thumbnail() : nullptr;
+        const std::shared_ptr<Gdiplus::Image> thumbnail = record->thumbnail();
         if (const HDC dc = graphics.GetHDC()) {
             DrawThumbnailCentred(dc, thumbnail, ThumbRect(cell));
             DrawTextIn(dc, TextRect(cell), remark, RGB(51, 51, 51), Theme::Instance().NormalFont(),
@@ -178,9 +178,14 @@ void ListViewPostItem::InvalidateBand() const
     InvalidateRect(owner_->hwnd(), &band, FALSE);
 }
 
-void ListViewPostItem::OnUploadProgress() { InvalidateBand(); }
+void ListViewPostItem::OnUploadProgress()
+{
+    InvalidateBand();
+    if (owner_)
+        owner_->AnnounceStatus(id_);
+}
 
-void ListViewPostItem::OnUploadCompleted() { InvalidateBand(); }
+void ListViewPostItem::OnUploadCompleted() { OnUploadProgress(); }
 
 void ListViewPostItem::Select(POINT point)
 {
@@ -252,6 +257,28 @@ void ListViewPostItem::CommitRename()
     if (record && !text.empty())
         record->setRemark(text);
     Invalidate();
+}
+
+std::wstring ListViewPostItem::StatusText() const
+{
+    const auto record = Record();
+    if (!record)
+        return {};
+    const UploadStatus status = record->UploadState();
+    switch (status.phase) {
+    case UploadPhase::None:
+        return {};
+    case UploadPhase::Waiting:
+        return L"\u7B49\u5F85";  // waiting
+    case UploadPhase::Done:
+        return L"\u4E0A\u4F20\u6210\u529F";  // upload succeeded
+    case UploadPhase::Failed:
+        return FailureHoverText(record->uploadFailure());
+    case UploadPhase::Retrying:
+        return RetryingBandText();
+    default:
+        return std::to_wstring(static_cast<int>(status.share() * 100.0)) + L"%";
+    }
 }
 
 }  // namespace Vantor

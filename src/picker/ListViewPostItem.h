@@ -34,7 +34,8 @@ public:
     // The band the upload's progress is painted in, on the list's client area.
     RECT ProgressBand() const;
 
-    void BeginRename();
+    void BeginRename() override;
+    std::wstring StatusText() const override;
     // Upload notifications (window thread): repaint the band when it is visible.
     void OnUploadProgress() override;
     void OnUploadCompleted();

@@ -12,6 +12,11 @@
 
 namespace Vantor {
 
+namespace {
+std::atomic<bool> gUsePreviews{true};
+std::atomic<unsigned> gThreadCount{0};
+}  // namespace
+
 // Everything the threads use: shared with them, so it outlives the loader while they finish.
 struct ThumbnailLoader::State : std::enable_shared_from_this<ThumbnailLoader::State> {
     State(UINT ready, UINT done) : readyMessage(ready), doneMessage(done) {}
@@ -26,11 +31,16 @@ struct ThumbnailLoader::State : std::enable_shared_from_this<ThumbnailLoader::St
     uint32_t run = 0;
     bool running = false;
     int busy = 0;  // jobs being decoded
+    size_t untried = 0;  // waiting jobs whose preview was not looked for yet
     bool shutdown = false;
     bool started = false;  // the threads were made
 
     void EnsureThreads();  // under the lock
     void Work();
+    // Under the lock: the first waiting job whose preview is still to be looked for, marked
+    // as tried, or false when there is none.
+    bool NextPreview(int32_t& itemId, std::shared_ptr<ImageData>& record, int& boxWidth, int& boxHeight);
+    void Push(Job job, bool front);  // under the lock
 };
 
 ThumbnailLoader::ThumbnailLoader(UINT readyMessage, UINT doneMessage)
@@ -40,11 +50,50 @@ ThumbnailLoader::ThumbnailLoader(UINT readyMessage, UINT doneMessage)
 
 ThumbnailLoader::~ThumbnailLoader() { Shutdown(); }
 
+void ThumbnailLoader::SetThreadCount(unsigned count) { gThreadCount = count; }
+
 unsigned ThumbnailLoader::ThreadCount()
 {
+    if (const unsigned set = gThreadCount)
+        return set;
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
     return std::max<unsigned>(1, info.dwNumberOfProcessors);
+}
+
+void ThumbnailLoader::UseEmbeddedPreviews(bool use) { gUsePreviews = use; }
+
+bool ThumbnailLoader::UsesEmbeddedPreviews() { return gUsePreviews; }
+
+void ThumbnailLoader::State::Push(Job job, bool front)
+{
+    // A turned picture already shows its thumbnail: no preview is looked for.
+    job.previewTried = job.previewTried || job.first || !job.record || !gUsePreviews;
+    untried += job.previewTried ? 0 : 1;
+    if (front)
+        waiting.push_front(std::move(job));
+    else
+        waiting.push_back(std::move(job));
+}
+
+bool ThumbnailLoader::State::NextPreview(int32_t& itemId, std::shared_ptr<ImageData>& record, int& boxWidth,
+                                         int& boxHeight)
+{
+    if (untried == 0)
+        return false;
+    for (Job& job : waiting) {
+        if (job.previewTried)
+            continue;
+        job.previewTried = true;
+        --untried;
+        itemId = job.itemId;
+        record = job.record;
+        boxWidth = job.boxWidth;
+        boxHeight = job.boxHeight;
+        return true;
+    }
+    untried = 0;
+    return false;
 }
 
 void ThumbnailLoader::SetTarget(HWND window)
@@ -64,8 +113,10 @@ uint32_t ThumbnailLoader::Schedule(std::vector<Job> jobs)
         // Turned pictures waiting keep their place; the rest is replaced.
         s.waiting.erase(std::remove_if(s.waiting.begin(), s.waiting.end(), [](const Job& j) { return !j.first; }),
                         s.waiting.end());
+        s.untried = static_cast<size_t>(
+            std::count_if(s.waiting.begin(), s.waiting.end(), [](const Job& j) { return !j.previewTried; }));
         for (Job& job : jobs)
-            s.waiting.push_back(std::move(job));
+            s.Push(std::move(job), false);
         run = ++s.run;
         s.running = true;
         s.EnsureThreads();
@@ -87,7 +138,7 @@ void ThumbnailLoader::Add(Job job)
         if (s.shutdown)
             return;
         job.first = true;
-        s.waiting.push_front(std::move(job));
+        s.Push(std::move(job), true);
         s.EnsureThreads();
     }
     s.wake.notify_one();
@@ -113,6 +164,7 @@ void ThumbnailLoader::Stop()
 {
     std::lock_guard<std::mutex> guard(state_->lock);
     state_->waiting.clear();
+    state_->untried = 0;
     state_->running = false;
 }
 
@@ -136,6 +188,7 @@ void ThumbnailLoader::Shutdown()
         state_->shutdown = true;
         state_->stop = true;
         dropped.swap(state_->waiting);
+        state_->untried = 0;
         state_->running = false;
         state_->target = nullptr;
     }
@@ -162,8 +215,27 @@ void ThumbnailLoader::State::Work()
             wake.wait(guard, [this] { return shutdown || !waiting.empty(); });
             if (shutdown)
                 return;
+            int32_t previewId = -1;
+            std::shared_ptr<ImageData> previewRecord;
+            int previewWidth = 0, previewHeight = 0;
+            if (NextPreview(previewId, previewRecord, previewWidth, previewHeight)) {
+                guard.unlock();
+                bool shown = false;
+                try {
+                    shown = !stop && previewRecord->ShowPreview(previewWidth, previewHeight);
+                } catch (...) {
+                    shown = false;
+                }
+                previewRecord.reset();  // the record goes before the lock is taken again
+                guard.lock();
+                if (shown && target)
+                    PostMessageW(target, readyMessage, static_cast<WPARAM>(static_cast<uint32_t>(previewId)), 0);
+                continue;
+            }
             Job job = std::move(waiting.front());
             waiting.pop_front();
+            if (!job.previewTried)
+                --untried;
             ++busy;
             guard.unlock();
 

@@ -11,6 +11,10 @@
 //   number in wParam. Stop drops the waiting jobs and ends the run without that message;
 //   a job already decoding finishes and is still reported.
 // - Jobs added with Add (a turned picture) go first and do not start or end a run.
+// - Before any waiting picture is decoded, the JPEGs among the waiting jobs get their EXIF
+//   previews as stand-in thumbnails (ImageData::ShowPreview), in the jobs' order: each costs a
+//   read of the file's first part and a tiny decode, so a whole screen shows in the time of one
+//   decode. `readyMessage` is posted for each preview shown, and again when its job is done.
 // - No call waits for a decode, the destructor and Shutdown included: the threads are detached
 //   and share the loader's state, so the list may go while a picture decodes. Shutdown stops
 //   the decodes in flight (they end within milliseconds, their records left to try again)
@@ -35,6 +39,7 @@ public:
         int boxWidth = 120;
         int boxHeight = 120;
         bool first = false;  // added with Add: kept when a new run is scheduled
+        bool previewTried = false;  // its preview was looked for (or none is looked for)
     };
 
     ThumbnailLoader(UINT readyMessage, UINT doneMessage);
@@ -61,6 +66,11 @@ public:
     void Shutdown();
 
     static unsigned ThreadCount();
+    // Threads for loaders made from now on; 0 (the default) gives one per core.
+    static void SetThreadCount(unsigned count);
+    // Whether EXIF previews stand in while pictures decode (on unless set off; for measuring).
+    static void UseEmbeddedPreviews(bool use);
+    static bool UsesEmbeddedPreviews();
 
     struct State;
 

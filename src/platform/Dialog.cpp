@@ -7,6 +7,7 @@ namespace Vantor::Win {
 namespace {
 
 thread_local Dialog* t_starting = nullptr;
+thread_local std::vector<Dialog*> t_running;  // DoModal calls in progress, outermost first
 
 // Messages whose answer the dialog procedure returns directly instead of in DWLP_MSGRESULT.
 bool AnswersDirectly(UINT msg)
@@ -37,11 +38,21 @@ INT_PTR Dialog::DoModal(HWND parent)
     if (hwnd())
         return -1;
     t_starting = this;
+    t_running.push_back(this);
     const INT_PTR result =
         DialogBoxIndirectParamW(ThisModule(), SharedDialogTemplate(), parent, &Dialog::DialogProc,
                                 reinterpret_cast<LPARAM>(this));
+    t_running.pop_back();
     t_starting = nullptr;
     return result;
+}
+
+std::vector<HWND> Dialog::OpenModalDialogs()
+{
+    std::vector<HWND> open;
+    for (const Dialog* dialog : t_running)
+        open.push_back(dialog->hwnd());  // null until its window exists
+    return open;
 }
 
 void Dialog::EndDialog(INT_PTR result)

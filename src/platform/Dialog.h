@@ -4,6 +4,8 @@
 // go to the dialog manager (so Enter and Escape arrive as WM_COMMAND IDOK and IDCANCEL).
 #include "platform/Window.h"
 
+#include <vector>
+
 namespace Vantor::Win {
 
 class Dialog : public Window {
@@ -12,6 +14,9 @@ public:
     // dialog could not be created.
     INT_PTR DoModal(HWND parent);
     void EndDialog(INT_PTR result);
+
+    // The modal dialogs running on the calling thread, outermost first.
+    static std::vector<HWND> OpenModalDialogs();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

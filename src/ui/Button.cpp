@@ -70,4 +70,22 @@ void Button::OnLButtonUp(CMouseEventArgs& e)
         Click();
 }
 
+bool Button::PressByKey()
+{
+    if (!visible_ || disabled_)
+        return false;
+    Click();
+    return true;
+}
+
+AccessibleInfo Button::Describe() const
+{
+    AccessibleInfo info = ControlBase::Describe();
+    info.role = ROLE_SYSTEM_PUSHBUTTON;
+    if (info.name.empty())
+        info.name = caption_;
+    info.defaultAction = kClickAction;
+    return info;
+}
+
 }  // namespace Vantor::UI::Controls

@@ -20,6 +20,8 @@ public:
     void OnLButtonDown(CMouseEventArgs& e) override;
     void OnLButtonUp(CMouseEventArgs& e) override;
     void OnMouseMove(CMouseEventArgs& e) override;
+    bool PressByKey() override;
+    AccessibleInfo Describe() const override;
 
     void SetImages(const std::string& normal, const std::string& hover, const std::string& pressed,
                    const std::string& disabled);

@@ -1,5 +1,7 @@
 #include "ui/CheckBox.h"
 
+#include "ui/AccessibleEvents.h"
+
 #include "ui/Drawing.h"
 #include "ui/ImageLister.h"
 #include "ui/Theme.h"
@@ -48,8 +50,11 @@ void CheckBox::Paint(CPaintEventArgs& e)
 
 void CheckBox::SetChecked(bool checked)
 {
+    const bool changed = checked_ != checked;
     checked_ = checked;
     InvalidateBounds();
+    if (changed)
+        NotifyControlEvent(EVENT_OBJECT_STATECHANGE, *this);
 }
 
 void CheckBox::OnLButtonDown(CMouseEventArgs& e) { BeginPress(e); }
@@ -66,8 +71,32 @@ void CheckBox::OnLButtonUp(CMouseEventArgs& e)
     // Only visibility is checked here, and a release outside keeps the hover bit.
     if (visible_ && EndPress(e, MissedRelease::ClearPressed)) {
         checked_ = !checked_;
+        NotifyControlEvent(EVENT_OBJECT_STATECHANGE, *this);
         Click();
     }
+}
+
+bool CheckBox::PressByKey()
+{
+    if (!visible_ || disabled_)
+        return false;
+    checked_ = !checked_;
+    InvalidateBounds();
+    NotifyControlEvent(EVENT_OBJECT_STATECHANGE, *this);
+    Click();
+    return true;
+}
+
+AccessibleInfo CheckBox::Describe() const
+{
+    AccessibleInfo info = ControlBase::Describe();
+    info.role = ROLE_SYSTEM_CHECKBUTTON;
+    if (info.name.empty())
+        info.name = caption_;
+    if (checked_)
+        info.state |= STATE_SYSTEM_CHECKED;
+    info.defaultAction = kClickAction;
+    return info;
 }
 
 }  // namespace Vantor::UI::Controls

@@ -23,6 +23,8 @@ public:
     void OnLButtonUp(CMouseEventArgs& e) override;
     void OnMouseMove(CMouseEventArgs& e) override;
     void Layout() override;
+    bool PressByKey() override;
+    AccessibleInfo Describe() const override;
 
     void SetChecked(bool checked);
     bool IsChecked() const { return checked_; }

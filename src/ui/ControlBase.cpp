@@ -1,5 +1,7 @@
 #include "ui/ControlBase.h"
 
+#include "ui/AccessibleEvents.h"
+
 using Vantor::UI::CMouseEventArgs;
 using Vantor::UI::CPaintEventArgs;
 
@@ -46,14 +48,31 @@ HWND ControlBase::GetHwnd() const { return host_; }
 
 void ControlBase::SetVisible(int flag)
 {
+    const bool changed = (visible_ != 0) != (flag != 0);
     visible_ = flag;
     InvalidateBounds();
+    if (changed)
+        Vantor::UI::NotifyControlEvent(EVENT_OBJECT_STATECHANGE, *this);
 }
 
 void ControlBase::SetDisabled(int flag)
 {
+    const bool changed = (disabled_ != 0) != (flag != 0);
     disabled_ = flag;
     InvalidateBounds();
+    if (changed)
+        Vantor::UI::NotifyControlEvent(EVENT_OBJECT_STATECHANGE, *this);
+}
+
+Vantor::UI::AccessibleInfo ControlBase::Describe() const
+{
+    Vantor::UI::AccessibleInfo info;
+    info.name = accessibleName_;
+    if (!visible_)
+        info.state |= STATE_SYSTEM_INVISIBLE;
+    if (disabled_)
+        info.state |= STATE_SYSTEM_UNAVAILABLE;
+    return info;
 }
 
 void ControlBase::GetHostClientRect(RECT* out) const
@@ -115,6 +134,13 @@ void ControlBase::LayoutChildren()
 }
 
 void ControlBase::Layout() { bounds_ = ComputeBounds(); }
+
+void ControlBase::SetHostWindowTree(HWND hwnd)
+{
+    host_ = hwnd;
+    for (ControlBase* child : children_)
+        child->SetHostWindowTree(hwnd);
+}
 
 void ControlBase::ReleaseView()
 {

@@ -4,8 +4,10 @@
 // the hover and pressed state bits.
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
+#include "ui/AccessibleInfo.h"
 #include "ui/EventArgs.h"
 
 // Anchor flags: which host edges a control keeps its margin to.
@@ -50,6 +52,21 @@ public:
     virtual void Layout();
     virtual void ReleaseView();
 
+    // The keyboard and assistive technology, after the operations above.
+    // Whether Tab may stop here now (the base: never).
+    virtual bool CanTakeFocus() const { return false; }
+    // Enter or Space on the focused control, or a client's default action: what a click
+    // does. False when the control does nothing now.
+    virtual bool PressByKey() { return false; }
+    // What assistive technology reads of the control (the base: a client area with the
+    // accessible name and the invisible and unavailable states).
+    virtual Vantor::UI::AccessibleInfo Describe() const;
+    // A window-backed control's window, which takes the keyboard focus itself; null for a
+    // painted control.
+    virtual HWND KeyboardWindow() const { return nullptr; }
+    // A control whose window answers assistive technology itself (with its own items).
+    virtual HWND OwnAccessibleWindow() const { return nullptr; }
+
     void SetSize(int width, int height);
     void SetMargins(int left, int top, int right, int bottom);
     void SetAnchor(unsigned flags);
@@ -61,6 +78,9 @@ public:
     // A root control (a form, the control window) names its window here; attached controls
     // take it from their parent.
     void SetHostWindow(HWND hwnd) { host_ = hwnd; }
+    // The same for the whole tree under this control: a root that outlives its window names
+    // the next one (or none) to every control it holds.
+    void SetHostWindowTree(HWND hwnd);
 
     bool IsVisible() const { return visible_ != 0; }
     bool IsDisabled() const { return disabled_ != 0; }
@@ -74,6 +94,10 @@ public:
     int GetHeight() const { return height_; }
     const std::vector<ControlBase*>& GetChildren() const { return children_; }
     bool HitTest(int x, int y) const;
+    // The name assistive technology reads where the control shows no words of its own (a
+    // button drawn from images) or shows them differently.
+    void SetAccessibleName(std::wstring name) { accessibleName_ = std::move(name); }
+    const std::wstring& AccessibleName() const { return accessibleName_; }
 
 protected:
     int visible_ = 1;
@@ -87,4 +111,5 @@ protected:
     int width_ = 0;
     int height_ = 0;
     std::vector<ControlBase*> children_;  // not owned
+    std::wstring accessibleName_;
 };

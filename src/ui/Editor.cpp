@@ -144,6 +144,15 @@ bool Editor::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
         default:
             return false;
         }
+    case WM_GETDLGCODE: {
+        // In a dialog Enter would go to the dialog's default button before the box sees it:
+        // a box that acts on Enter asks for it.
+        result = DefaultProc(msg, wParam, lParam);
+        const auto* message = reinterpret_cast<const MSG*>(lParam);
+        if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN && !EnterPressed.empty())
+            result |= DLGC_WANTALLKEYS;
+        return true;
+    }
     case WM_CHAR:
         // The characters of the keys taken above: no line break typed, no beep.
         return wParam == L'\r' || wParam == L'\n' || wParam == 0x1B;

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+FormBase::FormBase() { root_.SetAccess(&access_); }
+
 void FormBase::AttachWindow(HWND hwnd, int x, int y, int width, int height)
 {
     SetHostWindow(hwnd);
@@ -37,6 +39,8 @@ void FormBase::OnPaint(HWND hwnd) { root_.Paint(hwnd); }
 bool FormBase::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     result = 0;
+    if (root_.HandleAccessMessage(hwnd, msg, wParam, lParam, result))
+        return true;
     const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (msg) {
     case WM_DESTROY:

@@ -28,7 +28,7 @@ public:
 
 class FormBase : public IFormWindow, public ControlBase {
 public:
-    FormBase() = default;
+    FormBase();
     bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void AttachWindow(HWND hwnd, int x, int y, int width, int height) override;
     void AttachWindow(HWND hwnd, const RECT& rect) override;
@@ -41,6 +41,8 @@ public:
     bool IsDragging() const { return drager_.IsActive(); }
     ControlBase* GetCapturedControl() const { return root_.Pressed(); }
     HBITMAP GetBackBuffer() const { return root_.BackBuffer(); }
+    // The form's keyboard focus (Tab through its controls) and accessible object.
+    Vantor::UI::RootAccess& Access() { return access_; }
 
 protected:
     void OnSize(HWND hwnd, int width, int height);
@@ -53,5 +55,6 @@ protected:
 
 private:
     Vantor::UI::SkinLease skins_ = Vantor::UI::ImageLister::Acquire();
+    Vantor::UI::RootAccess access_{*this};
     Vantor::UI::RootHost root_{*this, TME_HOVER | TME_LEAVE, 10};
 };

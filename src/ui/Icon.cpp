@@ -17,4 +17,11 @@ void Icon::Paint(CPaintEventArgs& e)
     ImageLister::Current()->DrawSkin(e.dc, image_, POINT{bounds_.left, bounds_.top});
 }
 
+AccessibleInfo Icon::Describe() const
+{
+    AccessibleInfo info = ControlBase::Describe();
+    info.role = ROLE_SYSTEM_GRAPHIC;
+    return info;
+}
+
 }  // namespace Vantor::UI::Controls

@@ -10,6 +10,7 @@ class Icon : public ControlBase {
 public:
     virtual void Create(ControlBase* parent);
     void Paint(CPaintEventArgs& e) override;
+    AccessibleInfo Describe() const override;
 
     void SetImage(const std::string& name);
     const std::string& GetImage() const { return image_; }

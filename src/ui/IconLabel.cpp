@@ -1,5 +1,7 @@
 #include "ui/IconLabel.h"
 
+#include "ui/AccessibleEvents.h"
+
 #include "ui/Drawing.h"
 #include "ui/ImageLister.h"
 #include "ui/Theme.h"
@@ -23,6 +25,25 @@ void IconLabel::SetText(const std::wstring& caption)
     const SIZE icon = ImageLister::Current()->GetSize(icon_);
     SetSize(extent.cx + (icon.cx > 0 ? icon.cx + gap_ : 0), extent.cy);
     InvalidateBounds();
+    NotifyControlEvent(EVENT_OBJECT_NAMECHANGE, *this);
+}
+
+bool IconLabel::PressByKey()
+{
+    if (!visible_ || disabled_)
+        return false;
+    Click(this);
+    return true;
+}
+
+AccessibleInfo IconLabel::Describe() const
+{
+    AccessibleInfo info = ControlBase::Describe();
+    info.role = ROLE_SYSTEM_PUSHBUTTON;
+    if (info.name.empty())
+        info.name = caption_;
+    info.defaultAction = kClickAction;
+    return info;
 }
 
 void IconLabel::PaintBackground(CPaintEventArgs& e)

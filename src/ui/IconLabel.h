@@ -20,6 +20,8 @@ public:
     void OnLButtonDown(CMouseEventArgs& e) override;
     void OnLButtonUp(CMouseEventArgs& e) override;
     void OnMouseMove(CMouseEventArgs& e) override;
+    bool PressByKey() override;
+    AccessibleInfo Describe() const override;
 
     // Stores the caption and sizes the label to caption plus icon and gap.
     void SetText(const std::wstring& caption);

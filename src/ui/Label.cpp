@@ -1,5 +1,7 @@
 #include "ui/Label.h"
 
+#include "ui/AccessibleEvents.h"
+
 #include "ui/Drawing.h"
 #include "ui/Theme.h"
 
@@ -21,6 +23,17 @@ void Label::SetText(const std::wstring& text)
     bounds_.right = bounds_.left + extent.cx;
     bounds_.bottom = bounds_.top + extent.cy;
     InvalidateBounds();
+    Vantor::UI::NotifyControlEvent(EVENT_OBJECT_NAMECHANGE, *this);
+}
+
+Vantor::UI::AccessibleInfo Label::Describe() const
+{
+    Vantor::UI::AccessibleInfo info = ControlBase::Describe();
+    info.role = ROLE_SYSTEM_STATICTEXT;
+    info.state |= STATE_SYSTEM_READONLY;
+    if (info.name.empty())
+        info.name = text_;
+    return info;
 }
 
 void Label::SetTextColor(COLORREF color)

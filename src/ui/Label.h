@@ -13,6 +13,7 @@ public:
     void Paint(Vantor::UI::CPaintEventArgs& e) override;
     // Places the label by its anchors, keeping the size its text gave it.
     void Layout() override;
+    Vantor::UI::AccessibleInfo Describe() const override;
 
     void SetText(const std::wstring& text);
     const std::wstring& GetText() const { return text_; }

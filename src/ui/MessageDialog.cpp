@@ -1,16 +1,41 @@
 #include "ui/MessageDialog.h"
 
+#include <algorithm>
+
+#include "ui/Drawing.h"
+#include "ui/Theme.h"
+
+namespace {
+
+constexpr UINT kMessageFormat = DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL;
+
+}  // namespace
 
 void CMessageDialog::SetMessage(const std::wstring& text)
 {
     message_ = text;
     if (hwnd())
-        label_.SetText(text);
+        InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+RECT CMessageDialog::MessageRect(HDC dc) const
+{
+    const RECT area = MessageArea;
+    RECT measured{area.left, 0, area.right, 0};
+    const HGDIOBJ old = SelectObject(dc, Theme::Instance().NormalFont());
+    DrawTextW(dc, message_.c_str(), static_cast<int>(message_.size()), &measured, kMessageFormat | DT_CALCRECT);
+    SelectObject(dc, old);
+    // One line sits on the message line; more lines grow around it, within the body.
+    const int height = std::min<int>(measured.bottom - measured.top, area.bottom - area.top);
+    const int top = std::max<int>(area.top, 79 - height / 2);
+    return RECT{area.left, top, area.right, std::min<int>(area.bottom, top + height)};
 }
 
 void CMessageDialog::Paint(Vantor::UI::CPaintEventArgs& e)
 {
     ExtForm::Paint(e);
+    DrawTextIn(e.dc, MessageRect(e.dc), message_, Theme::Instance().NormalTextColor(), Theme::Instance().NormalFont(),
+               kMessageFormat | DT_END_ELLIPSIS);
     ControlBase::Paint(e);
 }
 
@@ -19,17 +44,20 @@ void CMessageDialog::OnInitDialog()
     AttachWindow(hwnd(), 0, 0, Width, Height);
     SetTitle(L"\u63D0\u793A\u6D88\u606F");
 
+    // OK stands at the right when it is the only button.
     ok_.Create(this, L"");
     ok_.SetImages("BtnOk", "BtnOk", "BtnOk", "BtnOk");
     ok_.SetSize(51, 24);
-    ok_.SetMargins(257, 141, 0, 0);
+    ok_.SetMargins(question_ ? 257 : 318, 141, 0, 0);
     ok_.Click.connect([this] { EndDialog(1); });
 
-    cancel_.Create(this, L"");
-    cancel_.SetImages("BtnCancel", "BtnCancel", "BtnCancel", "BtnCancel");
-    cancel_.SetSize(51, 24);
-    cancel_.SetMargins(318, 141, 0, 0);
-    cancel_.Click.connect([this] { EndDialog(2); });
+    if (question_) {
+        cancel_.Create(this, L"");
+        cancel_.SetImages("BtnCancel", "BtnCancel", "BtnCancel", "BtnCancel");
+        cancel_.SetSize(51, 24);
+        cancel_.SetMargins(318, 141, 0, 0);
+        cancel_.Click.connect([this] { EndDialog(2); });
+    }
 
     close_.Create(this, L"");
     close_.SetImages("BtnCloseNormal", "BtnCloseHover", "BtnCloseHover", "");
@@ -38,11 +66,6 @@ void CMessageDialog::OnInitDialog()
     close_.SetAnchor(AnchorTop | AnchorRight);
     close_.Click.connect([this] { EndDialog(2); });
 
-    label_.Create(this, message_);
-    label_.SetMargins(100, 72, 0, 0);
-
-    SetWindowPos(hwnd(), nullptr, 0, 0, Width, Height, SWP_NOZORDER | SWP_NOMOVE);
-
     // Centred over the owner, or over the work area when there is none.
     RECT over{};
     const HWND owner = GetWindow(hwnd(), GW_OWNER);
@@ -50,7 +73,7 @@ void CMessageDialog::OnInitDialog()
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &over, 0);
     const int x = over.left + ((over.right - over.left) - Width) / 2;
     const int y = over.top + ((over.bottom - over.top) - Height) / 2;
-    SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    SetWindowPos(hwnd(), nullptr, x, y, Width, Height, SWP_NOZORDER);
 }
 
 bool CMessageDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -2,6 +2,8 @@
 
 namespace Vantor::UI::Controls {
 
+bool PressableControl::CanTakeFocus() const { return visible_ && !disabled_ && GetHwnd(); }
+
 void PressableControl::BeginPress(CMouseEventArgs& e)
 {
     if (!visible_ || disabled_ || !HitTest(e.x, e.y))

@@ -9,6 +9,10 @@
 namespace Vantor::UI::Controls {
 
 class PressableControl : public ControlBase {
+public:
+    // A visible, enabled control in a window takes the keyboard focus.
+    bool CanTakeFocus() const override;
+
 protected:
     // What a release outside the control clears.
     enum class MissedRelease {

@@ -49,6 +49,13 @@ void RootHost::PaintInto(HDC dc, HDC spare) const
     Gdiplus::Graphics graphics(dc);
     CPaintEventArgs e(dc, spare, graphics.GetLastStatus() == Gdiplus::Ok ? &graphics : nullptr);
     root_.Paint(e);
+    if (access_)
+        access_->PaintFocus(dc);
+}
+
+bool RootHost::HandleAccessMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return access_ && access_->HandleMessage(hwnd, msg, wParam, lParam, result);
 }
 
 bool RootHost::ButtonDown(HWND hwnd, WPARAM keys, POINT at)

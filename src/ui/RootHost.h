@@ -11,6 +11,7 @@
 #include "platform/Handles.h"
 #include "ui/ControlBase.h"
 #include "ui/EventArgs.h"
+#include "ui/RootAccess.h"
 
 namespace Vantor::UI {
 
@@ -41,6 +42,13 @@ public:
     // WM_DESTROY: the buffer goes and the press is forgotten.
     void Reset();
 
+    // The tree's keyboard focus and accessible object (owned by the tree's owner, which sets
+    // the Tab order): the focus rectangle is painted over the tree, and HandleAccessMessage
+    // passes the keyboard, focus and WM_GETOBJECT messages to it.
+    void SetAccess(RootAccess* access) { access_ = access; }
+    RootAccess* Access() const { return access_; }
+    bool HandleAccessMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
     ControlBase* Pressed() const { return pressed_; }
     bool IsMouseTracked() const { return mouseTracked_; }
     HBITMAP BackBuffer() const { return buffer_.get(); }
@@ -50,6 +58,7 @@ private:
     const DWORD leaveFlags_;
     const DWORD hoverTime_;
     ControlBase* pressed_ = nullptr;
+    RootAccess* access_ = nullptr;
     bool mouseTracked_ = false;
     GdiObject<HBITMAP> buffer_;
     SIZE bufferSize_{};

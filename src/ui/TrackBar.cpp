@@ -93,6 +93,20 @@ void TrackBar::SetValue(int value)
     Repaint();
 }
 
+void TrackBar::MoveThumbTo(int x)
+{
+    const int usable = Usable();
+    int position = x - grabOffset_;
+    if (position > usable)
+        position = usable;
+    if (position < 0)
+        position = 0;
+    position_ = position;
+    Repaint();
+    value_ = ValueFromPosition(position_, minimum_, maximum_, usable);
+    ValueChanged(value_);
+}
+
 void TrackBar::Repaint()
 {
     if (hwnd())
@@ -136,27 +150,20 @@ bool TrackBar::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         EndPaint(hwnd(), &ps);
         return true;
     }
-    case WM_LBUTTONDOWN:
-        dragStartPosition_ = position_;
-        dragStart_ = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    case WM_LBUTTONDOWN: {
+        const int x = GET_X_LPARAM(lParam);
+        const bool onThumb = x >= position_ && x < position_ + thumbWidth_;
+        grabOffset_ = onThumb ? x - position_ : thumbWidth_ / 2;
         SetCapture(hwnd());
         dragging_ = true;
-        return true;
-    case WM_MOUSEMOVE: {
-        if (!dragging_)
-            return true;
-        const int usable = Usable();
-        int position = dragStartPosition_ + (GET_X_LPARAM(lParam) - dragStart_.x);
-        if (position < 0)
-            position = 0;
-        if (position > usable)
-            position = usable < 0 ? 0 : usable;
-        position_ = position;
-        Repaint();
-        value_ = ValueFromPosition(position_, minimum_, maximum_, usable);
-        ValueChanged(value_);
+        if (!onThumb)
+            MoveThumbTo(x);
         return true;
     }
+    case WM_MOUSEMOVE:
+        if (dragging_)
+            MoveThumbTo(GET_X_LPARAM(lParam));
+        return true;
     case WM_LBUTTONUP:
         if (dragging_) {
             dragging_ = false;

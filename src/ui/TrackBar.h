@@ -1,7 +1,9 @@
 #pragma once
-// A horizontal slider in a child window of its own, 15 pixels high. Dragging the thumb fires
-// ValueChanged with the value under it, and letting go fires DragEnded; SetValue moves the
-// thumb without firing. The window is created hidden by Create(parent); the owner shows it
+// A horizontal slider in a child window of its own, 15 pixels high. The thumb follows the
+// pointer from where it was grabbed: pressed on the thumb it keeps that spot under the
+// pointer; pressed on the track it comes to the pointer (centred on it) and follows from
+// there. Each move fires ValueChanged with the value under the thumb, and letting go fires
+// DragEnded; SetValue moves the thumb without firing. The window is created hidden by Create(parent); the owner shows it
 // with SetVisible.
 //
 // Geometry: with extent E = maximum - minimum, usable width U = width - thumb width,
@@ -50,18 +52,19 @@ protected:
     const wchar_t* ClassName() const override { return L"Vantor.TrackBar"; }
     int Usable() const { return (bounds_.right - bounds_.left) - thumbWidth_; }
     void Repaint();
+    // The thumb under the pointer at x (keeping the grab offset), and the value it gives.
+    void MoveThumbTo(int x);
 
     COLORREF trackFill_ = RGB(246, 175, 58);
     COLORREF trackBorder_ = RGB(221, 221, 221);
     COLORREF thumbFill_ = RGB(255, 255, 255);
     COLORREF thumbBorder_ = RGB(204, 204, 204);
     int position_ = 0;
-    int dragStartPosition_ = 0;
+    int grabOffset_ = 0;  // where in the thumb the pointer holds it
     int minimum_ = 0;
     int maximum_ = 100;
     int thumbWidth_ = 15;
     int thumbHeight_ = 15;
-    POINT dragStart_{};
     bool dragging_ = false;
     int value_ = 0;  // the value the thumb stands for, kept exactly across resizing
 };

@@ -3,6 +3,7 @@
 // and COM surface.
 #include "TestSupport.h"
 
+#include "Biz/Log.h"
 #include "control/AppConfig.h"
 #include "control/Fotoloft.h"
 #include "control/MsgQueue.h"
@@ -382,6 +383,89 @@ TEST_F(ControlObjectTest, EachControlKeepsItsOwnSettings)
     ASSERT_EQ(other.As(&object), S_OK);
     object->Close(OLECLOSE_NOSAVE);
     object->SetClientSite(nullptr);
+}
+
+namespace {
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    std::string bytes;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+// A 2 x 2 24-bit BMP.
+bool WriteTinyBitmap(const std::wstring& path)
+{
+    const unsigned char bytes[] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
+                                   40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,
+                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // info header
+                                   0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes, sizeof bytes, &written, nullptr) && written == sizeof bytes;
+    CloseHandle(file);
+    return ok;
+}
+
+}  // namespace
+
+TEST_F(ControlObjectTest, EachControlWritesItsOwnLog)
+{
+    // Two pages in one browser process each turn their control's log on; what the first
+    // control's upload logs afterwards goes to the first page's file, which the second
+    // page's "init" neither emptied nor took over.
+    const std::wstring mineLog = Log::folder() + L"\\own-first.log";
+    const std::wstring theirLog = Log::folder() + L"\\own-second.log";
+    DeleteFileW(mineLog.c_str());
+    DeleteFileW(theirLog.c_str());
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring picture = std::wstring(temp) + L"own-log-picture.bmp";
+    ASSERT_TRUE(WriteTinyBitmap(picture));
+    std::wstring escaped;
+    for (wchar_t c : picture)
+        escaped += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+
+    ComPtr<IFotoloft> other;
+    ASSERT_EQ(CFotoloft::Create(IID_IFotoloft, reinterpret_cast<void**>(other.GetAddressOf())), S_OK);
+    // Nothing listens at port 1: the upload fails at once and says so in the log.
+    BStr init(LR"({"name":"init","config":{"Debug":true,"LogFile":"own-first.log",
+        "PostUrl":"http://127.0.0.1:1/up","RetryDelays":[]}})");
+    fotoloft->postMessage(init.get());
+    BStr add((L"{\"name\":\"addFile\",\"path\":\"" + escaped + L"\"}").c_str());
+    fotoloft->postMessage(add.get());
+    BStr otherInit(LR"({"name":"init","config":{"Debug":true,"LogFile":"own-second.log"}})");
+    other->postMessage(otherInit.get());
+
+    ASSERT_TRUE(control->StartListUpload());
+    EXPECT_TRUE(TestSupport::PumpUntil(
+        [&] { return ReadFileBytes(mineLog).find("upload failed") != std::string::npos; }, 20s))
+        << "first log: " << ReadFileBytes(mineLog) << "\nsecond log: " << ReadFileBytes(theirLog);
+    const std::string mine = ReadFileBytes(mineLog);
+    const std::string theirs = ReadFileBytes(theirLog);
+    // Both files begin with the line saying they were made; only the first holds the upload.
+    EXPECT_NE(mine.find("\xE6\x97\xA5\xE5\xBF\x97"), std::string::npos) << mine;
+    EXPECT_NE(theirs.find("\xE6\x97\xA5\xE5\xBF\x97"), std::string::npos) << theirs;
+    EXPECT_EQ(theirs.find("upload failed"), std::string::npos) << theirs;
+
+    ComPtr<IOleObject> object;
+    ASSERT_EQ(other.As(&object), S_OK);
+    object->Close(OLECLOSE_NOSAVE);
+    object->SetClientSite(nullptr);
+    object.Reset();
+    other.Reset();
+    DeleteFileW(picture.c_str());
 }
 
 namespace {

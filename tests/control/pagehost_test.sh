@@ -82,6 +82,54 @@ check_pixel 200 57 "srgb(243,243,243)"   # the list area
 check_pixel 1 200 "srgb(243,243,243)"
 check_pixel 398 298 "srgb(243,243,243)"
 
+# What a page does to embedded controls: a second control answers on its own, in-place
+# deactivation takes the window away and activation brings one back, a removed control is
+# gone from the page, a function given to later() runs from the message loop, and the
+# process counts are there.
+cat >"$work/lifecycle.js" <<'JS'
+var second = host.addControl();
+var answers = [];
+second.recvMessage = function (text) { answers.push(text); };
+second.postMessage('{"name":"init","config":{}}');
+host.echo("second answered " + (answers.length === 1 && answers[0].indexOf("load_complete") >= 0));
+host.deactivate(second);
+var shotWhileHidden = true;
+try { host.screenshot("hidden.png", second); } catch (e) { shotWhileHidden = false; }
+host.echo("hidden has a window " + shotWhileHidden);
+host.activate(second);
+host.echo("shown again " + (function () { try { host.screenshot("Z:\\tmp\\pagehost-shown.png", second); return true; } catch (e) { return false; } })());
+host.removeControl(second);
+var removedAgain = true;
+try { host.removeControl(second); } catch (e) { removedAgain = false; }
+host.echo("removed twice " + removedAgain);
+var fired = 0;
+host.later(50, function () { fired++; });
+host.sleep(400);
+host.echo("later fired " + fired);
+host.echo("modal " + host.modalRunning());
+host.echo("counts " + (host.handleCount() > 0) + " " + (host.threadCount() > 0) + " " + (host.memoryBytes() > 1000000));
+JS
+run lifecycle
+[ "$(cat "$work/lifecycle.rc")" = 0 ] || fail "lifecycle run: $(cat "$work/lifecycle.err")"
+for line in "second answered true" "hidden has a window false" "shown again true" "removed twice false" \
+    "later fired 1" "modal false" "counts true true true"; do
+  grep -qx "$line" "$work/lifecycle.out" || fail "lifecycle: no line '$line' in: $(cat "$work/lifecycle.out")"
+done
+
+# --detached: the control exists before any container; attach sites and shows it.
+cat >"$work/detached.js" <<'JS'
+var hadWindow = true;
+try { host.click(10, 10); } catch (e) { hadWindow = false; }
+host.echo("window before attach " + hadWindow);
+host.attach();
+host.screenshot("Z:\\tmp\\pagehost-attached.png");
+host.echo("attached");
+JS
+run detached --detached
+[ "$(cat "$work/detached.rc")" = 0 ] || fail "detached run: $(cat "$work/detached.err")"
+grep -qx "window before attach false" "$work/detached.out" || fail "detached: $(cat "$work/detached.out")"
+grep -qx "attached" "$work/detached.out" || fail "detached: attach did not give a window"
+
 # Bad arguments are refused with a usage text.
 run echo --size nonsense
 [ "$(cat "$work/echo.rc")" = 2 ] || fail "bad --size accepted"

@@ -155,6 +155,49 @@ TEST(ImageEditor, FittingOnlyScalesTheViewAndCropsAtFullResolution)
     EXPECT_EQ(got.rgbBlue, want.rgbBlue);
 }
 
+TEST(ImageEditor, TheSelectionStaysOnItsPartOfThePictureWhenTheCanvasChangesSize)
+{
+    // Fitted: a larger canvas shows the picture larger and elsewhere; the selection follows.
+    CanvasHost host(400, 300);
+    ASSERT_TRUE(host.canvas().SetImage(std::make_unique<CxImage>(Make24(1200, 900, Pattern, false))));
+    host.canvas().FitToCanvas();
+    host.canvas().SetCropMode(true);
+    const RECT shown = host.canvas().Placement().ShownRect();
+    host.Drag(POINT{shown.left + 40, shown.top + 30}, POINT{shown.left + 140, shown.top + 90});
+    const RECT before = host.canvas().SelectionInPicture();
+    ASSERT_FALSE(IsRectEmpty(&before));
+    for (const SIZE size : {SIZE{700, 560}, SIZE{333, 251}, SIZE{400, 300}}) {
+        MoveWindow(host.hwnd(), 0, 0, size.cx, size.cy, TRUE);
+        const RECT after = host.canvas().SelectionInPicture();
+        // One conversion back and forth at the new scale: within a pixel of the picture's scale.
+        const LONG slack = static_cast<LONG>(1.0 / host.canvas().Placement().scale) + 1;
+        EXPECT_NEAR(after.left, before.left, slack) << size.cx;
+        EXPECT_NEAR(after.top, before.top, slack) << size.cx;
+        EXPECT_NEAR(after.right, before.right, slack) << size.cx;
+        EXPECT_NEAR(after.bottom, before.bottom, slack) << size.cx;
+        // On screen it covers that part of the picture where the picture now shows.
+        const RECT onCanvas = host.canvas().Placement().ToCanvas(before);
+        const RECT tracker = host.canvas().Tracker().Normalized();
+        EXPECT_NEAR(tracker.left, onCanvas.left, 1) << size.cx;
+        EXPECT_NEAR(tracker.bottom, onCanvas.bottom, 1) << size.cx;
+    }
+
+    // At actual pixels the canvas scrolls: the selection scrolls with the picture and the crop
+    // takes the same pixels.
+    host.canvas().ActualPixels();
+    host.Drag(POINT{100, 80}, POINT{200, 130});
+    const RECT drawn = host.canvas().SelectionInPicture();
+    SendMessageW(host.hwnd(), WM_HSCROLL, SB_PAGEDOWN, 0);
+    SendMessageW(host.hwnd(), WM_VSCROLL, SB_LINEDOWN, 0);
+    const RECT scrolled = host.canvas().SelectionInPicture();
+    EXPECT_TRUE(EqualRect(&scrolled, &drawn));
+    EXPECT_EQ(host.canvas().Tracker().Normalized().left, 100 - host.canvas().Placement().scroll.x);
+    MoveWindow(host.hwnd(), 0, 0, 500, 350, TRUE);
+    ASSERT_TRUE(host.canvas().CropToSelection());
+    EXPECT_EQ(static_cast<LONG>(host.canvas().Edit().Result()->GetWidth()), drawn.right - drawn.left);
+    EXPECT_EQ(static_cast<LONG>(host.canvas().Edit().Result()->GetHeight()), drawn.bottom - drawn.top);
+}
+
 TEST(ImageEditor, TurnRefreshesSizeAndScrollBars)
 {
     CanvasHost host(400, 300);

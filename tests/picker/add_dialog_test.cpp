@@ -7,11 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 
+#include "Biz/ByteSizeText.h"
 #include "Biz/ImageData.h"
 #include "ListFixture.h"
 #include "picker/FileAddDialog.h"
+#include "picker/FolderLister.h"
 #include "picker/FolderPath.h"
 #include "test_pictures.h"
 
@@ -193,7 +199,7 @@ TEST_F(AddDialog, AFolderShowsItsPicturesByTheListingRulesWithCountersAtOnce)
         EXPECT_EQ(shown, (std::vector<std::wstring>{a, b, c}));
         // The counters show the listing as soon as it ends.
         EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(0, 3));
-        EXPECT_EQ(d.SizeText(), L"0byte");
+        EXPECT_EQ(d.SizeText(), Vantor::PickedSizeText(0));
         // The thumbnails come from other threads.
         EXPECT_TRUE(PumpUntil([&] {
             return std::all_of(d.Picker().Items().begin(), d.Picker().Items().end(), [](const auto& item) {
@@ -258,6 +264,36 @@ TEST_F(AddDialog, CtrlAChecksEverythingAndEnterConfirms)
     });
     EXPECT_EQ(list_->Count(), 5);
     EXPECT_EQ(dialog.AddedCount(), 5);
+}
+
+TEST_F(AddDialog, TheKeyboardAloneMarksPicturesAndConfirms)
+{
+    const std::wstring folder = PictureFolder(L"Keyboard", 5);
+    CFileAddDialog dialog;
+    Run(dialog, [&](CFileAddDialog& d) {
+        ASSERT_TRUE(OpenFolder(d, folder));
+        EXPECT_TRUE(GetWindowLongW(d.Picker().hwnd(), GWL_STYLE) & WS_TABSTOP) << "Tab reaches the picker";
+        PressKey(d, VK_HOME);
+        PressKey(d, VK_RIGHT);
+        PressKey(d, VK_RIGHT);
+        ASSERT_TRUE(PumpUntil([&] { return d.Picker().FocusId() == d.Picker().Items()[2]->Id(); }));
+        EXPECT_EQ(d.Picker().CheckedCount(), 0) << "the arrows mark nothing";
+        PressKey(d, VK_SPACE);
+        PressKey(d, VK_END);
+        PressKey(d, VK_SPACE);
+        PressKey(d, VK_HOME);
+        PressKey(d, VK_SPACE);
+        PressKey(d, VK_SPACE);  // marked, then not
+        ASSERT_TRUE(PumpUntil([&] { return d.Picker().FocusId() == d.Picker().Items()[0]->Id(); }));
+        Pump();  // the keys posted after the Home
+        EXPECT_EQ(d.Picker().CheckedCount(), 2);
+        EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(2, 5));
+        PressKey(d, VK_RETURN);
+    });
+    const std::vector<std::wstring> added = UploadPaths();
+    ASSERT_EQ(added.size(), 2u);
+    EXPECT_NE(added[0].find(L"p002.png"), std::wstring::npos) << added[0];
+    EXPECT_NE(added[1].find(L"p004.png"), std::wstring::npos) << added[1];
 }
 
 TEST_F(AddDialog, EscapeAndCancelAddNothing)
@@ -368,15 +404,119 @@ TEST_F(AddDialog, SizesOverFourGibibytesAddUpWithoutWrapping)
         CtrlA(d);
         EXPECT_EQ(d.Picker().CheckedSize(), 2 * kBig);
         EXPECT_EQ(d.SizeText(), Vantor::PickedSizeText(2 * kBig));
-        EXPECT_EQ(d.SizeText().substr(0, 2), L"10");
+        EXPECT_EQ(d.SizeText(), L"\u5171" L"10.00 GB");
         d.OnCancel();
     });
 }
 
-TEST(PickedTexts, SizesAndCounts)
+TEST_F(AddDialog, ChecksStayWithTheirFolderAndOkTakesThemAll)
 {
-    EXPECT_EQ(Vantor::PickedSizeText(0), L"0byte");
-    EXPECT_EQ(Vantor::PickedSizeText(1023), L"1023bytes");
-    EXPECT_EQ(Vantor::PickedSizeText(3LL << 30).substr(0, 4), L"3.00");
+    const std::wstring first = PictureFolder(L"First", 5);
+    const std::wstring second = PictureFolder(L"Second", 3);
+    CFileAddDialog dialog;
+    dialog.SetLimits(AddLimits{300, 0, 0});
+    std::vector<std::wstring> expected;
+    Run(dialog, [&](CFileAddDialog& d) {
+        ASSERT_TRUE(OpenFolder(d, first));
+        // The folder shown is named above the pictures, and stays marked in the tree.
+        EXPECT_EQ(d.PathText(), first);
+        EXPECT_TRUE(GetWindowLongPtrW(d.Tree(), GWL_STYLE) & TVS_SHOWSELALWAYS);
+        ClickPicture(d, 1);
+        ClickPicture(d, 3);
+        ASSERT_TRUE(OpenFolder(d, second));
+        EXPECT_EQ(d.PathText(), second);
+        EXPECT_EQ(d.Picker().CheckedCount(), 0);
+        ClickPicture(d, 0);
+        const std::wstring fromSecond = d.Picker().Items()[0]->Record()->path();
+        const int64_t one = static_cast<int64_t>(d.Picker().Items()[0]->Record()->fileSize());
+        EXPECT_EQ(d.CheckedInAllFolders(), 3);
+        EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(1, 3, 2));
+        // Back: the two are checked again; the counter and the size count both folders.
+        ASSERT_TRUE(OpenFolder(d, first));
+        ASSERT_EQ(d.Picker().Count(), 5);
+        EXPECT_EQ(d.Picker().CheckedCount(), 2);
+        EXPECT_TRUE(d.Picker().Items()[1]->Checked());
+        EXPECT_TRUE(d.Picker().Items()[3]->Checked());
+        EXPECT_EQ(d.CounterText(), Vantor::PickedCountText(2, 5, 1));
+        expected = {d.Picker().Items()[1]->Record()->path(), d.Picker().Items()[3]->Record()->path(), fromSecond};
+        EXPECT_EQ(d.SizeText(), Vantor::PickedSizeText(d.Picker().CheckedSize() + one));
+        // The select-all box follows the pictures: all checked by Ctrl+A ticks it, one
+        // unchecked clears it.
+        EXPECT_FALSE(d.SelectAllChecked());
+        CtrlA(d);
+        EXPECT_TRUE(d.SelectAllChecked());
+        ClickPicture(d, 4);
+        EXPECT_FALSE(d.SelectAllChecked());
+        ClickPicture(d, 4);
+        d.Picker().Items()[0]->SetChecked(0);
+        d.Picker().Items()[2]->SetChecked(0);
+        d.Picker().Items()[4]->SetChecked(0);
+        d.UpdateCounters();
+        d.OnOK();
+    });
+    // Folder by folder in the order they were opened.
+    EXPECT_EQ(UploadPaths(), expected);
+}
+
+TEST_F(AddDialog, AListerBusyWithASlowFileLetsGoAtOnceAndEndsOnItsOwn)
+{
+    // The second file takes long to open (a network folder, a file another program holds).
+    const std::wstring folder = PictureFolder(L"Slow", 3);
+    struct Gate {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool entered = false, released = false, ended = false;
+        int reads = 0;
+    };
+    const auto gate = std::make_shared<Gate>();
+    auto reader = [gate](const std::wstring& path) {
+        std::unique_lock<std::mutex> hold(gate->lock);
+        if (++gate->reads == 2) {
+            gate->entered = true;
+            gate->changed.notify_all();
+            gate->changed.wait_for(hold, std::chrono::seconds(5), [&] { return gate->released; });
+        }
+        gate->ended = gate->reads >= 2;
+        gate->changed.notify_all();
+        hold.unlock();
+        return Vantor::FolderLister::ReadFile(path);
+    };
+    auto lister = std::make_unique<Vantor::FolderLister>(host_->get(), WM_APP + 77, reader);
+    lister->Start(folder);
+    {
+        std::unique_lock<std::mutex> hold(gate->lock);
+        ASSERT_TRUE(gate->changed.wait_for(hold, std::chrono::seconds(10), [&] { return gate->entered; }));
+    }
+    const DWORD before = GetTickCount();
+    lister.reset();
+    EXPECT_LT(GetTickCount() - before, 1000u) << "the owner waited for the file";
+
+    // Let go, the listing ends without reading on.
+    {
+        std::lock_guard<std::mutex> hold(gate->lock);
+        gate->released = true;
+        gate->changed.notify_all();
+    }
+    std::unique_lock<std::mutex> hold(gate->lock);
+    EXPECT_TRUE(gate->changed.wait_for(hold, std::chrono::seconds(10), [&] { return gate->ended; }));
+    EXPECT_EQ(gate->reads, 2);
+}
+
+TEST(PickedTexts, SizesAsThePanelWritesThemAndCountsOfEveryFolder)
+{
+    const std::wstring total = L"\u5171";  // 共
+    for (const uint64_t bytes : {0ull, 1023ull, 1536ull, 5ull << 20, 3ull << 30})
+        EXPECT_EQ(Vantor::PickedSizeText(static_cast<int64_t>(bytes)), total + Vantor::ByteSizeText(bytes));
+    EXPECT_EQ(Vantor::PickedSizeText(0), total + L"0 B");
+    EXPECT_EQ(Vantor::PickedSizeText(3LL << 30), total + L"3.00 GB");
     EXPECT_EQ(Vantor::PickedCountText(3, 12), L"\u5F53\u524D\u9009\u62E9\uFF1A" L"3/12 \u5F20\u7167\u7247");
+    // 当前选择：12 张照片（本文件夹 3/30）
+    EXPECT_EQ(Vantor::PickedCountText(3, 30, 9),
+              L"\u5F53\u524D\u9009\u62E9\uFF1A" L"12 \u5F20\u7167\u7247\uFF08\u672C\u6587\u4EF6\u5939 3/30\uFF09");
+    // The limit messages say what happened and what to do, with the numbers.
+    const std::wstring full = Vantor::LimitMessage(true, 300, 30, 20);
+    EXPECT_NE(full.find(L"300"), std::wstring::npos);
+    EXPECT_NE(full.find(L" 30 "), std::wstring::npos);
+    EXPECT_NE(full.find(L"20 \u5F20\u672A\u6DFB\u52A0"), std::wstring::npos);  // 20 张未添加
+    EXPECT_NE(Vantor::LimitMessage(false, 100, 100, 50).find(L"\u4E00\u6B21"), std::wstring::npos);  // 一次
 }

@@ -2,9 +2,12 @@
 // committed by Enter, by the loss of focus and before any change of the list; Escape cancels.
 #include "ListFixture.h"
 
+#include <objidl.h>
+#include <gdiplus.h>
 #include <algorithm>
 
 #include "Biz/ImageData.h"
+#include "picker/ListViewItem.h"
 
 using namespace listtest;
 using Vantor::ListViewPostItem;
@@ -177,6 +180,33 @@ TEST_F(RenameTest, TheToolsTurnAndAskForEditAndPreview)
     Click(ButtonPoint(1, ListViewPostItem::Search));
     EXPECT_EQ(edits, (std::vector<int32_t>{1}));
     EXPECT_EQ(previews, (std::vector<int32_t>{1}));
+}
+
+TEST(ItemCaption, ALongNameEndsWithAnEllipsisWithinItsCell)
+{
+    Gdiplus::Bitmap canvas(300, 40, PixelFormat24bppRGB);
+    Gdiplus::Graphics graphics(&canvas);
+    const Gdiplus::FontFamily family(L"\u65B0\u5B8B\u4F53");
+    const Gdiplus::Font font(&family, 12.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    const std::wstring name = L"PHONE_IMG_20240512_183045_HDR.jpg";
+    const auto width = [&](const std::wstring& text) {
+        Gdiplus::RectF box;
+        graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), &font, Gdiplus::PointF(0, 0), &box);
+        return box.Width;
+    };
+    const float cell = 120.0f;
+    ASSERT_GT(width(name), cell) << "the name must be longer than the cell for this test";
+    const std::wstring shown = Vantor::EllipsizedText(graphics, font, name, cell);
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown.back(), L'\u2026');
+    EXPECT_EQ(name.compare(0, shown.size() - 1, shown, 0, shown.size() - 1), 0) << "it starts as the name does";
+    EXPECT_EQ(Vantor::EllipsizedText(graphics, font, shown, cell), shown) << "what it gives fits as it is";
+    EXPECT_GT(shown.size(), 6u) << "as much of the name as fits";
+    // One more character of the name would not fit.
+    const std::wstring longer = name.substr(0, shown.size()) + L"\u2026";
+    EXPECT_NE(Vantor::EllipsizedText(graphics, font, longer, cell), longer);
+    // A name that fits is left alone.
+    EXPECT_EQ(Vantor::EllipsizedText(graphics, font, L"a.jpg", cell), L"a.jpg");
 }
 
 TEST_F(RenameTest, TheBoxShowsOnlyWhatIsTypedInTheNormalTextColour)

@@ -1,5 +1,7 @@
 #include "exif_fixture.h"
 
+#include <algorithm>
+
 namespace testpics {
 
 namespace {
@@ -70,6 +72,21 @@ std::vector<uint8_t> ExifTiff(const ExifFields& fields)
         w.U32(0);
         w.bytes.insert(w.bytes.end(), fields.dateTimeOriginal.begin(), fields.dateTimeOriginal.end());
         w.bytes.push_back(0);
+    }
+    if (!fields.preview.empty()) {
+        if (w.bytes.size() % 2)
+            w.bytes.push_back(0);
+        const auto ifd1 = static_cast<uint32_t>(w.bytes.size());
+        // IFD0's pointer to the next IFD, written above as 0.
+        Writer next(fields.littleEndian);
+        next.U32(ifd1);
+        std::copy(next.bytes.begin(), next.bytes.end(), w.bytes.begin() + (ifd0End - 4));
+        const uint32_t dataAt = ifd1 + 2 + 2 * 12 + 4;
+        w.U16(2);
+        w.Entry(0x0201, 4, 1, dataAt);
+        w.Entry(0x0202, 4, 1, static_cast<uint32_t>(fields.preview.size()));
+        w.U32(0);
+        w.bytes.insert(w.bytes.end(), fields.preview.begin(), fields.preview.end());
     }
     return w.bytes;
 }

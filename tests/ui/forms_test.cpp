@@ -215,7 +215,11 @@ TEST_F(Forms, ChromeColours)
 // Presses a key once the dialog is up, and notes the title it showed.
 class ScriptedMessageDialog : public CMessageDialog {
 public:
-    explicit ScriptedMessageDialog(UINT key, POINT click = POINT{-1, -1}) : key_(key), click_(click) {}
+    explicit ScriptedMessageDialog(UINT key, POINT click = POINT{-1, -1}, bool question = true)
+        : key_(key), click_(click)
+    {
+        SetQuestion(question);
+    }
     std::wstring shownTitle;
     SIZE shownSize{};
 
@@ -265,6 +269,32 @@ TEST_F(Forms, MessageDialogAnswers)
     EXPECT_EQ(cancel.DoModal(nullptr), 2);
     ScriptedMessageDialog close(0, POINT{384 - 14 - 7, 12 + 7});
     EXPECT_EQ(close.DoModal(nullptr), 2);
+}
+
+TEST_F(Forms, AnInformationBoxHasOkAloneAndWrapsItsText)
+{
+    // OK stands where a question's Cancel is; the question's OK place is empty.
+    ScriptedMessageDialog ok(0, POINT{318 + 25, 141 + 12}, false);
+    ok.SetMessage(L"\u6700\u591A\u53EA\u80FD\u6DFB\u52A0 300 \u5F20\u7167\u7247");
+    EXPECT_EQ(ok.DoModal(nullptr), 1);
+    EXPECT_FALSE(ok.IsQuestion());
+    ScriptedMessageDialog escape(VK_ESCAPE, POINT{-1, -1}, false);
+    EXPECT_EQ(escape.DoModal(nullptr), 2);
+
+    // A long message takes more lines within the body instead of running off its right.
+    CMessageDialog box;
+    const HDC dc = GetDC(nullptr);
+    box.SetMessage(L"\u4E00");
+    const RECT one = box.MessageRect(dc);
+    box.SetMessage(L"\u4E0A\u4F20\u5217\u8868\u6700\u591A\u53EA\u80FD\u653E 300 \u5F20\u7167\u7247\uFF0C"
+                   L"\u8FD9\u6B21\u6DFB\u52A0\u4E86 30 \u5F20\uFF0C20 \u5F20\u672A\u6DFB\u52A0\u3002\u8BF7\u5148"
+                   L"\u4E0A\u4F20\u6216\u5220\u9664\u4E00\u4E9B\u7167\u7247\u518D\u6DFB\u52A0\u3002");
+    const RECT many = box.MessageRect(dc);
+    ReleaseDC(nullptr, dc);
+    EXPECT_GE(many.bottom - many.top, 2 * (one.bottom - one.top));
+    EXPECT_LE(many.right, CMessageDialog::Width - 20);
+    EXPECT_LE(many.bottom, CMessageDialog::Height - ExtForm::FooterHeight);
+    EXPECT_GE(many.top, 34) << "below the title band";
 }
 
 }  // namespace

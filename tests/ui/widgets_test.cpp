@@ -103,12 +103,40 @@ TEST_F(SliderTest, DraggingFiresValuesAndClampsAtTheEnds)
     EXPECT_NE(GetCapture(), slider.hwnd());
     EXPECT_EQ(slider.GetValue(), -50);
 
-    // A click without movement fires nothing, and the thumb does not jump to it.
+    // A press on the thumb that does not move fires nothing.
     fired.clear();
-    Send(WM_LBUTTONDOWN, 110);
-    Send(WM_LBUTTONUP, 110);
+    Send(WM_LBUTTONDOWN, 30);
+    Send(WM_LBUTTONUP, 30);
     EXPECT_TRUE(fired.empty());
     EXPECT_EQ(slider.GetThumbPosition(), 27);
+}
+
+TEST_F(SliderTest, TheThumbStaysUnderThePointerWhereItWasGrabbed)
+{
+    // -255..255 as the brightness slider: grabbed at its right edge, a 36-pixel drag moves
+    // the thumb 36 pixels and no more.
+    slider.SetRange(-255, 255);
+    slider.SetValue(0);
+    ASSERT_EQ(slider.GetThumbPosition(), 54);
+    Send(WM_LBUTTONDOWN, 54 + 12);
+    Send(WM_MOUSEMOVE, 54 + 12 + 36);
+    EXPECT_EQ(slider.GetThumbPosition(), 54 + 36);
+    Send(WM_MOUSEMOVE, 54 + 12 + 10);
+    Send(WM_LBUTTONUP, 54 + 12 + 10);
+    EXPECT_EQ(slider.GetThumbPosition(), 54 + 10);
+    EXPECT_EQ(slider.GetValue(), TrackBar::ValueFromPosition(64, -255, 255, 108));
+
+    // Pressed on the track, away from the thumb: the thumb comes to the pointer at once and
+    // follows it from there.
+    fired.clear();
+    Send(WM_LBUTTONDOWN, 20);
+    EXPECT_EQ(slider.GetThumbPosition(), 20 - 7);
+    ASSERT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired.back(), TrackBar::ValueFromPosition(13, -255, 255, 108));
+    Send(WM_MOUSEMOVE, 56);
+    Send(WM_LBUTTONUP, 56);
+    EXPECT_EQ(slider.GetThumbPosition(), 56 - 7);
+    EXPECT_EQ(slider.GetValue(), TrackBar::ValueFromPosition(49, -255, 255, 108));
 }
 
 TEST_F(SliderTest, ResizingKeepsTheValue)
@@ -194,6 +222,23 @@ protected:
     Editor editor;
     std::string fired;
 };
+
+TEST_F(EditorTest, InADialogABoxThatActsOnEnterAsksForIt)
+{
+    // The dialog manager asks before it turns Enter into the default button's command.
+    MSG enter{editor.hwnd(), WM_KEYDOWN, VK_RETURN, 0};
+    MSG tab{editor.hwnd(), WM_KEYDOWN, VK_TAB, 0};
+    const auto code = [&](MSG* m) { return SendMessageW(editor.hwnd(), WM_GETDLGCODE, m ? m->wParam : 0, reinterpret_cast<LPARAM>(m)); };
+    EXPECT_TRUE(code(&enter) & DLGC_WANTALLKEYS);
+    EXPECT_FALSE(code(&tab) & DLGC_WANTALLKEYS);
+    EXPECT_TRUE(code(nullptr) & DLGC_HASSETSEL) << "the edit control's own answer is kept";
+    Editor plain;
+    plain.Attach(&root);
+    MSG plainEnter{plain.hwnd(), WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_FALSE(SendMessageW(plain.hwnd(), WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&plainEnter)) &
+                 DLGC_WANTALLKEYS)
+        << "a box nobody listens to leaves Enter to the dialog";
+}
 
 TEST_F(EditorTest, NumbersOnlyAndIntegerText)
 {

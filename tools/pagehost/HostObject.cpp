@@ -1,7 +1,9 @@
 #include "HostObject.h"
 
+#include "AccessibleProbe.h"
 #include "Output.h"
 #include "PageHost.h"
+#include "ProcessCounts.h"
 
 #include <cwchar>
 #include <string>
@@ -9,7 +11,28 @@
 namespace PageHost {
 namespace {
 
-enum : DISPID { kEcho = 1, kSleep, kQuit, kClick, kScreenshot };
+enum : DISPID {
+    kEcho = 1,
+    kSleep,
+    kQuit,
+    kClick,
+    kScreenshot,
+    kAttach,
+    kDeactivate,
+    kActivate,
+    kAddControl,
+    kRemoveControl,
+    kModalRunning,
+    kLater,
+    kHandleCount,
+    kThreadCount,
+    kMemoryBytes,
+    kKey,
+    kType,
+    kAccessibleTree,
+    kWatchEvents,
+    kEvents,
+};
 
 struct Member {
     const wchar_t* name;
@@ -17,8 +40,42 @@ struct Member {
     UINT arguments;
 };
 constexpr Member kMembers[] = {
-    {L"echo", kEcho, 1}, {L"sleep", kSleep, 1}, {L"quit", kQuit, 0}, {L"click", kClick, 2}, {L"screenshot", kScreenshot, 1},
+    {L"echo", kEcho, 1},
+    {L"sleep", kSleep, 1},
+    {L"quit", kQuit, 0},
+    {L"click", kClick, 2},
+    {L"screenshot", kScreenshot, 1},
+    {L"attach", kAttach, 0},
+    {L"deactivate", kDeactivate, 0},
+    {L"activate", kActivate, 0},
+    {L"addControl", kAddControl, 0},
+    {L"removeControl", kRemoveControl, 0},
+    {L"modalRunning", kModalRunning, 0},
+    {L"later", kLater, 2},
+    {L"handleCount", kHandleCount, 0},
+    {L"threadCount", kThreadCount, 0},
+    {L"memoryBytes", kMemoryBytes, 0},
+    // The keyboard and what assistive technology reads (AccessibleProbe.h).
+    {L"key", kKey, 1},
+    {L"type", kType, 1},
+    {L"accessibleTree", kAccessibleTree, 0},
+    {L"watchEvents", kWatchEvents, 0},
+    {L"events", kEvents, 0},
 };
+
+WinEventRecorder& Recorder()
+{
+    static WinEventRecorder recorder;
+    return recorder;
+}
+
+void SetText(VARIANT* result, const std::wstring& text)
+{
+    if (result) {
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+}
 
 VARIANT* Argument(DISPPARAMS* params, UINT index)
 {
@@ -52,6 +109,29 @@ bool ArgumentNumber(DISPPARAMS* params, UINT index, long& out)
         return false;
     out = number.lVal;
     return true;
+}
+
+// An optional object argument (a control); null when missing, undefined or null.
+IUnknown* ArgumentObject(DISPPARAMS* params, UINT index)
+{
+    VARIANT* argument = Argument(params, index);
+    while (argument && argument->vt == (VT_VARIANT | VT_BYREF))
+        argument = argument->pvarVal;
+    if (!argument)
+        return nullptr;
+    if (argument->vt == VT_DISPATCH)
+        return argument->pdispVal;
+    if (argument->vt == VT_UNKNOWN)
+        return argument->punkVal;
+    return nullptr;
+}
+
+void SetNumber(VARIANT* result, double value)
+{
+    if (result) {
+        result->vt = VT_R8;
+        result->dblVal = value;
+    }
 }
 
 HRESULT Fail(EXCEPINFO* error, const wchar_t* message)
@@ -140,14 +220,86 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
             long x = 0, y = 0;
             if (!ArgumentNumber(params, 0, x) || !ArgumentNumber(params, 1, y))
                 return DISP_E_TYPEMISMATCH;
-            return page_.click(x, y) ? S_OK : Fail(error, L"click: the control has no window");
+            return page_.click(x, y, ArgumentObject(params, 2)) ? S_OK : Fail(error, L"click: the control has no window");
         }
         case kScreenshot: {
             std::wstring path;
             if (!ArgumentText(params, 0, path))
                 return DISP_E_TYPEMISMATCH;
-            return page_.screenshot(path) ? S_OK : Fail(error, L"screenshot: could not write the file");
+            return page_.screenshot(path, ArgumentObject(params, 1)) ? S_OK
+                                                                      : Fail(error, L"screenshot: could not write the file");
         }
+        case kKey:
+        case kType: {
+            std::wstring text;
+            if (!ArgumentText(params, 0, text))
+                return DISP_E_TYPEMISMATCH;
+            if (!(id == kKey ? SendKeyChord(text) : SendText(text)))
+                return Fail(error, L"key: unknown key or no input");
+            page_.sleep(80);  // the key reaches its window
+            return S_OK;
+        }
+        case kAccessibleTree:
+            SetText(result, DumpAccessibleTree(FindControlWindow()));
+            return S_OK;
+        case kWatchEvents:
+            Recorder().Start(FindControlWindow());
+            return S_OK;
+        case kEvents:
+            page_.sleep(50);  // the events of the last step arrive
+            SetText(result, Recorder().Take());
+            return S_OK;
+        case kAttach:
+            return page_.attach() ? S_OK : Fail(error, L"attach: the control could not be put in a container");
+        case kDeactivate:
+            return page_.deactivate(ArgumentObject(params, 0)) ? S_OK : Fail(error, L"deactivate failed");
+        case kActivate:
+            return page_.activate(ArgumentObject(params, 0)) ? S_OK : Fail(error, L"activate failed");
+        case kAddControl: {
+            long place[4] = {0, 0, 0, 0};
+            if (params->cArgs >= 4)
+                for (UINT i = 0; i < 4; ++i)
+                    if (!ArgumentNumber(params, i, place[i]))
+                        return DISP_E_TYPEMISMATCH;
+            const Vantor::ComPtr<IUnknown> control =
+                page_.addControl(RECT{place[0], place[1], place[0] + place[2], place[1] + place[3]});
+            Vantor::ComPtr<IDispatch> dispatch;
+            if (!control || FAILED(control.As(&dispatch)))
+                return Fail(error, L"addControl: the control could not be made");
+            if (result) {
+                result->vt = VT_DISPATCH;
+                result->pdispVal = dispatch.Detach();
+            }
+            return S_OK;
+        }
+        case kRemoveControl:
+            return page_.removeControl(ArgumentObject(params, 0)) ? S_OK : Fail(error, L"removeControl: no such control");
+        case kModalRunning:
+            if (result) {
+                result->vt = VT_BOOL;
+                result->boolVal = page_.modalRunning() ? VARIANT_TRUE : VARIANT_FALSE;
+            }
+            return S_OK;
+        case kLater: {
+            long milliseconds = 0;
+            IUnknown* const function = ArgumentObject(params, 1);
+            Vantor::ComPtr<IDispatch> dispatch;
+            if (!ArgumentNumber(params, 0, milliseconds) || !function ||
+                FAILED(function->QueryInterface(IID_PPV_ARGS(dispatch.GetAddressOf()))))
+                return DISP_E_TYPEMISMATCH;
+            return page_.later(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0, dispatch.Get())
+                       ? S_OK
+                       : Fail(error, L"later: no timer");
+        }
+        case kHandleCount:
+            SetNumber(result, HandleCount());
+            return S_OK;
+        case kThreadCount:
+            SetNumber(result, ThreadCount());
+            return S_OK;
+        case kMemoryBytes:
+            SetNumber(result, static_cast<double>(CommittedPrivateBytes()));
+            return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
         }

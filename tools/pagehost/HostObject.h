@@ -1,5 +1,15 @@
 #pragma once
-// The script's "host" item: echo(text), sleep(ms), quit(code), click(x, y), screenshot(path).
+// The script's "host" item:
+//   echo(text), sleep(ms), quit(code)
+//   click(x, y [, control]), screenshot(path [, control])      (default: the page's control)
+//   attach()                  sites a --detached control in a container
+//   deactivate([control]), activate([control])   in-place deactivation and re-activation
+//   addControl([x, y, w, h]) -> control, removeControl([control])
+//   modalRunning()            a modal window runs on the page's thread
+//   later(ms, function)       calls function once, from whatever message loop runs then
+//   handleCount(), threadCount(), memoryBytes()   (committed private memory)
+//   key(chord), type(text)     real key presses (AccessibleProbe.h names the keys)
+//   accessibleTree(), watchEvents(), events()   what a screen reader reads and hears
 #include "platform/ComObject.h"
 
 #include <oaidl.h>

@@ -25,8 +25,6 @@ constexpr wchar_t kProgId[] = L"Vantor.Fotoloft.1";
 // {F414C260-6AC0-11CF-B6D1-00AA00BBBB58}
 constexpr CLSID kJScript = {0xf414c260, 0x6ac0, 0x11cf, {0xb6, 0xd1, 0x00, 0xaa, 0x00, 0xbb, 0xbb, 0x58}};
 
-using AtlAxWinInitFunction = BOOL(WINAPI*)();
-using AtlAxGetControlFunction = HRESULT(WINAPI*)(HWND, IUnknown**);
 
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -105,6 +103,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, std::wstring& erro
                 return false;
             }
             options.timeoutSeconds = seconds;
+        } else if (argument == L"--detached") {
+            options.detached = true;
         } else if (argument == L"--url" && i + 1 < argc) {
             options.url = argv[++i];
         } else if (!argument.empty() && argument[0] != L'-' && options.script.empty()) {
@@ -128,15 +128,7 @@ Page::~Page() { destroyWindows(); }
 bool Page::createWindows()
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    const HMODULE atl = LoadLibraryW(L"atl.dll");
-    if (!atl) {
-        PrintError(L"atl.dll could not be loaded");
-        return false;
-    }
-    const auto init = reinterpret_cast<AtlAxWinInitFunction>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-    const auto getControl = reinterpret_cast<AtlAxGetControlFunction>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
-    if (!init || !getControl || !init()) {
+    if (!containers_.Init()) {
         PrintError(L"the ATL container could not be set up");
         return false;
     }
@@ -158,25 +150,26 @@ bool Page::createWindows()
         PrintError(L"the page window could not be created");
         return false;
     }
-    container_ = CreateWindowExW(0, L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                                 options_.width, options_.height, frame_, nullptr, instance, nullptr);
-    if (!container_ || FAILED(getControl(container_, control_.ReleaseAndGetAddressOf())) || !control_) {
-        // The container keeps the reason to itself: ask COM directly to name it.
+    HRESULT why = S_OK;
+    if (options_.detached) {
+        // Made as a page's script makes an object, without a container: "attach" sites it.
         CLSID classId{};
-        HRESULT reason = CLSIDFromProgID(kProgId, &classId);
-        if (SUCCEEDED(reason)) {
-            Vantor::ComPtr<IOleObject> probe;
-            reason = CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(probe.GetAddressOf()));
-            if (probe)
-                probe->SetClientSite(nullptr);
-        }
+        why = CLSIDFromProgID(kProgId, &classId);
+        if (SUCCEEDED(why))
+            why = CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(control_.GetAddressOf()));
+        if (SUCCEEDED(why))
+            containers_.Adopt(control_.Get());
+    } else {
+        control_ = containers_.Create(frame_, pageArea(), kProgId, why);
+    }
+    if (!control_) {
         wchar_t code[16];
-        swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(reason));
+        swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(why));
         PrintError(std::wstring(L"the control ") + kProgId + L" could not be created (is it registered?); COM says " +
                    code);
         return false;
     }
-    if (!options_.url.empty() && !GiveAddress(control_.Get(), options_.url)) {
+    if (!options_.detached && !options_.url.empty() && !GiveAddress(control_.Get(), options_.url)) {
         PrintError(L"the page's address could not be given to the control");
         return false;
     }
@@ -188,19 +181,108 @@ bool Page::createWindows()
 
 void Page::destroyWindows()
 {
+    containers_.RemoveAll();
     control_.Reset();
     if (frame_ && IsWindow(frame_))
-        DestroyWindow(frame_);  // the container closes the control on its way out
-    frame_ = container_ = nullptr;
+        DestroyWindow(frame_);
+    frame_ = nullptr;
 }
 
-HWND Page::controlWindow() const
+RECT Page::pageArea() const
 {
-    Vantor::ComPtr<IOleWindow> window;
-    HWND handle = nullptr;
-    if (control_ && SUCCEEDED(control_.As(&window)))
-        window->GetWindow(&handle);
-    return handle;
+    RECT area{0, 0, options_.width, options_.height};
+    if (frame_)
+        GetClientRect(frame_, &area);
+    return area;
+}
+
+HWND Page::controlWindow(IUnknown* control) const { return containers_.ControlWindow(orFirst(control)); }
+
+bool Page::attach()
+{
+    if (!containers_.Attach(frame_, pageArea(), control_.Get()))
+        return false;
+    if (!options_.url.empty() && !GiveAddress(control_.Get(), options_.url))
+        return false;
+    // Wine's container sites the control it is given but leaves it inactive: shown now, as a
+    // page shows an element once it is in the document.
+    if (!controlWindow(nullptr) && !containers_.Activate(control_.Get()))
+        return false;
+    pumpPending();
+    return true;
+}
+
+bool Page::deactivate(IUnknown* control)
+{
+    const bool done = containers_.Deactivate(orFirst(control));
+    pumpPending();
+    return done;
+}
+
+bool Page::activate(IUnknown* control)
+{
+    const bool done = containers_.Activate(orFirst(control));
+    pumpPending();
+    return done;
+}
+
+Vantor::ComPtr<IUnknown> Page::addControl(RECT place)
+{
+    if (place.right <= place.left || place.bottom <= place.top)
+        place = pageArea();
+    HRESULT why = S_OK;
+    Vantor::ComPtr<IUnknown> control = containers_.Create(frame_, place, kProgId, why);
+    pumpPending();
+    return control;
+}
+
+bool Page::removeControl(IUnknown* control)
+{
+    const bool removed = containers_.Remove(orFirst(control));
+    pumpPending();
+    return removed;
+}
+
+bool Page::modalRunning() const { return frame_ && !IsWindowEnabled(frame_); }
+
+namespace {
+Page* g_timerPage = nullptr;
+}
+
+bool Page::later(DWORD milliseconds, IDispatch* function)
+{
+    if (!function)
+        return false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, &Page::onTimer);
+    if (!timer)
+        return false;
+    g_timerPage = this;
+    timers_.push_back({timer, function});
+    return true;
+}
+
+void CALLBACK Page::onTimer(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    Page* const page = g_timerPage;
+    if (!page)
+        return;
+    Vantor::ComPtr<IDispatch> function;
+    for (auto it = page->timers_.begin(); it != page->timers_.end(); ++it) {
+        if (it->first == timer) {
+            function = it->second;
+            page->timers_.erase(it);
+            break;
+        }
+    }
+    if (!function || page->quitRequested_)
+        return;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXCEPINFO error{};
+    function->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, &error, nullptr);
+    SysFreeString(error.bstrSource);
+    SysFreeString(error.bstrDescription);
+    SysFreeString(error.bstrHelpFile);
 }
 
 int Page::run()
@@ -258,6 +340,7 @@ int Page::run()
         // A script error anywhere, even in a function the control called, decides the outcome.
         exitCode = scriptFailed_ ? kScriptErrorExit : quitRequested_ ? quitCode_ : 0;
         engine->Close();
+        timers_.clear();
     }
     destroyWindows();
     pumpPending();
@@ -296,11 +379,14 @@ void Page::requestQuit(int code)
     }
 }
 
-bool Page::click(int x, int y)
+bool Page::click(int x, int y, IUnknown* control)
 {
-    const HWND window = controlWindow();
+    const HWND window = controlWindow(control);
     if (!window)
         return false;
+    // Controls may overlap: the one clicked comes to the front, as the user's would be seen.
+    if (const HWND container = GetParent(window))
+        SetWindowPos(container, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     POINT point{x, y};
     ClientToScreen(window, &point);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -323,11 +409,13 @@ bool Page::click(int x, int y)
     return true;
 }
 
-bool Page::screenshot(const std::wstring& path)
+bool Page::screenshot(const std::wstring& path, IUnknown* control)
 {
-    const HWND window = controlWindow();
+    const HWND window = controlWindow(control);
     if (!window)
         return false;
+    if (const HWND container = GetParent(window))
+        SetWindowPos(container, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     pumpPending();
     return SaveWindowPng(window, path);

@@ -1,12 +1,16 @@
 #pragma once
 // The page: a top-level window holding the control in ATL's AtlAxWin container, and a
 // JScript engine running the page script with two named items, "control" (the control as a
-// page's script sees it) and "host" (echo, sleep, quit, click, screenshot).
+// page's script sees it) and "host" (HostObject.h lists its functions).
+#include "Containers.h"
+
 #include "platform/Handles.h"
 
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace PageHost {
 
@@ -21,10 +25,11 @@ struct Options {
     int height = 500;
     unsigned timeoutSeconds = 60;
     std::wstring url;            // the page's address, as its container reports it (--url)
+    bool detached = false;       // the control starts without a container (host.attach sites it)
 };
 
-// Reads SCRIPT.js [--show] [--size WxH] [--timeout S] [--url ADDRESS]; false with a message
-// on bad input.
+// Reads SCRIPT.js [--show] [--size WxH] [--timeout S] [--url ADDRESS] [--detached]; false
+// with a message on bad input.
 bool ParseOptions(int argc, wchar_t** argv, Options& options, std::wstring& error);
 
 class Page {
@@ -41,20 +46,37 @@ public:
     void sleep(DWORD milliseconds);
     void requestQuit(int code);
     bool quitRequested() const { return quitRequested_; }
-    bool click(int x, int y);
-    bool screenshot(const std::wstring& path);
+    // `control` null: the page's first control.
+    bool click(int x, int y, IUnknown* control = nullptr);
+    bool screenshot(const std::wstring& path, IUnknown* control = nullptr);
     void reportScriptError(unsigned line, const std::wstring& message);
+    // What a page does to embedded controls (null: the first control).
+    bool attach();
+    bool deactivate(IUnknown* control);
+    bool activate(IUnknown* control);
+    // A new control in a container of its own at that place of the page (empty: all of it).
+    Vantor::ComPtr<IUnknown> addControl(RECT place);
+    bool removeControl(IUnknown* control);
+    // A modal window runs on the page's thread (it has disabled the page's window).
+    bool modalRunning() const;
+    // Calls the script's function once, after that many milliseconds, from whatever message
+    // loop runs then (a modal window's too).
+    bool later(DWORD milliseconds, IDispatch* function);
 
 private:
     bool createWindows();
     void destroyWindows();
-    HWND controlWindow() const;
+    HWND controlWindow(IUnknown* control) const;
+    IUnknown* orFirst(IUnknown* control) const { return control ? control : control_.Get(); }
+    RECT pageArea() const;
     void pumpPending();
+    static void CALLBACK onTimer(HWND, UINT, UINT_PTR timer, DWORD);
 
     Options options_;
     HWND frame_ = nullptr;
-    HWND container_ = nullptr;
-    Vantor::ComPtr<IUnknown> control_;
+    Containers containers_;
+    Vantor::ComPtr<IUnknown> control_;  // the page's first control, the script's "control"
+    std::vector<std::pair<UINT_PTR, Vantor::ComPtr<IDispatch>>> timers_;  // host.later's functions
     bool quitRequested_ = false;
     int quitCode_ = 0;
     bool scriptFailed_ = false;

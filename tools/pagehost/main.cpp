@@ -1,4 +1,4 @@
-// pagehost SCRIPT.js [--show] [--size WxH] [--timeout S] [--url ADDRESS]
+// pagehost SCRIPT.js [--show] [--size WxH] [--timeout S] [--url ADDRESS] [--detached]
 //
 // Runs a page script against the registered control. Exit codes: the script's quit(code),
 // 0 when it ends by itself, 99 on a script error, 124 past the time-out, 2 when the page
@@ -41,7 +41,7 @@ int wmain(int argc, wchar_t** argv)
     std::wstring error;
     if (!PageHost::ParseOptions(argc, argv, options, error)) {
         PageHost::PrintError(error);
-        PageHost::PrintError(L"usage: pagehost SCRIPT.js [--show] [--size WxH] [--timeout S] [--url ADDRESS]");
+        PageHost::PrintError(L"usage: pagehost SCRIPT.js [--show] [--size WxH] [--timeout S] [--url ADDRESS] [--detached]");
         return PageHost::kSetupErrorExit;
     }
     if (!options.show)

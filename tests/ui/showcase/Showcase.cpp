@@ -184,6 +184,7 @@ protected:
         message_.Click.connect([this] {
             CMessageDialog dialog;
             dialog.SetMessage(L"\u4E0A\u4F20\u5217\u8868\u4E3A\u7A7A\uFF0C\u8BF7\u9009\u62E9\u6587\u4EF6");
+            dialog.SetQuestion(true);
             Log("dialog " + std::to_string(dialog.DoModal(hwnd())));
         });
     }

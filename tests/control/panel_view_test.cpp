@@ -1,0 +1,186 @@
+// The main panel as a view of what the control object holds: its windows come and go (the
+// container deactivates the control and activates it again), its list, selection, state and
+// handlers stay, and a picture added before any window shows once one exists.
+#include "control/MainPanel.h"
+
+#include "Biz/ImageData.h"
+#include "HostWindow.h"
+#include "picture_files.h"
+#include "test_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using Vantor::ImageData;
+using Vantor::MainPanel;
+
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (condition())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+class FakeHost : public Vantor::PanelHost {
+public:
+    bool StartListUpload() override { return false; }
+    void CancelUpload() override {}
+    bool IsUploading() const override { return false; }
+    Vantor::UploadTaskProgress UploadProgress() const override { return {}; }
+    void EditItem(int32_t) override {}
+    void PreviewItem(int32_t id) override { previews.push_back(id); }
+    std::wstring PickFolder() const override { return {}; }
+    void SetPickFolder(const std::wstring&) override {}
+    Vantor::ModalRuns& Modals() override { return modals_; }
+
+    std::vector<int32_t> previews;
+
+private:
+    Vantor::ModalRuns modals_{nullptr};
+};
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 500;
+
+class PanelView : public ::testing::Test {
+protected:
+    void SetUp() override { panel_ = std::make_unique<MainPanel>(host_); }
+    void TearDown() override
+    {
+        dropWindow();
+        panel_.reset();
+    }
+
+    void makeWindow()
+    {
+        window_ = std::make_unique<TestHostWindow>(kWidth, kHeight);
+        ASSERT_TRUE(window_->get());
+        ShowWindow(window_->get(), SW_SHOWNA);
+        panel_->MakeView(window_->get());
+    }
+    // What the control window's WM_DESTROY does, then the window goes.
+    void dropWindow()
+    {
+        if (!window_)
+            return;
+        panel_->ReleaseView();
+        window_.reset();
+    }
+
+    std::wstring picture(const wchar_t* name)
+    {
+        const std::wstring path = folder_.file(name);
+        EXPECT_TRUE(testpics::WritePicture(
+            path, testpics::Make24(64, 48, [](uint32_t x, uint32_t y) {
+                return RGBQUAD{static_cast<BYTE>(x * 3), static_cast<BYTE>(y * 5), 90, 255};
+            }),
+            L"png"));
+        return path;
+    }
+    bool thumbnailsReady()
+    {
+        return PumpUntil([this] {
+            for (const auto& item : panel_->List().Items())
+                if (item->Record()->thumbnailState() != ImageData::ThumbnailState::Ready)
+                    return false;
+            return true;
+        });
+    }
+    // A press and release at a point of the panel, as the control window routes them.
+    void click(int x, int y)
+    {
+        Vantor::UI::CMouseEventArgs down(MK_LBUTTON, x, y);
+        panel_->OnLButtonDown(down);
+        Vantor::UI::CMouseEventArgs up(0, x, y);
+        if (down.handled && down.handler)
+            down.handler->OnLButtonUp(up);
+        else
+            panel_->OnLButtonUp(up);
+    }
+
+    testpics::TempFolder folder_;
+    FakeHost host_;
+    std::unique_ptr<MainPanel> panel_;
+    std::unique_ptr<TestHostWindow> window_;
+};
+
+// The rotate-right tool, right-anchored: a point inside it.
+constexpr POINT kRotateRight{kWidth - 157 - 6, 14};
+
+TEST_F(PanelView, AWindowMadeAgainShowsTheSameListAndRunsEachHandlerOnce)
+{
+    makeWindow();
+    const size_t controls = panel_->GetChildren().size();
+    panel_->List().AddFiles({picture(L"a.png"), picture(L"b.png")});
+    ASSERT_TRUE(thumbnailsReady());
+    const int32_t second = panel_->List().Items()[1]->Id();
+    panel_->List().AddToSelection(second);
+    panel_->List().SelectionChanged(0);
+    EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Filled);
+
+    for (int round = 0; round < 3; ++round) {
+        dropWindow();
+        makeWindow();
+        SCOPED_TRACE(round);
+        // Nothing added twice to the tree, the list and its selection as they were, the list
+        // window shown again.
+        EXPECT_EQ(panel_->GetChildren().size(), controls);
+        ASSERT_EQ(panel_->List().Count(), 2);
+        EXPECT_EQ(panel_->List().SelectionIds(), std::vector<int32_t>{second});
+        EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Filled);
+        ASSERT_TRUE(panel_->List().hwnd());
+        EXPECT_TRUE(IsWindowVisible(panel_->List().hwnd()));
+        EXPECT_TRUE(panel_->List().FindById(second)->editReady);
+    }
+    // One press of the tool turns the selected picture once.
+    click(kRotateRight.x, kRotateRight.y);
+    EXPECT_EQ(panel_->List().FindById(second)->Record()->quarterTurns(), 1);
+    EXPECT_EQ(panel_->List().Items()[0]->Record()->quarterTurns(), 0);
+}
+
+TEST_F(PanelView, PicturesAddedBeforeAnyWindowShowWithTheirThumbnails)
+{
+    panel_->AddFromPage(picture(L"early.png"));
+    ASSERT_EQ(panel_->List().Count(), 1);
+    // The thumbnail is made with no window to tell.
+    ASSERT_TRUE(thumbnailsReady());
+    EXPECT_FALSE(panel_->List().hwnd());
+    makeWindow();
+    EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Filled);
+    ASSERT_TRUE(panel_->List().hwnd());
+    EXPECT_TRUE(IsWindowVisible(panel_->List().hwnd()));
+    // Its editor may open on it: the item knows its picture is decoded.
+    EXPECT_TRUE(panel_->List().Items()[0]->editReady);
+}
+
+TEST_F(PanelView, ADoubleClickOpensOnePreviewAlsoWhileUploading)
+{
+    makeWindow();
+    panel_->List().AddFiles({picture(L"p.png")});
+    ASSERT_TRUE(thumbnailsReady());
+    const int32_t id = panel_->List().Items()[0]->Id();
+    // The middle of the first cell's picture, away from its buttons.
+    const LPARAM at = MAKELPARAM(4 + 75, 4 + 45);
+    SendMessageW(panel_->List().hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    EXPECT_EQ(host_.previews, std::vector<int32_t>{id});
+    // The preview only shows the picture: it opens while a task runs too, once.
+    panel_->List().SetUploading(true);
+    SendMessageW(panel_->List().hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    EXPECT_EQ(host_.previews, (std::vector<int32_t>{id, id}));
+    panel_->List().SetUploading(false);
+}
+
+}  // namespace
