@@ -349,6 +349,12 @@ void ListView::RemoveItem(int32_t id)
 void ListView::RemoveSelected()
 {
     CommitRename();
+    const int kept = scrollPos_;
+    // The focus goes to the item after the first one removed (the new last one at the end).
+    int firstRemoved = -1;
+    for (size_t i = 0; i < items_.size() && firstRemoved < 0; ++i)
+        if (std::find(selection_.begin(), selection_.end(), items_[i]->Id()) != selection_.end())
+            firstRemoved = static_cast<int>(i);
     items_.erase(std::remove_if(items_.begin(), items_.end(),
                                 [this](const std::unique_ptr<ListViewItem>& item) {
                                     return std::find(selection_.begin(), selection_.end(), item->Id()) !=
@@ -359,9 +365,17 @@ void ListView::RemoveSelected()
     hoverId_ = -1;
     anchorId_ = -1;
     dragPreparedId_ = -1;
+    const int32_t focusBefore = focusId_;
+    if (firstRemoved >= 0 && !items_.empty()) {
+        focusIndex_ = std::min(firstRemoved, Count() - 1);
+        focusId_ = items_[focusIndex_]->Id();
+    }
     ItemRemoved(0);
+    if (focusId_ != focusBefore && FindById(focusId_) && hwnd() && GetFocus() == hwnd())
+        AnnounceItem(EVENT_OBJECT_FOCUS, focusId_);
     UpdateScrollBar();
     Arrange();
+    ScrollTo(kept);
     RepaintContent();
     SendMouseMoveAtCursor();
 }
@@ -766,10 +780,17 @@ void ListView::AfterScroll()
 
 bool ListView::OnWheel(int delta)
 {
-    if (delta < 0)
-        ScrollTo(scrollPos_ + geometry_.itemHeight);
-    else if (delta > 0)
-        ScrollTo(scrollPos_ - geometry_.itemHeight);
+    // Whole rows a notch; a finer wheel's small steps add up to notches.
+    wheelRemainder_ += delta;
+    const int notches = wheelRemainder_ / WHEEL_DELTA;
+    if (notches == 0)
+        return true;
+    wheelRemainder_ -= notches * WHEEL_DELTA;
+    UINT lines = 3;
+    if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+        lines = 3;
+    const int rows = geometry_.WheelRows(lines, ClientHeight());
+    ScrollTo(scrollPos_ - notches * rows * geometry_.RowStep());
     return true;
 }
 
@@ -777,10 +798,10 @@ void ListView::OnVScroll(int request, int trackPosition)
 {
     switch (request) {
     case SB_LINEUP:
-        ScrollTo(scrollPos_ - 1);
+        ScrollTo(scrollPos_ - geometry_.RowStep());
         break;
     case SB_LINEDOWN:
-        ScrollTo(scrollPos_ + 1);
+        ScrollTo(scrollPos_ + geometry_.RowStep());
         break;
     case SB_PAGEUP:
         ScrollTo(scrollPos_ - ClientHeight());
