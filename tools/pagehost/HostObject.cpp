@@ -32,6 +32,8 @@ enum : DISPID {
     kAccessibleTree,
     kWatchEvents,
     kEvents,
+    kAddPageField,
+    kFocusIn,
 };
 
 struct Member {
@@ -61,6 +63,8 @@ constexpr Member kMembers[] = {
     {L"accessibleTree", kAccessibleTree, 0},
     {L"watchEvents", kWatchEvents, 0},
     {L"events", kEvents, 0},
+    {L"addPageField", kAddPageField, 0},
+    {L"focusIn", kFocusIn, 0},
 };
 
 WinEventRecorder& Recorder()
@@ -248,6 +252,11 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
         case kEvents:
             page_.sleep(50);  // the events of the last step arrive
             SetText(result, Recorder().Take());
+            return S_OK;
+        case kAddPageField:
+            return page_.addPageField() ? S_OK : Fail(error, L"addPageField: no field");
+        case kFocusIn:
+            SetText(result, page_.focusIn());
             return S_OK;
         case kAttach:
             return page_.attach() ? S_OK : Fail(error, L"attach: the control could not be put in a container");

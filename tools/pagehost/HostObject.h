@@ -10,6 +10,8 @@
 //   handleCount(), threadCount(), memoryBytes()   (committed private memory)
 //   key(chord), type(text)     real key presses (AccessibleProbe.h names the keys)
 //   accessibleTree(), watchEvents(), events()   what a screen reader reads and hears
+//   addPageField(), focusIn()  the page's element after the control, with a browser's Tab
+//                              step; where the focus is ("control", "field", "none")
 #include "platform/ComObject.h"
 
 #include <oaidl.h>
