@@ -243,9 +243,14 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
             page_.sleep(80);  // the key reaches its window
             return S_OK;
         }
-        case kAccessibleTree:
-            SetText(result, DumpAccessibleTree(FindControlWindow()));
+        case kAccessibleTree: {
+            // With a title: that window of the page's (a dialog, the edit window) instead.
+            std::wstring title;
+            if (params && params->cArgs > 0 && !ArgumentText(params, 0, title))
+                return DISP_E_TYPEMISMATCH;
+            SetText(result, DumpAccessibleTree(title.empty() ? FindControlWindow() : FindTopWindow(title)));
             return S_OK;
+        }
         case kWatchEvents:
             Recorder().Start(FindControlWindow());
             return S_OK;
