@@ -463,6 +463,26 @@ STDMETHODIMP CFotoloft::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
     }
 }
 
+STDMETHODIMP CFotoloft::TranslateAccelerator(LPMSG message)
+{
+    try {
+        if (!message || message->message != WM_KEYDOWN || message->wParam != VK_TAB || !window())
+            return S_FALSE;
+        if (message->hwnd != window() && !IsChild(window(), message->hwnd))
+            return S_FALSE;
+        if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0)
+            return S_FALSE;  // Ctrl+Tab and Alt+Tab belong to the browser and the system
+        const bool backwards = GetKeyState(VK_SHIFT) < 0;
+        UI::FocusRing& focus = panel_.Access().Focus();
+        if (!focus.CanMoveWithin(backwards))
+            return S_FALSE;
+        focus.Move(backwards);
+        return S_OK;
+    } catch (...) {
+        return S_FALSE;
+    }
+}
+
 // ---- IFotoloft -----------------------------------------------------------------------------
 
 STDMETHODIMP CFotoloft::postMessage(BSTR newVal)

@@ -116,6 +116,10 @@ public:
 
     // IOleObject: ends the control's modal windows first.
     STDMETHODIMP Close(DWORD saveOption) override;
+    // IOleInPlaceActiveObject: the container offers each key first. Tab and Shift+Tab move
+    // the focus inside the panel while a stop lies that way (S_OK); at the last (or first)
+    // stop the answer is S_FALSE, and the container moves on to the page's next element.
+    STDMETHODIMP TranslateAccelerator(LPMSG message) override;
 
     // IFotoloft
     STDMETHODIMP postMessage(BSTR newVal) override;

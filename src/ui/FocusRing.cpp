@@ -59,6 +59,34 @@ bool FocusRing::Move(bool backwards)
     return false;
 }
 
+bool FocusRing::CanMoveWithin(bool backwards) const
+{
+    const std::vector<ControlBase*> stops = Stops();
+    ControlBase* from = Current();
+    if (!from && GetFocus() == root_.GetHwnd())
+        from = current_;
+    const auto found = std::find(stops.begin(), stops.end(), from);
+    if (found == stops.end())
+        return std::any_of(stops.begin(), stops.end(), [](ControlBase* stop) { return stop->CanTakeFocus(); });
+    if (backwards)
+        return std::any_of(stops.begin(), found, [](ControlBase* stop) { return stop->CanTakeFocus(); });
+    return std::any_of(found + 1, stops.end(), [](ControlBase* stop) { return stop->CanTakeFocus(); });
+}
+
+void FocusRing::Enter(bool backwards)
+{
+    const std::vector<ControlBase*> stops = Stops();
+    if (backwards) {
+        for (auto stop = stops.rbegin(); stop != stops.rend(); ++stop)
+            if ((*stop)->CanTakeFocus())
+                return FocusOn(*stop);
+    } else {
+        for (ControlBase* stop : stops)
+            if (stop->CanTakeFocus())
+                return FocusOn(stop);
+    }
+}
+
 void FocusRing::FocusOn(ControlBase* stop)
 {
     if (!stop)

@@ -28,8 +28,15 @@ public:
 
     // The stop that has the keyboard now, or null.
     ControlBase* Current() const;
-    // The next (or previous) stop that can take the focus gets it; false when none can.
+    // The next (or previous) stop that can take the focus gets it, going round at the ends;
+    // false when none can.
     bool Move(bool backwards);
+    // Whether a stop after (or before) the current one can take the focus without going
+    // round: at the last stop a container that hosts the window moves on to its page instead.
+    bool CanMoveWithin(bool backwards) const;
+    // The focus arrives from outside the window by Tab: the first stop that can take it, or
+    // by Shift+Tab the last.
+    void Enter(bool backwards);
     // Gives the stop the focus (its window's, or the root window's with the rectangle).
     void FocusOn(ControlBase* stop);
     // Presses the focused painted control; when that leaves it unable to keep the focus (the

@@ -21,7 +21,8 @@ public:
     FocusRing& Focus() { return focus_; }
 
     // WM_GETOBJECT (the client object), WM_KEYDOWN (Tab, Shift+Tab, Enter, Space),
-    // WM_SETFOCUS and WM_KILLFOCUS (the rectangle), WM_DESTROY (the object is cut loose).
+    // WM_SETFOCUS and WM_KILLFOCUS (the rectangle; tabbed into from outside, the first or
+    // last stop takes the focus), WM_DESTROY (the object is cut loose).
     // True when the message is answered; the focus messages and WM_DESTROY are never
     // answered here, so that the window goes on with them.
     bool HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);

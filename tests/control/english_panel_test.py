@@ -34,6 +34,22 @@ DIALOG_OK = (696, 490, 51, 24)  # the add-images dialog's OK image, dialog coord
 
 failures = []
 
+# Reads a modal window's tree from inside its loop (host.later runs there), once the window is
+# up: checked every 100 ms for at most 30 s; then leaves a marker file for the test.
+WINDOW_DUMP = """
+function dumpWindow(label, title, marker) {
+    var left = 300;
+    function look() {
+        var tree = host.accessibleTree(title);
+        if (!tree && --left > 0) { host.later(100, look); return; }
+        host.sleep(800);  // the window lays itself out and shows its first panel
+        host.echo("TREE " + label + "\\n" + host.accessibleTree(title) + "END");
+        fso.CreateTextFile(marker).Close();
+    }
+    host.later(100, look);
+}
+"""
+
 
 def check(ok, what):
     print(("ok: " if ok else "FAIL: ") + what, flush=True)
@@ -58,6 +74,23 @@ def chinese_words(tree):
             if CJK.search(text):
                 found.append(f"{e.role}:{text}")
     return found
+
+
+def box_of(line):
+    """The screen rectangle (left, top, width, height) at the end of a tree line."""
+    parts = line.strip().split("|")
+    try:
+        left, top, width, height = (int(v) for v in parts[6].split(","))
+        return (left, top, width, height)
+    except (IndexError, ValueError):
+        return None
+
+
+def edit_top(stdout):
+    """The top of the edit window's client object (its first tree line)."""
+    lines = a11y.blocks(stdout, "TREE").get("edit", [])
+    box = box_of(lines[0]) if lines else None
+    return box[1] if box else 0
 
 
 def xdotool(work, *args):
@@ -110,14 +143,19 @@ def mean_of(path):
         return -1.0
 
 
-def close_modal(work, title, shot_path, settle):
-    """Waits for the modal window, shoots it once it has settled, closes it with Escape."""
+def close_modal(work, title, shot_path, settle, marker):
+    """Waits for the modal window, shoots it once it has settled and the page has read its
+    tree (the marker file), closes it with Escape."""
     found = find_window(work, title, 90)
     check(found is not None, f"a window titled {title!r} opens")
     if not found:
         return None
     window, x, y, w, h = found
     time.sleep(settle)
+    end = time.time() + 60
+    while not os.path.exists(marker) and time.time() < end:
+        time.sleep(0.2)
+    check(os.path.exists(marker), f"the page read the tree of {title!r}")
     window_shot(window, shot_path)
     xdotool(work, "mousemove", x + w // 2, y + 12)  # keys go to the window under the pointer
     time.sleep(0.2)
@@ -139,7 +177,11 @@ def run(work, server, pictures, docs):
         return f"control.postMessage({json.dumps(json.dumps({'name': 'init', 'config': config}))});\n"
 
     folder = os.path.dirname(pictures[0])
-    body = a11y.PAGE + init("en") + f"""
+    markers = {name: os.path.join(work, f"{name}.dumped") for name in ("dialog", "edit")}
+    for marker in markers.values():
+        if os.path.exists(marker):
+            os.remove(marker)
+    body = a11y.PAGE + WINDOW_DUMP + init("en") + f"""
 control.postMessage({json.dumps(json.dumps({"name": "setFolder", "path": panel.winpath(folder)}))});
 host.sleep(500);
 host.screenshot({json.dumps(panel.winpath(shots["empty"]))});
@@ -148,9 +190,11 @@ dump("empty");
 host.sleep(1500);
 host.screenshot({json.dumps(panel.winpath(shots["filled"]))});
 dump("filled");
+dumpWindow("dialog", {json.dumps(DIALOG_TITLE)}, {json.dumps(panel.winpath(markers["dialog"]))});
 host.click({ADD_EN[0] + 48}, {ADD_EN[1] + 12});
 host.sleep(300);
 host.click({panel.CELL0_PICTURE[0]}, {panel.CELL0_PICTURE[1]});
+dumpWindow("edit", {json.dumps(EDIT_TITLE)}, {json.dumps(panel.winpath(markers["edit"]))});
 host.key("Ctrl+E");
 host.sleep(300);
 host.click({UPLOAD_EN[0] + 42}, {UPLOAD_EN[1] + 12});
@@ -179,8 +223,8 @@ dump("again");
     with open(out, "w", encoding="utf-8") as sink:
         page = subprocess.Popen([os.path.join(panel.ROOT, "scripts", "page"), script, "--size", f"{WIDTH}x{HEIGHT}",
                                  "--timeout", "240"], stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.STDOUT)
-        dialog = close_modal(work, DIALOG_TITLE, os.path.join(work, "en-add-dialog.png"), 2.5)
-        editor = close_modal(work, EDIT_TITLE, os.path.join(work, "en-edit-window.png"), 2.5)
+        dialog = close_modal(work, DIALOG_TITLE, os.path.join(work, "en-add-dialog.png"), 2.5, markers["dialog"])
+        editor = close_modal(work, EDIT_TITLE, os.path.join(work, "en-edit-window.png"), 2.5, markers["edit"])
         try:
             rc = page.wait(timeout=300)
         except subprocess.TimeoutExpired:
@@ -216,6 +260,26 @@ dump("again");
         items = [e for e in walk(uploading) if e.role == "listitem"]
         check(len(items) == 3 and all(e.description in ("Waiting", "Preparing") or e.description.endswith("%")
                                       for e in items), f"uploading: the items say {[e.description for e in items]}")
+    dialog_tree = trees.get("dialog")
+    check(dialog_tree is not None and not chinese_words(dialog_tree),
+          f"the add-images dialog's tree is English: {chinese_words(dialog_tree) if dialog_tree else None}")
+    if dialog_tree:
+        names = {(e.role, e.name) for e in walk(dialog_tree)}
+        for role, name in (("pushbutton", "OK"), ("pushbutton", "Cancel"), ("checkbox", "Select all")):
+            check((role, name) in names, f"the add-images dialog has a {role} {name!r}")
+    edit_tree = trees.get("edit")
+    check(edit_tree is not None and not chinese_words(edit_tree),
+          f"the edit window's tree is English: {chinese_words(edit_tree) if edit_tree else None}")
+    if edit_tree:
+        # The size panel's row (the controls shown above the canvas): its longer English
+        # words push what follows them, so that nothing overlaps.
+        row = [box_of(line) for line in a11y.blocks(stdout, "TREE")["edit"]
+               if line.startswith("  ") and not line.startswith("    ") and "invisible" not in line.split("|")[2]]
+        top = edit_top(stdout)
+        row = sorted(b for b in row if b and b[3] > 0 and 20 <= b[1] - top < 52)
+        check(len(row) >= 6, f"the edit window's size panel shows its controls: {row}")
+        for a, b in zip(row, row[1:]):
+            check(a[0] + a[2] <= b[0], f"the edit window's size panel: {a} overlaps {b}")
     zh = trees.get("zh")
     check(zh is not None and zh.name == "照片上传" and
           ("pushbutton", "添加照片") in {(e.role, e.name) for e in walk(zh)},

@@ -12,6 +12,10 @@ what the keys did.
   4. Click a photo, F2, type a new name, Enter: the photo goes out under that name.
   5. End, Home, Space and Ctrl+A move and select without the mouse; Ctrl+A then Delete
      empties the list.
+  6. With an element of the page after the control and a browser's Tab step: Tab goes
+     through the panel and then leaves it for the page's element; Tab from there comes back
+     to the first stop, Shift+Tab from the first stop leaves, and Shift+Tab from the page
+     comes back to the last stop (the list).
 """
 import os
 import re
@@ -191,6 +195,64 @@ host.screenshot({panel.json.dumps(panel.winpath(panel.shot(work, "keys-emptied")
         check(False, "keys: no screenshot after Ctrl+A, Delete")
 
 
+def journey_page_tab(work, server, pictures):
+    import accessible_tree_test as a11y
+    body = a11y.PAGE + f"""
+init("{server.url("/record")}", 1);
+{add_all(pictures[:2])}
+host.sleep(800);
+host.addPageField();
+host.click({HINT_STRIP[0]}, {HINT_STRIP[1]});
+function step(label, key) {{
+    if (key) host.key(key);
+    host.echo("FOCUS " + label + " " + host.focusIn());
+}}
+step("click", "");
+step("tab1", "Tab");
+step("tab2", "Tab");
+step("tab3", "Tab");
+step("tab4", "Tab");
+step("tab5", "Tab");
+step("tab6", "Tab");
+step("back-in", "Tab");
+dump("back-in");
+step("shift-out", "Shift+Tab");
+step("shift-in", "Shift+Tab");
+dump("shift-in");
+"""
+    script = os.path.join(work, "page-tab.js")
+    with open(script, "w", encoding="utf-8") as f:
+        f.write(panel.PAGE_HEAD + body)
+    out = os.path.join(work, "page-tab.out")
+    with open(out, "w", encoding="utf-8") as sink:
+        rc = subprocess.run([os.path.join(panel.ROOT, "scripts", "page"), script, "--size",
+                             f"{panel.WIDTH}x{panel.HEIGHT}", "--timeout", "150"],
+                            stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.STDOUT).returncode
+    with open(out, encoding="utf-8", errors="replace") as f:
+        stdout = f.read()
+    check(rc == 0, f"page tab: page exit {rc}: {stdout[-800:]}")
+    focus = dict(line.rstrip("\r").split(" ")[1:3] for line in stdout.splitlines() if line.startswith("FOCUS "))
+    # Add, upload, select all, sort, list: five stops while nothing is selected; the sixth Tab
+    # leaves the control.
+    for label in ("click", "tab1", "tab2", "tab3", "tab4", "tab5"):
+        check(focus.get(label) == "control", f"page tab: after {label} the focus is in {focus.get(label)}")
+    check(focus.get("tab6") == "field", f"page tab: Tab at the list does not leave for the page: {focus.get('tab6')}")
+    check(focus.get("back-in") == "control", f"page tab: Tab from the page does not come back: {focus}")
+    check(focus.get("shift-out") == "field", f"page tab: Shift+Tab at the first stop does not leave: {focus}")
+    check(focus.get("shift-in") == "control", f"page tab: Shift+Tab from the page does not come back: {focus}")
+    trees = {label: a11y.parse_tree(lines) for label, lines in a11y.blocks(stdout, "TREE").items()}
+    back_in, shift_in = trees.get("back-in"), trees.get("shift-in")
+    if back_in:
+        adds = [e for e in back_in.children if e.role == "pushbutton" and "invisible" not in e.states
+                and e.name == "添加照片"]
+        check(len(adds) == 1 and "focused" in adds[0].states, f"page tab: back in, the first stop is not focused: {adds}")
+    if shift_in:
+        listed = a11y.list_of(shift_in)
+        check(listed is not None and "focused" in listed.states, f"page tab: back in by Shift+Tab, the list is {listed}")
+    if not back_in or not shift_in:
+        check(False, "page tab: a tree is missing")
+
+
 def main():
     only = sys.argv[1:]
     with tempfile.TemporaryDirectory(prefix="fotoloft-keys-") as work:
@@ -198,7 +260,8 @@ def main():
         os.makedirs(work, exist_ok=True)
         pictures = panel.make_pictures(work, 5)
         with panel.servers.RecordingServer(os.path.join(work, "server")) as server:
-            for journey in (journey_delete, journey_rotate, journey_tab_upload, journey_rename, journey_keys):
+            for journey in (journey_delete, journey_rotate, journey_tab_upload, journey_rename, journey_keys,
+                            journey_page_tab):
                 if not only or journey.__name__ in only:
                     journey(work, server, pictures)
                     print(f"{journey.__name__}: done")

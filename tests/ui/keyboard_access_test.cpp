@@ -192,6 +192,39 @@ TEST_F(KeyboardAccess, TabSkipsWhatCannotTakeTheFocusAndWraps)
     EXPECT_EQ(ring.Current(), &form.disabled) << "enabled again, it is a stop again";
 }
 
+TEST_F(KeyboardAccess, TheEndsOfTheOrderAreKnownAndTheFocusEntersAtEitherEnd)
+{
+    // Stops: first, hides and box (the disabled and the hidden button take none; the label is none).
+    KeyForm form;
+    FocusRing& ring = form.Access().Focus();
+    EXPECT_TRUE(ring.CanMoveWithin(false)) << "nothing focused yet: any stop is ahead";
+
+    ring.Enter(false);
+    EXPECT_EQ(ring.Current(), &form.first) << "entered by Tab: the first stop";
+    EXPECT_FALSE(ring.CanMoveWithin(true)) << "nothing before the first stop";
+    EXPECT_TRUE(ring.CanMoveWithin(false));
+
+    ring.Enter(true);
+    EXPECT_EQ(ring.Current(), &form.box) << "entered by Shift+Tab: the last stop";
+    EXPECT_FALSE(ring.CanMoveWithin(false)) << "nothing after the last stop";
+    EXPECT_TRUE(ring.CanMoveWithin(true));
+
+    // A stop that cannot take the focus does not count: hide the last, and the one before it
+    // is the end.
+    form.box.SetVisible(0);
+    ring.FocusOn(&form.hides);
+    EXPECT_FALSE(ring.CanMoveWithin(false)) << "only a hidden stop lies ahead";
+    ring.Enter(true);
+    EXPECT_EQ(ring.Current(), &form.hides);
+    form.first.SetDisabled(1);
+    ring.Enter(false);
+    EXPECT_EQ(ring.Current(), &form.hides) << "the first that can take it";
+    EXPECT_FALSE(ring.CanMoveWithin(true));
+    // Moving on still goes round: a window without a container to hand over to keeps Tab.
+    form.Key(VK_TAB);
+    EXPECT_EQ(ring.Current(), &form.hides);
+}
+
 TEST_F(KeyboardAccess, EnterAndSpacePressTheFocusedControl)
 {
     KeyForm form;

@@ -69,9 +69,12 @@ std::wstring Describe(IAccessible& object, long child)
     object.get_accDescription(id, &description);
     object.get_accValue(id, &value);
     object.get_accDefaultAction(id, &action);
+    long left = 0, top = 0, width = 0, height = 0;
+    object.accLocation(&left, &top, &width, &height, id);
     std::wstring line = RoleWord(role.vt == VT_I4 ? role.lVal : -1) + L"|" + Flat(name) + L"|" +
                         StateWords(state.vt == VT_I4 ? state.lVal : 0) + L"|" + Flat(description) + L"|" +
-                        Flat(value) + L"|" + Flat(action);
+                        Flat(value) + L"|" + Flat(action) + L"|" + std::to_wstring(left) + L"," +
+                        std::to_wstring(top) + L"," + std::to_wstring(width) + L"," + std::to_wstring(height);
     for (BSTR text : {name, description, value, action})
         SysFreeString(text);
     VariantClear(&role);
@@ -160,6 +163,29 @@ HWND FindControlWindow()
     HWND found = nullptr;
     EnumWindows(&FindInTop, reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+HWND FindTopWindow(const std::wstring& title)
+{
+    struct Search {
+        const std::wstring& title;
+        HWND found = nullptr;
+        static BOOL CALLBACK Top(HWND top, LPARAM out)
+        {
+            auto& search = *reinterpret_cast<Search*>(out);
+            DWORD process = 0;
+            GetWindowThreadProcessId(top, &process);
+            wchar_t text[256] = {};
+            if (process == GetCurrentProcessId() && IsWindowVisible(top) && GetWindowTextW(top, text, 256) > 0 &&
+                search.title == text) {
+                search.found = top;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    } search{title};
+    EnumWindows(&Search::Top, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 std::wstring DumpAccessibleTree(HWND window)

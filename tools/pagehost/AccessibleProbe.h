@@ -11,9 +11,11 @@ namespace PageHost {
 
 // The control's window (the first of its class in this process), or null.
 HWND FindControlWindow();
+// A visible top-level window of this process with that title (a dialog, the edit window), or null.
+HWND FindTopWindow(const std::wstring& title);
 
 // One line per element, depth first, indented two spaces per level:
-//   role|name|state words|description|value|default action
+//   role|name|state words|description|value|default action|left,top,width,height (screen)
 std::wstring DumpAccessibleTree(HWND window);
 
 // Records the object events of the control's windows from Start until Take.

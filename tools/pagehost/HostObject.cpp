@@ -32,6 +32,8 @@ enum : DISPID {
     kAccessibleTree,
     kWatchEvents,
     kEvents,
+    kAddPageField,
+    kFocusIn,
 };
 
 struct Member {
@@ -61,6 +63,8 @@ constexpr Member kMembers[] = {
     {L"accessibleTree", kAccessibleTree, 0},
     {L"watchEvents", kWatchEvents, 0},
     {L"events", kEvents, 0},
+    {L"addPageField", kAddPageField, 0},
+    {L"focusIn", kFocusIn, 0},
 };
 
 WinEventRecorder& Recorder()
@@ -239,15 +243,25 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
             page_.sleep(80);  // the key reaches its window
             return S_OK;
         }
-        case kAccessibleTree:
-            SetText(result, DumpAccessibleTree(FindControlWindow()));
+        case kAccessibleTree: {
+            // With a title: that window of the page's (a dialog, the edit window) instead.
+            std::wstring title;
+            if (params && params->cArgs > 0 && !ArgumentText(params, 0, title))
+                return DISP_E_TYPEMISMATCH;
+            SetText(result, DumpAccessibleTree(title.empty() ? FindControlWindow() : FindTopWindow(title)));
             return S_OK;
+        }
         case kWatchEvents:
             Recorder().Start(FindControlWindow());
             return S_OK;
         case kEvents:
             page_.sleep(50);  // the events of the last step arrive
             SetText(result, Recorder().Take());
+            return S_OK;
+        case kAddPageField:
+            return page_.addPageField() ? S_OK : Fail(error, L"addPageField: no field");
+        case kFocusIn:
+            SetText(result, page_.focusIn());
             return S_OK;
         case kAttach:
             return page_.attach() ? S_OK : Fail(error, L"attach: the control could not be put in a container");

@@ -9,7 +9,10 @@
 //   later(ms, function)       calls function once, from whatever message loop runs then
 //   handleCount(), threadCount(), memoryBytes()   (committed private memory)
 //   key(chord), type(text)     real key presses (AccessibleProbe.h names the keys)
-//   accessibleTree(), watchEvents(), events()   what a screen reader reads and hears
+//   accessibleTree([title]), watchEvents(), events()   what a screen reader reads and hears
+//                              (with a title: that window of the page's instead of the control)
+//   addPageField(), focusIn()  the page's element after the control, with a browser's Tab
+//                              step; where the focus is ("control", "field", "none")
 #include "platform/ComObject.h"
 
 #include <oaidl.h>

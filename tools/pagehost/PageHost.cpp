@@ -348,10 +348,60 @@ int Page::run()
     return exitCode;
 }
 
+bool Page::addPageField()
+{
+    if (field_)
+        return true;
+    const RECT area = pageArea();
+    field_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER, area.left + 2,
+                             area.bottom - 18, 40, 16, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (field_)
+        SetWindowPos(field_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    return field_ != nullptr;
+}
+
+std::wstring Page::focusIn() const
+{
+    const HWND focus = GetFocus();
+    if (!focus)
+        return L"none";
+    if (field_ && focus == field_)
+        return L"field";
+    const HWND window = controlWindow(nullptr);
+    if (window && (focus == window || IsChild(window, focus)))
+        return L"control";
+    return L"none";
+}
+
+bool Page::preTranslate(const MSG& message)
+{
+    if (!field_ || message.message != WM_KEYDOWN || message.wParam != VK_TAB)
+        return false;
+    const HWND window = controlWindow(nullptr);
+    if (!window)
+        return false;
+    if (message.hwnd == field_) {
+        SetFocus(window);  // the page's Tab order: the field, then the control (and round)
+        return true;
+    }
+    if (message.hwnd != window && !IsChild(window, message.hwnd))
+        return false;
+    Vantor::ComPtr<IOleInPlaceActiveObject> active;
+    if (control_ && SUCCEEDED(control_.As(&active))) {
+        MSG copy = message;
+        if (active->TranslateAccelerator(&copy) == S_OK)
+            return true;
+    }
+    SetFocus(field_);
+    return true;
+}
+
 void Page::pumpPending()
 {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (preTranslate(message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

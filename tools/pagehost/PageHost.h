@@ -62,6 +62,13 @@ public:
     // Calls the script's function once, after that many milliseconds, from whatever message
     // loop runs then (a modal window's too).
     bool later(DWORD milliseconds, IDispatch* function);
+    // The page's own element after the control (a small text field in the page's corner),
+    // and a browser's accelerator step for it: Tab is offered to the control first
+    // (IOleInPlaceActiveObject::TranslateAccelerator); refused, it moves on to the field, and
+    // from the field Tab or Shift+Tab moves back into the control.
+    bool addPageField();
+    // Where the keyboard focus is: "control" (its window or one inside), "field" or "none".
+    std::wstring focusIn() const;
 
 private:
     bool createWindows();
@@ -70,10 +77,13 @@ private:
     IUnknown* orFirst(IUnknown* control) const { return control ? control : control_.Get(); }
     RECT pageArea() const;
     void pumpPending();
+    // The accelerator step of the page's message loop; true when the message was used.
+    bool preTranslate(const MSG& message);
     static void CALLBACK onTimer(HWND, UINT, UINT_PTR timer, DWORD);
 
     Options options_;
     HWND frame_ = nullptr;
+    HWND field_ = nullptr;  // the page's element after the control, once added
     Containers containers_;
     Vantor::ComPtr<IUnknown> control_;  // the page's first control, the script's "control"
     std::vector<std::pair<UINT_PTR, Vantor::ComPtr<IDispatch>>> timers_;  // host.later's functions
