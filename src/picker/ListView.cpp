@@ -799,15 +799,9 @@ void ListView::OnPaint()
 
 void ListView::PaintCells(HDC buffer, const RECT& area)
 {
-    {
-        // White where no cell stands; then each cell that meets the update rectangle, copied
-        // from its kept pixels.
-        Gdiplus::Graphics graphics(buffer);
-        CellCache::Prepare(graphics);
-        const Gdiplus::SolidBrush white(Gdiplus::Color(255, 255, 255, 255));
-        graphics.FillRectangle(&white,
-                               Gdiplus::Rect(area.left, area.top, area.right - area.left, area.bottom - area.top));
-    }
+    // White where no cell stands (nothing is drawn over it but copies, so plain GDI does);
+    // then each cell that meets the update rectangle, copied from its kept pixels.
+    PatBlt(buffer, area.left, area.top, area.right - area.left, area.bottom - area.top, WHITENESS);
     int first = 0, end = 0;
     geometry_.VisibleRange(Count(), Columns(), scrollPos_ + area.top, area.bottom - area.top, first, end);
     for (int i = first; i < end; ++i) {
