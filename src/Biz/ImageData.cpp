@@ -64,13 +64,13 @@ std::wstring NextEditPath(const std::string& id, bool png)
 
 }  // namespace
 
-ImageData::ImageData(const std::wstring& path)
+ImageData::ImageData(const std::wstring& path, uint64_t fileSize)
     : id_(NewUuidHex()),
       path_(path),
       name_(NameOf(path)),
       extension_(ExtensionOf(path)),
       format_(FormatOf(extension_)),
-      fileSize_(FileSizeOf(path)),
+      fileSize_(fileSize),
       remark_(name_)
 {
 }
@@ -85,8 +85,13 @@ std::shared_ptr<ImageData> ImageData::Create(const std::wstring& path)
 
 std::shared_ptr<ImageData> ImageData::CreateUnloaded(const std::wstring& path)
 {
+    return CreateUnloaded(path, FileSizeOf(path));
+}
+
+std::shared_ptr<ImageData> ImageData::CreateUnloaded(const std::wstring& path, uint64_t fileSize)
+{
     try {
-        return std::shared_ptr<ImageData>(new ImageData(path));
+        return std::shared_ptr<ImageData>(new ImageData(path, fileSize));
     } catch (...) {
         return nullptr;
     }

@@ -39,6 +39,9 @@ public:
     // The cheap part of Create: id, names and file size, no decoding. The thumbnail stays
     // pending until BuildThumbnail runs (on a loader thread).
     static std::shared_ptr<ImageData> CreateUnloaded(const std::wstring& path);
+    // The same for a file whose size the caller has just read (opening it again costs more
+    // than the rest of the record).
+    static std::shared_ptr<ImageData> CreateUnloaded(const std::wstring& path, uint64_t fileSize);
     ~ImageData();
     ImageData(const ImageData&) = delete;
     ImageData& operator=(const ImageData&) = delete;
@@ -159,7 +162,7 @@ public:
     static std::wstring EditsFolder();
 
 private:
-    explicit ImageData(const std::wstring& path);
+    ImageData(const std::wstring& path, uint64_t fileSize);
     bool Rotate(int quarterTurns, int boxWidth, int boxHeight);
 
     // First, so that it goes last: the thumbnail is a GDI+ object.

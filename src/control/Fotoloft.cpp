@@ -173,6 +173,8 @@ bool CFotoloft::StartUpload(std::vector<UploadFile> files, const UploadSettings&
     try {
         if (uploads_.Running())
             return false;
+        // Files the page has just added are shown (and their thumbnails started) first.
+        panel_.List().ShowAdditions();
         // Which item shows which file: looked up by the file's id, never kept as a pointer.
         std::unordered_map<std::string, int32_t> items;
         for (const auto& item : panel_.List().Items())

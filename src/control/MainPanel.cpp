@@ -276,7 +276,8 @@ MainPanel::State MainPanel::CurrentState() const
 
 void MainPanel::AddFromPage(const std::wstring& path)
 {
-    list_.AddFiles({path}, AddLimits{});
+    // A page adds its files one call after another: the list shows them once the burst ends.
+    list_.AddFilesSoon({path}, AddLimits{});
 }
 
 void MainPanel::RefreshAfterAdd()

@@ -40,10 +40,14 @@ std::wstring FilePathKey(const std::wstring& path)
     if (path.empty())
         return path;
     const std::wstring full = FullFilePath(path);
-    std::wstring key = GrowingCall(
-        [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
+    // Only a path with a short name in it needs the long one looked up, component by component
+    // on the disk (about a millisecond under Wine). The short names the system makes all hold
+    // a "~" (PROGRA~1, hashed ones too); a name set by hand without one is not looked up.
+    std::wstring key;
+    if (full.find(L'~') != std::wstring::npos)
+        key = GrowingCall([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
     if (key.empty())
-        key = full;  // a file that is gone: its full path is the best key left
+        key = full;  // no short name, or a file that is gone: its full path is the key
     // The file system's letter case rule is the invariant one, not the user's language's.
     std::wstring upper(key.size(), L'\0');
     const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.c_str(), static_cast<int>(key.size()),

@@ -11,7 +11,8 @@
 // would be.
 //
 // Cost: GetFullPathNameW works on the text alone; GetLongPathNameW looks each component up,
-// which is why a list item keeps its key instead of making it on every comparison.
+// so it runs only for a path that can hold a short name (one with a "~": every short name the
+// system makes has one), and a list item keeps its key instead of making it on every comparison.
 #include <string>
 
 namespace Vantor {

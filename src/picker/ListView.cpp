@@ -32,6 +32,7 @@ ListView::ListView(ItemFactory makeItem)
     SelectionChanged.connect([this](int) { AnnounceSelection(); });
     ItemRemoved.connect([this](int id) {
         announcedStatus_.erase(id);
+        cells_.Forget(id);
         FocusAfterRemoval();
         if (hwnd())
             NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd(), OBJID_CLIENT, CHILDID_SELF);
@@ -116,6 +117,8 @@ void ListView::CreateParts()
         dropTarget_.RegisterDropTarget(hwnd());
     if (missing)
         StartThumbnailLoading();
+    // Additions whose message went with the last window.
+    ShowAdditions();
 }
 
 void ListView::ResizeBuffer()
@@ -198,6 +201,8 @@ ListViewItem* ListView::AddItem(std::unique_ptr<ListViewItem> item)
     // An item whose picture already decoded (a picker item's record) may be edited at once.
     if (const auto record = item->Record())
         item->editReady = record->thumbnailState() == ImageData::ThumbnailState::Ready;
+    if (pathKeysKnown_ && item->Record())
+        ++pathKeys_[item->PathKey()];
     items_.push_back(std::move(item));
     return items_.back().get();
 }
@@ -213,8 +218,44 @@ AddResult ListView::AddFiles(const std::vector<std::wstring>& paths) { return Ad
 
 AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLimits& limits)
 {
+    const AddResult result = TakeFiles(paths, limits);
+    AfterAdditions(result.added > 0);
+    if (result.leftOut > 0)
+        AddLimitReached(result.leftOut);
+    if (result.otherKind > 0)
+        OtherKindsRefused(result.otherKind);
+    return result;
+}
+
+AddResult ListView::AddFilesSoon(const std::vector<std::wstring>& paths, const AddLimits& limits)
+{
+    const AddResult result = TakeFiles(paths, limits);
+    if (result.added > 0) {
+        additionsAdded_ = true;
+        if (!additionsWaiting_ && hwnd())
+            additionsWaiting_ = PostMessageW(hwnd(), kShowAdditions, 0, 0) != FALSE;
+        if (!additionsWaiting_)
+            ShowAdditions();
+    }
+    if (result.leftOut > 0)
+        AddLimitReached(result.leftOut);
+    if (result.otherKind > 0)
+        OtherKindsRefused(result.otherKind);
+    return result;
+}
+
+void ListView::ShowAdditions()
+{
+    if (!additionsAdded_)
+        return;
+    AfterAdditions(true);
+}
+
+AddResult ListView::TakeFiles(const std::vector<std::wstring>& paths, const AddLimits& limits)
+{
     AddResult result;
     CommitRename();
+    const int columns = Columns();
     for (const std::wstring& given : paths) {
         // Held as Windows resolves it, so that a path without a drive or folder keeps naming the
         // same file when the process's current folder changes.
@@ -232,32 +273,44 @@ AddResult ListView::AddFiles(const std::vector<std::wstring>& paths, const AddLi
         const int64_t size = (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         if (limits.fileSizeLimit > 0 && size > limits.fileSizeLimit)
             continue;
-        if (ContainsPath(path))
+        std::wstring key = FilePathKey(path);
+        if (ContainsPathKey(key))
             continue;
         if (limits.filesLimit > 0 && Count() >= limits.filesLimit) {
             ++result.leftOut;
             continue;
         }
-        std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(path);
+        std::shared_ptr<ImageData> record = ImageData::CreateUnloaded(path, static_cast<uint64_t>(size));
         if (!record)
             continue;
-        AddItem(MakeItem(std::move(record)));
+        std::unique_ptr<ListViewItem> item = MakeItem(std::move(record));
+        if (!item)
+            continue;
+        // The key just made is the item's: it need not look the path up again.
+        if (const auto held = item->Record()) {
+            item->keyPath_ = held->path();
+            item->key_ = std::move(key);
+        }
+        // In its place at once; the rest of the layout follows the additions.
+        item->SetRect(geometry_.Cell(Count(), columns));
+        AddItem(std::move(item));
         ++result.added;
     }
+    return result;
+}
+
+void ListView::AfterAdditions(bool added)
+{
+    additionsAdded_ = false;  // a kShowAdditions still queued then finds nothing to do
     Arrange();
     UpdateScrollBar();
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
-    if (result.added > 0) {
+    if (added) {
         StartThumbnailLoading();
         CheckForDuplicates();
     }
     FilesDropped();
-    if (result.leftOut > 0)
-        AddLimitReached(result.leftOut);
-    if (result.otherKind > 0)
-        OtherKindsRefused(result.otherKind);
-    return result;
 }
 
 void ListView::Arrange()
@@ -272,6 +325,10 @@ void ListView::Arrange()
     const int columns = Columns();
     for (size_t i = 0; i < items_.size(); ++i)
         items_[i]->SetRect(geometry_.Cell(static_cast<int>(i), columns));
+    // Three screens of cells: the one shown and enough to scroll back and forth.
+    const int rowHeight = std::max(1, geometry_.itemHeight + geometry_.verticalGap);
+    const int rows = ClientHeight() / rowHeight + 2;
+    cells_.SetCapacity(static_cast<size_t>(std::max(16, 3 * columns * rows)));
 }
 
 int ListView::MaxScroll() const { return geometry_.MaxScroll(Count(), Columns(), ClientHeight()); }
@@ -306,6 +363,8 @@ void ListView::ReleaseItems()
     CancelRename();
     loader_.Stop();
     items_.clear();
+    ForgetPathKeys();
+    cells_.Clear();
     selection_.clear();
     anchorId_ = -1;
     hoverId_ = -1;
@@ -337,6 +396,11 @@ void ListView::RemoveItem(int32_t id)
         hoverId_ = -1;
     if (dragPreparedId_ == id)
         dragPreparedId_ = -1;
+    if (pathKeysKnown_ && items_[index]->Record()) {
+        const auto counted = pathKeys_.find(items_[index]->PathKey());
+        if (counted != pathKeys_.end() && --counted->second <= 0)
+            pathKeys_.erase(counted);
+    }
     items_.erase(items_.begin() + index);
     CheckAnchor();
     ItemRemoved(id);
@@ -356,6 +420,9 @@ void ListView::RemoveSelected()
     for (size_t i = 0; i < items_.size() && firstRemoved < 0; ++i)
         if (std::find(selection_.begin(), selection_.end(), items_[i]->Id()) != selection_.end())
             firstRemoved = static_cast<int>(i);
+    for (const int32_t id : selection_)
+        cells_.Forget(id);
+    ForgetPathKeys();
     items_.erase(std::remove_if(items_.begin(), items_.end(),
                                 [this](const std::unique_ptr<ListViewItem>& item) {
                                     return std::find(selection_.begin(), selection_.end(), item->Id()) !=
@@ -514,17 +581,26 @@ ListViewItem* ListView::ItemAt(POINT point) const
     return nullptr;
 }
 
-bool ListView::ContainsPath(const std::wstring& path) const
-{
-    const std::wstring key = FilePathKey(path);
-    return std::any_of(items_.begin(), items_.end(),
-                       [&](const auto& item) { return item->Record() && item->PathKey() == key; });
-}
+bool ListView::ContainsPath(const std::wstring& path) const { return ContainsPathKey(FilePathKey(path)); }
 
 bool ListView::ContainsFile(const ListViewItem& other) const
 {
-    return std::any_of(items_.begin(), items_.end(), [&](const auto& item) { return item->IsSameFile(other); });
+    return other.Record() && ContainsPathKey(other.PathKey());
 }
+
+bool ListView::ContainsPathKey(const std::wstring& key) const
+{
+    if (!pathKeysKnown_) {
+        pathKeys_.clear();
+        for (const auto& item : items_)
+            if (item->Record())
+                ++pathKeys_[item->PathKey()];
+        pathKeysKnown_ = true;
+    }
+    return pathKeys_.find(key) != pathKeys_.end();
+}
+
+void ListView::RecordChanged() { ForgetPathKeys(); }
 
 int ListView::CheckedCount() const
 {
@@ -725,33 +801,62 @@ void ListView::OnPaint()
     const RECT& area = paint.rcPaint;
     if (bufferDc_ && buffer_ && area.right > area.left && area.bottom > area.top) {
         const HDC buffer = bufferDc_.get();
-        {
-            // Only what needs painting: the update rectangle, and the items that meet it.
-            Gdiplus::Graphics graphics(buffer);
-            graphics.SetClip(Gdiplus::Rect(area.left, area.top, area.right - area.left, area.bottom - area.top));
-            graphics.SetCompositingQuality(Gdiplus::CompositingQualityHighSpeed);
-            graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-            graphics.SetSmoothingMode(Gdiplus::SmoothingModeNone);
-            const Gdiplus::SolidBrush white(Gdiplus::Color(255, 255, 255, 255));
-            graphics.FillRectangle(&white, Gdiplus::Rect(area.left, area.top, area.right - area.left,
-                                                         area.bottom - area.top));
-            int first = 0, end = 0;
-            geometry_.VisibleRange(Count(), Columns(), scrollPos_ + area.top, area.bottom - area.top, first, end);
-            for (int i = first; i < end; ++i) {
-                RECT cell = items_[i]->GetRect();
-                OffsetRect(&cell, 0, -scrollPos_);
-                RECT meet{};
-                if (IntersectRect(&meet, &cell, &area)) {
-                    items_[i]->PaintScrolled(graphics, scrollPos_);
-                    RetryThumbnail(*items_[i]);
-                }
-            }
-        }
+        if (keepCells_)
+            PaintCells(buffer, area);
+        else
+            DrawCells(buffer, area);
         PaintFocus(buffer);
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, buffer, area.left, area.top,
                SRCCOPY);
     }
     EndPaint(hwnd(), &paint);
+}
+
+void ListView::PaintCells(HDC buffer, const RECT& area)
+{
+    // White where no cell stands (nothing is drawn over it but copies, so plain GDI does);
+    // then each cell that meets the update rectangle, copied from its kept pixels.
+    PatBlt(buffer, area.left, area.top, area.right - area.left, area.bottom - area.top, WHITENESS);
+    int first = 0, end = 0;
+    geometry_.VisibleRange(Count(), Columns(), scrollPos_ + area.top, area.bottom - area.top, first, end);
+    for (int i = first; i < end; ++i) {
+        RECT cell = items_[i]->GetRect();
+        OffsetRect(&cell, 0, -scrollPos_);
+        RECT meet{};
+        if (IntersectRect(&meet, &cell, &area)) {
+            cells_.Paint(buffer, *items_[i], cell, area);
+            RetryThumbnail(*items_[i]);
+        }
+    }
+}
+
+void ListView::DrawCells(HDC buffer, const RECT& area)
+{
+    // Only what needs painting: the update rectangle, and the items that meet it.
+    Gdiplus::Graphics graphics(buffer);
+    graphics.SetClip(Gdiplus::Rect(area.left, area.top, area.right - area.left, area.bottom - area.top));
+    CellCache::Prepare(graphics);
+    const Gdiplus::SolidBrush white(Gdiplus::Color(255, 255, 255, 255));
+    graphics.FillRectangle(&white, Gdiplus::Rect(area.left, area.top, area.right - area.left, area.bottom - area.top));
+    int first = 0, end = 0;
+    geometry_.VisibleRange(Count(), Columns(), scrollPos_ + area.top, area.bottom - area.top, first, end);
+    for (int i = first; i < end; ++i) {
+        RECT cell = items_[i]->GetRect();
+        OffsetRect(&cell, 0, -scrollPos_);
+        RECT meet{};
+        if (IntersectRect(&meet, &cell, &area)) {
+            items_[i]->PaintScrolled(graphics, scrollPos_);
+            RetryThumbnail(*items_[i]);
+        }
+    }
+}
+
+void ListView::SetCellCache(bool keep)
+{
+    keepCells_ = keep;
+    if (!keep)
+        cells_.Clear();
+    RepaintContent();
 }
 
 void ListView::ScrollTo(int position)
@@ -1012,6 +1117,7 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     result = 0;
     switch (msg) {
     case WM_DESTROY:
+        additionsWaiting_ = false;  // the posted message goes with the window
         access_->Disconnect();
         dropTarget_.RevokeDropTarget();
         drager_.Cancel();
@@ -1025,6 +1131,7 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         previousBitmap_ = nullptr;
         buffer_.reset();
         bufferDc_.reset();
+        cells_.Clear();
         return false;
     case WM_SIZE:
         Arrange();
@@ -1085,6 +1192,10 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         return true;
     case kRemoveItem:
         RemoveItem(static_cast<int32_t>(wParam));
+        return true;
+    case kShowAdditions:
+        additionsWaiting_ = false;
+        ShowAdditions();
         return true;
     case kDuplicatesFound: {
         const std::unique_ptr<std::vector<int32_t>> found(reinterpret_cast<std::vector<int32_t>*>(lParam));

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "image/PictureKinds.h"
+#include "picker/CellCache.h"
 #include "picker/CombinBitmap.h"
 #include "picker/ItemDragData.h"
 #include "picker/ListDropTarget.h"
@@ -71,6 +72,8 @@ public:
     static constexpr UINT kThumbnailsDone = WM_USER + 4;
     // The duplicate check's finding (lParam: std::vector<int32_t>* of item ids, owned).
     static constexpr UINT kDuplicatesFound = WM_USER + 5;
+    // Posted by AddFilesSoon: the additions made since are shown.
+    static constexpr UINT kShowAdditions = WM_USER + 6;
 
     boost::signals2::signal<void()> FilesDropped;
     boost::signals2::signal<void(int)> SelectionChanged;
@@ -140,6 +143,14 @@ public:
     // arranges, fires FilesDropped and starts the thumbnails.
     AddResult AddFiles(const std::vector<std::wstring>& paths);  // with SetAddLimits' limits
     AddResult AddFiles(const std::vector<std::wstring>& paths, const AddLimits& limits);
+    // The same additions for a caller that adds one file after another (the page's "addFile"):
+    // the items are made and placed now, and what follows an addition (the scroll bar, the
+    // repaint, the thumbnails, the duplicate check, FilesDropped) runs once for the whole
+    // burst, when the window's queue reaches the message posted by the first of them. A file
+    // refused costs only its checks. Without a window, as AddFiles.
+    AddResult AddFilesSoon(const std::vector<std::wstring>& paths, const AddLimits& limits);
+    // Runs now what additions by AddFilesSoon still wait for (nothing when none do).
+    void ShowAdditions();
     void Arrange();
     void UpdateScrollBar();
     void Clear();
@@ -165,6 +176,8 @@ public:
     // An item holds the file, under whatever spelling of its path (FilePathKey).
     bool ContainsPath(const std::wstring& path) const;
     bool ContainsFile(const ListViewItem& item) const;
+    // An item's record was replaced (ListViewItem::SetRecord): its path may differ now.
+    void RecordChanged();
     int Count() const { return static_cast<int>(items_.size()); }
     bool IsEmpty() const { return items_.empty(); }
     int CheckedCount() const;
@@ -223,6 +236,12 @@ public:
 
     // Repaints the progress band of an item (window thread; other threads post kRepaintProgress).
     void RepaintProgress(int32_t id);
+
+    // Whether painted cells are kept as pixels and copied while their items look the same
+    // (on by default). Off, every paint draws its cells anew: for measuring and comparing.
+    void SetCellCache(bool keep);
+    bool KeepsCells() const { return keepCells_; }
+    const CellCache& Cells() const { return cells_; }
 
     // --- the keyboard (ListViewKeys.cpp) ---
     // Whether the arrows select the item they move to (the upload list) or only move the
@@ -291,6 +310,16 @@ private:
     std::vector<ThumbnailLoader::Job> PendingJobs(bool visibleFirst) const;
     ThumbnailLoader::Job JobFor(const ListViewItem& item, int boxWidth, int boxHeight) const;
     void VisibleRange(int& first, int& end) const;
+    AddResult TakeFiles(const std::vector<std::wstring>& paths, const AddLimits& limits);
+    void AfterAdditions(bool added);
+    void ForgetPathKeys()
+    {
+        pathKeysKnown_ = false;
+        pathKeys_.clear();
+    }
+    bool ContainsPathKey(const std::wstring& key) const;
+    void PaintCells(HDC buffer, const RECT& area);
+    void DrawCells(HDC buffer, const RECT& area);
 
     // The items' icons stay while the list does, whatever other list of the process goes.
     const std::shared_ptr<const CombinBitmap> icons_ = CombinBitmap::Acquire();
@@ -309,6 +338,12 @@ private:
     int32_t nextId_ = 0;
     COLORREF selectionColour_ = RGB(84, 180, 233);
     std::vector<std::unique_ptr<ListViewItem>> items_;
+    // The items' path keys, counted, for ContainsPath; made again on first use after a removal
+    // or a change of record.
+    mutable std::unordered_map<std::wstring, int> pathKeys_;
+    mutable bool pathKeysKnown_ = false;
+    bool additionsWaiting_ = false;  // AddFilesSoon posted kShowAdditions
+    bool additionsAdded_ = false;    // and the waiting additions include an item
     std::vector<int32_t> selection_;
     int32_t renamingId_ = -1;
     RECT client_{};
@@ -329,6 +364,8 @@ private:
     GdiObject<HBITMAP> buffer_;
     HGDIOBJ previousBitmap_ = nullptr;
     SIZE bufferSize_{};
+    CellCache cells_;
+    bool keepCells_ = true;
 
     RenameBox renameBox_;
     ThumbnailLoader loader_;

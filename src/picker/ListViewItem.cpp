@@ -1,6 +1,7 @@
 #include "picker/ListViewItem.h"
 
 #include "Biz/ImageData.h"
+#include "picker/CombinBitmap.h"
 #include "picker/FilePathKey.h"
 #include "picker/ItemDates.h"
 #include "picker/ListView.h"
@@ -108,8 +109,12 @@ std::shared_ptr<ImageData> ListViewItem::Record() const
 
 void ListViewItem::SetRecord(std::shared_ptr<ImageData> record)
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    record_ = std::move(record);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        record_ = std::move(record);
+    }
+    if (owner_)
+        owner_->RecordChanged();
 }
 
 void ListViewItem::SelectForAll() { Select(POINT{0, 0}); }
@@ -154,6 +159,25 @@ void ListViewItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     DrawItemFrame(graphics, frame, FromColorRef(selection), (flags_ & (ItemHovered | ItemSelected)) ? 2.0f : 1.0f);
     if (record)
         DrawItemText(graphics, record->name(), TextRect(cell), Gdiplus::Color(255, 51, 51, 51), 1);
+}
+
+CellLook ListViewItem::Look() const
+{
+    CellLook look;
+    look.size = SIZE{rect_.right - rect_.left, rect_.bottom - rect_.top};
+    look.frame = SIZE{owner_ ? owner_->FrameWidth() : 148, owner_ ? owner_->FrameHeight() : 120};
+    look.flags = flags_;
+    look.checked = checked_;
+    look.uploading = owner_ && owner_->IsUploading();
+    look.interactive = !owner_ || owner_->IsInteractive();
+    look.selection = owner_ ? owner_->SelectionColour() : RGB(84, 180, 233);
+    look.icons = CombinBitmap::Current();
+    if (const auto record = Record()) {
+        look.thumbnail = record->thumbnail();
+        look.hasPicture = record->hasPicture();
+        look.caption = record->name();
+    }
+    return look;
 }
 
 bool ListViewItem::IsSameFile(const ListViewItem& other) const

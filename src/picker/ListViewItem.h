@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 
+#include "picker/CellLook.h"
 #include "picker/IElement.h"
 #include "platform/Handles.h"
 #include "ui/Language.h"
@@ -54,6 +55,9 @@ public:
     virtual void SelectForAll();
     // The record's upload state changed (progress, end): nothing for items that show none.
     virtual void OnUploadProgress() {}
+    // Everything Paint reads now: the list paints the cell again only when this changed.
+    // An item that paints more than its base says so here too.
+    virtual CellLook Look() const;
 
     // Opens the rename box on the item's caption: nothing for items that cannot be renamed.
     virtual void BeginRename() {}

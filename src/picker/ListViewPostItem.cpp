@@ -135,6 +135,24 @@ void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     }
 }
 
+CellLook ListViewPostItem::Look() const
+{
+    CellLook look = ListViewItem::Look();
+    const auto record = Record();
+    if (!record)
+        return look;
+    look.caption = record->remark();  // the caption is the remark, not the file's name
+    const UploadStatus status = record->UploadState();
+    look.phase = static_cast<int>(status.phase);
+    look.sent = status.sent;
+    look.total = status.size;
+    if (status.phase == UploadPhase::Failed) {
+        const UploadFailure failure = record->uploadFailure();
+        look.detail = FailureHoverText(failure) + L"\n" + FailureBandText(failure);
+    }
+    return look;
+}
+
 void ListViewPostItem::PaintProgress(Gdiplus::Graphics& graphics, const RECT& cell)
 {
     const RECT band{cell.left + 1, cell.top + 96, cell.right - 1, cell.bottom - 30};

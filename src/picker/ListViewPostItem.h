@@ -27,6 +27,7 @@ public:
     void OnClick(POINT point) override;
     RECT ThumbRect(const RECT& cell) const override;
     RECT TextRect(const RECT& cell) const override;
+    CellLook Look() const override;
 
     // The button whose hit rectangle holds the point (content coordinates), or kButtonCount.
     Button ButtonAt(POINT point) const;
