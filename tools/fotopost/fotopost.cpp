@@ -24,7 +24,7 @@
 #include "control/AppConfig.h"
 #include "Biz/JsonText.h"
 #include "control/MessageBridge.h"
-#include "platform/ModuleThread.h"
+#include "platform/ProgramEnd.h"
 #include "platform/TextConv.h"
 
 #include <windows.h>
@@ -234,8 +234,7 @@ int main()
     } catch (...) {
         std::fprintf(stderr, "fotopost: unexpected failure\n");
     }
-    // A request that was given up is still being closed on threads of its own: the process
-    // ends once they have let go of the platform (the close waits for it a bounded time).
-    EndModuleThreads(kEndWaitMs);
-    return code;
+    // A request that was given up may still be closing on threads of its own, or running
+    // in the platform.
+    EndProgram(code, kEndWaitMs);
 }

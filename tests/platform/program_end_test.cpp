@@ -1,4 +1,5 @@
 #include "platform/ModuleThread.h"
+#include "platform/ProgramEnd.h"
 
 #include "WaitUntil.h"
 
@@ -77,6 +78,17 @@ void EndWaitsForBusyBodiesAndMakesNoMore()
     std::_Exit(0);
 }
 
+// The program ends with its code, and what it printed but had not flushed still comes out,
+// while a module thread is still at work.
+void EndProgramWithWorkInFlight()
+{
+    std::setvbuf(stderr, nullptr, _IOFBF, 4096);
+    std::atomic<bool> stop{false};
+    Require(StartModuleThread([&] { WaitUntil([&] { return stop.load(); }, 2s); }), "no thread");
+    std::fprintf(stderr, "printed before the end\n");
+    EndProgram(7, 30000);
+}
+
 }  // namespace
 
 TEST(ModuleThreadEndTest, WaitsForThreadsNotYetBegun)
@@ -89,4 +101,9 @@ TEST(ModuleThreadEndTest, WaitsForThreadsNotYetBegun)
 TEST(ModuleThreadEndTest, WaitsForBusyBodiesAndMakesNoMore)
 {
     EXPECT_EXIT(EndWaitsForBusyBodiesAndMakesNoMore(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(ProgramEndTest, EndsWithItsCodeAndItsOutput)
+{
+    EXPECT_EXIT(EndProgramWithWorkInFlight(), ::testing::ExitedWithCode(7), "printed before the end");
 }
