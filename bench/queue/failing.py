@@ -21,6 +21,8 @@ import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "upload"))
+sys.path.insert(0, os.path.join(ROOT, "bench"))
+import machine  # noqa: E402
 import servers  # noqa: E402
 
 BUILD = sys.argv[1]
@@ -93,19 +95,6 @@ host.echo("control " + ms + " " + (message.imgs ? message.imgs.length : 0));
     return int(match.group(1)) / 1000
 
 
-def how_wine_runs():
-    """32-bit programs run natively unless binfmt_misc sends them through qemu (scripts/setup)."""
-    try:
-        for name in os.listdir("/proc/sys/fs/binfmt_misc"):
-            if "qemu-i386" in name or "i386" in name:
-                with open(os.path.join("/proc/sys/fs/binfmt_misc", name)) as f:
-                    if f.readline().strip() == "enabled":
-                        return "through qemu-i386"
-    except OSError:
-        pass
-    return "natively"
-
-
 def main():
     files = pictures()
     with tempfile.TemporaryDirectory(prefix="fotoloft-failing-") as work:
@@ -120,7 +109,7 @@ def main():
             mc, mf = statistics.median(clean), statistics.median(failing)
             held = SHARE * COUNT * FIRST_DELAY / THREADS
             print("%d pictures of 96 x 72, ThreadCount %d, RetryDelays [1000, 3000, 10000]; medians of %d round(s);"
-                  " Wine ran %s" % (COUNT, THREADS, ROUNDS, how_wine_runs()))
+                  " Wine ran %s" % (COUNT, THREADS, ROUNDS, machine.how_wine_runs()))
             print()
             print("| server | press to post_complete | above the clean run |")
             print("|---|---|---|")

@@ -121,6 +121,26 @@ void KeepForever(std::shared_ptr<HttpClient::Events> events)
     kept->push_back(std::move(events));
 }
 
+// Waits up to waitMs until every one of handles is signalled; the program's end cuts the wait
+// short (the platform's state goes with the process). False when not all were.
+bool WaitForAllUnlessEnding(std::vector<HANDLE> handles, DWORD waitMs)
+{
+    const HANDLE ending = ModuleThreadsEndingEvent();
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    while (!handles.empty()) {
+        std::vector<HANDLE> waits = handles;
+        if (ending)
+            waits.push_back(ending);
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, left);
+        if (woke >= WAIT_OBJECT_0 + handles.size())
+            return false;  // ended, timed out or failed
+        handles.erase(handles.begin() + (woke - WAIT_OBJECT_0));
+    }
+    return true;
+}
+
 // The handles of one run, closed together: the request, then the connection (waiting up to
 // waitMs for the platform to say it let go of them), then the session.
 struct RunHandles {
@@ -139,11 +159,8 @@ struct RunHandles {
             closing.push_back(events->connectionClosing.get());
         request.reset();
         connection.reset();
-        if (!closing.empty()) {
-            const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(closing.size()), closing.data(), TRUE, waitMs);
-            if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED)
-                KeepForever(events);
-        }
+        if (!closing.empty() && !WaitForAllUnlessEnding(closing, waitMs))
+            KeepForever(events);
         if (session) {
             InternetSetStatusCallbackW(session.get(), nullptr);
             session.reset();

@@ -57,7 +57,7 @@ private:
             }
             if (!watched_.empty())
                 idleSince = now;
-            else if (now - idleSince >= std::chrono::seconds(2))
+            else if (now - idleSince >= std::chrono::seconds(2) || ModuleThreadsEnding())
                 break;
         }
         running_ = false;

@@ -15,8 +15,8 @@
 // One service thread checks every watchdog of the process ten times a second (a thread per
 // request would cost more than a small upload under Wine). It decides under its locks and
 // runs abort actions with none held, so one slow abort cannot hold up the checks of other
-// requests. It ends two seconds after the last watchdog is gone, and holds a reference to its
-// module while it runs.
+// requests. It ends two seconds after the last watchdog is gone (at once when the program is
+// ending its module threads), and holds a reference to its module while it runs.
 #include <atomic>
 #include <chrono>
 #include <functional>

@@ -1,5 +1,6 @@
 #include "platform/ModuleThread.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -14,6 +15,50 @@ struct ThreadStart {
     HMODULE module = nullptr;
 };
 
+// The module threads of the process, counted from just before each is made until it leaves
+// its body, so that a thread still being started is counted too.
+class LiveThreads {
+public:
+    static LiveThreads& instance()
+    {
+        static auto* threads = new LiveThreads();  // lives as long as the process
+        return *threads;
+    }
+
+    void add()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++live_;
+    }
+
+    void remove()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        --live_;
+        if (live_ == 0)
+            none_.notify_all();
+    }
+
+    bool waitForNone(DWORD timeoutMs)
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        return none_.wait_for(hold, std::chrono::milliseconds(timeoutMs), [this] { return live_ == 0; });
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable none_;
+    size_t live_ = 0;
+};
+
+std::atomic<bool> ending{false};
+
+HANDLE EndingEvent()
+{
+    static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // lives as long as the process
+    return event;
+}
+
 DWORD WINAPI RunThread(void* parameter)
 {
     HMODULE module = nullptr;
@@ -23,6 +68,7 @@ DWORD WINAPI RunThread(void* parameter)
         start->body();
     } catch (...) {
     }
+    LiveThreads::instance().remove();
     if (module)
         FreeLibraryAndExitThread(module, 0);
     return 0;
@@ -41,7 +87,7 @@ public:
     bool run(std::function<void()>& body)
     {
         std::lock_guard<std::mutex> hold(lock_);
-        if (waiting_ <= queued_.size())
+        if (ending_ || waiting_ <= queued_.size())
             return false;
         queued_.push_back(std::move(body));
         work_.notify_one();
@@ -61,9 +107,9 @@ public:
         for (;;) {
             ++waiting_;
             const bool got = work_.wait_for(hold, std::chrono::milliseconds(kModuleThreadIdleMs),
-                                            [this] { return !queued_.empty(); });
+                                            [this] { return !queued_.empty() || ending_; });
             --waiting_;
-            if (!got)
+            if (!got || queued_.empty())
                 return;
             std::function<void()> body = std::move(queued_.front());
             queued_.pop_front();
@@ -77,11 +123,20 @@ public:
         }
     }
 
+    // Idle threads end now, and later ones as soon as they run out of work.
+    void end()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        ending_ = true;
+        work_.notify_all();
+    }
+
 private:
     std::mutex lock_;
     std::condition_variable work_;
     std::deque<std::function<void()>> queued_;
     size_t waiting_ = 0;
+    bool ending_ = false;
 };
 
 }  // namespace
@@ -96,14 +151,19 @@ UniqueModule HoldThisModule()
 
 bool StartModuleThread(std::function<void()> body)
 {
+    if (ending)
+        return false;
     try {
         auto start = std::make_unique<ThreadStart>();
         start->body = std::move(body);
         UniqueModule module = HoldThisModule();
         start->module = module.get();
+        LiveThreads::instance().add();
         const HANDLE thread = CreateThread(nullptr, 0, RunThread, start.get(), 0, nullptr);
-        if (!thread)
+        if (!thread) {
+            LiveThreads::instance().remove();
             return false;  // the module reference and the body go with their owners
+        }
         start.release();
         module.release();  // the thread lets go of it as it exits
         CloseHandle(thread);
@@ -134,6 +194,25 @@ bool RunOnModuleThread(std::function<void()> body)
 size_t IdleModuleThreads()
 {
     return IdleThreads::instance().idle();
+}
+
+bool EndModuleThreads(DWORD timeoutMs)
+{
+    ending = true;
+    if (const HANDLE event = EndingEvent())
+        SetEvent(event);
+    IdleThreads::instance().end();
+    return LiveThreads::instance().waitForNone(timeoutMs);
+}
+
+bool ModuleThreadsEnding()
+{
+    return ending;
+}
+
+HANDLE ModuleThreadsEndingEvent()
+{
+    return EndingEvent();
 }
 
 }  // namespace Vantor

@@ -30,4 +30,17 @@ bool RunOnModuleThread(std::function<void()> body);
 // How many module threads wait for work now (for tests).
 size_t IdleModuleThreads();
 
+// For a program that is about to end (never the control: its host decides when the process
+// ends). From now on no module thread is made (StartModuleThread and RunOnModuleThread
+// return false, and their callers do the work's fallback) and an idle one ends at once;
+// then waits up to timeoutMs until no module thread is left, counting each from the moment
+// it was asked for. Ending the process while a thread is still being started crashes
+// Wine's process exit. True when every module thread had ended in time.
+bool EndModuleThreads(DWORD timeoutMs);
+// True once EndModuleThreads was called: a service thread with nothing to do should end now.
+bool ModuleThreadsEnding();
+// Signalled once EndModuleThreads was called, for a thread's waits that need not go on then
+// (a manual-reset event that lives as long as the process; null if it could not be made).
+HANDLE ModuleThreadsEndingEvent();
+
 }  // namespace Vantor

@@ -4,6 +4,7 @@
 
 #include "image/GdiplusLease.h"
 #include "platform/ModuleThread.h"
+#include "WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +13,6 @@
 
 using namespace Vantor;
 using namespace std::chrono_literals;
-
-namespace {
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
-}  // namespace
 
 TEST(GdiplusLeaseTest, ARecordKeepsGdiplusRunningAfterItsMakerLetGo)
 {

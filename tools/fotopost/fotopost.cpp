@@ -24,6 +24,7 @@
 #include "control/AppConfig.h"
 #include "Biz/JsonText.h"
 #include "control/MessageBridge.h"
+#include "platform/ProgramEnd.h"
 #include "platform/TextConv.h"
 
 #include <windows.h>
@@ -53,6 +54,10 @@ constexpr char kUsage[] =
     "            (\"Protocol\":\"tus\" makes ADDRESS a tus creation endpoint)\n"
     "prints {\"id\":...,\"ok\":...,\"status\":...,\"svr\":...}; exit 0 accepted, 1 not accepted or the\n"
     "picture could not be prepared (nothing sent), 2 bad arguments\n";
+
+// How long the end of the program waits for the closing of given-up requests: a little
+// more than the close itself may wait for the platform.
+constexpr DWORD kEndWaitMs = HttpClient::kCloseWaitMs + 5000;
 
 int BadArguments(const std::string& why)
 {
@@ -217,6 +222,7 @@ int Main(std::vector<std::wstring> args)
 
 int main()
 {
+    int code = 1;
     try {
         int count = 0;
         LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -224,9 +230,11 @@ int main()
         for (int i = 0; argv && i < count; ++i)
             args.emplace_back(argv[i]);
         LocalFree(argv);
-        return Main(args);
+        code = Main(args);
     } catch (...) {
         std::fprintf(stderr, "fotopost: unexpected failure\n");
-        return 1;
     }
+    // A request that was given up may still be closing on threads of its own, or running
+    // in the platform.
+    EndProgram(code, kEndWaitMs);
 }
