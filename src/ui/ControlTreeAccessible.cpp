@@ -1,5 +1,7 @@
 #include "ui/ControlTreeAccessible.h"
 
+#include "platform/Window.h"
+
 #include "ui/AccessibleEvents.h"
 #include "ui/ControlBase.h"
 #include "ui/FocusRing.h"
@@ -49,7 +51,21 @@ HWND ControlTreeAccessible::ChildWindow(long index) const
 RECT ControlTreeAccessible::ChildBounds(long index) const
 {
     ControlBase* const control = ChildControl(index);
-    return control ? control->GetBounds() : RECT{};
+    if (!control)
+        return RECT{};
+    // A control that is a window of its own (a slider) keeps its bounds in that window's
+    // coordinates: where it is, is where its window is.
+    const auto* window = dynamic_cast<const Vantor::Win::Window*>(control);
+    const HWND own = window ? window->hwnd() : nullptr;
+    const HWND host = root_.GetHwnd();
+    if (own && host && own != host && IsChild(host, own)) {
+        RECT placed{};
+        if (GetWindowRect(own, &placed)) {
+            MapWindowPoints(nullptr, host, reinterpret_cast<POINT*>(&placed), 2);
+            return placed;
+        }
+    }
+    return control->GetBounds();
 }
 
 long ControlTreeAccessible::FocusedChild() const

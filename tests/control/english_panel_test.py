@@ -31,18 +31,32 @@ BIG_ADD = panel.BIG_ADD
 ADD_ZH = panel.ADD
 DIALOG_TITLE, EDIT_TITLE = "Add pictures", "Edit picture"
 DIALOG_OK = (696, 490, 51, 24)  # the add-images dialog's OK image, dialog coordinates
+EDIT_BRIGHTNESS = (7 + 36, 79 + 12)  # the edit window's brightness panel button
 
 failures = []
 
 # Reads a modal window's tree from inside its loop (host.later runs there), once the window is
 # up: checked every 100 ms for at most 30 s; then leaves a marker file for the test.
 WINDOW_DUMP = """
-function dumpWindow(label, title, marker) {
+function dumpWindow(label, title, marker, next) {
     var left = 300;
     function look() {
         var tree = host.accessibleTree(title);
         if (!tree && --left > 0) { host.later(100, look); return; }
         host.sleep(800);  // the window lays itself out and shows its first panel
+        host.echo("TREE " + label + "\\n" + host.accessibleTree(title) + "END");
+        fso.CreateTextFile(marker).Close();
+        if (next) next();
+    }
+    host.later(100, look);
+}
+// Once the test has switched the edit window to another panel (the file `switched`), reads
+// the tree again.
+function dumpAfter(label, title, switched, marker) {
+    var left = 300;
+    function look() {
+        if (!fso.FileExists(switched) && --left > 0) { host.later(100, look); return; }
+        host.sleep(500);
         host.echo("TREE " + label + "\\n" + host.accessibleTree(title) + "END");
         fso.CreateTextFile(marker).Close();
     }
@@ -84,13 +98,6 @@ def box_of(line):
         return (left, top, width, height)
     except (IndexError, ValueError):
         return None
-
-
-def edit_top(stdout):
-    """The top of the edit window's client object (its first tree line)."""
-    lines = a11y.blocks(stdout, "TREE").get("edit", [])
-    box = box_of(lines[0]) if lines else None
-    return box[1] if box else 0
 
 
 def xdotool(work, *args):
@@ -143,7 +150,20 @@ def mean_of(path):
         return -1.0
 
 
-def close_modal(work, title, shot_path, settle, marker):
+def switch_panel(work, x, y, markers):
+    """Clicks the edit window's brightness panel button and waits for the page's second read."""
+    xdotool(work, "mousemove", x + EDIT_BRIGHTNESS[0], y + EDIT_BRIGHTNESS[1])
+    time.sleep(0.2)
+    xdotool(work, "click", "1")
+    time.sleep(0.3)
+    open(markers["switched"], "w").close()
+    end = time.time() + 60
+    while not os.path.exists(markers["light"]) and time.time() < end:
+        time.sleep(0.2)
+    check(os.path.exists(markers["light"]), "the page read the edit window's brightness panel")
+
+
+def close_modal(work, title, shot_path, settle, marker, then=None):
     """Waits for the modal window, shoots it once it has settled and the page has read its
     tree (the marker file), closes it with Escape."""
     found = find_window(work, title, 90)
@@ -157,6 +177,8 @@ def close_modal(work, title, shot_path, settle, marker):
         time.sleep(0.2)
     check(os.path.exists(marker), f"the page read the tree of {title!r}")
     window_shot(window, shot_path)
+    if then:
+        then(x, y)
     xdotool(work, "mousemove", x + w // 2, y + 12)  # keys go to the window under the pointer
     time.sleep(0.2)
     xdotool(work, "key", "Escape")
@@ -177,7 +199,7 @@ def run(work, server, pictures, docs):
         return f"control.postMessage({json.dumps(json.dumps({'name': 'init', 'config': config}))});\n"
 
     folder = os.path.dirname(pictures[0])
-    markers = {name: os.path.join(work, f"{name}.dumped") for name in ("dialog", "edit")}
+    markers = {name: os.path.join(work, f"{name}.dumped") for name in ("dialog", "edit", "switched", "light")}
     for marker in markers.values():
         if os.path.exists(marker):
             os.remove(marker)
@@ -194,7 +216,10 @@ dumpWindow("dialog", {json.dumps(DIALOG_TITLE)}, {json.dumps(panel.winpath(marke
 host.click({ADD_EN[0] + 48}, {ADD_EN[1] + 12});
 host.sleep(300);
 host.click({panel.CELL0_PICTURE[0]}, {panel.CELL0_PICTURE[1]});
-dumpWindow("edit", {json.dumps(EDIT_TITLE)}, {json.dumps(panel.winpath(markers["edit"]))});
+dumpWindow("edit", {json.dumps(EDIT_TITLE)}, {json.dumps(panel.winpath(markers["edit"]))}, function () {{
+    dumpAfter("edit-light", {json.dumps(EDIT_TITLE)}, {json.dumps(panel.winpath(markers["switched"]))},
+              {json.dumps(panel.winpath(markers["light"]))});
+}});
 host.key("Ctrl+E");
 host.sleep(300);
 host.click({UPLOAD_EN[0] + 42}, {UPLOAD_EN[1] + 12});
@@ -224,7 +249,8 @@ dump("again");
         page = subprocess.Popen([os.path.join(panel.ROOT, "scripts", "page"), script, "--size", f"{WIDTH}x{HEIGHT}",
                                  "--timeout", "240"], stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.STDOUT)
         dialog = close_modal(work, DIALOG_TITLE, os.path.join(work, "en-add-dialog.png"), 2.5, markers["dialog"])
-        editor = close_modal(work, EDIT_TITLE, os.path.join(work, "en-edit-window.png"), 2.5, markers["edit"])
+        editor = close_modal(work, EDIT_TITLE, os.path.join(work, "en-edit-window.png"), 2.5, markers["edit"],
+                             then=lambda x, y: switch_panel(work, x, y, markers))
         try:
             rc = page.wait(timeout=300)
         except subprocess.TimeoutExpired:
@@ -271,15 +297,17 @@ dump("again");
     check(edit_tree is not None and not chinese_words(edit_tree),
           f"the edit window's tree is English: {chinese_words(edit_tree) if edit_tree else None}")
     if edit_tree:
-        # The size panel's row (the controls shown above the canvas): its longer English
-        # words push what follows them, so that nothing overlaps.
-        row = [box_of(line) for line in a11y.blocks(stdout, "TREE")["edit"]
-               if line.startswith("  ") and not line.startswith("    ") and "invisible" not in line.split("|")[2]]
-        top = edit_top(stdout)
-        row = sorted(b for b in row if b and b[3] > 0 and 20 <= b[1] - top < 52)
-        check(len(row) >= 6, f"the edit window's size panel shows its controls: {row}")
-        for a, b in zip(row, row[1:]):
-            check(a[0] + a[2] <= b[0], f"the edit window's size panel: {a} overlaps {b}")
+        # The panels' rows (the controls shown above the canvas): longer English words push
+        # what follows them, so that nothing overlaps.
+        for label, least in (("edit", 8), ("edit-light", 6)):
+            lines = a11y.blocks(stdout, "TREE").get(label, [])
+            top = box_of(lines[0])[1] if lines and box_of(lines[0]) else 0
+            row = [box_of(line) for line in lines
+                   if line.startswith("  ") and not line.startswith("    ") and "invisible" not in line.split("|")[2]]
+            row = sorted(b for b in row if b and b[3] > 0 and 20 <= b[1] - top < 52)
+            check(len(row) >= least, f"{label}: the panel shows its controls: {row}")
+            for a, b in zip(row, row[1:]):
+                check(a[0] + a[2] <= b[0], f"{label}: {a} overlaps {b}")
     zh = trees.get("zh")
     check(zh is not None and zh.name == "照片上传" and
           ("pushbutton", "添加照片") in {(e.role, e.name) for e in walk(zh)},
