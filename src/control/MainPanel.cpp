@@ -5,22 +5,17 @@
 #include "control/UploadProgressText.h"
 #include "picker/FileAddDialog.h"
 #include "platform/Handles.h"
+#include "ui/AccessibleEvents.h"
 #include "ui/MessageDialog.h"
+#include "ui/SkinTable.h"
 
 #include <log4cplus/loggingmacros.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace Vantor {
 namespace {
-
-using UI::Controls::Button;
-
-void SetButtonImages(Button& button, const std::string& normal, const std::string& hover, const std::string& pressed,
-                     const std::string& disabled)
-{
-    button.SetImages(normal, hover, pressed, disabled);
-}
 
 // The owner of a modal window the panel opens: the active window, else the control window.
 HWND ModalOwner(HWND fallback)
@@ -65,68 +60,50 @@ void MainPanel::BuildTree()
     list_.SetItemHeight(151);
     list_.Attach(this);
 
+    // The captions, images, names and the top row's places come from the language
+    // (ShowLanguage, at the end).
     add_.Create(this, L"");
     add_.SetSize(84, 24);
     add_.SetMargins(6, 4, 0, 0);
-    SetButtonImages(add_, "BtnAdd-Normal", "BtnAdd-Hover", "BtnAdd-Hover", "BtnAdd-Disable");
 
     upload_.Create(this, L"");
     upload_.SetSize(84, 24);
     upload_.SetMargins(94, 4, 0, 0);
-    SetButtonImages(upload_, "BtnPost-Normal", "BtnPost-Hover", "BtnPost-Hover", "BtnPost-Disable");
 
     cancel_.Create(this, L"");
     cancel_.SetSize(84, 24);
     cancel_.SetMargins(94, 4, 0, 0);
-    SetButtonImages(cancel_, "BtnPost-Cancel", "BtnPost-Cancel", "BtnPost-Cancel", "BtnPost-Cancel");
 
-    selectAll_.Create(this, L"全选");
+    selectAll_.Create(this, L"");
     selectAll_.SetAnchor(kTopRight);
-    selectAll_.SetMargins(0, 7, 326, 0);
 
     bigAdd_.Create(this, L"");
     bigAdd_.SetSize(203, 51);
     bigAdd_.SetAnchor(kTopCentred);
     bigAdd_.SetMargins(268, 228, 0, 0);
-    SetButtonImages(bigAdd_, "BtnAdd2-Normal", "BtnAdd2-Hover", "BtnAdd2-Hover", "");
 
-    emptyText_.Create(this, kEmptyListText);
+    emptyText_.Create(this, L"");
     emptyText_.SetFormat(DT_SINGLELINE);
-    emptyText_.SetSize(227, emptyText_.GetBounds().bottom - emptyText_.GetBounds().top);
     emptyText_.SetAnchor(kTopCentred);
-    emptyText_.SetMargins(0, 298, 0, 0);
 
-    const auto tool = [this](UI::Controls::IconLabel& label, const wchar_t* caption, const char* icon, int right) {
-        label.Create(this, caption, icon);
-        label.SetAnchor(kTopRight);
-        label.SetMargins(0, 7, right, 0);
-    };
-    tool(edit_, L"编辑", "IcoEdit", 266);
-    tool(rotateLeft_, L"左旋", "RotatioLeft", 211);
-    tool(rotateRight_, L"右旋", "RotatioRight", 157);
-    tool(delete_, L"删除", "Btn_Delete", 103);
+    for (auto [tool, icon] : {std::pair{&edit_, "IcoEdit"}, {&rotateLeft_, "RotatioLeft"},
+                              {&rotateRight_, "RotatioRight"}, {&delete_, "Btn_Delete"}}) {
+        tool->Create(this, L"", icon);
+        tool->SetAnchor(kTopRight);
+    }
 
     sort_.Attach(this);
-    sort_.SetSize(86, 70);
     sort_.SetAnchor(kTopRight);
-    sort_.SetMargins(0, 4, 10, 0);
-    for (const wchar_t* entry : {L"默认排序", L"按文件名", L"按创建时间", L"按拍摄时间"})
-        sort_.AddString(entry);
+    for (int i = 0; i < 4; ++i)
+        sort_.AddString(L"");
     sort_.SetCurSel(0);
 
-    hint_.Create(this, kHintText);
+    hint_.Create(this, L"");
     hint_.SetMargins(8, 39, 0, 0);
 
-    // What assistive technology reads where the panel shows images instead of words.
-    SetAccessibleName(kPanelName);
-    list_.SetAccessibleName(kListName);
-    add_.SetAccessibleName(kAddName);
-    bigAdd_.SetAccessibleName(kAddName);
-    upload_.SetAccessibleName(kUploadName);
-    cancel_.SetAccessibleName(kCancelName);
-    sort_.SetAccessibleName(kSortName);
     access_.Focus().SetOrder({&add_, &upload_, &cancel_, &bigAdd_, &selectAll_, &edit_, &rotateLeft_, &rotateRight_,
                               &delete_, &sort_, &list_});
+    ShowLanguage();
 
     // Every handler runs on the window thread and ends its own exceptions: a signal is called
     // from a window procedure.
@@ -180,6 +157,96 @@ void MainPanel::BuildTree()
         LOG4CPLUS_INFO(Log::current(), L"thumbnails loaded: " << list_.Count() << L" items");
     });
 
+}
+
+std::wstring MainPanel::Say(UI::TextId id) const { return UI::Text(TextLanguage(), id); }
+
+void MainPanel::ApplyLanguage(UI::Language language)
+{
+    if (language == TextLanguage())
+        return;
+    SetLanguage(language);
+    ShowLanguage();
+    Layout();
+    if (CurrentState() == State::Uploading)
+        UpdateProgressLine();
+    if (GetHwnd())
+        InvalidateRect(GetHwnd(), nullptr, FALSE);
+    if (list_.hwnd())
+        InvalidateRect(list_.hwnd(), nullptr, FALSE);
+}
+
+void MainPanel::ShowLanguage()
+{
+    using UI::TextId;
+    const UI::Language language = TextLanguage();
+    const auto skin = [language](const char* name) { return UI::SkinInLanguage(name, language); };
+    const bool chinese = language == UI::Language::ZhCN;
+
+    // The buttons drawn from images: the images carry the words, the names say them.
+    add_.SetImages(skin("BtnAdd-Normal"), skin("BtnAdd-Hover"), skin("BtnAdd-Hover"), skin("BtnAdd-Disable"));
+    upload_.SetImages(skin("BtnPost-Normal"), skin("BtnPost-Hover"), skin("BtnPost-Hover"), skin("BtnPost-Disable"));
+    cancel_.SetImages(skin("BtnPost-Cancel"), skin("BtnPost-Cancel"), skin("BtnPost-Cancel"), skin("BtnPost-Cancel"));
+    bigAdd_.SetImages(skin("BtnAdd2-Normal"), skin("BtnAdd2-Hover"), skin("BtnAdd2-Hover"), "");
+    // The add button is as wide as its image (84 in Chinese, wider in English); upload and
+    // cancel follow it.
+    const SIZE addSize = UI::ImageLister::Current()->GetSize(skin("BtnAdd-Normal"));
+    const int addWidth = addSize.cx > 0 ? addSize.cx : 84;
+    add_.SetSize(addWidth, 24);
+    upload_.SetMargins(6 + addWidth + 4, 4, 0, 0);
+    cancel_.SetMargins(6 + addWidth + 4, 4, 0, 0);
+
+    selectAll_.SetText(Say(TextId::SelectAll));
+    edit_.SetText(Say(TextId::Edit));
+    rotateLeft_.SetText(Say(TextId::RotateLeft));
+    rotateRight_.SetText(Say(TextId::RotateRight));
+    delete_.SetText(Say(TextId::Delete));
+    sort_.SetStrings({Say(TextId::SortDefault), Say(TextId::SortByName), Say(TextId::SortByCreated),
+                      Say(TextId::SortByTaken)});
+
+    // The right-hand group, from the right edge: sort box, the four tools, select all. The
+    // Chinese places are the panel's fixed ones; other words get the room they take.
+    if (chinese) {
+        sort_.SetSize(86, 70);
+        sort_.SetMargins(0, 4, 10, 0);
+        delete_.SetMargins(0, 7, 103, 0);
+        rotateRight_.SetMargins(0, 7, 157, 0);
+        rotateLeft_.SetMargins(0, 7, 211, 0);
+        edit_.SetMargins(0, 7, 266, 0);
+        selectAll_.SetMargins(0, 7, 326, 0);
+    } else {
+        const int sortWidth = std::max(86, sort_.TextWidth() + 28);  // the text, the arrow and the frame
+        sort_.SetSize(sortWidth, 70);
+        sort_.SetMargins(0, 4, 10, 0);
+        int right = 10 + sortWidth + 7;
+        for (UI::Controls::IconLabel* tool : {&delete_, &rotateRight_, &rotateLeft_, &edit_}) {
+            tool->SetMargins(0, 7, right, 0);
+            right += tool->GetWidth() + 12;
+        }
+        selectAll_.SetMargins(0, 7, right + 4, 0);
+    }
+
+    emptyText_.SetText(Say(TextId::EmptyList));
+    const int emptyHeight = emptyText_.GetBounds().bottom - emptyText_.GetBounds().top;
+    emptyText_.SetSize(chinese ? 227 : emptyText_.GetBounds().right - emptyText_.GetBounds().left, emptyHeight);
+    emptyText_.SetMargins(0, 298, 0, 0);
+    if (CurrentState() != State::Uploading)
+        SetHint(Say(TextId::Hint));
+
+    // What assistive technology reads where the panel shows images instead of words.
+    const std::pair<ControlBase*, TextId> names[] = {
+        {this, TextId::PanelName},       {&list_, TextId::ListName},         {&add_, TextId::AddPhotos},
+        {&bigAdd_, TextId::AddPhotos},   {&upload_, TextId::Upload},         {&cancel_, TextId::CancelUpload},
+        {&sort_, TextId::SortName}};
+    for (const auto& [control, id] : names) {
+        const std::wstring name = Say(id);
+        if (control->AccessibleName() == name)
+            continue;
+        const bool renamed = !control->AccessibleName().empty();
+        control->SetAccessibleName(name);
+        if (renamed)
+            UI::NotifyControlEvent(EVENT_OBJECT_NAMECHANGE, *control);
+    }
 }
 
 void MainPanel::ShowState()
@@ -238,6 +305,7 @@ void MainPanel::AddImages()
     if (CurrentState() == State::Uploading)
         return;
     CFileAddDialog dialog;
+    dialog.SetLanguage(TextLanguage());
     dialog.SetUploadList(&list_);
     dialog.SetLimits(list_.GetAddLimits());
     dialog.SetFolder(host_.PickFolder());
@@ -354,7 +422,7 @@ void MainPanel::StartUpload()
     if (CurrentState() == State::Uploading)
         return;
     if (list_.IsEmpty()) {
-        ShowMessage(kEmptyUploadText);
+        ShowMessage(Say(UI::TextId::EmptyUpload));
         return;
     }
     list_.CommitRename();  // a caption being typed goes with the upload
@@ -372,7 +440,7 @@ void MainPanel::OnSessionChanged()
 {
     list_.UploadingChanged();
     if (!session_.IsUploading()) {
-        SetHint(kHintText);
+        SetHint(Say(UI::TextId::Hint));
         RefreshAfterAdd();
         UpdateTools();
     }
@@ -409,16 +477,14 @@ void MainPanel::UpdateProgressLine()
         const UploadStatus state = file.record->UploadState();
         total.bytesTotal += state.size > 0 ? state.size : file.record->fileSize();
     }
-    SetHint(FormatTotalProgress(total));
+    SetHint(FormatTotalProgress(total, TextLanguage()));
 }
 
 void MainPanel::ShowDuplicatesSkipped(int skipped)
 {
     if (skipped <= 0 || CurrentState() == State::Uploading)
         return;
-    // "N 张照片已在列表中，没有重复添加"
-    SetHint(std::to_wstring(skipped) +
-            L" \u5F20\u7167\u7247\u5DF2\u5728\u5217\u8868\u4E2D\uFF0C\u6CA1\u6709\u91CD\u590D\u6DFB\u52A0");
+    SetHint(UI::FormatText(TextLanguage(), UI::TextId::DuplicatesSkipped, {std::to_wstring(skipped)}));
     RefreshAfterAdd();
 }
 
@@ -426,9 +492,7 @@ void MainPanel::ShowOtherKindsRefused(int refused)
 {
     if (refused <= 0 || CurrentState() == State::Uploading)
         return;
-    // "N 个文件不是可以上传的图片，没有添加"
-    SetHint(std::to_wstring(refused) +
-            L" \u4E2A\u6587\u4EF6\u4E0D\u662F\u53EF\u4EE5\u4E0A\u4F20\u7684\u56FE\u7247\uFF0C\u6CA1\u6709\u6DFB\u52A0");
+    SetHint(UI::FormatText(TextLanguage(), UI::TextId::OtherKindsRefused, {std::to_wstring(refused)}));
 }
 
 void MainPanel::SetHint(const std::wstring& text)
@@ -443,6 +507,7 @@ void MainPanel::SetHint(const std::wstring& text)
 void MainPanel::ShowMessage(const std::wstring& text)
 {
     CMessageDialog dialog;
+    dialog.SetLanguage(TextLanguage());
     dialog.SetMessage(text);
     const ModalRun run(host_.Modals());
     dialog.DoModal(ModalOwner(GetHwnd()));

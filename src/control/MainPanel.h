@@ -25,6 +25,7 @@
 #include "ui/ImageLister.h"
 #include "ui/Label.h"
 #include "ui/RootAccess.h"
+#include "ui/UiText.h"
 
 #include <memory>
 #include <string>
@@ -53,6 +54,11 @@ public:
     // four tools, sort, list) and accessible object; the control window passes its keyboard,
     // focus and WM_GETOBJECT messages here and has the focus rectangle painted.
     UI::RootAccess& Access() { return access_; }
+
+    // Shows and names everything in this language (the page's "Language") and redraws; a
+    // new language also moves the top row so that its words get their room. Chinese until
+    // told otherwise.
+    void ApplyLanguage(UI::Language language);
 
     // The upload list: hidden while it is empty.
     ListView& List() { return list_; }
@@ -88,6 +94,8 @@ public:
 
 private:
     void BuildTree();
+    void ShowLanguage();
+    std::wstring Say(UI::TextId id) const;
     void ShowState();
     // A task started, was cancelled or ended (after the files it uploaded left the list).
     void OnSessionChanged();
@@ -123,17 +131,5 @@ private:
 
 // The panel's background for a client area of the given size, drawn at dc's origin.
 void PaintPanelBackground(HDC dc, int width, int height);
-
-// The texts of the panel.
-inline const std::wstring kHintText = L"请点击\"添加按钮\"，选择要上传的照片";
-inline const std::wstring kEmptyListText = L"单击\"添加照片\"按钮或拖动照片到上传框中";
-inline const std::wstring kEmptyUploadText = L"上传列表为空，请选择文件";
-// The names assistive technology reads for the panel and the controls drawn from images.
-inline const std::wstring kPanelName = L"照片上传";
-inline const std::wstring kListName = L"上传列表";
-inline const std::wstring kAddName = L"添加照片";
-inline const std::wstring kUploadName = L"开始上传";
-inline const std::wstring kCancelName = L"取消上传";
-inline const std::wstring kSortName = L"排序";
 
 }  // namespace Vantor

@@ -2,7 +2,10 @@
 // The total progress line the hint strip shows while a task runs: files done of all, bytes
 // sent of all, the speed and the time left, e.g.
 //   "正在上传 3/10 张，2.1 MB/5.0 MB，1.2 MB/s，剩余 0:04"
-// The time left is left out while the speed is still unknown (0).
+// (in English "Uploading 3/10 photos, ..."). The time left is left out while the speed is
+// still unknown (0).
+#include "ui/Language.h"
+
 #include <cstdint>
 #include <string>
 
@@ -22,6 +25,6 @@ std::wstring FormatBytes(uint64_t bytes);
 std::wstring FormatDuration(uint64_t seconds);
 // Seconds left at the given speed, rounded up; 0 when nothing is left; -1 when unknown.
 int64_t SecondsLeft(uint64_t bytesLeft, uint64_t bytesPerSecond);
-std::wstring FormatTotalProgress(const TotalProgress& progress);
+std::wstring FormatTotalProgress(const TotalProgress& progress, UI::Language language = UI::Language::ZhCN);
 
 }  // namespace Vantor

@@ -50,6 +50,15 @@ bool ListGeometry::NeedsScrollBar(int count, int columns, int clientHeight) cons
     return step > 0 && clientHeight / step < Rows(count, columns);
 }
 
+int ListGeometry::WheelRows(unsigned wheelLines, int clientHeight) const
+{
+    const int step = RowStep();
+    const int fit = step > 0 ? std::max(1, clientHeight / step) : 1;
+    if (wheelLines == 0)
+        return 0;
+    return wheelLines >= static_cast<unsigned>(fit) ? fit : static_cast<int>(wheelLines);
+}
+
 void ListGeometry::VisibleRange(int count, int columns, int top, int height, int& first, int& end) const
 {
     columns = std::max(1, columns);

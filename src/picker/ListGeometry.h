@@ -25,6 +25,12 @@ struct ListGeometry {
     int MaxScroll(int count, int columns, int clientHeight) const;
     // Whether the scroll bar is needed: fewer whole rows fit than there are.
     bool NeedsScrollBar(int count, int columns, int clientHeight) const;
+    // From the top of one row to the top of the next: what a scroll bar arrow moves.
+    int RowStep() const { return itemHeight + verticalGap; }
+    // The rows one wheel notch moves: one a wheel line (the system's setting), but never more
+    // than the whole rows that fit in the view, so no row goes by unseen; at least one.
+    // `wheelLines` is WHEEL_PAGESCROLL (or any value above the rows that fit) for a page.
+    int WheelRows(unsigned wheelLines, int clientHeight) const;
     // The first and one past the last index whose cells meet the band [top, top + height).
     void VisibleRange(int count, int columns, int top, int height, int& first, int& end) const;
 };

@@ -12,6 +12,7 @@
 #include "picker/DuplicateCheck.h"
 #include "picker/FilePathKey.h"
 #include "picker/ListViewAccessible.h"
+#include "ui/UiText.h"
 #include "ui/Drawing.h"
 
 namespace Vantor {
@@ -103,7 +104,7 @@ void ListView::CreateParts()
     if (tip_) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.uFlags = TTF_IDISHWND;  // fed by UpdateTip, only over a caption
         tool.hwnd = hwnd();
         tool.uId = reinterpret_cast<UINT_PTR>(hwnd());
         tool.lpszText = const_cast<wchar_t*>(L"");
@@ -350,6 +351,12 @@ void ListView::RemoveItem(int32_t id)
 void ListView::RemoveSelected()
 {
     CommitRename();
+    const int kept = scrollPos_;
+    // The focus goes to the item after the first one removed (the new last one at the end).
+    int firstRemoved = -1;
+    for (size_t i = 0; i < items_.size() && firstRemoved < 0; ++i)
+        if (std::find(selection_.begin(), selection_.end(), items_[i]->Id()) != selection_.end())
+            firstRemoved = static_cast<int>(i);
     items_.erase(std::remove_if(items_.begin(), items_.end(),
                                 [this](const std::unique_ptr<ListViewItem>& item) {
                                     return std::find(selection_.begin(), selection_.end(), item->Id()) !=
@@ -360,9 +367,17 @@ void ListView::RemoveSelected()
     hoverId_ = -1;
     anchorId_ = -1;
     dragPreparedId_ = -1;
+    const int32_t focusBefore = focusId_;
+    if (firstRemoved >= 0 && !items_.empty()) {
+        focusIndex_ = std::min(firstRemoved, Count() - 1);
+        focusId_ = items_[focusIndex_]->Id();
+    }
     ItemRemoved(0);
+    if (focusId_ != focusBefore && FindById(focusId_) && hwnd() && GetFocus() == hwnd())
+        AnnounceItem(EVENT_OBJECT_FOCUS, focusId_);
     UpdateScrollBar();
     Arrange();
+    ScrollTo(kept);
     RepaintContent();
     SendMouseMoveAtCursor();
 }
@@ -768,10 +783,17 @@ void ListView::AfterScroll()
 
 bool ListView::OnWheel(int delta)
 {
-    if (delta < 0)
-        ScrollTo(scrollPos_ + geometry_.itemHeight);
-    else if (delta > 0)
-        ScrollTo(scrollPos_ - geometry_.itemHeight);
+    // Whole rows a notch; a finer wheel's small steps add up to notches.
+    wheelRemainder_ += delta;
+    const int notches = wheelRemainder_ / WHEEL_DELTA;
+    if (notches == 0)
+        return true;
+    wheelRemainder_ -= notches * WHEEL_DELTA;
+    UINT lines = 3;
+    if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+        lines = 3;
+    const int rows = geometry_.WheelRows(lines, ClientHeight());
+    ScrollTo(scrollPos_ - notches * rows * geometry_.RowStep());
     return true;
 }
 
@@ -779,10 +801,10 @@ void ListView::OnVScroll(int request, int trackPosition)
 {
     switch (request) {
     case SB_LINEUP:
-        ScrollTo(scrollPos_ - 1);
+        ScrollTo(scrollPos_ - geometry_.RowStep());
         break;
     case SB_LINEDOWN:
-        ScrollTo(scrollPos_ + 1);
+        ScrollTo(scrollPos_ + geometry_.RowStep());
         break;
     case SB_PAGEUP:
         ScrollTo(scrollPos_ - ClientHeight());
@@ -836,8 +858,14 @@ bool ListView::RenamesAt(POINT client) const
 
 void ListView::UpdateTip(POINT client)
 {
-    // "单击重命名" over a caption a click renames.
-    std::wstring text = RenamesAt(client) ? L"\u5355\u51FB\u91CD\u547D\u540D" : L"";
+    // Over a caption a click renames, the tip says so.
+    std::wstring text = RenamesAt(client) ? UI::Text(TextLanguage(), UI::TextId::ClickToRename) : L"";
+    if (tip_ && !text.empty()) {
+        // The tip sees the pointer only there: elsewhere it stays out of the list's messages.
+        MSG relay{hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), GetMessageTime(), {}};
+        GetCursorPos(&relay.pt);
+        SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+    }
     if (text == tipText_)
         return;
     tipText_ = std::move(text);

@@ -315,6 +315,7 @@ private:
     RECT client_{};
     int width_ = 0;  // of the window, scroll bar included
     int scrollPos_ = 0;
+    int wheelRemainder_ = 0;  // wheel movement short of a notch
     AddLimits limits_;
     int32_t dragPreparedId_ = -1;
     int32_t focusId_ = -1;

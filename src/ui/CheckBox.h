@@ -17,6 +17,8 @@ public:
 
     // Attaches, stores the caption and takes the caption's extent as the size.
     virtual void Create(ControlBase* parent, const std::wstring& caption);
+    // Another caption: the box takes its width.
+    void SetText(const std::wstring& caption);
 
     void Paint(CPaintEventArgs& e) override;
     void OnLButtonDown(CMouseEventArgs& e) override;

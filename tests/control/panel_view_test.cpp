@@ -6,6 +6,7 @@
 #include "Biz/ImageData.h"
 #include "Biz/UploadObserver.h"
 #include "HostWindow.h"
+#include "ui/UiText.h"
 #include "picture_files.h"
 #include "test_pictures.h"
 
@@ -252,8 +253,8 @@ TEST_F(PanelView, ADoubleClickOpensOnePreviewAlsoWhileUploading)
 // the next task starts on the first press.
 TEST_F(PanelView, ACancelledTaskEndsAlikeForThePanelAndItsList)
 {
-    using Vantor::kCancelName;
-    using Vantor::kUploadName;
+    const std::wstring kCancelName = Vantor::UI::ChineseText(Vantor::UI::TextId::CancelUpload);
+    const std::wstring kUploadName = Vantor::UI::ChineseText(Vantor::UI::TextId::Upload);
     makeWindow();
     panel_->List().AddFiles({picture(L"a.png"), picture(L"b.png")});
     ASSERT_TRUE(thumbnailsReady());
@@ -270,7 +271,7 @@ TEST_F(PanelView, ACancelledTaskEndsAlikeForThePanelAndItsList)
     EXPECT_FALSE(shows(kUploadName));
     EXPECT_TRUE(shows(kCancelName));
     EXPECT_TRUE(enabled(kCancelName));
-    EXPECT_FALSE(enabled(Vantor::kAddName));
+    EXPECT_FALSE(enabled(std::wstring(Vantor::UI::ChineseText(Vantor::UI::TextId::AddPhotos))));
     click(kRotateRight.x, kRotateRight.y);
     EXPECT_EQ(selected->quarterTurns(), 0) << "the tools are off while the task runs";
     EXPECT_EQ(session_.Files().size(), 2u);
@@ -291,7 +292,7 @@ TEST_F(PanelView, ACancelledTaskEndsAlikeForThePanelAndItsList)
     EXPECT_FALSE(panel_->List().IsUploading());
     EXPECT_TRUE(shows(kUploadName));
     EXPECT_FALSE(shows(kCancelName));
-    EXPECT_TRUE(enabled(Vantor::kAddName));
+    EXPECT_TRUE(enabled(std::wstring(Vantor::UI::ChineseText(Vantor::UI::TextId::AddPhotos))));
     click(kRotateRight.x, kRotateRight.y);
     EXPECT_EQ(selected->quarterTurns(), 1) << "the selection's tools come back";
 
@@ -309,8 +310,8 @@ TEST_F(PanelView, ACancelledTaskEndsAlikeForThePanelAndItsList)
 // may end while there is no window at all.
 TEST_F(PanelView, WindowsMadeAgainDuringATaskShowItAndItsEnd)
 {
-    using Vantor::kCancelName;
-    using Vantor::kUploadName;
+    const std::wstring kCancelName = Vantor::UI::ChineseText(Vantor::UI::TextId::CancelUpload);
+    const std::wstring kUploadName = Vantor::UI::ChineseText(Vantor::UI::TextId::Upload);
     makeWindow();
     panel_->List().AddFiles({picture(L"a.png")});
     ASSERT_TRUE(thumbnailsReady());

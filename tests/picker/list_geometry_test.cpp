@@ -89,3 +89,18 @@ TEST(ListGeometry, TheVisibleBandHoldsExactlyTheCellsThatMeetIt)
     EXPECT_EQ(first, 0);
     EXPECT_EQ(end, 0);
 }
+
+TEST(ListGeometry, AWheelNotchMovesARowALineButNoMoreThanTheViewShows)
+{
+    ListGeometry g;
+    g.itemHeight = 151;  // rows 183 apart
+    EXPECT_EQ(g.RowStep(), 183);
+    EXPECT_EQ(g.WheelRows(3, 800), 3);  // four whole rows fit
+    EXPECT_EQ(g.WheelRows(1, 800), 1);
+    EXPECT_EQ(g.WheelRows(3, 400), 2);  // two fit: a third would go by unseen
+    EXPECT_EQ(g.WheelRows(3, 366), 2);
+    EXPECT_EQ(g.WheelRows(3, 365), 1);
+    EXPECT_EQ(g.WheelRows(3, 100), 1);  // less than a row shows: still one
+    EXPECT_EQ(g.WheelRows(WHEEL_PAGESCROLL, 800), 4);
+    EXPECT_EQ(g.WheelRows(0, 800), 0);  // the system says the wheel does not scroll
+}

@@ -168,30 +168,29 @@ TEST_F(ListFixture, TheWheelAndTheBarScrollWithinTheContent)
     const auto wheel = [&](int delta) {
         SendMessageW(list_->hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, delta), 0);
     };
+    UINT lines = 0;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0));
+    const int notch = static_cast<int>(std::min<UINT>(lines, list_->ClientHeight() / 183)) * 183;
     wheel(120);  // already at the top
     EXPECT_EQ(list_->ScrollPos(), 0);
-    wheel(-120);
-    EXPECT_EQ(list_->ScrollPos(), 151);
-    wheel(-1);  // the size of the turn does not matter
-    EXPECT_EQ(list_->ScrollPos(), 302);
     for (int i = 0; i < 20; ++i)
         wheel(-120);
     EXPECT_EQ(list_->ScrollPos(), list_->MaxScroll());
     EXPECT_EQ(GetScrollPos(list_->hwnd(), SB_VERT), list_->MaxScroll());
     wheel(120);
-    EXPECT_EQ(list_->ScrollPos(), list_->MaxScroll() - 151);
+    EXPECT_EQ(list_->ScrollPos(), list_->MaxScroll() - notch);
 
     const auto bar = [&](int request) { SendMessageW(list_->hwnd(), WM_VSCROLL, MAKEWPARAM(request, 0), 0); };
     bar(SB_TOP);
     EXPECT_EQ(list_->ScrollPos(), 0);
     bar(SB_LINEUP);
     EXPECT_EQ(list_->ScrollPos(), 0);
-    bar(SB_LINEDOWN);
-    EXPECT_EQ(list_->ScrollPos(), 1);
+    bar(SB_LINEDOWN);  // a row
+    EXPECT_EQ(list_->ScrollPos(), 183);
     bar(SB_PAGEDOWN);
-    EXPECT_EQ(list_->ScrollPos(), 1 + list_->ClientHeight());
+    EXPECT_EQ(list_->ScrollPos(), 183 + list_->ClientHeight());
     bar(SB_PAGEUP);
-    EXPECT_EQ(list_->ScrollPos(), 1);
+    EXPECT_EQ(list_->ScrollPos(), 183);
     bar(SB_BOTTOM);
     EXPECT_EQ(list_->ScrollPos(), list_->MaxScroll());
     bar(SB_PAGEDOWN);

@@ -375,18 +375,19 @@ def run(page, work):
                       lambda s: s.at(lst.cell(2)[0], lst.cell(2)[3] - 30) != (100, 100, 100), 5)
     check(caption_pixels(screen, lst, 2) != before2, "losing focus commits the new caption")
 
-    # Scrolling: the wheel moves by one cell height, the bar by a page.
+    # Scrolling: a wheel notch moves whole rows (three lines, but no more than the two rows the
+    # list shows) as far as the content goes, the bar by a page.
+    content = ((len(colours) + COLUMNS - 1) // COLUMNS) * (CELL_H + GAP_Y) + 2 * MARGIN
     xdotool("mousemove", lst.ox + 300, lst.oy + 200)
     probe = lst.thumb_centre(COLUMNS)  # the first item of the second row
     xdotool("click", 5)
-    lst.scroll = CELL_H
-    wait_for("the wheel scrolls down by one cell height",
+    lst.scroll = min(min(3, LIST_H // (CELL_H + GAP_Y)) * (CELL_H + GAP_Y), content - LIST_H)
+    wait_for("the wheel scrolls down whole rows",
              lambda s: near(s.at(*lst.thumb_centre(COLUMNS)), colours[COLUMNS]) and
              lst.thumb_centre(COLUMNS)[1] != probe[1], 5)
     xdotool("click", 4)
     lst.scroll = 0
     wait_for("the wheel scrolls back up", lambda s: near(s.at(*probe), colours[COLUMNS]), 5)
-    content = ((len(colours) + COLUMNS - 1) // COLUMNS) * (CELL_H + GAP_Y) + 2 * MARGIN
     click(lst.ox + LIST_W - 8, lst.oy + LIST_H - 40)  # the bar's trough below the thumb
     lst.scroll = min(LIST_H, content - LIST_H)
     last = len(colours) - 1

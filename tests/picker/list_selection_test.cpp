@@ -89,7 +89,7 @@ TEST_F(ListFixture, CtrlASelectsAllAndDeleteRemovesTheSelection)
     EXPECT_EQ(Order(), (Ids{0, 2, 4}));
     EXPECT_EQ(removed, (Ids{0}));
     EXPECT_TRUE(Selected().empty());
-    // Delete with nothing selected still reports and returns to the top.
+    // Delete with nothing selected still reports.
     KeyUp(VK_DELETE);
     EXPECT_EQ(Order(), (Ids{0, 2, 4}));
     EXPECT_EQ(removed, (Ids{0, 0}));
