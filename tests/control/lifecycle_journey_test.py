@@ -61,8 +61,8 @@ function waitIn(got, what) {
     host.echo("TIMEOUT waiting for " + what);
     host.quit(3);
 }
-// The lines of the control's accessible tree (role|name|states|...) as a screen reader reads
-// them; with several controls in the page, those of the first.
+// The lines of the control's accessible tree (role|name|state,state|...) as a screen reader
+// reads them; with several controls in the page, those of the first.
 function treeLines() {
     var tree = host.accessibleTree();
     return tree ? tree.split("\n") : [];
@@ -72,7 +72,7 @@ function treeHas(role, name, state) {
     for (var i = 0; i < lines.length; i++) {
         var fields = lines[i].replace(/^\s+/, "").split("|");
         if (fields[0] === role && (name === null || fields[1] === name) &&
-            (state === null || (" " + fields[2] + " ").indexOf(" " + state + " ") >= 0))
+            (state === null || ("," + fields[2] + ",").indexOf("," + state + ",") >= 0))
             return true;
     }
     return false;
