@@ -26,10 +26,6 @@
 namespace Vantor {
 namespace {
 
-// Posted to the control window after an addition left files out, so that the message shows
-// once the drop or the page's call has returned.
-constexpr UINT kFilesLeftOutMessage = WM_APP + 0x51;
-
 const ActiveXControl::Identity kIdentity{CLSID_Fotoloft, LIBID_FotoloftAppLib, kTypeLibraryMajor, kTypeLibraryMinor,
                                          kMiscStatus};
 
@@ -71,7 +67,7 @@ HRESULT CFotoloft::Create(REFIID iid, void** out) noexcept
 
 CFotoloft::CFotoloft()
     : ActiveXControl(kIdentity),
-      reports_(std::make_shared<UploadReports>(events_, records_)),
+      reports_(std::make_shared<UploadReports>(tasks_.poster(), reportHandlers())),
       dropTarget_([this](const std::vector<std::wstring>& paths) { return addDroppedFiles(paths); }),
       pageAllowed_(IsPageAllowed(L"", ReadAllowedSites())),
       bridge_(config_, [this](const std::wstring& json) { sender_.send(json); }, *log_)
@@ -79,8 +75,9 @@ CFotoloft::CFotoloft()
     bridge_.setAddFileHandler([this](const std::wstring& path) { panel_.AddFromPage(path); });
     // Connected once: the list outlives every window the control gets.
     panel_.List().AddLimitReached.connect([this](int leftOut) {
-        if (leftOut_ == 0 && window())
-            PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
+        // Told once the drop or the page's call has returned (and the control has a window).
+        if (leftOut_ == 0)
+            tasks_.Post([this] { tellFilesLeftOut(std::exchange(leftOut_, 0)); });
         leftOut_ += leftOut;
     });
     panel_.List().OtherKindsRefused.connect([this](int refused) { panel_.ShowOtherKindsRefused(refused); });
@@ -93,17 +90,13 @@ CFotoloft::~CFotoloft()
 {
     // A running task goes on alone for a moment: it stops, and what it still reports is
     // dropped instead of reaching a control that is gone.
-    uploads_.Stop();
-    reports_->detach();
-    events_.clear();
+    tasks_.Close();
+    session_.Cancel();
     sender_.detach();
 }
 
 HRESULT CFotoloft::construct()
 {
-    // The page's four messages are in the bridge's own table; the upload engine's
-    // notifications in this control's own event queue.
-    registerInternalHandlers();
     return sender_.attach(static_cast<IFotoloft*>(this));
 }
 
@@ -171,21 +164,16 @@ std::vector<UploadFile> CFotoloft::UploadSnapshot()
 bool CFotoloft::StartUpload(std::vector<UploadFile> files, const UploadSettings& settings)
 {
     try {
-        if (uploads_.Running())
-            return false;
         // Files the page has just added are shown (and their thumbnails started) first.
         panel_.List().ShowAdditions();
         // Which item shows which file: looked up by the file's id, never kept as a pointer.
-        std::unordered_map<std::string, int32_t> items;
+        UploadSession::ItemIds items;
         for (const auto& item : panel_.List().Items())
             if (const auto record = item ? item->Record() : nullptr)
                 items.emplace(record->id(), item->Id());
-        if (!uploads_.Start(std::move(files), settings, reports_))
+        if (!session_.Start(std::move(files), std::move(items), settings, reports_))
             return false;
-        uploadItems_ = std::move(items);
         pageEvents_.begin(config_.Events, settings.sendIndex);
-        state_.setUploading();
-        panel_.List().SetUploading(true);
         if (window())
             InvalidateRect(window(), nullptr, FALSE);
         return true;
@@ -194,7 +182,7 @@ bool CFotoloft::StartUpload(std::vector<UploadFile> files, const UploadSettings&
     }
 }
 
-void CFotoloft::CancelUpload() { uploads_.Stop(); }
+void CFotoloft::CancelUpload() { session_.Cancel(); }
 
 bool CFotoloft::StartListUpload()
 {
@@ -240,13 +228,15 @@ void CFotoloft::closePreview()
     preview_ = nullptr;
 }
 
-void CFotoloft::registerInternalHandlers()
+UploadReports::Handlers CFotoloft::reportHandlers()
 {
-    events_.registerHandler("post_process", [this](int32_t key) { onFileProgress(key); }, this);
-    events_.registerHandler("post_complete", [this](int32_t key) { onFileComplete(key); }, this);
-    events_.registerHandler("post_error", [this](int32_t key) { onFileError(key); }, this);
-    events_.registerHandler("task_complete", [this](int32_t key) { onTaskComplete(key); }, this);
-    events_.registerHandler("task_end", [this](int32_t key) { onTaskEnd(key); }, this);
+    UploadReports::Handlers handlers;
+    handlers.postProcess = [this](const std::shared_ptr<ImageData>& file) { onFileProgress(file); };
+    handlers.postComplete = [this](const std::shared_ptr<ImageData>& file) { onFileComplete(file); };
+    handlers.postError = [this](const std::shared_ptr<ImageData>& file) { onFileError(file); };
+    handlers.taskEnd = [this](const UploadTaskResult& task) { onTaskEnd(task); };
+    handlers.taskComplete = [this](const UploadTaskResult& task) { onTaskComplete(task); };
+    return handlers;
 }
 
 namespace {
@@ -266,30 +256,26 @@ std::vector<UploadedFile> UploadedFiles(const UploadTaskResult& result, bool wit
 
 ListViewPostItem* CFotoloft::uploadItemOf(const ImageData& file)
 {
-    const auto found = uploadItems_.find(file.id());
-    if (found == uploadItems_.end())
+    const int32_t itemId = session_.ItemOf(file.id());
+    if (itemId < 0)
         return nullptr;
-    auto* item = dynamic_cast<ListViewPostItem*>(panel_.List().FindById(found->second));
+    auto* item = dynamic_cast<ListViewPostItem*>(panel_.List().FindById(itemId));
     const auto record = item ? item->Record() : nullptr;
     return record && record->id() == file.id() ? item : nullptr;
 }
 
-std::shared_ptr<ImageData> CFotoloft::onFileReport(int32_t key)
+void CFotoloft::onFileReport(const std::shared_ptr<ImageData>& file)
 {
-    const std::shared_ptr<MsgData> record = records_.take(key);
-    if (!record || !record->imageData)
-        return nullptr;
-    if (ListViewPostItem* item = uploadItemOf(*record->imageData)) {
-        if (record->imageData->UploadState().phase == UploadPhase::Done)
+    const UploadPhase phase = file->UploadState().phase;
+    if (ListViewPostItem* item = uploadItemOf(*file)) {
+        if (phase == UploadPhase::Done)
             item->OnUploadCompleted();
         else
             item->OnUploadProgress();
     }
-    if (record->imageData->UploadState().phase == UploadPhase::Done ||
-        record->imageData->UploadState().phase == UploadPhase::Failed)
+    if (phase == UploadPhase::Done || phase == UploadPhase::Failed)
         panel_.OnUploadFileChanged();
-    UploadFileChanged(record->imageData);
-    return record->imageData;
+    UploadFileChanged(file);
 }
 
 void CFotoloft::leaveUploading(const UploadTaskResult& result)
@@ -299,64 +285,63 @@ void CFotoloft::leaveUploading(const UploadTaskResult& result)
     for (const std::shared_ptr<ImageData>& file : result.completed)
         if (ListViewPostItem* item = file ? uploadItemOf(*file) : nullptr)
             list.RemoveItem(item->Id());
-    uploadItems_.clear();
-    panel_.LeaveUploading();
+    session_.End();
     if (window())
         InvalidateRect(window(), nullptr, FALSE);
 }
 
-void CFotoloft::onFileProgress(int32_t key)
+void CFotoloft::onFileProgress(const std::shared_ptr<ImageData>& file)
 {
-    const std::shared_ptr<ImageData> file = onFileReport(key);
-    if (!file || !pageEvents_.enabled() || !pageEvents_.progressDue(file->id(), GetTickCount()))
+    if (!file)
+        return;
+    onFileReport(file);
+    if (!pageEvents_.enabled() || !pageEvents_.progressDue(file->id(), GetTickCount()))
         return;
     const UploadStatus status = file->UploadState();
     sendJson(PageEvents::FileProgress(file->id(), status.sent, status.size));
 }
 
-void CFotoloft::onFileComplete(int32_t key)
+void CFotoloft::onFileComplete(const std::shared_ptr<ImageData>& file)
 {
-    const std::shared_ptr<ImageData> file = onFileReport(key);
-    if (!file || !pageEvents_.enabled())
+    if (!file)
+        return;
+    onFileReport(file);
+    if (!pageEvents_.enabled())
         return;
     pageEvents_.ended(file->id());
     sendJson(PageEvents::FileDone(file->id(), file->Reply(), pageEvents_.withIndex() ? file->uploadIndex() : -1));
 }
 
-void CFotoloft::onFileError(int32_t key)
+void CFotoloft::onFileError(const std::shared_ptr<ImageData>& file)
 {
-    const std::shared_ptr<ImageData> file = onFileReport(key);
-    if (!file || !pageEvents_.enabled())
+    if (!file)
+        return;
+    onFileReport(file);
+    if (!pageEvents_.enabled())
         return;
     pageEvents_.ended(file->id());
     sendJson(PageEvents::FileFailed(file->id(), file->uploadFailure(),
                                     pageEvents_.withIndex() ? file->uploadIndex() : -1));
 }
 
-void CFotoloft::onTaskEnd(int32_t key)
+void CFotoloft::onTaskEnd(const UploadTaskResult& task)
 {
-    const std::shared_ptr<MsgData> record = records_.take(key);
-    state_.setFinished();
-    if (!record)
-        return;
-    leaveUploading(record->task);
-    UploadEnded(record->task);
+    leaveUploading(task);
+    UploadEnded(task);
     // A task stopped with files left waiting gets no "task_complete"; the page is still told
     // which files it uploaded, since they leave the list.
-    if (record->task.leftWaiting > 0 && !record->task.completed.empty())
-        sendJson(MakePostComplete(UploadedFiles(record->task, pageEvents_.withIndex())));
+    if (task.leftWaiting > 0 && !task.completed.empty())
+        sendJson(MakePostComplete(UploadedFiles(task, pageEvents_.withIndex())));
     // The summary is the task's last word: here when no "task_complete" follows.
-    if (record->task.leftWaiting > 0 && pageEvents_.enabled())
-        sendJson(PageEvents::TaskSummary(record->task));
+    if (task.leftWaiting > 0 && pageEvents_.enabled())
+        sendJson(PageEvents::TaskSummary(task));
 }
 
-void CFotoloft::onTaskComplete(int32_t key)
+void CFotoloft::onTaskComplete(const UploadTaskResult& task)
 {
-    const std::shared_ptr<MsgData> record = records_.take(key);
-    sendJson(MakePostComplete(record ? UploadedFiles(record->task, pageEvents_.withIndex())
-                                     : std::vector<UploadedFile>{}));
-    if (record && pageEvents_.enabled())
-        sendJson(PageEvents::TaskSummary(record->task));
+    sendJson(MakePostComplete(UploadedFiles(task, pageEvents_.withIndex())));
+    if (pageEvents_.enabled())
+        sendJson(PageEvents::TaskSummary(task));
 }
 
 // ---- IDispatch -----------------------------------------------------------------------------
@@ -523,6 +508,10 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
 {
     const Log::Scope log(log_.get());
     handled = true;
+    // Work posted for the window thread (the engine's reports, texts for the page, messages
+    // kept until a call returned).
+    if (tasks_.HandleMessage(window(), message))
+        return 0;
     // The keyboard (Tab, Enter, Space) and assistive technology go to the panel's tree.
     if (LRESULT answered = 0; panel_.Access().HandleMessage(window(), message, wParam, lParam, answered))
         return answered;
@@ -531,10 +520,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         // A view of what the object holds: the first window, or one made again after the
         // container deactivated the control in place.
         panel_.MakeView(window());
-        events_.setTarget(window());
-        if (leftOut_ > 0)
-            PostMessageW(window(), kFilesLeftOutMessage, 0, 0);
-        page_.OnWindowCreated();
+        tasks_.SetWindow(window());
         applyAddLimits();
         RegisterItemDragFormat();
         dropTarget_.RegisterDropTarget(window());
@@ -544,7 +530,7 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         panel_.ReleaseView();
         root_.Reset();
         dropTarget_.RevokeDropTarget();
-        events_.setTarget(nullptr);
+        tasks_.SetWindow(nullptr);
         handled = false;
         return 0;
     case WM_PAINT:
@@ -573,15 +559,6 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             return 0;
         }
         break;
-    case MsgQueue::kDrainMessage:
-        events_.drain();
-        return 0;
-    case PageChannel::kDeliverMessage:
-        page_.OnDeliverMessage();
-        return 0;
-    case kFilesLeftOutMessage:
-        tellFilesLeftOut(std::exchange(leftOut_, 0));
-        return 0;
     case WM_TIMER:
         if (wParam != MainPanel::kProgressTimer)
             break;

@@ -4,9 +4,9 @@
 // IFotoloft: postMessage (JSON in), recvMessage (the page's function for JSON out) and
 // FireRecvMessage (hands a text to that function).
 //
-// The control owns its upload engine (UploadQueue) and its own event queue: the engine's
-// reports reach this control's window thread through MsgQueue, whatever other controls the
-// process holds; outgoing texts reach the page from any thread through sendJson. The window's painting and mouse go to the
+// The control owns its upload session (UploadSession) and its own work queue: the engine's
+// reports reach this control's window thread as work (WindowTasks), whatever other controls
+// the process holds; outgoing texts reach the page from any thread through sendJson. The window's painting and mouse go to the
 // root of its owner-drawn control tree, the main panel, a member.
 //
 // The object outlives its windows: the list, its records and selection, the panel's state,
@@ -14,23 +14,22 @@
 // has it make (every in-place activation) is a view of them. Every modal window it runs
 // holds a reference on it (ModalRuns); closing the control ends them.
 #include "Biz/Log.h"
-#include "Biz/UploadQueue.h"
 #include "control/AppConfig.h"
-#include "control/AppState.h"
 #include "control/ControlDropTarget.h"
 #include "control/FotoloftIds.h"
 #include "control/JsonSender.h"
 #include "control/MainPanel.h"
 #include "control/MessageBridge.h"
-#include "control/MsgDataTable.h"
-#include "control/MsgQueue.h"
 #include "control/PageChannel.h"
 #include "control/PageEvents.h"
 #include "control/PanelHost.h"
+#include "control/UploadReports.h"
+#include "control/UploadSession.h"
 #include "ui/RootHost.h"
 #include "image/GdiplusLease.h"
 #include "platform/ActiveXControl.h"
 #include "platform/ModalRun.h"
+#include "platform/WindowTasks.h"
 
 #include <boost/signals2/signal.hpp>
 #include <json/value.h>
@@ -45,7 +44,6 @@
 namespace Vantor {
 
 class ListViewPostItem;
-class UploadReports;
 
 class CFotoloft : public ActiveXControl, public IFotoloft, private PanelHost {
 public:
@@ -84,9 +82,11 @@ public:
     // when a task still runs or there is nothing to send.
     bool StartUpload(std::vector<UploadFile> files, const UploadSettings& settings);
     // Window thread: ends the task early; its end is still reported as usual.
-    void CancelUpload() override;
-    bool IsUploading() const override { return state_.isUploading(); }
-    UploadTaskProgress UploadProgress() const override { return uploads_.Progress(); }
+    void CancelUpload();
+    bool IsUploading() const { return session_.IsUploading(); }
+    UploadTaskProgress UploadProgress() const { return session_.Progress(); }
+    // Whether a task runs and which files it holds: the one answer the panel and list follow.
+    const UploadSession& Session() const { return session_; }
     // Window thread: the list's files with a copy of the page's settings, as the upload
     // button starts them.
     bool StartListUpload() override;
@@ -98,8 +98,11 @@ public:
     // uploaded leave the list here).
     boost::signals2::signal<void(const UploadTaskResult& result)> UploadEnded;
 
-    // The control's own event queue (the window that drains it is the control's window).
-    MsgQueue& events() { return events_; }
+    // The control's own work queue, run by the control's window (or, for a control the
+    // container never shows, by whatever window is set on it).
+    WindowTasks& tasks() { return tasks_; }
+    // What the control's tasks report to: the engine's threads call it.
+    const std::shared_ptr<UploadReports>& uploadReports() const { return reports_; }
 
     // IUnknown: one identity for every interface.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ActiveXControl::QueryInterface(iid, out); }
@@ -134,7 +137,6 @@ protected:
     bool supportsErrorInfo(REFIID iid) const override { return iid == IID_IFotoloft; }
 
 private:
-    void registerInternalHandlers();
     // The page's settings, read in these two places only: what a task gets, what adds take.
     UploadSettings uploadSettings() const;
     void applyAddLimits();
@@ -148,30 +150,30 @@ private:
     std::size_t addDroppedFiles(const std::vector<std::wstring>& paths);
     void tellFilesLeftOut(int leftOut);
     bool onMouse(UINT message, WPARAM wParam, LPARAM lParam);
-    // The upload engine's notifications, handled on the window thread.
-    // The file a report is about, after its item was repainted; null when it is gone.
-    std::shared_ptr<ImageData> onFileReport(int32_t key);
+    // The upload engine's reports, handled on the window thread.
+    UploadReports::Handlers reportHandlers();
+    // Repaints the item of the file a report is about.
+    void onFileReport(const std::shared_ptr<ImageData>& file);
     // The list's item of a file of the running task; null when it has gone or holds another
     // record now.
     ListViewPostItem* uploadItemOf(const ImageData& file);
     void leaveUploading(const UploadTaskResult& result);
-    void onFileProgress(int32_t key);
-    void onFileComplete(int32_t key);
-    void onFileError(int32_t key);
-    void onTaskEnd(int32_t key);
-    void onTaskComplete(int32_t key);
+    void onFileProgress(const std::shared_ptr<ImageData>& file);
+    void onFileComplete(const std::shared_ptr<ImageData>& file);
+    void onFileError(const std::shared_ptr<ImageData>& file);
+    void onTaskEnd(const UploadTaskResult& task);
+    void onTaskComplete(const UploadTaskResult& task);
 
     // First, so that it goes last: everything below may hold GDI+ objects.
     const GdiplusLease gdiplus_ = GdiplusLease::Acquire();
     ModalRuns modals_{unknown()};
-    MsgQueue events_;
-    MsgDataTable records_;
-    AppState state_;
+    // Work for the window thread; closed first when the control goes, so that none of it
+    // runs against what is freed.
+    WindowTasks tasks_;
     std::shared_ptr<UploadReports> reports_;
-    UploadQueue uploads_;
-    std::unordered_map<std::string, int32_t> uploadItems_;  // file id to list item id, per task
+    UploadSession session_;
     PageEvents pageEvents_;  // what the page hears of the running task besides "post_complete"
-    MainPanel panel_{*this};
+    MainPanel panel_{*this, session_};
     // Files dropped on the control window outside the list go to the upload list.
     ControlDropTarget dropTarget_;
     int leftOut_ = 0;  // files an addition had to leave out, told to the user once it returned
@@ -186,7 +188,7 @@ private:
     bool pageAllowed_ = false;  // decided at construction and whenever a site is given
     MessageBridge bridge_;
     // The page's recvMessage function and the texts for it.
-    PageChannel page_{[this] { return window(); }};
+    PageChannel page_{tasks_};
     JsonSender sender_;
 };
 

@@ -26,10 +26,17 @@ HWND ModalOwner(HWND fallback)
 
 }  // namespace
 
-MainPanel::MainPanel(PanelHost& host) : host_(host)
+MainPanel::MainPanel(PanelHost& host, UploadSession& session) : host_(host), session_(session)
 {
     SetAnchor(AnchorTop | AnchorBottom | AnchorLeft | AnchorRight);
     BuildTree();
+    list_.FollowUploading([this] { return session_.IsUploading(); });
+    sessionChanged_ = session_.Changed.connect([this] {
+        try {
+            OnSessionChanged();
+        } catch (...) {
+        }
+    });
 }
 
 void MainPanel::MakeView(HWND window)
@@ -143,7 +150,7 @@ void MainPanel::BuildTree()
     });
     list_.PreviewRequested.connect([this](int32_t id) { host_.PreviewItem(id); });
     list_.EditRequested.connect([this](int32_t id) {
-        if (!list_.IsUploading())
+        if (!session_.IsUploading())
             host_.EditItem(id);
     });
     list_.ThumbnailsLoaded.connect([this] {
@@ -252,6 +259,7 @@ void MainPanel::ShowState()
     upload_.SetVisible(uploading ? 0 : 1);
     upload_.SetDisabled(list_.IsEmpty() ? 1 : 0);
     cancel_.SetVisible(uploading ? 1 : 0);
+    cancel_.SetDisabled(session_.CancelRequested() ? 1 : 0);  // pressed once already
     add_.SetDisabled(uploading ? 1 : 0);
     selectAll_.SetDisabled(uploading ? 1 : 0);
     sort_.SetEnabled(!uploading);
@@ -260,6 +268,8 @@ void MainPanel::ShowState()
         UpdateProgressLine();
         if (GetHwnd())
             SetTimer(GetHwnd(), kProgressTimer, 250, nullptr);
+    } else if (GetHwnd()) {
+        KillTimer(GetHwnd(), kProgressTimer);
     }
     if (GetHwnd())
         InvalidateRect(GetHwnd(), nullptr, FALSE);
@@ -267,7 +277,7 @@ void MainPanel::ShowState()
 
 MainPanel::State MainPanel::CurrentState() const
 {
-    if (!taskFiles_.empty() || list_.IsUploading())
+    if (session_.IsUploading())
         return State::Uploading;
     return list_.IsEmpty() ? State::Empty : State::Filled;
 }
@@ -417,58 +427,25 @@ void MainPanel::StartUpload()
         return;
     }
     list_.CommitRename();  // a caption being typed goes with the upload
-    std::vector<std::shared_ptr<ImageData>> files;
-    for (const auto& item : list_.Items())
-        if (auto record = item ? item->Record() : nullptr)
-            files.push_back(std::move(record));
-    if (!host_.StartListUpload())
-        return;
-    EnterUploading(std::move(files));
-}
-
-void MainPanel::EnterUploading(std::vector<std::shared_ptr<ImageData>> files)
-{
-    taskFiles_ = std::move(files);
-    list_.SetUploading(true);
-    upload_.SetVisible(0);
-    cancel_.SetVisible(1);
-    cancel_.SetDisabled(0);
-    add_.SetDisabled(1);
-    selectAll_.SetDisabled(1);
-    SetToolsEnabled(false);
-    sort_.SetEnabled(false);
-    upload_.InvalidateBounds();
-    cancel_.InvalidateBounds();
-    if (list_.hwnd())
-        InvalidateRect(list_.hwnd(), nullptr, FALSE);
-    UpdateProgressLine();
-    if (GetHwnd())
-        SetTimer(GetHwnd(), kProgressTimer, 250, nullptr);
+    // The session's change shows the task.
+    host_.StartListUpload();
 }
 
 void MainPanel::CancelUpload()
 {
-    if (CurrentState() != State::Uploading)
-        return;
-    host_.CancelUpload();
-    cancel_.SetDisabled(1);  // pressed once; the task's end brings the upload button back
+    // Pressed once: the button stays disabled until the task's end brings upload back.
+    session_.Cancel();
 }
 
-void MainPanel::LeaveUploading()
+void MainPanel::OnSessionChanged()
 {
-    if (GetHwnd())
-        KillTimer(GetHwnd(), kProgressTimer);
-    taskFiles_.clear();
-    list_.SetUploading(false);
-    upload_.SetVisible(1);
-    cancel_.SetVisible(0);
-    cancel_.SetDisabled(0);
-    add_.SetDisabled(0);
-    selectAll_.SetDisabled(0);
-    sort_.SetEnabled(true);
-    SetHint(Say(UI::TextId::Hint));
-    RefreshAfterAdd();
-    UpdateTools();
+    list_.UploadingChanged();
+    if (!session_.IsUploading()) {
+        SetHint(Say(UI::TextId::Hint));
+        RefreshAfterAdd();
+        UpdateTools();
+    }
+    ShowState();
     upload_.InvalidateBounds();
     cancel_.InvalidateBounds();
 }
@@ -489,16 +466,17 @@ void MainPanel::OnProgressTimer()
 
 void MainPanel::UpdateProgressLine()
 {
-    const UploadTaskProgress task = host_.UploadProgress();
+    const UploadTaskProgress task = session_.Progress();
     TotalProgress total;
-    total.files = taskFiles_.size();
+    const std::vector<UploadFile>& files = session_.Files();
+    total.files = files.size();
     total.filesEnded = std::min<uint64_t>(task.ended, total.files);
     total.bytesSent = task.bytesSent;
     total.bytesPerSecond = task.bytesPerSecond;
     // A file not prepared yet counts with its size on disk until its encoded size is known.
-    for (const auto& file : taskFiles_) {
-        const UploadStatus state = file->UploadState();
-        total.bytesTotal += state.size > 0 ? state.size : file->fileSize();
+    for (const UploadFile& file : files) {
+        const UploadStatus state = file.record->UploadState();
+        total.bytesTotal += state.size > 0 ? state.size : file.record->fileSize();
     }
     SetHint(FormatTotalProgress(total, TextLanguage()));
 }

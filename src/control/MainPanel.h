@@ -9,10 +9,12 @@
 //              list under a running task); the hint line shows the total progress.
 // The panel belongs to the control object and outlives its windows: ReleaseView lets the
 // window go, MakeView shows the same list and state in the next one. Everything runs on the
-// window thread. The control behind the panel (PanelHost) starts and
-// cancels uploads and opens the editor and the preview. The panel holds a lease on the skin
+// window thread. The control behind the panel (PanelHost) starts uploads
+// and opens the editor and the preview; whether a task runs, and its files, the panel and
+// its list read from the control's upload session and follow its changes. The panel holds a lease on the skin
 // store for as long as it exists.
 #include "control/PanelHost.h"
+#include "control/UploadSession.h"
 #include "picker/ListView.h"
 #include "picker/ListViewPostItem.h"
 #include "ui/Button.h"
@@ -42,7 +44,7 @@ public:
 
     // Builds the panel's controls, in their painting order, and connects their handlers,
     // once: the panel, its list and its state live as long as the control object.
-    explicit MainPanel(PanelHost& host);
+    MainPanel(PanelHost& host, UploadSession& session);
     // A view of the panel in this control window (made on every activation): the native
     // windows (list, sort box) are made in it and the panel shows its state. The panel
     // always fills the window's client area.
@@ -77,8 +79,6 @@ public:
     void Rotate(bool left);
     void Delete();
 
-    // The task ended (after the files it uploaded left the list): back to Filled or Empty.
-    void LeaveUploading();
     // A file of the running task reported; the progress line follows.
     void OnUploadFileChanged();
     // The progress timer fired.
@@ -97,7 +97,8 @@ private:
     void ShowLanguage();
     std::wstring Say(UI::TextId id) const;
     void ShowState();
-    void EnterUploading(std::vector<std::shared_ptr<ImageData>> files);
+    // A task started, was cancelled or ended (after the files it uploaded left the list).
+    void OnSessionChanged();
     void UpdateTools();
     void ListMaybeEmpty();
     void ShowList(bool show);
@@ -108,6 +109,7 @@ private:
 
     const UI::SkinLease skins_ = UI::ImageLister::Acquire();
     PanelHost& host_;
+    UploadSession& session_;
     ListView list_{&ListViewPostItem::Make};
     UI::Controls::Button add_;
     UI::Controls::Button upload_;
@@ -124,7 +126,7 @@ private:
     UI::RootAccess access_{*this};  // after the controls it reads, so that it goes first
 
     int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
-    std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
+    boost::signals2::scoped_connection sessionChanged_;  // last: it goes before what it calls
 };
 
 // The panel's background for a client area of the given size, drawn at dc's origin.

@@ -16,25 +16,18 @@ void PageChannel::Send(std::wstring text)
     deliver();
 }
 
-void PageChannel::OnDeliverMessage()
-{
-    deliveryPosted_ = false;
-    deliver();
-}
-
-void PageChannel::OnWindowCreated()
-{
-    // The window that posted a delivery may be gone with its message.
-    deliveryPosted_ = false;
-    if (!outgoing_.empty())
-        postDelivery();
-}
-
 void PageChannel::postDelivery()
 {
-    const HWND window = window_ ? window_() : nullptr;
-    if (!deliveryPosted_ && window)
-        deliveryPosted_ = PostMessageW(window, kDeliverMessage, 0, 0) != FALSE;
+    if (deliveryPosted_)
+        return;
+    deliveryPosted_ = window_.Post([this] {
+        deliveryPosted_ = false;
+        // Run from a loop inside the page's function (an alert): the texts wait for it to
+        // return, and its end posts the delivery again. Posting it again from here would
+        // only come back here at once, for as long as the function runs.
+        if (!delivering_)
+            deliver();
+    });
 }
 
 void PageChannel::deliver()
@@ -51,7 +44,7 @@ void PageChannel::deliver()
             }
         }
         delivering_ = false;
-        if (window_ && window_())
+        if (window_.HasWindow())
             break;
     }
     if (!outgoing_.empty())

@@ -1,8 +1,7 @@
 #pragma once
 // What the main panel asks of the control that holds it. The panel owns the controls and
-// their states; the control owns the upload engine, the page's settings and the windows the
+// their states; the control owns the upload session, the page's settings and the windows the
 // panel opens (editor, preview). Every call is made on the window thread.
-#include "Biz/UploadQueue.h"
 #include "platform/ModalRun.h"
 
 #include <cstdint>
@@ -15,10 +14,6 @@ public:
     // Starts uploading every file of the upload list with a copy of the page's settings taken
     // now. False when nothing started (a task still runs, no file).
     virtual bool StartListUpload() = 0;
-    // Ends the running task early; its end arrives as usual (LeaveUploading).
-    virtual void CancelUpload() = 0;
-    virtual bool IsUploading() const = 0;
-    virtual UploadTaskProgress UploadProgress() const = 0;
     // The one place where a list item's picture is opened for editing or viewing, whichever
     // way the user asked (the edit tool, an item's own buttons, a double click).
     virtual void EditItem(int32_t itemId) = 0;

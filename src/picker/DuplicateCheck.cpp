@@ -53,16 +53,16 @@ std::vector<int32_t> FindDuplicates(const std::vector<DuplicateCandidate>& known
     return duplicates;
 }
 
-bool StartDuplicateCheck(HWND window, UINT message, std::vector<DuplicateCandidate> known,
+bool StartDuplicateCheck(WindowTasks::Poster window, DuplicatesFound found, std::vector<DuplicateCandidate> known,
                          std::vector<DuplicateCandidate> added)
 {
-    return StartModuleThread([window, message, known = std::move(known), added = std::move(added)] {
-        auto found = std::make_unique<std::vector<int32_t>>(FindDuplicates(known, added));
-        if (found->empty())
+    return StartModuleThread([window = std::move(window), found = std::move(found), known = std::move(known),
+                              added = std::move(added)] {
+        std::vector<int32_t> ids = FindDuplicates(known, added);
+        if (ids.empty())
             return;
-        // A window gone meanwhile takes nothing: the ids are freed here.
-        if (PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(found.get())))
-            found.release();
+        // A list gone meanwhile takes nothing.
+        window.Post([found, ids = std::move(ids)] { found(ids); });
     });
 }
 

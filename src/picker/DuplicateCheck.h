@@ -6,9 +6,10 @@
 //
 // The files are read on a thread of its own; the window thread only hands over the records
 // and later removes what was found, by item id (the list may have changed meanwhile).
-#include <windows.h>
+#include "platform/WindowTasks.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,10 +27,11 @@ struct DuplicateCandidate {
 std::vector<int32_t> FindDuplicates(const std::vector<DuplicateCandidate>& known,
                                     const std::vector<DuplicateCandidate>& added);
 
-// Runs FindDuplicates on a thread of its own; when it finds any, posts `message` to window
-// with lParam a std::vector<int32_t>* of their item ids, which the receiver then owns. False
-// when no thread could be made (nothing is checked).
-bool StartDuplicateCheck(HWND window, UINT message, std::vector<DuplicateCandidate> known,
+// Runs FindDuplicates on a thread of its own; when it finds any, `found` gets their item ids
+// as work on the list's window thread. False when no thread could be made (nothing is
+// checked).
+using DuplicatesFound = std::function<void(const std::vector<int32_t>& itemIds)>;
+bool StartDuplicateCheck(WindowTasks::Poster window, DuplicatesFound found, std::vector<DuplicateCandidate> known,
                          std::vector<DuplicateCandidate> added);
 
 }  // namespace Vantor

@@ -24,8 +24,8 @@ bool IsAcceptedImageExtension(const std::wstring& path)
 }
 
 ListView::ListView(ItemFactory makeItem)
-    : makeItem_(std::move(makeItem)), loader_(kThumbnailReady, kThumbnailsDone),
-      access_(std::make_unique<ListAccess>(*this))
+    : makeItem_(std::move(makeItem)), access_(std::make_unique<ListAccess>(*this)),
+      loader_(tasks_.poster(), {[this](int32_t id) { OnThumbnailShown(id); }, [this](uint32_t run) { OnThumbnailsDone(run); }})
 {
     // Assistive technology hears of every change of the selection and of the items, before
     // the owner's handlers run.
@@ -42,7 +42,9 @@ ListView::ListView(ItemFactory makeItem)
 
 ListView::~ListView()
 {
-    // The window goes while the members it uses are still here.
+    // Nothing posted for the list runs any more; the window goes while the members it uses
+    // are still here.
+    tasks_.Close();
     Destroy();
     loader_.Shutdown();
 }
@@ -110,7 +112,8 @@ void ListView::CreateParts()
         SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
     renameBox_.onCancel = [this] { CancelRename(); };
-    loader_.SetTarget(hwnd());
+    // Work posted while there was no window (thumbnails made meanwhile) runs now.
+    tasks_.SetWindow(hwnd());
     UpdateScrollBar();
     RegisterItemDragFormat();
     if (acceptsDrops_)
@@ -179,13 +182,11 @@ void ListView::SetInteractive(bool interactive)
         InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-void ListView::SetUploading(bool uploading)
+void ListView::UploadingChanged()
 {
-    if (uploading_ == uploading)
-        return;
-    if (uploading)
+    // A caption being typed goes with the task.
+    if (IsUploading())
         CommitRename();
-    uploading_ = uploading;
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
 }
@@ -232,8 +233,11 @@ AddResult ListView::AddFilesSoon(const std::vector<std::wstring>& paths, const A
     const AddResult result = TakeFiles(paths, limits);
     if (result.added > 0) {
         additionsAdded_ = true;
-        if (!additionsWaiting_ && hwnd())
-            additionsWaiting_ = PostMessageW(hwnd(), kShowAdditions, 0, 0) != FALSE;
+        if (!additionsWaiting_ && hwnd() && tasks_.HasWindow())
+            additionsWaiting_ = tasks_.Post([this] {
+                additionsWaiting_ = false;
+                ShowAdditions();
+            });
         if (!additionsWaiting_)
             ShowAdditions();
     }
@@ -301,7 +305,7 @@ AddResult ListView::TakeFiles(const std::vector<std::wstring>& paths, const AddL
 
 void ListView::AfterAdditions(bool added)
 {
-    additionsAdded_ = false;  // a kShowAdditions still queued then finds nothing to do
+    additionsAdded_ = false;  // a showing still queued then finds nothing to do
     Arrange();
     UpdateScrollBar();
     if (hwnd())
@@ -450,8 +454,7 @@ void ListView::RemoveSelected()
 
 void ListView::PostRemoveItem(int32_t id)
 {
-    if (hwnd())
-        PostMessageW(hwnd(), kRemoveItem, static_cast<WPARAM>(static_cast<uint32_t>(id)), 0);
+    tasks_.Post([this, id] { RemoveItem(id); });
 }
 
 void ListView::SelectAll(bool select)
@@ -753,7 +756,9 @@ void ListView::CheckForDuplicates()
             known.push_back({item->Id(), std::move(record)});
     }
     if (!added.empty())
-        StartDuplicateCheck(hwnd(), kDuplicatesFound, std::move(known), std::move(added));
+        StartDuplicateCheck(
+            tasks_.poster(), [this](const std::vector<int32_t>& found) { OnDuplicatesFound(found); }, std::move(known),
+            std::move(added));
 }
 
 void ListView::StartThumbnailLoading() { loaderRun_ = loader_.Schedule(PendingJobs(true)); }
@@ -1043,7 +1048,7 @@ void ListView::OnButtonDown(WPARAM keys, POINT client)
         ClearSelection();
         anchorId_ = -1;
         item->OnMouseDown(point);
-        if (!item->HitButtons(point) && interactive_ && !uploading_) {
+        if (!item->HitButtons(point) && interactive_ && !IsUploading()) {
             dragPreparedId_ = item->Id();
             OnItemDragPrepared(dragPreparedId_);
         }
@@ -1055,7 +1060,7 @@ void ListView::OnButtonDown(WPARAM keys, POINT client)
 
 void ListView::ShiftSelect(ListViewItem& item)
 {
-    if (uploading_)
+    if (IsUploading())
         return;
     CheckAnchor();
     if (anchorId_ < 0) {
@@ -1076,7 +1081,7 @@ void ListView::ShiftSelect(ListViewItem& item)
 
 void ListView::CtrlSelect(ListViewItem& item)
 {
-    if (uploading_)
+    if (IsUploading())
         return;
     const auto found = std::find(selection_.begin(), selection_.end(), item.Id());
     if (found == selection_.end()) {
@@ -1115,17 +1120,19 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
 {
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     result = 0;
+    if (tasks_.HandleMessage(hwnd(), msg))
+        return true;
     switch (msg) {
     case WM_DESTROY:
-        additionsWaiting_ = false;  // the posted message goes with the window
+        additionsWaiting_ = false;  // the queued showing waits for the next window, where it finds nothing to do
         access_->Disconnect();
         dropTarget_.RevokeDropTarget();
         drager_.Cancel();
         CommitRename();
         dragPreparedId_ = -1;
         hoverId_ = -1;
-        // Thumbnails go on into the records; the next window shows them.
-        loader_.SetTarget(nullptr);
+        // Thumbnails go on into the records; what they report waits for the next window.
+        tasks_.SetWindow(nullptr);
         if (bufferDc_ && previousBitmap_)
             SelectObject(bufferDc_.get(), previousBitmap_);
         previousBitmap_ = nullptr;
@@ -1190,47 +1197,43 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_LBUTTONDBLCLK:
         OnDoubleClick(point);
         return true;
-    case kRemoveItem:
-        RemoveItem(static_cast<int32_t>(wParam));
-        return true;
-    case kShowAdditions:
-        additionsWaiting_ = false;
-        ShowAdditions();
-        return true;
-    case kDuplicatesFound: {
-        const std::unique_ptr<std::vector<int32_t>> found(reinterpret_cast<std::vector<int32_t>*>(lParam));
-        int skipped = 0;
-        for (const int32_t id : found ? *found : std::vector<int32_t>{}) {
-            const ListViewItem* item = FindById(id);
-            const auto record = item ? item->Record() : nullptr;
-            // A file already taken by an upload stays: the task reports on it.
-            if (!record || record->UploadState().phase != UploadPhase::None)
-                continue;
-            RemoveItem(id);
-            ++skipped;
-        }
-        if (skipped > 0)
-            DuplicatesSkipped(skipped);
-        return true;
-    }
-    case kRepaintProgress:
-        RepaintProgress(static_cast<int32_t>(wParam));
-        return true;
-    case kThumbnailReady:
-        if (ListViewItem* item = FindById(static_cast<int32_t>(wParam))) {
-            // The picture decoded: only now may the editor open on it.
-            const auto record = item->Record();
-            item->editReady = record && record->thumbnailState() == ImageData::ThumbnailState::Ready;
-            item->Invalidate();
-        }
-        return true;
-    case kThumbnailsDone:
-        if (static_cast<uint32_t>(wParam) == loaderRun_)
-            ThumbnailsLoaded();
-        return true;
     default:
         return false;
     }
+}
+
+void ListView::OnDuplicatesFound(const std::vector<int32_t>& itemIds)
+{
+    int skipped = 0;
+    for (const int32_t id : itemIds) {
+        const ListViewItem* item = FindById(id);
+        const auto record = item ? item->Record() : nullptr;
+        // A file already taken by an upload stays: the task reports on it.
+        if (!record || record->UploadState().phase != UploadPhase::None)
+            continue;
+        RemoveItem(id);
+        ++skipped;
+    }
+    if (skipped > 0)
+        DuplicatesSkipped(skipped);
+}
+
+void ListView::OnThumbnailShown(int32_t itemId)
+{
+    ListViewItem* item = FindById(itemId);
+    if (!item)
+        return;
+    // The picture decoded: only now may the editor open on it.
+    const auto record = item->Record();
+    item->editReady = record && record->thumbnailState() == ImageData::ThumbnailState::Ready;
+    item->Invalidate();
+    ThumbnailShown(itemId);
+}
+
+void ListView::OnThumbnailsDone(uint32_t run)
+{
+    if (run == loaderRun_)
+        ThumbnailsLoaded();
 }
 
 }  // namespace Vantor

@@ -13,8 +13,9 @@
 // list whose window is destroyed keeps them, and its next window shows them.
 //
 // Thumbnails are made by the list's ThumbnailLoader on other threads; results come back by
-// item id (kThumbnailReady), so an item may be removed at any time. Other threads may post
-// kRemoveItem and kRepaintProgress. Any change of the items ends a rename first (committed).
+// item id as work on the list's window thread (WindowTasks), so an item may be removed at any
+// time. Work posted while the list has no window runs in its next one. Any change of the
+// items ends a rename first (committed).
 #include <boost/signals2/signal.hpp>
 
 #include <cstdint>
@@ -64,23 +65,14 @@ enum class SortMode : int { ById = 0, ByRemark = 1, ByCreated = 2, ByDateTaken =
 
 class ListView : public Win::Window, public ControlBase {
 public:
-    // Other threads' requests (post them): remove an item; repaint an item's progress band.
-    static constexpr UINT kRemoveItem = WM_USER + 1;
-    static constexpr UINT kRepaintProgress = WM_USER + 2;
-    // The loader's reports (wParam: item id; run number).
-    static constexpr UINT kThumbnailReady = WM_USER + 3;
-    static constexpr UINT kThumbnailsDone = WM_USER + 4;
-    // The duplicate check's finding (lParam: std::vector<int32_t>* of item ids, owned).
-    static constexpr UINT kDuplicatesFound = WM_USER + 5;
-    // Posted by AddFilesSoon: the additions made since are shown.
-    static constexpr UINT kShowAdditions = WM_USER + 6;
-
     boost::signals2::signal<void()> FilesDropped;
     boost::signals2::signal<void(int)> SelectionChanged;
     boost::signals2::signal<void(int)> ItemRemoved;
     // A double click on an item outside its buttons (and nothing else).
     boost::signals2::signal<void(ListViewItem*)> ItemDoubleClicked;
     boost::signals2::signal<void()> ThumbnailsLoaded;  // on the window thread
+    // An item's thumbnail (or its stand-in preview) arrived and the item was repainted.
+    boost::signals2::signal<void(int32_t itemId)> ThumbnailShown;
     boost::signals2::signal<void(int32_t)> EditRequested;
     // An item's own preview button.
     boost::signals2::signal<void(int32_t)> PreviewRequested;
@@ -117,8 +109,11 @@ public:
     void SetInteractive(bool interactive);
     bool IsInteractive() const { return interactive_; }
     // While an upload runs, items show their progress and ignore presses; sorting is refused.
-    void SetUploading(bool uploading);
-    bool IsUploading() const { return uploading_; }
+    // The list does not keep that state: it asks whoever owns the upload (none: never), and
+    // is told by UploadingChanged when the answer changes.
+    void FollowUploading(std::function<bool()> uploading) { uploading_ = std::move(uploading); }
+    void UploadingChanged();
+    bool IsUploading() const { return uploading_ && uploading_(); }
     void SetAddLimits(const AddLimits& limits) { limits_ = limits; }
     const AddLimits& GetAddLimits() const { return limits_; }
 
@@ -157,7 +152,7 @@ public:
     void ReleaseItems();
     void RemoveItem(int32_t id);
     void RemoveSelected();
-    // Posts kRemoveItem: the removal runs after the current message (an item's own button).
+    // The removal runs after the current message (an item's own button).
     void PostRemoveItem(int32_t id);
     void SelectAll(bool select);
     void SetAllChecked(int checked);
@@ -234,7 +229,7 @@ public:
     // Columns for the list's whole width (the scroll bar's strip included, as the grid keeps it free).
     int Columns() const { return geometry_.Columns(width_); }
 
-    // Repaints the progress band of an item (window thread; other threads post kRepaintProgress).
+    // Repaints the progress band of an item (window thread).
     void RepaintProgress(int32_t id);
 
     // Whether painted cells are kept as pixels and copied while their items look the same
@@ -308,6 +303,10 @@ private:
     void SendMouseMoveAtCursor();
     void UpdateTip(POINT client);
     std::vector<ThumbnailLoader::Job> PendingJobs(bool visibleFirst) const;
+    // The loader's and the duplicate check's findings, on the window thread.
+    void OnThumbnailShown(int32_t itemId);
+    void OnThumbnailsDone(uint32_t run);
+    void OnDuplicatesFound(const std::vector<int32_t>& itemIds);
     ThumbnailLoader::Job JobFor(const ListViewItem& item, int boxWidth, int boxHeight) const;
     void VisibleRange(int& first, int& end) const;
     AddResult TakeFiles(const std::vector<std::wstring>& paths, const AddLimits& limits);
@@ -328,7 +327,7 @@ private:
     bool hoverTracking_ = false;
     bool interactive_ = true;
     bool acceptsDrops_ = true;
-    bool uploading_ = false;
+    std::function<bool()> uploading_;
     int32_t anchorId_ = -1;
     int32_t hoverId_ = -1;
     HWND tip_ = nullptr;  // an owned window: it goes with the list's
@@ -342,7 +341,7 @@ private:
     // or a change of record.
     mutable std::unordered_map<std::wstring, int> pathKeys_;
     mutable bool pathKeysKnown_ = false;
-    bool additionsWaiting_ = false;  // AddFilesSoon posted kShowAdditions
+    bool additionsWaiting_ = false;  // AddFilesSoon queued the showing of its additions
     bool additionsAdded_ = false;    // and the waiting additions include an item
     std::vector<int32_t> selection_;
     int32_t renamingId_ = -1;
@@ -368,6 +367,8 @@ private:
     bool keepCells_ = true;
 
     RenameBox renameBox_;
+    // Work for the window thread (before the loader and the checks that post to it).
+    WindowTasks tasks_;
     ThumbnailLoader loader_;
     bool skipDuplicates_ = false;
     std::unordered_set<int32_t> duplicateChecked_;  // items already compared with the others

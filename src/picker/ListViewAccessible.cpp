@@ -22,7 +22,7 @@ UI::AccessibleInfo ListView::Describe() const
         info.state |= STATE_SYSTEM_FOCUSED;
     if (hwnd() && !IsWindowVisible(hwnd()))
         info.state |= STATE_SYSTEM_INVISIBLE;
-    if (uploading_)
+    if (IsUploading())
         info.state |= STATE_SYSTEM_READONLY;
     return info;
 }

@@ -113,7 +113,7 @@ void ListView::MoveFocusByKey(int target, bool extend, bool focusOnly)
     ListViewItem& item = *items_[target];
     SetFocusItem(item.Id());
     // While an upload runs the selection stays as it is; the focus still moves.
-    if (focusOnly || uploading_ || !arrowsSelect_)
+    if (focusOnly || IsUploading() || !arrowsSelect_)
         return;
     CommitRename();
     if (extend) {
@@ -187,7 +187,7 @@ bool ListView::OnKeyDown(WPARAM key)
             SetFocusItem(items_.front()->Id());
             item = items_.front().get();
         }
-        if (!item || uploading_)
+        if (!item || IsUploading())
             return true;
         if (!arrowsSelect_) {
             // The picker: Space toggles the focused picture's check mark, as a click does.
@@ -202,18 +202,18 @@ bool ListView::OnKeyDown(WPARAM key)
     case 'A':
         if (!ctrl)
             return false;
-        if (uploading_)
+        if (IsUploading())
             return true;
         CommitRename();
         SelectAll(true);
         SelectionChanged(0);
         return true;
     case VK_DELETE:
-        if (!uploading_)
+        if (!IsUploading())
             RemoveSelected();
         return true;
     case VK_F2:
-        if (ListViewItem* item = FindById(focusId_); item && !uploading_ && interactive_) {
+        if (ListViewItem* item = FindById(focusId_); item && !IsUploading() && interactive_) {
             EnsureVisible(item->Id());
             item->BeginRename();
         }

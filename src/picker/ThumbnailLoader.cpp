@@ -19,15 +19,29 @@ std::atomic<unsigned> gThreadCount{0};
 
 // Everything the threads use: shared with them, so it outlives the loader while they finish.
 struct ThumbnailLoader::State : std::enable_shared_from_this<ThumbnailLoader::State> {
-    State(UINT ready, UINT done) : readyMessage(ready), doneMessage(done) {}
+    State(WindowTasks::Poster window, Listener listener)
+        : window(std::move(window)), listener(std::make_shared<const Listener>(std::move(listener)))
+    {
+    }
 
-    const UINT readyMessage;
-    const UINT doneMessage;
+    // Under the lock: the list hears of an item or of a run's end on its window thread.
+    void TellShown(int32_t itemId) const
+    {
+        if (!shutdown && listener->shown)
+            window.Post([listener = listener, itemId] { listener->shown(itemId); });
+    }
+    void TellRunEnded(uint32_t ended) const
+    {
+        if (!shutdown && listener->runEnded)
+            window.Post([listener = listener, ended] { listener->runEnded(ended); });
+    }
+
+    const WindowTasks::Poster window;
+    const std::shared_ptr<const Listener> listener;
     std::atomic<bool> stop{false};  // set by Shutdown: the decodes in flight end early
     std::mutex lock;  // everything below
     std::condition_variable wake;
     std::deque<Job> waiting;
-    HWND target = nullptr;
     uint32_t run = 0;
     bool running = false;
     int busy = 0;  // jobs being decoded
@@ -43,8 +57,10 @@ struct ThumbnailLoader::State : std::enable_shared_from_this<ThumbnailLoader::St
     void Push(Job job, bool front);  // under the lock
 };
 
-ThumbnailLoader::ThumbnailLoader(UINT readyMessage, UINT doneMessage)
-    : state_(std::make_shared<State>(readyMessage, doneMessage))
+ThumbnailLoader::ThumbnailLoader() : ThumbnailLoader(WindowTasks::Poster{}, Listener{}) {}
+
+ThumbnailLoader::ThumbnailLoader(WindowTasks::Poster window, Listener listener)
+    : state_(std::make_shared<State>(std::move(window), std::move(listener)))
 {
 }
 
@@ -96,12 +112,6 @@ bool ThumbnailLoader::State::NextPreview(int32_t& itemId, std::shared_ptr<ImageD
     return false;
 }
 
-void ThumbnailLoader::SetTarget(HWND window)
-{
-    std::lock_guard<std::mutex> guard(state_->lock);
-    state_->target = window;
-}
-
 uint32_t ThumbnailLoader::Schedule(std::vector<Job> jobs)
 {
     State& s = *state_;
@@ -122,8 +132,7 @@ uint32_t ThumbnailLoader::Schedule(std::vector<Job> jobs)
         s.EnsureThreads();
         if (s.waiting.empty() && s.busy == 0) {
             s.running = false;
-            if (s.target)
-                PostMessageW(s.target, s.doneMessage, run, 0);
+            s.TellRunEnded(run);
         }
     }
     s.wake.notify_all();
@@ -190,7 +199,6 @@ void ThumbnailLoader::Shutdown()
         dropped.swap(state_->waiting);
         state_->untried = 0;
         state_->running = false;
-        state_->target = nullptr;
     }
     state_->wake.notify_all();
 }
@@ -228,8 +236,8 @@ void ThumbnailLoader::State::Work()
                 }
                 previewRecord.reset();  // the record goes before the lock is taken again
                 guard.lock();
-                if (shown && target)
-                    PostMessageW(target, readyMessage, static_cast<WPARAM>(static_cast<uint32_t>(previewId)), 0);
+                if (shown)
+                    TellShown(previewId);
                 continue;
             }
             Job job = std::move(waiting.front());
@@ -252,12 +260,10 @@ void ThumbnailLoader::State::Work()
 
             guard.lock();
             --busy;
-            if (target)
-                PostMessageW(target, readyMessage, static_cast<WPARAM>(static_cast<uint32_t>(itemId)), 0);
+            TellShown(itemId);
             if (running && waiting.empty() && busy == 0) {
                 running = false;
-                if (target)
-                    PostMessageW(target, doneMessage, run, 0);
+                TellRunEnded(run);
             }
         }
     } catch (...) {

@@ -4,24 +4,25 @@
 //
 // Contract:
 // - A job names an item by id and holds the item's record (and its dates); the loader never
-//   touches items. When a job is done it posts `readyMessage` (wParam = item id) to the
-//   list's window, whose thread finds the item by id and repaints it, or ignores the id when
+//   touches items. When a job is done, the listener's `shown` gets the item id as work on the
+//   list's window thread, which finds the item by id and repaints it, or ignores the id when
 //   the item is gone. Items can therefore be removed, moved or sorted at any time.
-// - A run (Schedule) ends when its last job is done: `doneMessage` is posted with the run's
-//   number in wParam. Stop drops the waiting jobs and ends the run without that message;
-//   a job already decoding finishes and is still reported.
+// - A run (Schedule) ends when its last job is done: the listener's `runEnded` gets the run's
+//   number. Stop drops the waiting jobs and ends the run without telling; a job already
+//   decoding finishes and is still reported.
 // - Jobs added with Add (a turned picture) go first and do not start or end a run.
 // - Before any waiting picture is decoded, the JPEGs among the waiting jobs get their EXIF
 //   previews as stand-in thumbnails (ImageData::ShowPreview), in the jobs' order: each costs a
 //   read of the file's first part and a tiny decode, so a whole screen shows in the time of one
-//   decode. `readyMessage` is posted for each preview shown, and again when its job is done.
+//   decode. `shown` is told of each preview shown, and again when its job is done.
 // - No call waits for a decode, the destructor and Shutdown included: the threads are detached
 //   and share the loader's state, so the list may go while a picture decodes. Shutdown stops
 //   the decodes in flight (they end within milliseconds, their records left to try again)
 //   and drops what they would report; the last thread out frees the state.
-#include <windows.h>
+#include "platform/WindowTasks.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,13 +43,18 @@ public:
         bool previewTried = false;  // its preview was looked for (or none is looked for)
     };
 
-    ThumbnailLoader(UINT readyMessage, UINT doneMessage);
+    // What the list hears, as work on its window thread.
+    struct Listener {
+        std::function<void(int32_t itemId)> shown;  // the item's thumbnail or stand-in is in its record
+        std::function<void(uint32_t run)> runEnded;
+    };
+
+    // Tells nobody: results are only stored in the records.
+    ThumbnailLoader();
+    ThumbnailLoader(WindowTasks::Poster window, Listener listener);
     ~ThumbnailLoader();
     ThumbnailLoader(const ThumbnailLoader&) = delete;
     ThumbnailLoader& operator=(const ThumbnailLoader&) = delete;
-
-    // Where the results go; may be null (results are then only stored in the records).
-    void SetTarget(HWND window);
 
     // Starts a new run with these jobs, in order, replacing any waiting job; returns its number.
     uint32_t Schedule(std::vector<Job> jobs);

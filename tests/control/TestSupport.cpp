@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "control/MsgQueue.h"
+#include "platform/WindowTasks.h"
 
 #include <algorithm>
 
@@ -97,7 +97,7 @@ STDMETHODIMP Receiver::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params,
     return S_OK;
 }
 
-DrainWindow::DrainWindow(Vantor::MsgQueue& queue) : queue_(queue)
+DrainWindow::DrainWindow(Vantor::WindowTasks& queue) : queue_(queue)
 {
     WNDCLASSEXW windowClass{sizeof(windowClass)};
     windowClass.lpfnWndProc = Procedure;
@@ -106,10 +106,12 @@ DrainWindow::DrainWindow(Vantor::MsgQueue& queue) : queue_(queue)
     RegisterClassExW(&windowClass);
     window_ = CreateWindowExW(0, L"FotoloftTestDrain", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               GetModuleHandleW(nullptr), this);
+    queue_.SetWindow(window_);
 }
 
 DrainWindow::~DrainWindow()
 {
+    queue_.SetWindow(nullptr);
     if (window_)
         DestroyWindow(window_);
 }
@@ -120,9 +122,9 @@ LRESULT CALLBACK DrainWindow::Procedure(HWND window, UINT message, WPARAM wParam
         SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
     auto* self = reinterpret_cast<DrainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && message == Vantor::MsgQueue::kDrainMessage) {
+    if (self && message == Vantor::WindowTasks::WakeMessage()) {
         ++self->drains_;
-        self->queue_.drain();
+        self->queue_.HandleMessage(window, message);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

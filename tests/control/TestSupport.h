@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the control's tests: the built DLL, message pumping with a deadline, a page
 // function stand-in and a window that drains the event queue.
-#include "control/MsgQueue.h"
+#include "platform/WindowTasks.h"
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
 
@@ -63,18 +63,18 @@ private:
     int deepest_ = 0;
 };
 
-// A message-only window on the calling thread that drains an event queue on its message,
-// counting the drains.
+// A message-only window on the calling thread that runs a work queue (as the window of the
+// object that owns it, for as long as it exists), counting its wake-ups.
 class DrainWindow {
 public:
-    explicit DrainWindow(Vantor::MsgQueue& queue);
+    explicit DrainWindow(Vantor::WindowTasks& queue);
     ~DrainWindow();
     HWND get() const { return window_; }
     int drains() const { return drains_; }
 
 private:
     static LRESULT CALLBACK Procedure(HWND, UINT, WPARAM, LPARAM);
-    Vantor::MsgQueue& queue_;
+    Vantor::WindowTasks& queue_;
     HWND window_ = nullptr;
     int drains_ = 0;
 };

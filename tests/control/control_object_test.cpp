@@ -6,7 +6,7 @@
 #include "Biz/Log.h"
 #include "control/AppConfig.h"
 #include "control/Fotoloft.h"
-#include "control/MsgQueue.h"
+#include "control/UploadReports.h"
 #include "control/OutgoingMessages.h"
 #include "platform/ComModule.h"
 
@@ -117,24 +117,24 @@ TEST_F(ControlObjectTest, WorkersAndTheWindowThreadSendingTogetherDoNotDeadlock)
     EXPECT_EQ(own, size_t{kOwn});
 }
 
-// "task_complete" posted by a worker makes the control send "post_complete"; a page
-// function that pumps messages while workers keep posting drains again inside itself, and
-// what those drains send waits until the function has returned: it is never entered twice.
+// A task's end reported by a worker makes the control send "post_complete"; a page
+// function that pumps messages while workers keep reporting runs the control's work again
+// inside itself, and what that work sends waits until the function has returned: it is
+// never entered twice.
 TEST_F(ControlObjectTest, TaskCompleteReachesAPageThatPumpsMessagesWhileWorkersPost)
 {
-    MsgQueue& events = control->events();
-    TestSupport::DrainWindow window{events};
-    events.setTarget(window.get());
+    WindowTasks& tasks = control->tasks();
+    TestSupport::DrainWindow window{tasks};
     receiver->pumpDuringCall(3ms);
     int drainsInsideThePage = 0;
-    const int owner = 0;
-    events.registerHandler(
-        "task_complete", [&](int32_t) { drainsInsideThePage += receiver->nesting() > 0 ? 1 : 0; }, &owner);
+    const std::shared_ptr<UploadReports> reports = control->uploadReports();
     constexpr int kPosts = 200;
-    std::thread worker([&events] {
+    std::thread worker([&] {
         for (int i = 0; i < kPosts; ++i) {
-            events.post("task_complete", 0);
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            reports->TaskCompleted(UploadTaskResult{});
+            tasks.Post([&] { drainsInsideThePage += receiver->nesting() > 0 ? 1 : 0; });
+            // Reports keep coming while the page's functions run (each takes milliseconds).
+            std::this_thread::sleep_for(1ms);
         }
     });
     const bool done = TestSupport::PumpUntil([&] { return receiver->count() == kPosts; }, 30s);
@@ -144,7 +144,6 @@ TEST_F(ControlObjectTest, TaskCompleteReachesAPageThatPumpsMessagesWhileWorkersP
     EXPECT_EQ(receiver->count(), size_t{kPosts});
     for (const auto& call : receiver->calls())
         EXPECT_EQ(call.text, L"{\"name\":\"post_complete\"}\n");
-    events.unregisterOwner(&owner);
     EXPECT_GT(drainsInsideThePage, 0) << "no drain ran inside the page function";
     EXPECT_EQ(receiver->deepestNesting(), 1) << "the page's function was entered again";
 }
@@ -306,8 +305,8 @@ TEST_F(ControlObjectTest, ExtentSurvivesSaveAndLoad)
     otherObject->SetClientSite(nullptr);
 }
 
-// Each control has its own event queue: a control made and destroyed later takes nothing
-// away from the first, whose notifications still reach it (and only it).
+// Each control has its own work queue: a control made and destroyed later takes nothing
+// away from the first, whose reports still reach it (and only it).
 TEST_F(ControlObjectTest, ANewerControlDoesNotTakeOverTheNotifications)
 {
     {
@@ -315,11 +314,10 @@ TEST_F(ControlObjectTest, ANewerControlDoesNotTakeOverTheNotifications)
         ASSERT_EQ(CFotoloft::Create(IID_IOleObject, reinterpret_cast<void**>(newest.GetAddressOf())), S_OK);
         newest->SetClientSite(nullptr);
     }
-    TestSupport::DrainWindow window{control->events()};
-    control->events().setTarget(window.get());
-    control->events().post("task_complete", 0);
-    control->events().post("task_end", 0);
-    ASSERT_TRUE(TestSupport::PumpUntil([&] { return window.drains() >= 1 && control->events().pending() == 0; }, 5s));
+    TestSupport::DrainWindow window{control->tasks()};
+    control->uploadReports()->TaskCompleted(UploadTaskResult{});
+    control->uploadReports()->TaskEnded(UploadTaskResult{});
+    ASSERT_TRUE(TestSupport::PumpUntil([&] { return window.drains() >= 1 && control->tasks().Pending() == 0; }, 5s));
     TestSupport::PumpFor(50ms);
     ASSERT_EQ(receiver->count(), 1u);
     EXPECT_EQ(receiver->calls()[0].text, L"{\"name\":\"post_complete\"}\n");

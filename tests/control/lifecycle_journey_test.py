@@ -61,6 +61,43 @@ function waitIn(got, what) {
     host.echo("TIMEOUT waiting for " + what);
     host.quit(3);
 }
+// The lines of the control's accessible tree (role|name|state,state|...) as a screen reader
+// reads them; with several controls in the page, those of the first.
+function treeLines() {
+    var tree = host.accessibleTree();
+    return tree ? tree.split("\n") : [];
+}
+function treeHas(role, name, state) {
+    var lines = treeLines();
+    for (var i = 0; i < lines.length; i++) {
+        var fields = lines[i].replace(/^\s+/, "").split("|");
+        if (fields[0] === role && (name === null || fields[1] === name) &&
+            (state === null || ("," + fields[2] + ",").indexOf("," + state + ",") >= 0))
+            return true;
+    }
+    return false;
+}
+// Waits (checked every 50 ms, for at most 30 s) until test() holds; the page fails otherwise.
+function waitFor(what, test) {
+    for (var waited = 0; waited < 30000; waited += 50) {
+        if (test()) return;
+        host.sleep(50);
+    }
+    host.echo("TIMEOUT waiting for " + what);
+    host.quit(3);
+}
+// The panel shows a photo in its list and may upload it (Filled).
+function filled() {
+    return treeHas("listitem", null, null) && treeHas("pushbutton", "开始上传", null) &&
+        !treeHas("pushbutton", "开始上传", "unavailable");
+}
+// The panel shows no photo (Empty).
+function empty() {
+    return treeHas("pushbutton", "开始上传", "unavailable") && !treeHas("listitem", null, null);
+}
+function noWindow() { return treeLines().length === 0; }
+function selected() { return treeHas("listitem", null, "selected"); }
+function modalEnded() { return !host.modalRunning(); }
 """
 
 
@@ -99,20 +136,20 @@ def journey_reactivate(work, server, pictures):
     first = server.count
     steps = "".join(f"""
 host.deactivate();
-host.sleep(200);
+waitFor("the window to go", noWindow);
 host.activate();
-host.sleep(600);
+waitFor("the photo shown again", filled);
 host.screenshot({json.dumps(winpath(shot(work, f"again-{n}")))});
 """ for n in range(3))
     body = f"""
 init("{server.url("/record")}", 1);
 add({json.dumps(winpath(pictures[0]))});
-host.sleep(800);
+waitFor("the photo listed", filled);
 """ + steps + f"""
 host.click({CELL0_PICTURE[0]}, {CELL0_PICTURE[1]});
-host.sleep(300);
+waitFor("the photo selected", selected);
+// The press turns the record at once; the upload's press comes after it in the input queue.
 host.click({ROTATE_RIGHT_TOOL[0]}, {ROTATE_RIGHT_TOOL[1]});
-host.sleep(800);
 host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
 waitComplete(1);
 """
@@ -137,7 +174,7 @@ init("{server.url("/record")}", 1);
 add({json.dumps(winpath(pictures[1]))});
 host.sleep(1500);  // the thumbnail is made meanwhile, with no window to tell
 host.attach();
-host.sleep(1000);
+waitFor("the photo listed", filled);
 host.screenshot({json.dumps(winpath(shot(work, "before-window")))});
 host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
 waitComplete(1);
@@ -162,17 +199,16 @@ init("{server.url("/record")}", 1);
 initOn(second, "{server.url("/record")}");
 add({json.dumps(winpath(pictures[0]))});
 addOn(second, {json.dumps(winpath(pictures[2]))});
-host.sleep(800);
 host.removeControl(control);
-host.sleep(500);
+// Only the second is left: the tree is its own.
+waitFor("the second control's photo", filled);
 host.screenshot({json.dumps(winpath(shot(work, "two-left")))}, second);
 host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]}, second);
 waitIn(secondGot, '"post_complete"');
 var third = host.addControl();
-host.sleep(500);
 host.removeControl(second);
 second = null;
-host.sleep(500);
+waitFor("the third control, empty", empty);
 host.screenshot({json.dumps(winpath(shot(work, "two-third")))}, third);
 """
     completes, _ = run_page(work, "two_controls", body)
@@ -207,7 +243,7 @@ var dialogHost = host.addControl();
 removeDuringModal("dialog", dialogHost);
 host.click({ADD_CLICK[0]}, {ADD_CLICK[1]}, dialogHost);
 dialogHost = null;
-host.sleep(500);
+waitFor("the dialog to close", modalEnded);
 host.echo("AFTER dialog " + host.modalRunning());
 
 var editHost = host.addControl();
@@ -219,13 +255,13 @@ host.sleep(300);
 removeDuringModal("editor", editHost);
 host.click({EDIT_TOOL[0]}, {EDIT_TOOL[1]}, editHost);
 editHost = null;
-host.sleep(500);
+waitFor("the edit window to close", modalEnded);
 host.echo("AFTER editor " + host.modalRunning());
 
-// The page goes on: its own control still uploads.
+// The page goes on: its own control, the only one left, still uploads.
 init("{server.url("/record")}", 1);
 add({json.dumps(winpath(pictures[4]))});
-host.sleep(800);
+waitFor("the photo listed", filled);
 host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
 waitComplete(1);
 """

@@ -23,9 +23,6 @@ using Vantor::UI::TextId;
 class QuietHost : public Vantor::PanelHost {
 public:
     bool StartListUpload() override { return false; }
-    void CancelUpload() override {}
-    bool IsUploading() const override { return false; }
-    Vantor::UploadTaskProgress UploadProgress() const override { return {}; }
     void EditItem(int32_t) override {}
     void PreviewItem(int32_t) override {}
     std::wstring PickFolder() const override { return {}; }
@@ -82,7 +79,7 @@ protected:
     static constexpr int kWidth = 760;
     void SetUp() override
     {
-        panel_ = std::make_unique<MainPanel>(host_);
+        panel_ = std::make_unique<MainPanel>(host_, session_);
         window_ = std::make_unique<TestHostWindow>(kWidth, 480);
         ASSERT_TRUE(window_->get());
         ShowWindow(window_->get(), SW_SHOWNA);
@@ -106,6 +103,7 @@ protected:
         return row;
     }
 
+    Vantor::UploadSession session_;
     QuietHost host_;
     std::unique_ptr<MainPanel> panel_;
     std::unique_ptr<TestHostWindow> window_;

@@ -45,6 +45,13 @@ void ListFixture::SetUp()
     list_->SetItemHeight(151);
     list_->Arrange();
     list_->ThumbnailsLoaded.connect([this] { ++thumbnailsLoaded_; });
+    list_->FollowUploading([this] { return uploading_; });
+}
+
+void ListFixture::SetUploading(bool uploading)
+{
+    uploading_ = uploading;
+    list_->UploadingChanged();
 }
 
 void ListFixture::TearDown()

@@ -46,12 +46,15 @@ protected:
     void ClickItem(int32_t id, WPARAM keys = 0) { Click(ItemPoint(id), keys); }
     void KeyUp(UINT key, bool ctrl = false);  // a press and its release
     std::vector<int32_t> Order() const;
+    // A task starts or ends, as the control's upload session tells the list.
+    void SetUploading(bool uploading);
     std::vector<int32_t> Selected() const;
 
     testpics::TempFolder folder_;
     std::unique_ptr<TestHostWindow> host_;
     std::unique_ptr<Vantor::ListView> list_;
     int thumbnailsLoaded_ = 0;
+    bool uploading_ = false;
 };
 
 }  // namespace listtest

@@ -34,7 +34,7 @@ std::pair<bool, bool> BandFilled(ListViewPostItem& item)
 TEST_F(ListFixture, TheProgressBandFollowsTheFilesUploadState)
 {
     AddPictures(1);
-    list_->SetUploading(true);
+    SetUploading(true);
     auto* item = dynamic_cast<ListViewPostItem*>(list_->FindById(0));
     ASSERT_TRUE(item);
     const std::shared_ptr<ImageData> record = item->Record();
@@ -55,5 +55,5 @@ TEST_F(ListFixture, TheProgressBandFollowsTheFilesUploadState)
     EXPECT_EQ(BandFilled(*item), std::make_pair(true, true)) << "accepted";
     record->resetUploadState();
     EXPECT_EQ(BandFilled(*item), std::make_pair(false, false)) << "a new task starts from nothing";
-    list_->SetUploading(false);
+    SetUploading(false);
 }

@@ -137,7 +137,7 @@ TEST_F(RenameTest, ACommitBeforeAnUploadKeepsTheTypedName)
 {
     Begin(2, L"typed just before upload");
     list_->CommitRename();  // what the panel does before it starts
-    list_->SetUploading(true);
+    SetUploading(true);
     EXPECT_EQ(Remark(2), L"typed just before upload");
     // While uploading, nothing opens the box.
     Click(ButtonPoint(1, ListViewPostItem::Caption));
@@ -254,8 +254,8 @@ TEST_F(RenameTest, ACaptionThatAClickWouldRenameSaysSoAndNoOtherDoes)
     EXPECT_EQ(move(ItemPoint(2)), L"");
     EXPECT_EQ(move(ButtonPoint(2, ListViewPostItem::Caption)), tip);
     // While an upload runs nothing is renamed.
-    list_->SetUploading(true);
+    SetUploading(true);
     EXPECT_FALSE(list_->RenamesAt(ButtonPoint(2, ListViewPostItem::Caption)));
     EXPECT_EQ(move(ButtonPoint(2, ListViewPostItem::Caption)), L"");
-    list_->SetUploading(false);
+    SetUploading(false);
 }

@@ -46,7 +46,7 @@ TEST(ThumbnailLoaderTeardown, GoesAtOnceWhileAPictureDecodesAndLeavesItToBeTried
     ASSERT_TRUE(testpics::WriteBytes(path, testpics::ScanBomb(8192, 2999)));
     const auto record = ImageData::CreateUnloaded(path);
     const Vantor::DecodeBudget& budget = Vantor::DecodeBudget::Process();
-    auto loader = std::make_unique<Vantor::ThumbnailLoader>(WM_APP + 1, WM_APP + 2);
+    auto loader = std::make_unique<Vantor::ThumbnailLoader>();
     Vantor::ThumbnailLoader::Job job;
     job.itemId = 1;
     job.record = record;

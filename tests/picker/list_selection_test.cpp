@@ -98,7 +98,7 @@ TEST_F(ListFixture, CtrlASelectsAllAndDeleteRemovesTheSelection)
 TEST_F(ListFixture, WhileUploadingItemsCannotBeSelectedOrDeleted)
 {
     AddPictures(3);
-    list_->SetUploading(true);
+    SetUploading(true);
     ClickItem(1);
     EXPECT_TRUE(Selected().empty());
     ClickItem(2, MK_CONTROL);
@@ -107,7 +107,7 @@ TEST_F(ListFixture, WhileUploadingItemsCannotBeSelectedOrDeleted)
     KeyUp('A', true);
     KeyUp(VK_DELETE);
     EXPECT_EQ(list_->Count(), 3);
-    list_->SetUploading(false);
+    SetUploading(false);
     ClickItem(1);
     EXPECT_EQ(Selected(), (Ids{1}));
 }

@@ -121,30 +121,14 @@ TEST_F(ListFixture, StoppingOrClearingEndsTheRunWithoutItsSignalAndANewRunSupers
     EXPECT_EQ(thumbnailsLoaded_, after + 1);
 }
 
-namespace {
-
-// A list that notes the order in which thumbnails arrive.
-class RecordingList : public Vantor::ListView {
-public:
-    std::vector<int32_t> arrivals;
-
-protected:
-    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
-    {
-        if (msg == kThumbnailReady)
-            arrivals.push_back(static_cast<int32_t>(wParam));
-        return Vantor::ListView::HandleMessage(msg, wParam, lParam, result);
-    }
-};
-
-}  // namespace
-
 TEST_F(ListFixture, WhatTheUserSeesGetsItsThumbnailsFirst)
 {
-    auto recording = std::make_unique<RecordingList>();
-    RecordingList* list = recording.get();
+    // The order in which thumbnails arrive.
+    std::vector<int32_t> arrivals;
+    list_ = std::make_unique<Vantor::ListView>();
+    Vantor::ListView* list = list_.get();
     ASSERT_TRUE(list->Create(host_->get(), 0, 0, kWidth, kHeight));
-    list_ = std::move(recording);
+    list->ThumbnailShown.connect([&](int32_t id) { arrivals.push_back(id); });
     std::vector<std::wstring> paths;
     for (int i = 0; i < 30; ++i)
         paths.push_back(Picture(L"v" + std::to_wstring(i) + L".jpg", 1600, 1200));
@@ -159,17 +143,17 @@ TEST_F(ListFixture, WhatTheUserSeesGetsItsThumbnailsFirst)
     list->Geometry().VisibleRange(list->Count(), list->Columns(), list->ScrollPos(), list->ClientHeight(), first, end);
     ASSERT_GT(first, 0);
     ASSERT_TRUE(WaitForThumbnails());
-    ASSERT_TRUE(PumpUntil([&] { return list->arrivals.size() >= paths.size(); }));
+    ASSERT_TRUE(PumpUntil([&] { return arrivals.size() >= paths.size(); }));
     // Only the jobs done or running when the user scrolled may come before them.
     const size_t allowed =
         static_cast<size_t>(end - first) + doneBefore + 2 * Vantor::ThumbnailLoader::ThreadCount();
     ASSERT_LT(allowed, paths.size()) << "the machine was too busy for the order to show";
     for (int i = first; i < end; ++i) {
         const int32_t id = list->Items()[i]->Id();
-        const auto at = std::find(list->arrivals.begin(), list->arrivals.end(), id);
-        ASSERT_NE(at, list->arrivals.end());
-        EXPECT_LT(static_cast<size_t>(at - list->arrivals.begin()), allowed)
-            << "item " << id << ", arrivals " << ::testing::PrintToString(list->arrivals);
+        const auto at = std::find(arrivals.begin(), arrivals.end(), id);
+        ASSERT_NE(at, arrivals.end());
+        EXPECT_LT(static_cast<size_t>(at - arrivals.begin()), allowed)
+            << "item " << id << ", arrivals " << ::testing::PrintToString(arrivals);
     }
 }
 

@@ -86,27 +86,46 @@ bool Within(std::chrono::milliseconds limit, const std::function<bool()>& condit
     return true;
 }
 
-constexpr UINT kReady = WM_APP + 1;
-constexpr UINT kDone = WM_APP + 2;
-
-// A window that only receives the loader's messages.
+// A window that runs the loader's reports as work, as a list's window does.
 struct MessageSink {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ~MessageSink() { DestroyWindow(window); }
-    // The next ready message for the item, looking at the record as it arrives.
+    MessageSink() { tasks.SetWindow(window); }
+    ~MessageSink()
+    {
+        tasks.Close();
+        DestroyWindow(window);
+    }
+    ThumbnailLoader::Listener Listener()
+    {
+        return {[this](int32_t id) {
+                    if (onShown)
+                        onShown(id);
+                },
+                {}};
+    }
+    // The next report that the item shows, looking at the record as it arrives.
     bool NextReady(int32_t itemId, std::chrono::milliseconds limit, const std::function<void()>& onArrival)
     {
-        return Within(limit, [&] {
-            MSG msg;
-            while (PeekMessageW(&msg, window, kReady, kReady, PM_REMOVE)) {
-                if (static_cast<int32_t>(msg.wParam) == itemId) {
-                    onArrival();
-                    return true;
-                }
+        bool arrived = false;
+        onShown = [&](int32_t id) {
+            if (!arrived && id == itemId) {
+                arrived = true;
+                onArrival();
             }
-            return false;
+        };
+        const bool found = Within(limit, [&] {
+            MSG msg;
+            while (!arrived && PeekMessageW(&msg, window, 0, 0, PM_REMOVE))
+                if (!tasks.HandleMessage(msg.hwnd, msg.message))
+                    DispatchMessageW(&msg);
+            return arrived;
         });
+        onShown = nullptr;
+        return found;
     }
+
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    Vantor::WindowTasks tasks;
+    std::function<void(int32_t)> onShown;
 };
 
 ThumbnailLoader::Job JobFor(int32_t itemId, std::shared_ptr<ImageData> record)
@@ -127,8 +146,7 @@ TEST(EmbeddedPreview, AMatchingPreviewShowsBeforeTheDecodeEndsAndGivesWayToTheTh
     const auto record = ImageData::CreateUnloaded(path);
     MessageSink sink;
     ASSERT_TRUE(sink.window);
-    ThumbnailLoader loader(kReady, kDone);
-    loader.SetTarget(sink.window);
+    ThumbnailLoader loader(sink.tasks.poster(), sink.Listener());
 
     // Every decode of the process is held back by taking the whole budget.
     DecodeBudget::Share hold = DecodeBudget::Process().Acquire(DecodeBudget::Process().capacity());
@@ -174,8 +192,7 @@ TEST(EmbeddedPreview, APreviewOfAnotherShapeIsNeverShown)
 
     // Through the loader too: the first word on the item is its decoded thumbnail.
     MessageSink sink;
-    ThumbnailLoader loader(kReady, kDone);
-    loader.SetTarget(sink.window);
+    ThumbnailLoader loader(sink.tasks.poster(), sink.Listener());
     DecodeBudget::Share hold = DecodeBudget::Process().Acquire(DecodeBudget::Process().capacity());
     loader.Schedule({JobFor(3, record)});
     ASSERT_TRUE(Within(10s, [] { return DecodeBudget::Process().waiting() == 1; }));

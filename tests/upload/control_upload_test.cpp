@@ -30,8 +30,7 @@ struct PageControl {
         control = static_cast<CFotoloft*>(fotoloft.Get());
         receiver = MakeComObject<TestSupport::Receiver>();
         fotoloft->put_recvMessage(receiver.Get());
-        drain = std::make_unique<TestSupport::DrainWindow>(control->events());
-        control->events().setTarget(drain->get());
+        drain = std::make_unique<TestSupport::DrainWindow>(control->tasks());
         control->UploadEnded.connect([this](const UploadTaskResult& result) {
             ended = result;
             endedAtTexts = receiver->count();

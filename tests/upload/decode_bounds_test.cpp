@@ -88,7 +88,7 @@ TEST_F(DecodeBoundsTest, TenNearCeilingProgressivePicturesAtTenThreadsAllArrive)
     std::printf("near-ceiling progressive picture: %.2f MiB, %d scans\n", MiB(big->size()),
                 testpics::ScanCount(*big));
     const std::vector<UploadFile> files = Files(*big, 10, L"big");
-    ThumbnailLoader thumbnails(0, 0);
+    ThumbnailLoader thumbnails;
     thumbnails.Schedule(JobsFor(files));
     const auto start = Clock::now();
     // Sent shrunk, so that the test spends its time decoding rather than encoding: each
