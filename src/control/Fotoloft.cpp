@@ -559,9 +559,12 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         tellFilesLeftOut(std::exchange(leftOut_, 0));
         return 0;
     case WM_TIMER:
-        if (wParam != MainPanel::kProgressTimer)
+        if (!panel_.OnTimer(wParam))
             break;
-        panel_.OnProgressTimer();
+        return 0;
+    case WM_KEYDOWN:
+        if (!panel_.OnKeyDown(wParam))
+            break;
         return 0;
     default: {
         // Notifications of native child controls (the sort box) go back to the child, as

@@ -109,6 +109,9 @@ void MainPanel::BuildTree()
 
     hint_.Create(this, kHintText);
     hint_.SetMargins(8, 39, 0, 0);
+    // Placed after the hint's text when offered (OfferUndo).
+    undo_.Create(this, kUndoText, "RotatioLeft");
+    undo_.SetVisible(0);
 
     // What assistive technology reads where the panel shows images instead of words.
     SetAccessibleName(kPanelName);
@@ -146,6 +149,7 @@ void MainPanel::BuildTree()
     rotateLeft_.Click.connect(guarded([this] { Rotate(true); }));
     rotateRight_.Click.connect(guarded([this] { Rotate(false); }));
     delete_.Click.connect(guarded([this] { Delete(); }));
+    undo_.Click.connect(guarded([this] { Undo(); }));
 
     list_.SelectionChanged.connect(guarded([this] { UpdateTools(); }));
     list_.ItemRemoved.connect(guarded([this] {
@@ -153,6 +157,22 @@ void MainPanel::BuildTree()
         UpdateTools();  // a removal changes the selection without SelectionChanged
     }));
     list_.FilesDropped.connect(guarded([this] { RefreshAfterAdd(); }));
+    list_.RemovalUndoable.connect([this](int count) {
+        try {
+            OfferUndo(count);
+        } catch (...) {
+        }
+    });
+    list_.RemovalUndone.connect([this](int count) {
+        try {
+            EndUndoOffer();
+            if (count > 0) {
+                RefreshAfterAdd();
+                UpdateTools();
+            }
+        } catch (...) {
+        }
+    });
     // A drag put the list in the user's own order: the box shows no sort rather than the last.
     list_.OrderChangedByHand.connect(guarded([this] {
         sortIndex_ = -1;
@@ -300,6 +320,49 @@ void MainPanel::Delete()
     UpdateTools();
 }
 
+void MainPanel::Undo()
+{
+    if (CurrentState() == State::Uploading)
+        return;
+    list_.UndoRemoval();
+}
+
+bool MainPanel::OnKeyDown(WPARAM key)
+{
+    if (key == 'Z' && GetKeyState(VK_CONTROL) < 0) {
+        Undo();
+        return true;
+    }
+    return false;
+}
+
+void MainPanel::OfferUndo(int count)
+{
+    if (count <= 0 || CurrentState() == State::Uploading)
+        return;
+    SetHint(RemovedText(count));
+    // The entry follows the hint's text on its line.
+    const RECT hint = hint_.GetBounds();
+    undo_.SetMargins(hint.right - GetBounds().left + 12, 38, 0, 0);
+    undo_.SetVisible(1);
+    undo_.Layout();
+    undo_.InvalidateBounds();
+    if (GetHwnd())
+        SetTimer(GetHwnd(), kUndoOfferTimer, kUndoOfferMs, nullptr);
+}
+
+void MainPanel::EndUndoOffer()
+{
+    if (GetHwnd())
+        KillTimer(GetHwnd(), kUndoOfferTimer);
+    if (!undo_.IsVisible())
+        return;
+    undo_.InvalidateBounds();
+    undo_.SetVisible(0);
+    if (CurrentState() != State::Uploading)
+        SetHint(kHintText);
+}
+
 void MainPanel::UpdateTools()
 {
     const bool any = !list_.SelectionIds().empty();
@@ -418,6 +481,28 @@ void MainPanel::OnProgressTimer()
         KillTimer(GetHwnd(), kProgressTimer);
 }
 
+bool MainPanel::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kProgressTimer:
+        OnProgressTimer();
+        return true;
+    case kUndoOfferTimer:
+        // The offer ends; Ctrl+Z still brings the removal back until the list changes.
+        if (GetHwnd())
+            KillTimer(GetHwnd(), kUndoOfferTimer);
+        if (undo_.IsVisible()) {
+            undo_.InvalidateBounds();
+            undo_.SetVisible(0);
+            if (hint_.GetText() != kHintText && CurrentState() != State::Uploading)
+                SetHint(kHintText);
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
 void MainPanel::UpdateProgressLine()
 {
     const UploadTaskProgress task = host_.UploadProgress();
@@ -483,8 +568,11 @@ void MainPanel::Layout()
 void MainPanel::ReleaseView()
 {
     // The window goes; the list, the state and the running task's files stay for the next.
-    if (GetHwnd())
+    if (GetHwnd()) {
         KillTimer(GetHwnd(), kProgressTimer);
+        KillTimer(GetHwnd(), kUndoOfferTimer);
+    }
+    undo_.SetVisible(0);
     ControlBase::ReleaseView();
     SetHostWindowTree(nullptr);
 }

@@ -36,6 +36,10 @@ class MainPanel : public ControlBase {
 public:
     // The control window's timer that refreshes the progress line while a task runs.
     static constexpr UINT_PTR kProgressTimer = 0x4650;
+    // The control window's timer that ends the offer to undo a removal in the hint line.
+    static constexpr UINT_PTR kUndoOfferTimer = 0x4651;
+    // How long the hint line offers to undo a removal.
+    static constexpr UINT kUndoOfferMs = 8000;
 
     enum class State { Empty, Filled, Uploading };
 
@@ -70,6 +74,8 @@ public:
     void Edit();
     void Rotate(bool left);
     void Delete();
+    // Brings back the items of the user's last removal (Ctrl+Z, the hint line's undo entry).
+    void Undo();
 
     // The task ended (after the files it uploaded left the list): back to Filled or Empty.
     void LeaveUploading();
@@ -77,6 +83,15 @@ public:
     void OnUploadFileChanged();
     // The progress timer fired.
     void OnProgressTimer();
+    // One of the panel's timers fired; false for a timer that is not the panel's.
+    bool OnTimer(UINT_PTR id);
+    // A key the control window got that the panel acts on wherever the focus is in it
+    // (Ctrl+Z); false for the others.
+    bool OnKeyDown(WPARAM key);
+    // Whether the hint line offers to undo a removal now, and its undo entry.
+    bool OffersUndo() const { return undo_.IsVisible(); }
+    const UI::Controls::IconLabel& UndoEntry() const { return undo_; }
+    const std::wstring& HintText() const { return hint_.GetText(); }
     // Pictures added again under another path were left out: the hint line says how many.
     void ShowDuplicatesSkipped(int skipped);
     // Tells the user how many files an addition refused for their kind.
@@ -97,6 +112,8 @@ private:
     void SetHint(const std::wstring& text);
     void UpdateProgressLine();
     void ShowMessage(const std::wstring& text);
+    void OfferUndo(int count);
+    void EndUndoOffer();
 
     const UI::SkinLease skins_ = UI::ImageLister::Acquire();
     PanelHost& host_;
@@ -113,6 +130,7 @@ private:
     UI::Controls::IconLabel delete_;
     ComboBox sort_;
     Label hint_;
+    UI::Controls::IconLabel undo_;  // after the hint line: shown while a removal can be undone
     UI::RootAccess access_{*this};  // after the controls it reads, so that it goes first
 
     int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
@@ -126,6 +144,9 @@ void PaintPanelBackground(HDC dc, int width, int height);
 inline const std::wstring kHintText = L"请点击\"添加按钮\"，选择要上传的照片";
 inline const std::wstring kEmptyListText = L"单击\"添加照片\"按钮或拖动照片到上传框中";
 inline const std::wstring kEmptyUploadText = L"上传列表为空，请选择文件";
+// After a removal: "已删除 N 张照片", and the undo entry beside it.
+inline std::wstring RemovedText(int count) { return L"已删除 " + std::to_wstring(count) + L" 张照片"; }
+inline const std::wstring kUndoText = L"撤销 (Ctrl+Z)";
 // The names assistive technology reads for the panel and the controls drawn from images.
 inline const std::wstring kPanelName = L"照片上传";
 inline const std::wstring kListName = L"上传列表";

@@ -179,8 +179,10 @@ void ListView::SetUploading(bool uploading)
 {
     if (uploading_ == uploading)
         return;
-    if (uploading)
+    if (uploading) {
         CommitRename();
+        ForgetRemoval();  // the task takes the list as it is
+    }
     uploading_ = uploading;
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
@@ -192,6 +194,7 @@ ListViewItem* ListView::AddItem(std::unique_ptr<ListViewItem> item)
 {
     if (!item)
         return nullptr;
+    ForgetRemoval();  // what comes back must not clash with what came in
     item->owner_ = this;
     item->id_ = nextId_++;
     // An item whose picture already decoded (a picker item's record) may be edited at once.
@@ -305,6 +308,7 @@ void ListView::ReleaseItems()
     CancelRename();
     loader_.Stop();
     items_.clear();
+    removed_.clear();
     selection_.clear();
     anchorId_ = -1;
     hoverId_ = -1;
@@ -318,13 +322,14 @@ void ListView::ReleaseItems()
 void ListView::Clear()
 {
     CommitRename();
+    ForgetRemoval();
     ReleaseItems();
     UpdateScrollBar();
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-void ListView::RemoveItem(int32_t id)
+void ListView::RemoveItem(int32_t id, Removal how)
 {
     const int index = IndexOf(id);
     if (index < 0)
@@ -332,11 +337,7 @@ void ListView::RemoveItem(int32_t id)
     CommitRename();
     const int kept = scrollPos_;
     DropFromSelection(id);
-    if (hoverId_ == id)
-        hoverId_ = -1;
-    if (dragPreparedId_ == id)
-        dragPreparedId_ = -1;
-    items_.erase(items_.begin() + index);
+    TakeOut({index}, how);
     CheckAnchor();
     ItemRemoved(id);
     UpdateScrollBar();
@@ -344,30 +345,25 @@ void ListView::RemoveItem(int32_t id)
     ScrollTo(kept);
     RepaintContent();
     SendMouseMoveAtCursor();
+    if (how == Removal::Undoable)
+        RemovalUndoable(UndoableCount());
 }
 
 void ListView::RemoveSelected()
 {
     CommitRename();
     const int kept = scrollPos_;
-    // The focus goes to the item after the first one removed (the new last one at the end).
-    int firstRemoved = -1;
-    for (size_t i = 0; i < items_.size() && firstRemoved < 0; ++i)
+    std::vector<int> indices;
+    for (size_t i = 0; i < items_.size(); ++i)
         if (std::find(selection_.begin(), selection_.end(), items_[i]->Id()) != selection_.end())
-            firstRemoved = static_cast<int>(i);
-    items_.erase(std::remove_if(items_.begin(), items_.end(),
-                                [this](const std::unique_ptr<ListViewItem>& item) {
-                                    return std::find(selection_.begin(), selection_.end(), item->Id()) !=
-                                           selection_.end();
-                                }),
-                 items_.end());
+            indices.push_back(static_cast<int>(i));
+    TakeOut(indices, Removal::Undoable);
     selection_.clear();
-    hoverId_ = -1;
     anchorId_ = -1;
-    dragPreparedId_ = -1;
+    // The focus goes to the item after the first one removed (the new last one at the end).
     const int32_t focusBefore = focusId_;
-    if (firstRemoved >= 0 && !items_.empty()) {
-        focusIndex_ = std::min(firstRemoved, Count() - 1);
+    if (!indices.empty() && !items_.empty()) {
+        focusIndex_ = std::min(indices.front(), Count() - 1);
         focusId_ = items_[focusIndex_]->Id();
     }
     ItemRemoved(0);
@@ -378,12 +374,81 @@ void ListView::RemoveSelected()
     ScrollTo(kept);
     RepaintContent();
     SendMouseMoveAtCursor();
+    if (!indices.empty())
+        RemovalUndoable(UndoableCount());
 }
 
-void ListView::PostRemoveItem(int32_t id)
+void ListView::TakeOut(const std::vector<int>& indices, Removal how)
+{
+    if (indices.empty())
+        return;
+    if (how == Removal::Undoable)
+        removed_.clear();  // only the last removal comes back
+    for (auto at = indices.rbegin(); at != indices.rend(); ++at) {
+        std::unique_ptr<ListViewItem> item = std::move(items_[*at]);
+        items_.erase(items_.begin() + *at);
+        if (item->Id() == hoverId_) {
+            item->OnLeave();
+            hoverId_ = -1;
+        }
+        if (item->Id() == dragPreparedId_)
+            dragPreparedId_ = -1;
+        if (how == Removal::Undoable)
+            removed_.insert(removed_.begin(), RemovedItem{*at, std::move(item)});
+    }
+}
+
+bool ListView::UndoRemoval()
+{
+    if (removed_.empty() || uploading_)
+        return false;
+    CommitRename();
+    std::vector<RemovedItem> back = std::move(removed_);
+    removed_.clear();
+    ClearSelection();
+    bool thumbnailsMissing = false;
+    // In ascending order every item lands on its old place again.
+    for (RemovedItem& entry : back) {
+        ListViewItem& item = *entry.item;
+        const auto record = item.Record();
+        thumbnailsMissing = thumbnailsMissing || (record && record->thumbnailState() ==
+                                                                ImageData::ThumbnailState::Pending);
+        const int at = std::clamp(entry.index, 0, Count());
+        items_.insert(items_.begin() + at, std::move(entry.item));
+        item.Select(POINT{0, 0});
+        selection_.push_back(item.Id());
+    }
+    const int32_t first = selection_.front();
+    const int count = static_cast<int>(back.size());
+    const int kept = scrollPos_;
+    UpdateScrollBar();
+    Arrange();
+    ScrollTo(kept);
+    SetFocusItem(first);
+    RepaintContent();
+    SendMouseMoveAtCursor();
+    if (hwnd())
+        NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+    if (thumbnailsMissing)
+        StartThumbnailLoading();
+    RemovalUndone(count);
+    SelectionChanged(0);
+    return true;
+}
+
+void ListView::ForgetRemoval()
+{
+    if (removed_.empty())
+        return;
+    removed_.clear();
+    RemovalUndone(0);
+}
+
+void ListView::PostRemoveItem(int32_t id, Removal how)
 {
     if (hwnd())
-        PostMessageW(hwnd(), kRemoveItem, static_cast<WPARAM>(static_cast<uint32_t>(id)), 0);
+        PostMessageW(hwnd(), kRemoveItem, static_cast<WPARAM>(static_cast<uint32_t>(id)),
+                     how == Removal::Undoable ? 1 : 0);
 }
 
 void ListView::SelectAll(bool select)
@@ -1083,7 +1148,7 @@ bool ListView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         OnDoubleClick(point);
         return true;
     case kRemoveItem:
-        RemoveItem(static_cast<int32_t>(wParam));
+        RemoveItem(static_cast<int32_t>(wParam), lParam == 1 ? Removal::Undoable : Removal::Final);
         return true;
     case kDuplicatesFound: {
         const std::unique_ptr<std::vector<int32_t>> found(reinterpret_cast<std::vector<int32_t>*>(lParam));

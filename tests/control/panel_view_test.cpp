@@ -117,8 +117,25 @@ protected:
     std::unique_ptr<TestHostWindow> window_;
 };
 
-// The rotate-right tool, right-anchored: a point inside it.
+// The rotate-right and delete tools, right-anchored: a point inside each.
 constexpr POINT kRotateRight{kWidth - 157 - 6, 14};
+constexpr POINT kDelete{kWidth - 103 - 6, 14};
+
+// Ctrl held down for the keys sent while it lives.
+class CtrlHeld {
+public:
+    CtrlHeld() { set(0x80); }
+    ~CtrlHeld() { set(0); }
+
+private:
+    static void set(BYTE value)
+    {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_CONTROL] = value;
+        SetKeyboardState(state);
+    }
+};
 
 TEST_F(PanelView, AWindowMadeAgainShowsTheSameListAndRunsEachHandlerOnce)
 {
@@ -181,6 +198,68 @@ TEST_F(PanelView, ADoubleClickOpensOnePreviewAlsoWhileUploading)
     SendMessageW(panel_->List().hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
     EXPECT_EQ(host_.previews, (std::vector<int32_t>{id, id}));
     panel_->List().SetUploading(false);
+}
+
+TEST_F(PanelView, TheHintLineOffersToUndoARemovalForAWhileAndCtrlZWorksAnywhereInThePanel)
+{
+    makeWindow();
+    Vantor::ListView& list = panel_->List();
+    list.AddFiles({picture(L"a.png"), picture(L"b.png"), picture(L"c.png")});
+    ASSERT_TRUE(thumbnailsReady());
+    const auto removeAll = [&] {
+        list.SelectAll(true);
+        list.SelectionChanged(0);
+        click(kDelete.x, kDelete.y);
+    };
+    removeAll();
+    ASSERT_TRUE(list.IsEmpty());
+    EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Empty);
+    EXPECT_TRUE(panel_->OffersUndo());
+    EXPECT_EQ(panel_->HintText(), Vantor::RemovedText(3));
+    // The entry follows the words on the hint line, inside the panel.
+    const RECT entry = panel_->UndoEntry().GetBounds();
+    EXPECT_GT(entry.left, 8 + 40);
+    EXPECT_LE(entry.right, kWidth);
+    EXPECT_GE(entry.top, 32);
+    EXPECT_LE(entry.bottom, 57);
+
+    click((entry.left + entry.right) / 2, (entry.top + entry.bottom) / 2);
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Filled);
+    EXPECT_TRUE(IsWindowVisible(list.hwnd()));
+    EXPECT_FALSE(panel_->OffersUndo());
+    EXPECT_EQ(panel_->HintText(), Vantor::kHintText);
+
+    // Ctrl+Z reaching the control window (the focus on a button, not in the list).
+    removeAll();
+    {
+        const CtrlHeld ctrl;
+        EXPECT_TRUE(panel_->OnKeyDown('Z'));
+    }
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_FALSE(panel_->OnKeyDown('Z'));  // without Ctrl the panel leaves it
+
+    // The offer goes after a while by the window's timer; Ctrl+Z still brings the photos back.
+    removeAll();
+    ASSERT_TRUE(panel_->OffersUndo());
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (panel_->OffersUndo() && GetTickCount64() < end) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // The control window hands its timers to the panel.
+            if (msg.message == WM_TIMER && msg.hwnd == window_->get() && panel_->OnTimer(msg.wParam))
+                continue;
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    EXPECT_FALSE(panel_->OffersUndo());
+    EXPECT_EQ(panel_->HintText(), Vantor::kHintText);
+    {
+        const CtrlHeld ctrl;
+        panel_->OnKeyDown('Z');
+    }
+    EXPECT_EQ(list.Count(), 3);
 }
 
 }  // namespace
