@@ -596,7 +596,7 @@ bool HttpClient::writeBody()
     // A write counts as moving if it ends within twice the time-out: the one during which the
     // socket's buffers first fill was sized before the link showed its rate.
     const std::chrono::milliseconds writeAllowance = 2 * timeout;
-    const uint32_t largest = std::max(writeSize_, WritePacer::kSmallest);
+    const uint32_t largest = WritePacer::LargestFor(writeSize_, timeout);
     WritePacer pacer(largest, timeout);
     std::vector<BodyPrefetch::Part> parts;
     parts.reserve(body_.size());

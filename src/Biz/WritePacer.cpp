@@ -4,8 +4,18 @@
 
 namespace Vantor {
 
+uint32_t WritePacer::LargestFor(uint32_t largest, std::chrono::milliseconds timeout)
+{
+    uint64_t size = std::max(largest, kSmallest);
+    if (timeout.count() > 0) {
+        const uint64_t carried = uint64_t{kSlowestLink} * 2 * static_cast<uint64_t>(timeout.count()) / 1000;
+        size = std::min(size, std::max<uint64_t>(carried / kSmallest * kSmallest, kSmallest));
+    }
+    return static_cast<uint32_t>(size);
+}
+
 WritePacer::WritePacer(uint32_t largest, std::chrono::milliseconds timeout)
-    : largest_(std::max(largest, kSmallest)), budget_(std::chrono::duration_cast<Duration>(timeout) / 4),
+    : largest_(LargestFor(largest, timeout)), budget_(std::chrono::duration_cast<Duration>(timeout) / 4),
       size_(largest_)
 {
 }

@@ -6,6 +6,12 @@
 // each takes about a quarter of the time-out; writes that return at once grow the size back
 // to the largest, so a fast link keeps its large writes.
 //
+// A write is never larger than what a link of kSlowestLink carries in twice the time-out (the
+// watchdog's allowance for a write): when a fast link slows down all at once, the write then in
+// flight was sized for the fast link, and without that bound a link still moving at a few
+// hundred kbit/s would look stalled. With the default time-out of a minute the bound is far
+// above the largest write; it matters only for short time-outs.
+//
 // A write returns once its bytes are in the socket's buffers, not once they are sent, so
 // after the last write the buffers still drain at the link's rate before the server can
 // answer. drainTime() estimates that wait: what the buffers took before the first write that
@@ -29,6 +35,11 @@ public:
     static constexpr Duration kSlowWrite = std::chrono::milliseconds(50);
     // A write this quick did not wait at all.
     static constexpr Duration kQuickWrite = std::chrono::milliseconds(10);
+    // Bytes per second of the slowest link that must never look stalled in one write.
+    static constexpr uint32_t kSlowestLink = 32u << 10;
+
+    // The largest write for a time-out: largest, or less when the time-out is short.
+    static uint32_t LargestFor(uint32_t largest, std::chrono::milliseconds timeout);
 
     // timeout 0: no time-out to stay within; every write is the largest.
     WritePacer(uint32_t largest, std::chrono::milliseconds timeout);

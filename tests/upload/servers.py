@@ -401,9 +401,16 @@ def winepath(path):
 
 
 def run_wine(args, out_path, env=None, timeout=600):
-    """Runs a Windows program; its output goes to a file (never a pipe) and is returned."""
+    """Runs a Windows program; its output goes to a file (never a pipe) and is returned.
+
+    A program still running after the time-out is killed; what it printed up to then is returned
+    with a last line that says so, so that the test that hung can be read off the output."""
     with open(out_path, "wb") as out:
-        proc = subprocess.run(["wine"] + args, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                              env=env, timeout=timeout)
+        try:
+            proc = subprocess.run(["wine"] + args, stdout=out, stderr=subprocess.STDOUT,
+                                  stdin=subprocess.DEVNULL, env=env, timeout=timeout)
+            rc, note = proc.returncode, ""
+        except subprocess.TimeoutExpired:
+            rc, note = 124, "\n*** %s still running after %d s: killed\n" % (os.path.basename(args[0]), timeout)
     with open(out_path, "rb") as f:
-        return proc.returncode, f.read().decode("utf-8", "replace")
+        return rc, f.read().decode("utf-8", "replace") + note

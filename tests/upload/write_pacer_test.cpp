@@ -45,3 +45,19 @@ TEST(WritePacer, WithoutATimeoutEveryWriteIsTheLargest)
     pacer.written(131072, milliseconds(100000));
     EXPECT_EQ(pacer.next(), 131072u);
 }
+
+TEST(WritePacer, AShortTimeoutBoundsTheLargestWriteToWhatASlowLinkCarriesInTime)
+{
+    // Two seconds: the allowance of a write is 4 s, in which 32 KiB/s carries 128 KiB.
+    WritePacer shortWait(1u << 20, std::chrono::seconds(2));
+    EXPECT_EQ(shortWait.next(), 128u * 1024);
+    for (int i = 0; i < 8; ++i)
+        shortWait.written(shortWait.next(), milliseconds(1));
+    EXPECT_EQ(shortWait.next(), 128u * 1024);  // quick writes grow no further
+    // A minute: 3.75 MiB would fit, so the largest write stays as asked.
+    WritePacer longWait(1u << 20, std::chrono::seconds(60));
+    EXPECT_EQ(longWait.next(), 1u << 20);
+    // However short, never below the smallest write; without a time-out, nothing is bounded.
+    EXPECT_EQ(WritePacer::LargestFor(1u << 20, milliseconds(1)), WritePacer::kSmallest);
+    EXPECT_EQ(WritePacer::LargestFor(1u << 20, milliseconds(0)), 1u << 20);
+}
