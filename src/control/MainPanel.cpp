@@ -2,6 +2,7 @@
 
 #include "Biz/ImageData.h"
 #include "Biz/Log.h"
+#include "control/UploadEstimate.h"
 #include "control/UploadProgressText.h"
 #include "picker/FileAddDialog.h"
 #include "platform/Handles.h"
@@ -151,12 +152,18 @@ void MainPanel::BuildTree()
     delete_.Click.connect(guarded([this] { Delete(); }));
     undo_.Click.connect(guarded([this] { Undo(); }));
 
-    list_.SelectionChanged.connect(guarded([this] { UpdateTools(); }));
+    list_.SelectionChanged.connect(guarded([this] {
+        EndTaskSummary();
+        UpdateTools();
+    }));
     list_.ItemRemoved.connect(guarded([this] {
         ListMaybeEmpty();
         UpdateTools();  // a removal changes the selection without SelectionChanged
     }));
-    list_.FilesDropped.connect(guarded([this] { RefreshAfterAdd(); }));
+    list_.FilesDropped.connect(guarded([this] {
+        EndTaskSummary();
+        RefreshAfterAdd();
+    }));
     list_.RemovalUndoable.connect([this](int count) {
         try {
             OfferUndo(count);
@@ -247,6 +254,7 @@ void MainPanel::AddImages()
 {
     if (CurrentState() == State::Uploading)
         return;
+    EndTaskSummary();
     CFileAddDialog dialog;
     dialog.SetUploadList(&list_);
     dialog.SetLimits(list_.GetAddLimits());
@@ -265,6 +273,7 @@ void MainPanel::SelectAll()
 {
     if (CurrentState() == State::Uploading)
         return;
+    EndTaskSummary();
     list_.SelectAll(selectAll_.IsChecked());
     UpdateTools();
 }
@@ -280,6 +289,7 @@ void MainPanel::Sort(int index)
             sortIndex_ = index;
         return;
     }
+    EndTaskSummary();
     sortIndex_ = index;
     list_.Sort(index);
 }
@@ -288,6 +298,7 @@ void MainPanel::Edit()
 {
     if (CurrentState() == State::Uploading)
         return;
+    EndTaskSummary();
     const std::vector<ListViewItem*> selection = list_.Selection();
     if (selection.empty())
         return;
@@ -303,6 +314,7 @@ void MainPanel::Rotate(bool left)
 {
     if (CurrentState() == State::Uploading)
         return;
+    EndTaskSummary();
     for (ListViewItem* item : list_.Selection()) {
         if (left)
             item->RotateImageLeft();
@@ -340,6 +352,7 @@ void MainPanel::OfferUndo(int count)
 {
     if (count <= 0 || CurrentState() == State::Uploading)
         return;
+    summaryShown_ = false;
     SetHint(RemovedText(count));
     // The entry follows the hint's text on its line.
     const RECT hint = hint_.GetBounds();
@@ -422,6 +435,7 @@ void MainPanel::StartUpload()
 
 void MainPanel::EnterUploading(std::vector<std::shared_ptr<ImageData>> files)
 {
+    summaryShown_ = false;
     taskFiles_ = std::move(files);
     list_.SetUploading(true);
     upload_.SetVisible(0);
@@ -452,6 +466,7 @@ void MainPanel::LeaveUploading()
 {
     if (GetHwnd())
         KillTimer(GetHwnd(), kProgressTimer);
+    const TaskSummary summary = SummariseTask();
     taskFiles_.clear();
     list_.SetUploading(false);
     upload_.SetVisible(1);
@@ -460,9 +475,11 @@ void MainPanel::LeaveUploading()
     add_.SetDisabled(0);
     selectAll_.SetDisabled(0);
     sort_.SetEnabled(true);
-    SetHint(kHintText);
     RefreshAfterAdd();
     UpdateTools();
+    // What the task did stays on the hint line until the user does something else.
+    SetHint(FormatTaskSummary(summary));
+    summaryShown_ = true;
     upload_.InvalidateBounds();
     cancel_.InvalidateBounds();
 }
@@ -506,17 +523,49 @@ bool MainPanel::OnTimer(UINT_PTR id)
 void MainPanel::UpdateProgressLine()
 {
     const UploadTaskProgress task = host_.UploadProgress();
+    std::vector<FileBytes> files;
+    files.reserve(taskFiles_.size());
+    for (const auto& file : taskFiles_)
+        files.push_back(FileBytes{file->fileSize(), file->UploadState()});
+    const TaskBytes bytes = EstimateTaskBytes(files);
     TotalProgress total;
     total.files = taskFiles_.size();
     total.filesEnded = std::min<uint64_t>(task.ended, total.files);
-    total.bytesSent = task.bytesSent;
+    total.bytesSent = bytes.done;
+    total.bytesTotal = bytes.total;
     total.bytesPerSecond = task.bytesPerSecond;
-    // A file not prepared yet counts with its size on disk until its encoded size is known.
+    total.awaitingServer = bytes.awaitingServer;
+    SetHint(FormatTotalProgress(total));
+}
+
+TaskSummary MainPanel::SummariseTask() const
+{
+    TaskSummary summary;
     for (const auto& file : taskFiles_) {
         const UploadStatus state = file->UploadState();
-        total.bytesTotal += state.size > 0 ? state.size : file->fileSize();
+        switch (state.phase) {
+        case UploadPhase::Done:
+            ++summary.uploaded;
+            summary.uploadedBytes += state.size;
+            break;
+        case UploadPhase::Failed:
+            summary.failures.push_back(file->uploadFailure());
+            break;
+        default:
+            ++summary.cancelled;
+            break;
+        }
     }
-    SetHint(FormatTotalProgress(total));
+    return summary;
+}
+
+void MainPanel::EndTaskSummary()
+{
+    if (!summaryShown_)
+        return;
+    summaryShown_ = false;
+    if (hint_.GetText() != kHintText && CurrentState() != State::Uploading)
+        SetHint(kHintText);
 }
 
 void MainPanel::ShowDuplicatesSkipped(int skipped)

@@ -13,6 +13,7 @@
 // cancels uploads and opens the editor and the preview. The panel holds a lease on the skin
 // store for as long as it exists.
 #include "control/PanelHost.h"
+#include "control/TaskSummaryText.h"
 #include "picker/ListView.h"
 #include "picker/ListViewPostItem.h"
 #include "ui/Button.h"
@@ -112,6 +113,9 @@ private:
     void SetHint(const std::wstring& text);
     void UpdateProgressLine();
     void ShowMessage(const std::wstring& text);
+    TaskSummary SummariseTask() const;
+    // The hint line goes back to its usual words when it still shows a task's end.
+    void EndTaskSummary();
     void OfferUndo(int count);
     void EndUndoOffer();
 
@@ -135,6 +139,7 @@ private:
 
     int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
     std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
+    bool summaryShown_ = false;  // the hint line says what the last task did
 };
 
 // The panel's background for a client area of the given size, drawn at dc's origin.

@@ -35,8 +35,10 @@ std::wstring FormatTotalProgress(const TotalProgress& progress)
 {
     const uint64_t total = std::max(progress.bytesTotal, progress.bytesSent);
     std::wstring text = L"正在上传 " + std::to_wstring(progress.filesEnded) + L"/" + std::to_wstring(progress.files) +
-                        L" 张，" + FormatBytes(progress.bytesSent) + L"/" + FormatBytes(total) + L"，" +
-                        FormatBytes(progress.bytesPerSecond) + L"/s";
+                        L" 张，" + FormatBytes(progress.bytesSent) + L"/" + FormatBytes(total) + L"，";
+    if (progress.awaitingServer)
+        return text + kAwaitingServerText;
+    text += FormatBytes(progress.bytesPerSecond) + L"/s";
     const int64_t left = SecondsLeft(total - progress.bytesSent, progress.bytesPerSecond);
     if (left >= 0)
         text += L"，剩余 " + FormatDuration(static_cast<uint64_t>(left));

@@ -13,6 +13,9 @@ std::wstring ProgressBandText(const UploadStatus& status)
         return L"\u7B49\u5F85";  // 等待
     case UploadPhase::Done:
         return L"\u4E0A\u4F20\u6210\u529F";  // 上传成功
+    case UploadPhase::AwaitingReply:
+        // Every byte went out; the server has the file but has not answered.
+        return L"\u7B49\u5F85\u670D\u52A1\u5668";  // 等待服务器
     case UploadPhase::Sending:
         // Its size is known once the picture is prepared: until then nothing has gone out.
         if (status.size == 0)

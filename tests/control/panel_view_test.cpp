@@ -4,6 +4,7 @@
 #include "control/MainPanel.h"
 
 #include "Biz/ImageData.h"
+#include "control/UploadProgressText.h"
 #include "HostWindow.h"
 #include "picture_files.h"
 #include "test_pictures.h"
@@ -36,7 +37,7 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000)
 
 class FakeHost : public Vantor::PanelHost {
 public:
-    bool StartListUpload() override { return false; }
+    bool StartListUpload() override { return startsUploads; }
     void CancelUpload() override {}
     bool IsUploading() const override { return false; }
     Vantor::UploadTaskProgress UploadProgress() const override { return {}; }
@@ -47,6 +48,7 @@ public:
     Vantor::ModalRuns& Modals() override { return modals_; }
 
     std::vector<int32_t> previews;
+    bool startsUploads = false;
 
 private:
     Vantor::ModalRuns modals_{nullptr};
@@ -260,6 +262,49 @@ TEST_F(PanelView, TheHintLineOffersToUndoARemovalForAWhileAndCtrlZWorksAnywhereI
         panel_->OnKeyDown('Z');
     }
     EXPECT_EQ(list.Count(), 3);
+}
+
+TEST_F(PanelView, TheHintLineSaysWhenTheServerHasEverythingAndWhatTheTaskDid)
+{
+    makeWindow();
+    Vantor::ListView& list = panel_->List();
+    list.AddFiles({picture(L"a.png"), picture(L"b.png"), picture(L"c.png")});
+    ASSERT_TRUE(thumbnailsReady());
+    host_.startsUploads = true;
+    panel_->StartUpload();
+    ASSERT_EQ(panel_->CurrentState(), MainPanel::State::Uploading);
+    std::vector<std::shared_ptr<ImageData>> records;
+    for (const auto& item : list.Items())
+        records.push_back(item->Record());
+
+    // Two accepted, the third sent whole and the server silent.
+    for (const auto& record : records) {
+        record->UploadSize = 3000;
+        record->SentBytes = 3000;
+        record->setUploadPhase(Vantor::UploadPhase::AwaitingReply);
+    }
+    records[0]->setUploadPhase(Vantor::UploadPhase::Done);
+    records[1]->setUploadPhase(Vantor::UploadPhase::Done);
+    panel_->OnUploadFileChanged();
+    EXPECT_NE(panel_->HintText().find(Vantor::kAwaitingServerText), std::wstring::npos) << panel_->HintText();
+    EXPECT_EQ(panel_->HintText().find(L"剩余"), std::wstring::npos);
+    EXPECT_NE(panel_->HintText().find(L"8.8 KB/8.8 KB"), std::wstring::npos) << panel_->HintText();
+
+    // The third times out: the line says what happened, and stays.
+    Vantor::UploadFailure silent;
+    silent.reason = Vantor::FailureReason::TimedOut;
+    records[2]->setUploadFailure(silent);
+    records[2]->setUploadPhase(Vantor::UploadPhase::Failed);
+    panel_->LeaveUploading();
+    const std::wstring summary = panel_->HintText();
+    EXPECT_EQ(summary.rfind(L"2 张照片已上传（5.9 KB），1 张上传失败：", 0), 0u) << summary;
+    panel_->OnProgressTimer();
+    list.Arrange();
+    EXPECT_EQ(panel_->HintText(), summary);
+    // Until the user does something else.
+    list.AddToSelection(list.Items()[2]->Id());
+    list.SelectionChanged(0);
+    EXPECT_EQ(panel_->HintText(), Vantor::kHintText);
 }
 
 }  // namespace
