@@ -10,7 +10,11 @@
 
 #include <log4cplus/loggingmacros.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace Vantor {
 namespace {
@@ -74,7 +78,7 @@ void MainPanel::BuildTree()
     cancel_.SetMargins(94, 4, 0, 0);
     SetButtonImages(cancel_, "BtnPost-Cancel", "BtnPost-Cancel", "BtnPost-Cancel", "BtnPost-Cancel");
 
-    selectAll_.Create(this, L"全选");
+    selectAll_.Create(this, kSelectAllCaption);
     selectAll_.SetAnchor(kTopRight);
     selectAll_.SetMargins(0, 7, 326, 0);
 
@@ -86,7 +90,9 @@ void MainPanel::BuildTree()
 
     emptyText_.Create(this, kEmptyListText);
     emptyText_.SetFormat(DT_SINGLELINE);
-    emptyText_.SetSize(227, emptyText_.GetBounds().bottom - emptyText_.GetBounds().top);
+    // As wide as its text, so that centring places the words themselves in the middle.
+    emptyText_.SetSize(emptyText_.GetBounds().right - emptyText_.GetBounds().left,
+                       emptyText_.GetBounds().bottom - emptyText_.GetBounds().top);
     emptyText_.SetAnchor(kTopCentred);
     emptyText_.SetMargins(0, 298, 0, 0);
 
@@ -95,10 +101,16 @@ void MainPanel::BuildTree()
         label.SetAnchor(kTopRight);
         label.SetMargins(0, 7, right, 0);
     };
-    tool(edit_, L"编辑", "IcoEdit", 266);
-    tool(rotateLeft_, L"左旋", "RotatioLeft", 211);
-    tool(rotateRight_, L"右旋", "RotatioRight", 157);
-    tool(delete_, L"删除", "Btn_Delete", 103);
+    tool(edit_, kEditCaption, "IcoEdit", 266);
+    tool(rotateLeft_, kRotateLeftCaption, "RotatioLeft", 211);
+    tool(rotateRight_, kRotateRightCaption, "RotatioRight", 157);
+    tool(delete_, kDeleteCaption, "Btn_Delete", 103);
+    // Named also while they show their icons only.
+    selectAll_.SetAccessibleName(kSelectAllCaption);
+    edit_.SetAccessibleName(kEditCaption);
+    rotateLeft_.SetAccessibleName(kRotateLeftCaption);
+    rotateRight_.SetAccessibleName(kRotateRightCaption);
+    delete_.SetAccessibleName(kDeleteCaption);
 
     sort_.Attach(this);
     sort_.SetSize(86, 70);
@@ -611,7 +623,101 @@ void MainPanel::Layout()
     RECT client{};
     GetHostClientRect(&client);
     SetBounds(client);
+    const int width = std::max<int>(client.right - client.left, kMinWidth);
+    const int height = std::max<int>(client.bottom - client.top, kMinHeight);
+    // Narrower than the least the panel needs, the row keeps its layout for that width,
+    // placed from the left: the window shows what fits and nothing overlaps.
+    ArrangeTopRow(width, width - (client.right - client.left));
+    ArrangeEmptyState(width, height);
     LayoutChildren();
+    UpdateToolTips();
+}
+
+namespace {
+
+// The top row: add and upload on the left, up to here.
+constexpr int kLeftButtonsEnd = 178;
+constexpr int kRowGap = 8;
+
+}  // namespace
+
+void MainPanel::ArrangeTopRow(int width, int beyond)
+{
+    using UI::Controls::IconLabel;
+    const std::pair<IconLabel*, const wchar_t*> tools[] = {
+        {&edit_, kEditCaption}, {&rotateLeft_, kRotateLeftCaption},
+        {&rotateRight_, kRotateRightCaption}, {&delete_, kDeleteCaption}};
+    // With captions, at their usual places (from the right edge), when the row has room.
+    for (auto& [tool, caption] : tools)
+        if (tool->GetText() != caption)
+            tool->SetText(caption);
+    if (selectAll_.GetCaption() != kSelectAllCaption)
+        selectAll_.SetCaption(kSelectAllCaption);
+    const int selectAllWidth = selectAll_.GetWidth() + UI::Controls::CheckBox::BoxWidth;
+    iconsOnly_ = width - 326 - selectAllWidth < kLeftButtonsEnd + kRowGap;
+    if (!iconsOnly_) {
+        selectAll_.SetMargins(0, 7, 326 - beyond, 0);
+        const int rights[] = {266, 211, 157, 103};
+        for (int i = 0; i < 4; ++i)
+            tools[i].first->SetMargins(0, 7, rights[i] - beyond, 0);
+        sort_.SetSize(86, 70);
+        sort_.SetMargins(0, 4, 10 - beyond, 0);
+        return;
+    }
+    // Icons only, closer together, and a narrower sort box.
+    sort_.SetSize(76, 70);
+    sort_.SetMargins(0, 4, 10 - beyond, 0);
+    int right = 10 + 76 + 6;
+    for (int i = 3; i >= 0; --i) {
+        IconLabel& tool = *tools[i].first;
+        tool.SetText(L"");
+        tool.SetMargins(0, 7, right - beyond, 0);
+        right += tool.GetWidth() + 3;
+    }
+    selectAll_.SetCaption(L"");
+    selectAll_.SetMargins(0, 7, right + 3 - beyond, 0);
+}
+
+void MainPanel::ArrangeEmptyState(int width, int height)
+{
+    // The button, then its line 70 pixels below its top, as one block in the middle of the
+    // list area (57 pixels from the top to the bottom border).
+    constexpr int kBlock = 51 + 19 + 16;
+    const int area = height - 58;
+    const int top = 57 + std::max(4, (area - kBlock) / 2);
+    bigAdd_.SetMargins(0, top, 0, 0);
+    emptyText_.SetMargins(0, top + 70, 0, 0);
+}
+
+void MainPanel::UpdateToolTips()
+{
+    const HWND window = GetHwnd();
+    if (!window)
+        return;
+    if (!tips_ && iconsOnly_) {
+        tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
+                                nullptr, nullptr);
+    }
+    if (!tips_)
+        return;
+    // One tool a control, by its place on the window; none while the captions show.
+    const std::pair<const ControlBase*, const wchar_t*> tools[] = {
+        {&selectAll_, kSelectAllCaption}, {&edit_, kEditCaption}, {&rotateLeft_, kRotateLeftCaption},
+        {&rotateRight_, kRotateRightCaption}, {&delete_, kDeleteCaption}};
+    for (UINT_PTR i = 0; i < std::size(tools); ++i) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = window;
+        tool.uId = i + 1;
+        SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        if (!iconsOnly_ || !tools[i].first->IsVisible())
+            continue;
+        tool.uFlags = TTF_SUBCLASS;
+        tool.rect = tools[i].first->GetBounds();
+        tool.lpszText = const_cast<wchar_t*>(tools[i].second);
+        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 void MainPanel::ReleaseView()
@@ -622,6 +728,7 @@ void MainPanel::ReleaseView()
         KillTimer(GetHwnd(), kUndoOfferTimer);
     }
     undo_.SetVisible(0);
+    tips_ = nullptr;  // it went with the window
     ControlBase::ReleaseView();
     SetHostWindowTree(nullptr);
 }

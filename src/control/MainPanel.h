@@ -98,6 +98,15 @@ public:
     // Tells the user how many files an addition refused for their kind.
     void ShowOtherKindsRefused(int refused);
 
+    // The smallest client area the panel lays out in: below it the panel keeps this layout
+    // and the window shows its top left part, so nothing ever overlaps.
+    static constexpr int kMinWidth = 392;
+    static constexpr int kMinHeight = 160;
+    // Whether the tools show their icons only (a narrow panel): their captions are tooltips.
+    bool ToolsShowIconsOnly() const { return iconsOnly_; }
+    // The tooltip window of the icon-only tools (null while captions show or without window).
+    HWND ToolTips() const { return tips_; }
+
     void Paint(UI::CPaintEventArgs& e) override;
     void Layout() override;
     void ReleaseView() override;
@@ -116,6 +125,12 @@ private:
     TaskSummary SummariseTask() const;
     // The hint line goes back to its usual words when it still shows a task's end.
     void EndTaskSummary();
+    // Places the top row for the width: captions where they fit, icons only where not;
+    // `beyond` is how far that width reaches past the window's right edge.
+    void ArrangeTopRow(int width, int beyond);
+    // Places the big add button and its line in the middle of the list area.
+    void ArrangeEmptyState(int width, int height);
+    void UpdateToolTips();
     void OfferUndo(int count);
     void EndUndoOffer();
 
@@ -139,7 +154,9 @@ private:
 
     int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
     std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
-    bool summaryShown_ = false;  // the hint line says what the last task did
+    bool summaryShown_ = false;
+    bool iconsOnly_ = false;
+    HWND tips_ = nullptr;  // owned by the panel's window: it goes with it  // the hint line says what the last task did
 };
 
 // The panel's background for a client area of the given size, drawn at dc's origin.
@@ -149,6 +166,12 @@ void PaintPanelBackground(HDC dc, int width, int height);
 inline const std::wstring kHintText = L"请点击\"添加按钮\"，选择要上传的照片";
 inline const std::wstring kEmptyListText = L"单击\"添加照片\"按钮或拖动照片到上传框中";
 inline const std::wstring kEmptyUploadText = L"上传列表为空，请选择文件";
+// The captions of the top row's tools (their tooltips when only their icons show).
+inline const wchar_t* const kSelectAllCaption = L"全选";
+inline const wchar_t* const kEditCaption = L"编辑";
+inline const wchar_t* const kRotateLeftCaption = L"左旋";
+inline const wchar_t* const kRotateRightCaption = L"右旋";
+inline const wchar_t* const kDeleteCaption = L"删除";
 // After a removal: "已删除 N 张照片", and the undo entry beside it.
 inline std::wstring RemovedText(int count) { return L"已删除 " + std::to_wstring(count) + L" 张照片"; }
 inline const std::wstring kUndoText = L"撤销 (Ctrl+Z)";

@@ -11,6 +11,11 @@ namespace Vantor::UI::Controls {
 void CheckBox::Create(ControlBase* parent, const std::wstring& caption)
 {
     Attach(parent);
+    SetCaption(caption);
+}
+
+void CheckBox::SetCaption(const std::wstring& caption)
+{
     caption_ = caption;
     const HWND hwnd = GetHwnd();
     const HDC dc = GetDC(hwnd);

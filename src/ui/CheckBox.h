@@ -26,6 +26,9 @@ public:
     bool PressByKey() override;
     AccessibleInfo Describe() const override;
 
+    // A new caption (empty: the box alone); the size follows it.
+    void SetCaption(const std::wstring& caption);
+    const std::wstring& GetCaption() const { return caption_; }
     void SetChecked(bool checked);
     bool IsChecked() const { return checked_; }
     const std::string& CurrentImage() const;

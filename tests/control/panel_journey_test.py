@@ -31,7 +31,9 @@ STRIP = "rgb(230,242,253)"  # the button strip behind the top row
 LIST_AREA = "rgb(243,243,243)"  # behind the big add button
 ADD = (6, 4, 84, 24)
 UPLOAD = (94, 4, 84, 24)
-BIG_ADD = ((WIDTH - 203) // 2, 228, 203, 51)
+# The big add button and its line (70 pixels below its top, a 16-pixel line) as one block in
+# the middle of the list area, which runs from 57 to the bottom border.
+BIG_ADD = ((WIDTH - 203) // 2, 57 + (HEIGHT - 58 - (51 + 19 + 16)) // 2, 203, 51)
 UPLOAD_CLICK = (UPLOAD[0] + 42, UPLOAD[1] + 12)
 SORT_BOX = (WIDTH - 10 - 86, 4, 86, 18)  # the closed box
 SORT_OPEN = (WIDTH - 10 - 43, 12)

@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -37,7 +41,11 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000)
 
 class FakeHost : public Vantor::PanelHost {
 public:
-    bool StartListUpload() override { return startsUploads; }
+    bool StartListUpload() override
+    {
+        ++uploadPresses;
+        return startsUploads;
+    }
     void CancelUpload() override {}
     bool IsUploading() const override { return false; }
     Vantor::UploadTaskProgress UploadProgress() const override { return {}; }
@@ -49,6 +57,7 @@ public:
 
     std::vector<int32_t> previews;
     bool startsUploads = false;
+    int uploadPresses = 0;
 
 private:
     Vantor::ModalRuns modals_{nullptr};
@@ -66,9 +75,9 @@ protected:
         panel_.reset();
     }
 
-    void makeWindow()
+    void makeWindow(int width = kWidth, int height = kHeight)
     {
-        window_ = std::make_unique<TestHostWindow>(kWidth, kHeight);
+        window_ = std::make_unique<TestHostWindow>(width, height);
         ASSERT_TRUE(window_->get());
         ShowWindow(window_->get(), SW_SHOWNA);
         panel_->MakeView(window_->get());
@@ -305,6 +314,114 @@ TEST_F(PanelView, TheHintLineSaysWhenTheServerHasEverythingAndWhatTheTaskDid)
     list.AddToSelection(list.Items()[2]->Id());
     list.SelectionChanged(0);
     EXPECT_EQ(panel_->HintText(), Vantor::kHintText);
+}
+
+// The controls of the top row that show now.
+std::vector<const ::ControlBase*> TopRow(const MainPanel& panel)
+{
+    std::vector<const ::ControlBase*> row;
+    for (const ::ControlBase* child : panel.GetChildren())
+        if (child->IsVisible() && child->GetBounds().top < 32 && child->GetBounds().right > child->GetBounds().left)
+            row.push_back(child);
+    return row;
+}
+
+std::vector<std::wstring> TipTexts(HWND tips)
+{
+    std::vector<std::wstring> texts;
+    const int count = static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[80] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.lpszText = text;
+        if (SendMessageW(tips, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&tool)))
+            texts.push_back(text);
+    }
+    return texts;
+}
+
+TEST_F(PanelView, TheTopRowNeverOverlapsAndANarrowPanelShowsToolIconsWithTheirCaptionsAsTips)
+{
+    struct Size {
+        int width, height;
+        bool iconsOnly;
+    };
+    for (const Size size : {Size{400, 300, true}, Size{520, 400, true}, Size{800, 500, false},
+                            Size{1200, 800, false}, Size{300, 200, true}}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        makeWindow(size.width, size.height);
+        const std::vector<const ::ControlBase*> row = TopRow(*panel_);
+        ASSERT_GE(row.size(), 8u);  // add, upload, select all, four tools, sort
+        for (size_t a = 0; a < row.size(); ++a)
+            for (size_t b = a + 1; b < row.size(); ++b) {
+                RECT overlap{};
+                EXPECT_FALSE(IntersectRect(&overlap, &row[a]->GetBounds(), &row[b]->GetBounds()))
+                    << a << " and " << b << " overlap";
+            }
+        EXPECT_EQ(panel_->ToolsShowIconsOnly(), size.iconsOnly);
+        if (size.iconsOnly) {
+            ASSERT_TRUE(panel_->ToolTips());
+            std::vector<std::wstring> tips = TipTexts(panel_->ToolTips());
+            std::sort(tips.begin(), tips.end());
+            std::vector<std::wstring> captions{Vantor::kSelectAllCaption, Vantor::kEditCaption,
+                                               Vantor::kRotateLeftCaption, Vantor::kRotateRightCaption,
+                                               Vantor::kDeleteCaption};
+            std::sort(captions.begin(), captions.end());
+            EXPECT_EQ(tips, captions);
+        } else if (panel_->ToolTips()) {
+            EXPECT_TRUE(TipTexts(panel_->ToolTips()).empty());
+        }
+        dropWindow();
+    }
+}
+
+TEST_F(PanelView, AtTheSmallestSizeAClickOnUploadUploadsAndTheEmptyStateShowsWhole)
+{
+    makeWindow(400, 300);
+    // Empty: the big add button and its line inside the list area, in its middle.
+    const auto emptyState = [&]() {
+        std::vector<RECT> shown;
+        for (const ::ControlBase* child : panel_->GetChildren())
+            if (child->IsVisible() && child->GetBounds().top >= 57 && child != &panel_->List())
+                shown.push_back(child->GetBounds());
+        return shown;
+    };
+    for (const RECT& r : emptyState()) {
+        EXPECT_GE(r.left, 1);
+        EXPECT_LE(r.right, 399);
+        EXPECT_LE(r.bottom, 299);
+    }
+    ASSERT_EQ(emptyState().size(), 2u);
+
+    panel_->List().AddFiles({picture(L"a.png")});
+    panel_->RefreshAfterAdd();
+    ASSERT_TRUE(thumbnailsReady());
+    const int32_t id = panel_->List().Items()[0]->Id();
+    panel_->List().AddToSelection(id);
+    panel_->List().SelectionChanged(0);
+    // The middle of the upload button: it uploads and turns nothing.
+    click(94 + 42, 4 + 12);
+    EXPECT_EQ(host_.uploadPresses, 1);
+    EXPECT_EQ(panel_->List().FindById(id)->Record()->quarterTurns(), 0);
+}
+
+TEST_F(PanelView, TheBigAddButtonAndItsLineSitInTheMiddleOfTheListArea)
+{
+    for (const POINT size : {POINT{1200, 800}, POINT{800, 500}, POINT{400, 300}}) {
+        SCOPED_TRACE(std::to_string(size.x) + "x" + std::to_string(size.y));
+        makeWindow(size.x, size.y);
+        RECT block{};
+        for (const ::ControlBase* child : panel_->GetChildren())
+            if (child->IsVisible() && child->GetBounds().top >= 57 && child != &panel_->List())
+                UnionRect(&block, IsRectEmpty(&block) ? &child->GetBounds() : &block, &child->GetBounds());
+        ASSERT_FALSE(IsRectEmpty(&block));
+        // Centred between the list area's edges (57 to the bottom border) within a few pixels,
+        // the line's own height aside.
+        EXPECT_NEAR((block.left + block.right) / 2.0, size.x / 2.0, 2.0);
+        EXPECT_NEAR((block.top + block.bottom) / 2.0, (57 + size.y - 1) / 2.0, 6.0);
+        dropWindow();
+    }
 }
 
 }  // namespace
