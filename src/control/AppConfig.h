@@ -5,6 +5,7 @@
 // process cannot read or change another page's address, cookie or fields.
 #include "Biz/UploadSettings.h"
 #include "image/PictureKinds.h"
+#include "ui/Language.h"
 
 #include <cstdint>
 #include <map>
@@ -54,6 +55,7 @@ public:
     PictureKinds Extensions;      // the kinds of file that may be added; every decodable kind by default
     UploadProtocol Protocol = UploadProtocol::Multipart;  // "multipart" or "tus"
     uint32_t ChunkSize = UploadSettings::kDefaultChunkSize;  // bytes per PATCH of a tus upload
+    UI::Language Language = UI::Language::ZhCN;  // the words of the panel and its windows
 
     static std::vector<int> DefaultRetryDelays() { return {1000, 3000, 10000}; }
     // Most further tries, and the longest wait before one, that "RetryDelays" may ask for.

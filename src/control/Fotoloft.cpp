@@ -13,12 +13,12 @@
 #include "platform/Window.h"
 #include "ui/EventArgs.h"
 #include "ui/MessageDialog.h"
+#include "ui/UiText.h"
 
 #include <gdiplus.h>
 #include <log4cplus/loggingmacros.h>
 #include <windowsx.h>
 
-#include <boost/format.hpp>
 
 #include <cwchar>
 #include <utility>
@@ -474,6 +474,8 @@ STDMETHODIMP CFotoloft::postMessage(BSTR newVal)
         return S_OK;
     bridge_.handle(std::wstring_view(newVal ? newVal : L"", newVal ? SysStringLen(newVal) : 0));
     applyAddLimits();
+    // An "init" may name another language: the panel redraws in it.
+    panel_.ApplyLanguage(config_.Language);
     return S_OK;
 }
 
@@ -636,11 +638,10 @@ void CFotoloft::tellFilesLeftOut(int leftOut)
 {
     if (leftOut <= 0)
         return;
-    const std::wstring text = (boost::wformat(L"\u6700\u591A\u53EA\u80FD\u6DFB\u52A0%1%\u5F20\u7167\u7247\uFF0C"
-                                              L"%2%\u5F20\u7167\u7247\u672A\u6DFB\u52A0") %
-                               config_.FilesLimit % leftOut)
-                                  .str();
+    const std::wstring text = UI::FormatText(config_.Language, UI::TextId::FilesLeftOut,
+                                             {std::to_wstring(config_.FilesLimit), std::to_wstring(leftOut)});
     CMessageDialog dialog;
+    dialog.SetLanguage(config_.Language);
     dialog.SetMessage(text);
     const ModalRun run(modals_);
     dialog.DoModal(GetActiveWindow() ? GetActiveWindow() : window());

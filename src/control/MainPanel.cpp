@@ -6,7 +6,9 @@
 #include "control/UploadProgressText.h"
 #include "picker/FileAddDialog.h"
 #include "platform/Handles.h"
+#include "ui/AccessibleEvents.h"
 #include "ui/MessageDialog.h"
+#include "ui/SkinTable.h"
 
 #include <log4cplus/loggingmacros.h>
 
@@ -18,14 +20,6 @@
 
 namespace Vantor {
 namespace {
-
-using UI::Controls::Button;
-
-void SetButtonImages(Button& button, const std::string& normal, const std::string& hover, const std::string& pressed,
-                     const std::string& disabled)
-{
-    button.SetImages(normal, hover, pressed, disabled);
-}
 
 // The owner of a modal window the panel opens: the active window, else the control window.
 HWND ModalOwner(HWND fallback)
@@ -63,79 +57,53 @@ void MainPanel::BuildTree()
     list_.SetItemHeight(151);
     list_.Attach(this);
 
+    // The captions, images, names and the top row's places come from the language
+    // (ShowLanguage, at the end).
     add_.Create(this, L"");
     add_.SetSize(84, 24);
     add_.SetMargins(6, 4, 0, 0);
-    SetButtonImages(add_, "BtnAdd-Normal", "BtnAdd-Hover", "BtnAdd-Hover", "BtnAdd-Disable");
 
     upload_.Create(this, L"");
     upload_.SetSize(84, 24);
     upload_.SetMargins(94, 4, 0, 0);
-    SetButtonImages(upload_, "BtnPost-Normal", "BtnPost-Hover", "BtnPost-Hover", "BtnPost-Disable");
 
     cancel_.Create(this, L"");
     cancel_.SetSize(84, 24);
     cancel_.SetMargins(94, 4, 0, 0);
-    SetButtonImages(cancel_, "BtnPost-Cancel", "BtnPost-Cancel", "BtnPost-Cancel", "BtnPost-Cancel");
 
-    selectAll_.Create(this, kSelectAllCaption);
+    selectAll_.Create(this, L"");
     selectAll_.SetAnchor(kTopRight);
-    selectAll_.SetMargins(0, 7, 326, 0);
 
     bigAdd_.Create(this, L"");
     bigAdd_.SetSize(203, 51);
     bigAdd_.SetAnchor(kTopCentred);
     bigAdd_.SetMargins(268, 228, 0, 0);
-    SetButtonImages(bigAdd_, "BtnAdd2-Normal", "BtnAdd2-Hover", "BtnAdd2-Hover", "");
 
-    emptyText_.Create(this, kEmptyListText);
+    emptyText_.Create(this, L"");
     emptyText_.SetFormat(DT_SINGLELINE);
-    // As wide as its text, so that centring places the words themselves in the middle.
-    emptyText_.SetSize(emptyText_.GetBounds().right - emptyText_.GetBounds().left,
-                       emptyText_.GetBounds().bottom - emptyText_.GetBounds().top);
     emptyText_.SetAnchor(kTopCentred);
-    emptyText_.SetMargins(0, 298, 0, 0);
 
-    const auto tool = [this](UI::Controls::IconLabel& label, const wchar_t* caption, const char* icon, int right) {
-        label.Create(this, caption, icon);
-        label.SetAnchor(kTopRight);
-        label.SetMargins(0, 7, right, 0);
-    };
-    tool(edit_, kEditCaption, "IcoEdit", 266);
-    tool(rotateLeft_, kRotateLeftCaption, "RotatioLeft", 211);
-    tool(rotateRight_, kRotateRightCaption, "RotatioRight", 157);
-    tool(delete_, kDeleteCaption, "Btn_Delete", 103);
-    // Named also while they show their icons only.
-    selectAll_.SetAccessibleName(kSelectAllCaption);
-    edit_.SetAccessibleName(kEditCaption);
-    rotateLeft_.SetAccessibleName(kRotateLeftCaption);
-    rotateRight_.SetAccessibleName(kRotateRightCaption);
-    delete_.SetAccessibleName(kDeleteCaption);
+    for (auto [tool, icon] : {std::pair{&edit_, "IcoEdit"}, {&rotateLeft_, "RotatioLeft"},
+                              {&rotateRight_, "RotatioRight"}, {&delete_, "Btn_Delete"}}) {
+        tool->Create(this, L"", icon);
+        tool->SetAnchor(kTopRight);
+    }
 
     sort_.Attach(this);
-    sort_.SetSize(86, 70);
     sort_.SetAnchor(kTopRight);
-    sort_.SetMargins(0, 4, 10, 0);
-    for (const wchar_t* entry : {L"默认排序", L"按文件名", L"按创建时间", L"按拍摄时间"})
-        sort_.AddString(entry);
+    for (int i = 0; i < 4; ++i)
+        sort_.AddString(L"");
     sort_.SetCurSel(0);
 
-    hint_.Create(this, kHintText);
+    hint_.Create(this, L"");
     hint_.SetMargins(8, 39, 0, 0);
     // Placed after the hint's text when offered (OfferUndo).
-    undo_.Create(this, kUndoText, "RotatioLeft");
+    undo_.Create(this, L"", "RotatioLeft");
     undo_.SetVisible(0);
 
-    // What assistive technology reads where the panel shows images instead of words.
-    SetAccessibleName(kPanelName);
-    list_.SetAccessibleName(kListName);
-    add_.SetAccessibleName(kAddName);
-    bigAdd_.SetAccessibleName(kAddName);
-    upload_.SetAccessibleName(kUploadName);
-    cancel_.SetAccessibleName(kCancelName);
-    sort_.SetAccessibleName(kSortName);
     access_.Focus().SetOrder({&add_, &upload_, &cancel_, &bigAdd_, &selectAll_, &edit_, &rotateLeft_, &rotateRight_,
                               &delete_, &sort_, &list_});
+    ShowLanguage();
 
     // Every handler runs on the window thread and ends its own exceptions: a signal is called
     // from a window procedure.
@@ -214,6 +182,77 @@ void MainPanel::BuildTree()
 
 }
 
+std::wstring MainPanel::Say(UI::TextId id) const { return UI::Text(TextLanguage(), id); }
+
+void MainPanel::ApplyLanguage(UI::Language language)
+{
+    if (language == TextLanguage())
+        return;
+    SetLanguage(language);
+    ShowLanguage();
+    Layout();
+    if (CurrentState() == State::Uploading)
+        UpdateProgressLine();
+    if (GetHwnd())
+        InvalidateRect(GetHwnd(), nullptr, FALSE);
+    if (list_.hwnd())
+        InvalidateRect(list_.hwnd(), nullptr, FALSE);
+}
+
+void MainPanel::ShowLanguage()
+{
+    using UI::TextId;
+    const UI::Language language = TextLanguage();
+    const auto skin = [language](const char* name) { return UI::SkinInLanguage(name, language); };
+
+    // The buttons drawn from images: the images carry the words, the names say them.
+    add_.SetImages(skin("BtnAdd-Normal"), skin("BtnAdd-Hover"), skin("BtnAdd-Hover"), skin("BtnAdd-Disable"));
+    upload_.SetImages(skin("BtnPost-Normal"), skin("BtnPost-Hover"), skin("BtnPost-Hover"), skin("BtnPost-Disable"));
+    cancel_.SetImages(skin("BtnPost-Cancel"), skin("BtnPost-Cancel"), skin("BtnPost-Cancel"), skin("BtnPost-Cancel"));
+    bigAdd_.SetImages(skin("BtnAdd2-Normal"), skin("BtnAdd2-Hover"), skin("BtnAdd2-Hover"), "");
+    // The add button is as wide as its image (84 in Chinese, wider in English); upload and
+    // cancel follow it.
+    const SIZE addSize = UI::ImageLister::Current()->GetSize(skin("BtnAdd-Normal"));
+    const int addWidth = addSize.cx > 0 ? addSize.cx : 84;
+    add_.SetSize(addWidth, 24);
+    upload_.SetMargins(6 + addWidth + 4, 4, 0, 0);
+    cancel_.SetMargins(6 + addWidth + 4, 4, 0, 0);
+
+    selectAll_.SetText(Say(TextId::SelectAll));
+    edit_.SetText(Say(TextId::Edit));
+    rotateLeft_.SetText(Say(TextId::RotateLeft));
+    rotateRight_.SetText(Say(TextId::RotateRight));
+    delete_.SetText(Say(TextId::Delete));
+    sort_.SetStrings({Say(TextId::SortDefault), Say(TextId::SortByName), Say(TextId::SortByCreated),
+                      Say(TextId::SortByTaken)});
+
+    // The right-hand group's places follow the words and the width (ArrangeTopRow).
+    undo_.SetText(Say(TextId::UndoRemoval));
+
+    emptyText_.SetText(Say(TextId::EmptyList));
+    const int emptyHeight = emptyText_.GetBounds().bottom - emptyText_.GetBounds().top;
+    // As wide as its words, so that centring places the words themselves in the middle.
+    emptyText_.SetSize(emptyText_.GetBounds().right - emptyText_.GetBounds().left, emptyHeight);
+    if (CurrentState() != State::Uploading)
+        SetHint(Say(TextId::Hint));
+
+    // What assistive technology reads where the panel shows images instead of words.
+    const std::pair<ControlBase*, TextId> names[] = {
+        {this, TextId::PanelName},       {&list_, TextId::ListName},         {&add_, TextId::AddPhotos},
+        {&bigAdd_, TextId::AddPhotos},   {&upload_, TextId::Upload},         {&cancel_, TextId::CancelUpload},
+        {&sort_, TextId::SortName},      {&selectAll_, TextId::SelectAll},   {&edit_, TextId::Edit},
+        {&rotateLeft_, TextId::RotateLeft}, {&rotateRight_, TextId::RotateRight}, {&delete_, TextId::Delete}};
+    for (const auto& [control, id] : names) {
+        const std::wstring name = Say(id);
+        if (control->AccessibleName() == name)
+            continue;
+        const bool renamed = !control->AccessibleName().empty();
+        control->SetAccessibleName(name);
+        if (renamed)
+            UI::NotifyControlEvent(EVENT_OBJECT_NAMECHANGE, *control);
+    }
+}
+
 void MainPanel::ShowState()
 {
     // Everything the state decides, from the list and the task as they are now: the first
@@ -268,6 +307,7 @@ void MainPanel::AddImages()
         return;
     EndTaskSummary();
     CFileAddDialog dialog;
+    dialog.SetLanguage(TextLanguage());
     dialog.SetUploadList(&list_);
     dialog.SetLimits(list_.GetAddLimits());
     dialog.SetFolder(host_.PickFolder());
@@ -365,7 +405,7 @@ void MainPanel::OfferUndo(int count)
     if (count <= 0 || CurrentState() == State::Uploading)
         return;
     summaryShown_ = false;
-    SetHint(RemovedText(count));
+    SetHint(UI::FormatText(TextLanguage(), UI::TextId::RemovedPhotos, {std::to_wstring(count)}));
     // The entry follows the hint's text on its line.
     const RECT hint = hint_.GetBounds();
     undo_.SetMargins(hint.right - GetBounds().left + 12, 38, 0, 0);
@@ -385,7 +425,7 @@ void MainPanel::EndUndoOffer()
     undo_.InvalidateBounds();
     undo_.SetVisible(0);
     if (CurrentState() != State::Uploading)
-        SetHint(kHintText);
+        SetHint(Say(UI::TextId::Hint));
 }
 
 void MainPanel::UpdateTools()
@@ -432,7 +472,7 @@ void MainPanel::StartUpload()
     if (CurrentState() == State::Uploading)
         return;
     if (list_.IsEmpty()) {
-        ShowMessage(kEmptyUploadText);
+        ShowMessage(Say(UI::TextId::EmptyUpload));
         return;
     }
     list_.CommitRename();  // a caption being typed goes with the upload
@@ -490,7 +530,7 @@ void MainPanel::LeaveUploading()
     RefreshAfterAdd();
     UpdateTools();
     // What the task did stays on the hint line until the user does something else.
-    SetHint(FormatTaskSummary(summary));
+    SetHint(FormatTaskSummary(summary, TextLanguage()));
     summaryShown_ = true;
     upload_.InvalidateBounds();
     cancel_.InvalidateBounds();
@@ -523,8 +563,8 @@ bool MainPanel::OnTimer(UINT_PTR id)
         if (undo_.IsVisible()) {
             undo_.InvalidateBounds();
             undo_.SetVisible(0);
-            if (hint_.GetText() != kHintText && CurrentState() != State::Uploading)
-                SetHint(kHintText);
+            if (hint_.GetText() != Say(UI::TextId::Hint) && CurrentState() != State::Uploading)
+                SetHint(Say(UI::TextId::Hint));
         }
         return true;
     default:
@@ -547,7 +587,7 @@ void MainPanel::UpdateProgressLine()
     total.bytesTotal = bytes.total;
     total.bytesPerSecond = task.bytesPerSecond;
     total.awaitingServer = bytes.awaitingServer;
-    SetHint(FormatTotalProgress(total));
+    SetHint(FormatTotalProgress(total, TextLanguage()));
 }
 
 TaskSummary MainPanel::SummariseTask() const
@@ -576,17 +616,15 @@ void MainPanel::EndTaskSummary()
     if (!summaryShown_)
         return;
     summaryShown_ = false;
-    if (hint_.GetText() != kHintText && CurrentState() != State::Uploading)
-        SetHint(kHintText);
+    if (hint_.GetText() != Say(UI::TextId::Hint) && CurrentState() != State::Uploading)
+        SetHint(Say(UI::TextId::Hint));
 }
 
 void MainPanel::ShowDuplicatesSkipped(int skipped)
 {
     if (skipped <= 0 || CurrentState() == State::Uploading)
         return;
-    // "N 张照片已在列表中，没有重复添加"
-    SetHint(std::to_wstring(skipped) +
-            L" \u5F20\u7167\u7247\u5DF2\u5728\u5217\u8868\u4E2D\uFF0C\u6CA1\u6709\u91CD\u590D\u6DFB\u52A0");
+    SetHint(UI::FormatText(TextLanguage(), UI::TextId::DuplicatesSkipped, {std::to_wstring(skipped)}));
     RefreshAfterAdd();
 }
 
@@ -594,9 +632,7 @@ void MainPanel::ShowOtherKindsRefused(int refused)
 {
     if (refused <= 0 || CurrentState() == State::Uploading)
         return;
-    // "N 个文件不是可以上传的图片，没有添加"
-    SetHint(std::to_wstring(refused) +
-            L" \u4E2A\u6587\u4EF6\u4E0D\u662F\u53EF\u4EE5\u4E0A\u4F20\u7684\u56FE\u7247\uFF0C\u6CA1\u6709\u6DFB\u52A0");
+    SetHint(UI::FormatText(TextLanguage(), UI::TextId::OtherKindsRefused, {std::to_wstring(refused)}));
 }
 
 void MainPanel::SetHint(const std::wstring& text)
@@ -611,6 +647,7 @@ void MainPanel::SetHint(const std::wstring& text)
 void MainPanel::ShowMessage(const std::wstring& text)
 {
     CMessageDialog dialog;
+    dialog.SetLanguage(TextLanguage());
     dialog.SetMessage(text);
     const ModalRun run(host_.Modals());
     dialog.DoModal(ModalOwner(GetHwnd()));
@@ -644,37 +681,53 @@ constexpr int kRowGap = 8;
 void MainPanel::ArrangeTopRow(int width, int beyond)
 {
     using UI::Controls::IconLabel;
-    const std::pair<IconLabel*, const wchar_t*> tools[] = {
-        {&edit_, kEditCaption}, {&rotateLeft_, kRotateLeftCaption},
-        {&rotateRight_, kRotateRightCaption}, {&delete_, kDeleteCaption}};
-    // With captions, at their usual places (from the right edge), when the row has room.
-    for (auto& [tool, caption] : tools)
-        if (tool->GetText() != caption)
-            tool->SetText(caption);
-    if (selectAll_.GetCaption() != kSelectAllCaption)
-        selectAll_.SetCaption(kSelectAllCaption);
+    using UI::TextId;
+    const std::pair<IconLabel*, TextId> tools[] = {{&edit_, TextId::Edit},
+                                                   {&rotateLeft_, TextId::RotateLeft},
+                                                   {&rotateRight_, TextId::RotateRight},
+                                                   {&delete_, TextId::Delete}};
+    for (auto& [tool, id] : tools)
+        if (tool->GetText() != Say(id))
+            tool->SetText(Say(id));
+    if (selectAll_.GetCaption() != Say(TextId::SelectAll))
+        selectAll_.SetText(Say(TextId::SelectAll));
+    // The right-hand group, from the right edge: sort box, the four tools, select all. The
+    // Chinese places are the panel's fixed ones; other words get the room they take.
+    const bool chinese = TextLanguage() == UI::Language::ZhCN;
+    const int sortWidth = chinese ? 86 : std::max(86, sort_.TextWidth() + 28);  // text, arrow, frame
+    int rights[4] = {266, 211, 157, 103};
+    int selectAllRight = 326;
+    if (!chinese) {
+        int right = 10 + sortWidth + 7;
+        for (int i = 3; i >= 0; --i) {
+            rights[i] = right;
+            right += tools[i].first->GetWidth() + 12;
+        }
+        selectAllRight = right + 4;
+    }
     const int selectAllWidth = selectAll_.GetWidth() + UI::Controls::CheckBox::BoxWidth;
-    iconsOnly_ = width - 326 - selectAllWidth < kLeftButtonsEnd + kRowGap;
+    const int leftEnd = upload_.GetMargins().left + 84;  // where add and upload end
+    iconsOnly_ = width - selectAllRight - selectAllWidth < leftEnd + kRowGap;
     if (!iconsOnly_) {
-        selectAll_.SetMargins(0, 7, 326 - beyond, 0);
-        const int rights[] = {266, 211, 157, 103};
+        selectAll_.SetMargins(0, 7, selectAllRight - beyond, 0);
         for (int i = 0; i < 4; ++i)
             tools[i].first->SetMargins(0, 7, rights[i] - beyond, 0);
-        sort_.SetSize(86, 70);
+        sort_.SetSize(sortWidth, 70);
         sort_.SetMargins(0, 4, 10 - beyond, 0);
         return;
     }
     // Icons only, closer together, and a narrower sort box.
-    sort_.SetSize(76, 70);
+    const int narrowSort = chinese ? 76 : sortWidth;
+    sort_.SetSize(narrowSort, 70);
     sort_.SetMargins(0, 4, 10 - beyond, 0);
-    int right = 10 + 76 + 6;
+    int right = 10 + narrowSort + 6;
     for (int i = 3; i >= 0; --i) {
         IconLabel& tool = *tools[i].first;
         tool.SetText(L"");
         tool.SetMargins(0, 7, right - beyond, 0);
         right += tool.GetWidth() + 3;
     }
-    selectAll_.SetCaption(L"");
+    selectAll_.SetText(L"");
     selectAll_.SetMargins(0, 7, right + 3 - beyond, 0);
 }
 
@@ -702,9 +755,10 @@ void MainPanel::UpdateToolTips()
     if (!tips_)
         return;
     // One tool a control, by its place on the window; none while the captions show.
-    const std::pair<const ControlBase*, const wchar_t*> tools[] = {
-        {&selectAll_, kSelectAllCaption}, {&edit_, kEditCaption}, {&rotateLeft_, kRotateLeftCaption},
-        {&rotateRight_, kRotateRightCaption}, {&delete_, kDeleteCaption}};
+    using UI::TextId;
+    const std::pair<const ControlBase*, TextId> tools[] = {
+        {&selectAll_, TextId::SelectAll}, {&edit_, TextId::Edit}, {&rotateLeft_, TextId::RotateLeft},
+        {&rotateRight_, TextId::RotateRight}, {&delete_, TextId::Delete}};
     for (UINT_PTR i = 0; i < std::size(tools); ++i) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
@@ -715,7 +769,8 @@ void MainPanel::UpdateToolTips()
             continue;
         tool.uFlags = TTF_SUBCLASS;
         tool.rect = tools[i].first->GetBounds();
-        tool.lpszText = const_cast<wchar_t*>(tools[i].second);
+        std::wstring text = Say(tools[i].second);  // the tip keeps its own copy
+        tool.lpszText = text.data();
         SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }

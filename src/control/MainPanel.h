@@ -24,6 +24,7 @@
 #include "ui/ImageLister.h"
 #include "ui/Label.h"
 #include "ui/RootAccess.h"
+#include "ui/UiText.h"
 
 #include <memory>
 #include <string>
@@ -56,6 +57,11 @@ public:
     // four tools, sort, list) and accessible object; the control window passes its keyboard,
     // focus and WM_GETOBJECT messages here and has the focus rectangle painted.
     UI::RootAccess& Access() { return access_; }
+
+    // Shows and names everything in this language (the page's "Language") and redraws; a
+    // new language also moves the top row so that its words get their room. Chinese until
+    // told otherwise.
+    void ApplyLanguage(UI::Language language);
 
     // The upload list: hidden while it is empty.
     ListView& List() { return list_; }
@@ -113,6 +119,8 @@ public:
 
 private:
     void BuildTree();
+    void ShowLanguage();
+    std::wstring Say(UI::TextId id) const;
     void ShowState();
     void EnterUploading(std::vector<std::shared_ptr<ImageData>> files);
     void UpdateTools();
@@ -154,33 +162,12 @@ private:
 
     int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
     std::vector<std::shared_ptr<ImageData>> taskFiles_;      // of the running task
-    bool summaryShown_ = false;
+    bool summaryShown_ = false;  // the hint line says what the last task did
     bool iconsOnly_ = false;
-    HWND tips_ = nullptr;  // owned by the panel's window: it goes with it  // the hint line says what the last task did
+    HWND tips_ = nullptr;  // owned by the panel's window: it goes with it
 };
 
 // The panel's background for a client area of the given size, drawn at dc's origin.
 void PaintPanelBackground(HDC dc, int width, int height);
-
-// The texts of the panel.
-inline const std::wstring kHintText = L"请点击\"添加按钮\"，选择要上传的照片";
-inline const std::wstring kEmptyListText = L"单击\"添加照片\"按钮或拖动照片到上传框中";
-inline const std::wstring kEmptyUploadText = L"上传列表为空，请选择文件";
-// The captions of the top row's tools (their tooltips when only their icons show).
-inline const wchar_t* const kSelectAllCaption = L"全选";
-inline const wchar_t* const kEditCaption = L"编辑";
-inline const wchar_t* const kRotateLeftCaption = L"左旋";
-inline const wchar_t* const kRotateRightCaption = L"右旋";
-inline const wchar_t* const kDeleteCaption = L"删除";
-// After a removal: "已删除 N 张照片", and the undo entry beside it.
-inline std::wstring RemovedText(int count) { return L"已删除 " + std::to_wstring(count) + L" 张照片"; }
-inline const std::wstring kUndoText = L"撤销 (Ctrl+Z)";
-// The names assistive technology reads for the panel and the controls drawn from images.
-inline const std::wstring kPanelName = L"照片上传";
-inline const std::wstring kListName = L"上传列表";
-inline const std::wstring kAddName = L"添加照片";
-inline const std::wstring kUploadName = L"开始上传";
-inline const std::wstring kCancelName = L"取消上传";
-inline const std::wstring kSortName = L"排序";
 
 }  // namespace Vantor

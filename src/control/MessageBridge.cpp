@@ -179,6 +179,7 @@ void MessageBridge::onInit(const ::Json::Value& message)
     const std::string protocol = JsonText::ReadText(config, "Protocol", "multipart");
     c.Protocol = _stricmp(protocol.c_str(), "tus") == 0 ? UploadProtocol::Tus : UploadProtocol::Multipart;
     c.ChunkSize = ReadChunkSize(config);
+    c.Language = UI::ParseLanguage(JsonText::ReadText(config, "Language", "zh-CN"));
 
     AddFields(c.Fields, JsonText::Member(config, "Fields"));
 

@@ -2,33 +2,37 @@
 
 #include "control/UploadProgressText.h"
 #include "picker/UploadFailureText.h"
+#include "ui/UiText.h"
 
 #include <utility>
 
 namespace Vantor {
 namespace {
 
-// The band's words without their "失败：" in front.
-std::wstring ReasonText(const UploadFailure& failure)
+// The band's words without the "失败：" ("Failed: ") they start with.
+std::wstring ReasonText(const UploadFailure& failure, UI::Language language)
 {
-    std::wstring text = FailureBandText(failure);
-    const std::wstring failed = L"失败：";
-    if (text.compare(0, failed.size(), failed) == 0)
-        text.erase(0, failed.size());
+    std::wstring text = FailureBandText(failure, language);
+    for (const std::wstring failed : {std::wstring(L"失败："), std::wstring(L"Failed: ")})
+        if (text.compare(0, failed.size(), failed) == 0)
+            return text.substr(failed.size());
     return text;
 }
 
 }  // namespace
 
-std::wstring FormatTaskSummary(const TaskSummary& summary)
+std::wstring FormatTaskSummary(const TaskSummary& summary, UI::Language language)
 {
-    std::wstring text = summary.uploaded > 0 ? std::to_wstring(summary.uploaded) + L" 张照片已上传（" +
-                                                   FormatBytes(summary.uploadedBytes) + L"）"
-                                             : std::wstring(L"没有照片上传成功");
+    using UI::TextId;
+    std::wstring text =
+        summary.uploaded > 0
+            ? UI::FormatText(language, TextId::TaskUploaded,
+                             {std::to_wstring(summary.uploaded), FormatBytes(summary.uploadedBytes)})
+            : std::wstring(UI::Text(language, TextId::TaskNoneUploaded));
     if (!summary.failures.empty()) {
         std::vector<std::pair<std::wstring, int>> reasons;
         for (const UploadFailure& failure : summary.failures) {
-            const std::wstring reason = ReasonText(failure);
+            const std::wstring reason = ReasonText(failure, language);
             auto found = reasons.begin();
             while (found != reasons.end() && found->first != reason)
                 ++found;
@@ -37,16 +41,22 @@ std::wstring FormatTaskSummary(const TaskSummary& summary)
             else
                 ++found->second;
         }
-        text += L"，" + std::to_wstring(summary.failures.size()) + L" 张上传失败：";
+        text += UI::FormatText(language, TextId::TaskFailed, {std::to_wstring(summary.failures.size())});
         if (reasons.size() == 1) {
             text += reasons.front().first;
         } else {
-            for (size_t i = 0; i < reasons.size(); ++i)
-                text += (i ? L"，" : L"") + std::to_wstring(reasons[i].second) + L" 张" + reasons[i].first;
+            for (size_t i = 0; i < reasons.size(); ++i) {
+                if (i)
+                    text += UI::Text(language, TextId::TaskReasonSeparator);
+                text += UI::FormatText(language, TextId::TaskFailedReason,
+                                       {std::to_wstring(reasons[i].second), reasons[i].first});
+            }
         }
     }
     if (summary.cancelled > 0)
-        text += (summary.failures.empty() ? L"，" : L"；") + std::to_wstring(summary.cancelled) + L" 张已取消";
+        text += UI::FormatText(language,
+                               summary.failures.empty() ? TextId::TaskCancelled : TextId::TaskCancelledAfterFailures,
+                               {std::to_wstring(summary.cancelled)});
     return text;
 }
 

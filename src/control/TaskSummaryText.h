@@ -5,6 +5,7 @@
 //   "没有照片上传成功，2 张上传失败：服务器拒绝 503；5 张已取消"
 // Failures are grouped by their reason, in the order the reasons first occur.
 #include "Biz/UploadFailure.h"
+#include "ui/Language.h"
 
 #include <cstdint>
 #include <string>
@@ -19,6 +20,6 @@ struct TaskSummary {
     uint64_t cancelled = 0;      // files the cancel took back or never started
 };
 
-std::wstring FormatTaskSummary(const TaskSummary& summary);
+std::wstring FormatTaskSummary(const TaskSummary& summary, UI::Language language = UI::Language::ZhCN);
 
 }  // namespace Vantor

@@ -1,6 +1,7 @@
 #include "control/UploadProgressText.h"
 
 #include "Biz/ByteSizeText.h"
+#include "ui/UiText.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -31,17 +32,20 @@ int64_t SecondsLeft(uint64_t bytesLeft, uint64_t bytesPerSecond)
     return static_cast<int64_t>((bytesLeft + bytesPerSecond - 1) / bytesPerSecond);
 }
 
-std::wstring FormatTotalProgress(const TotalProgress& progress)
+std::wstring FormatTotalProgress(const TotalProgress& progress, UI::Language language)
 {
     const uint64_t total = std::max(progress.bytesTotal, progress.bytesSent);
-    std::wstring text = L"正在上传 " + std::to_wstring(progress.filesEnded) + L"/" + std::to_wstring(progress.files) +
-                        L" 张，" + FormatBytes(progress.bytesSent) + L"/" + FormatBytes(total) + L"，";
     if (progress.awaitingServer)
-        return text + kAwaitingServerText;
-    text += FormatBytes(progress.bytesPerSecond) + L"/s";
+        return UI::FormatText(language, UI::TextId::UploadingAwaiting,
+                              {std::to_wstring(progress.filesEnded), std::to_wstring(progress.files),
+                               FormatBytes(progress.bytesSent), FormatBytes(total)});
+    std::wstring text = UI::FormatText(language, UI::TextId::Uploading,
+                                       {std::to_wstring(progress.filesEnded), std::to_wstring(progress.files),
+                                        FormatBytes(progress.bytesSent), FormatBytes(total),
+                                        FormatBytes(progress.bytesPerSecond)});
     const int64_t left = SecondsLeft(total - progress.bytesSent, progress.bytesPerSecond);
     if (left >= 0)
-        text += L"，剩余 " + FormatDuration(static_cast<uint64_t>(left));
+        text += UI::FormatText(language, UI::TextId::TimeLeft, {FormatDuration(static_cast<uint64_t>(left))});
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include <log4cplus/loggingmacros.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "Biz/ImageData.h"
 #include "Biz/Log.h"
@@ -15,6 +16,7 @@
 namespace Vantor {
 
 using UI::Controls::Button;
+using UI::TextId;
 
 namespace {
 
@@ -79,12 +81,14 @@ void ImageEditForm::OnInitDialog()
 {
     AttachWindow(hwnd(), 0, 0, kWidth, kHeight);
     SetIconName("IcoEdit");
-    SetTitle(L"\u7F16\u8F91\u56FE\u7247");
+    SetTitle(Say(TextId::EditTitle));
     SetWindowPos(hwnd(), nullptr, 0, 0, kWidth, kHeight, SWP_NOZORDER | SWP_NOMOVE);
     SetWindowLongPtrW(hwnd(), GWL_STYLE, GetWindowLongPtrW(hwnd(), GWL_STYLE) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
 
     BuildFrame();
     BuildPanels();
+    if (TextLanguage() != UI::Language::ZhCN)
+        GiveWordsRoom();
     SwitchPanel("size");
     LayoutChildren();
 
@@ -116,6 +120,7 @@ void ImageEditForm::BuildFrame()
 {
     max_.Create(this, L"");
     max_.SetImages("BtnMax-Normal", "BtnMax-Hover", "BtnMax-Hover", "BtnMax-Hover");
+    max_.SetAccessibleName(Say(TextId::Maximize));
     max_.SetSize(15, 15);
     max_.SetMargins(0, 5, 23, 0);
     max_.SetAnchor(AnchorTop | AnchorRight);
@@ -130,18 +135,19 @@ void ImageEditForm::BuildFrame()
 
     close_.Create(this, L"");
     close_.SetImages("BtnCloseNormal", "BtnCloseHover", "BtnCloseHover", "");
+    close_.SetAccessibleName(Say(TextId::Close));
     close_.SetSize(15, 15);
     close_.SetMargins(0, 5, 6, 0);
     close_.SetAnchor(AnchorTop | AnchorRight);
     close_.Click.connect([this] { OnCancel(); });
 
-    ok_.Create(this, L"\u786E\u5B9A");
+    ok_.Create(this, Say(TextId::Ok));
     ok_.SetSize(72, 25);
     ok_.SetMargins(0, 0, 85, 4);
     ok_.SetAnchor(AnchorBottom | AnchorRight);
     ok_.Click.connect([this] { OnOk(); });
 
-    cancel_.Create(this, L"\u53D6\u6D88");
+    cancel_.Create(this, Say(TextId::Cancel));
     cancel_.SetSize(72, 25);
     cancel_.SetMargins(0, 0, 7, 4);
     cancel_.SetAnchor(AnchorBottom | AnchorRight);
@@ -159,27 +165,51 @@ void ImageEditForm::BuildFrame()
     });
     PanelSwitched.connect([this] { canvas_.SetCropMode(false); });
 
-    PlaceButton(opSize_, this, L"\u8C03\u6574\u5C3A\u5BF8", 7, 52);
+    PlaceButton(opSize_, this, Say(TextId::EditResize), 7, 52);
     opSize_.Click.connect([this] { SwitchPanel("size"); });
-    PlaceButton(opLight_, this, L"\u8C03\u6574\u4EAE\u5EA6", 7, 79);
+    PlaceButton(opLight_, this, Say(TextId::EditBrightness), 7, 79);
     opLight_.Click.connect([this] { SwitchPanel("light"); });
-    PlaceButton(opSaturate_, this, L"\u9971\u548C\u5EA6", 7, 106);
+    PlaceButton(opSaturate_, this, Say(TextId::EditSaturation), 7, 106);
     opSaturate_.Click.connect([this] { SwitchPanel("saturate"); });
-    PlaceButton(opRotate_, this, L"\u65CB\u8F6C\u56FE\u7247", 7, 133);
+    PlaceButton(opRotate_, this, Say(TextId::EditRotate), 7, 133);
     opRotate_.Click.connect([this] { SwitchPanel("rotation"); });
-    PlaceButton(opQuality_, this, L"\u8D28\u91CF\u4F18\u5316", 7, 160);
+    PlaceButton(opQuality_, this, Say(TextId::EditQuality), 7, 160);
     opQuality_.Click.connect([this] { SwitchPanel("quality"); });
-    PlaceButton(opClip_, this, L"\u88C1\u526A\u56FE\u7247", 7, 187);
+    PlaceButton(opClip_, this, Say(TextId::EditCrop), 7, 187);
     opClip_.Click.connect([this] {
         SwitchPanel("clip");
         canvas_.SetCropMode(true);
     });
-    PlaceButton(opRevert_, this, L"\u64A4\u6D88\u7F16\u8F91", 7, 214);
+    PlaceButton(opRevert_, this, Say(TextId::EditRevert), 7, 214);
     opRevert_.Click.connect([this] {
         canvas_.Revert();
         sizeChanged_ = false;
         formatApplied_ = false;
     });
+}
+
+void ImageEditForm::GiveWordsRoom()
+{
+    // Each panel's controls were added from left to right.
+    std::string panel;
+    int shift = 0;
+    int wordsEnd = INT_MIN;  // the right edge of the last label or check box
+    for (const auto& [name, control] : panels_) {
+        if (name != panel) {
+            panel = name;
+            shift = 0;
+            wordsEnd = INT_MIN;
+        }
+        const RECT margins = control->GetMargins();
+        int left = margins.left + shift;
+        if (wordsEnd != INT_MIN && left < wordsEnd + 4)
+            left = wordsEnd + 4;
+        shift = left - margins.left;
+        control->SetMargins(left, margins.top, margins.right, margins.bottom);
+        control->Layout();
+        const bool words = dynamic_cast<Label*>(control) || dynamic_cast<UI::Controls::CheckBox*>(control);
+        wordsEnd = words ? control->GetBounds().right : INT_MIN;
+    }
 }
 
 void ImageEditForm::AddToPanel(const std::string& panel, ControlBase& control) { panels_.emplace(panel, &control); }
@@ -189,17 +219,17 @@ void ImageEditForm::BuildPanels()
     const HWND window = hwnd();
 
     // size
-    PlaceLabel(widthLabel_, this, L"\u5BBD\u5EA6\uFF1A", 77, 32);
+    PlaceLabel(widthLabel_, this, Say(TextId::WidthLabel), 77, 32);
     PlaceBox(widthBox_, this, 114, 30, false);
-    PlaceLabel(heightLabel_, this, L"\u9AD8\u5EA6\uFF1A", 156, 32);
+    PlaceLabel(heightLabel_, this, Say(TextId::HeightLabel), 156, 32);
     PlaceBox(heightBox_, this, 192, 30, false);
-    keepRatio_.Create(this, L"\u7EA6\u675F\u6BD4\u4F8B");
+    keepRatio_.Create(this, Say(TextId::KeepRatio));
     keepRatio_.SetMargins(244, 31, 0, 0);
     keepRatio_.SetChecked(true);  // a resize keeps the picture's proportions unless told
-    PlaceButton(resize_, this, L"\u8C03\u6574\u5C3A\u5BF8", 322, 26);
+    PlaceButton(resize_, this, Say(TextId::EditResize), 322, 26);
     resize_.SetDisabled(1);
-    PlaceButton(actualPixels_, this, L"\u5B9E\u9645\u50CF\u7D20", 404, 26);
-    PlaceButton(fit_, this, L"\u9002\u5408\u5C3A\u5BF8", 486, 26);
+    PlaceButton(actualPixels_, this, Say(TextId::ActualPixels), 404, 26);
+    PlaceButton(fit_, this, Say(TextId::FitSize), 486, 26);
     widthBox_.TextChanged.connect([this] { OnSizeBoxChanged(true); });
     heightBox_.TextChanged.connect([this] { OnSizeBoxChanged(false); });
     widthBox_.EnterPressed.connect([this] { resize_.Click(); });
@@ -215,13 +245,13 @@ void ImageEditForm::BuildPanels()
         }
         if (width > kLargestSide || height > kLargestSide ||
             static_cast<int64_t>(width) * height > kLargestPixels) {
-            Tell(TooLargeText(width, height));
+            Tell(TooLargeText(width, height, TextLanguage()));
             return;
         }
         if (canvas_.ResizeTo(width, height))
             sizeChanged_ = true;
         else
-            Tell(ResizeFailedText(width, height));
+            Tell(ResizeFailedText(width, height, TextLanguage()));
     });
     actualPixels_.Click.connect([this] { canvas_.ActualPixels(); });
     fit_.Click.connect([this] { canvas_.FitToCanvas(); });
@@ -230,11 +260,11 @@ void ImageEditForm::BuildPanels()
         AddToPanel("size", *c);
 
     // light: the boxes only show the sliders' values.
-    PlaceLabel(brightnessLabel_, this, L"\u4EAE\u5EA6\uFF1A", 73, 31);
+    PlaceLabel(brightnessLabel_, this, Say(TextId::BrightnessLabel), 73, 31);
     PlaceSlider(brightness_, this, window, 119, 31, -255, 255, 0);
     PlaceBox(brightnessBox_, this, 242, 30, true);
     brightnessBox_.SetInt(0);
-    PlaceLabel(contrastLabel_, this, L"\u5BF9\u6BD4\u5EA6\uFF1A", 283, 31);
+    PlaceLabel(contrastLabel_, this, Say(TextId::ContrastLabel), 283, 31);
     PlaceSlider(contrast_, this, window, 334, 31, -100, 100, 0);
     PlaceBox(contrastBox_, this, 461, 30, true);
     contrastBox_.SetInt(0);
@@ -252,12 +282,12 @@ void ImageEditForm::BuildPanels()
                                                               &contrastLabel_, &contrast_, &contrastBox_})
         AddToPanel("light", *c);
 
-    // saturate: the slider sets the box, "\u8C03\u6574" applies the box.
-    PlaceLabel(saturationLabel_, this, L"\u9971\u548C\u5EA6\uFF1A", 77, 33);
+    // saturate: the slider sets the box, the button beside it applies the box.
+    PlaceLabel(saturationLabel_, this, Say(TextId::SaturationLabel), 77, 33);
     PlaceSlider(saturation_, this, window, 131, 31, -100, 100, 0);
     PlaceBox(saturationBox_, this, 254, 30, false);
     saturationBox_.SetInt(0);
-    PlaceButton(saturate_, this, L"\u8C03\u6574", 297, 26);
+    PlaceButton(saturate_, this, Say(TextId::Adjust), 297, 26);
     // Like brightness: tried on what is visible while dragged, applied when let go.
     saturation_.ValueChanged.connect([this](int value) {
         saturationBox_.SetInt(value);
@@ -279,16 +309,17 @@ void ImageEditForm::BuildPanels()
     format_.Attach(this);
     format_.SetSize(90, 80);
     format_.SetMargins(71, 29, 0, 0);
-    for (const wchar_t* entry : {L"\u8BF7\u9009\u62E9", L"JPG", L"PNG", L"BMP"})
+    for (const std::wstring& entry : {Say(TextId::ChooseFormat), std::wstring(L"JPG"), std::wstring(L"PNG"),
+                                      std::wstring(L"BMP")})
         format_.AddString(entry);
     format_.SetCurSel(0);
     format_.SelectionChanged.connect([this](int) { UpdateQualityPanel(); });
-    PlaceLabel(qualityLabel_, this, L"\u56FE\u7247\u8D28\u91CF\uFF1A", 175, 32);
+    PlaceLabel(qualityLabel_, this, Say(TextId::QualityLabel), 175, 32);
     PlaceSlider(quality_, this, window, 248, 31, 0, 100, 100);
     PlaceBox(qualityBox_, this, 374, 29, false);
     qualityBox_.SetInt(100);
     quality_.ValueChanged.connect([this](int value) { qualityBox_.SetInt(value); });
-    PlaceButton(applyFormat_, this, L"\u5E94\u7528", 413, 26);
+    PlaceButton(applyFormat_, this, Say(TextId::Apply), 413, 26);
     applyFormat_.Click.connect([this] {
         // What goes out is what was applied: a later change of the box without applying it
         // does not count.
@@ -304,22 +335,22 @@ void ImageEditForm::BuildPanels()
         AddToPanel("quality", *c);
 
     // rotation
-    PlaceButton(turnLeft_, this, L"\u5DE6\u65CB", 71, 26);
-    PlaceButton(turnRight_, this, L"\u53F3\u65CB", 150, 26);
+    PlaceButton(turnLeft_, this, Say(TextId::RotateLeft), 71, 26);
+    PlaceButton(turnRight_, this, Say(TextId::RotateRight), 150, 26);
     turnLeft_.Click.connect([this] { canvas_.RotateLeft(); });
     turnRight_.Click.connect([this] { canvas_.RotateRight(); });
     AddToPanel("rotation", turnLeft_);
     AddToPanel("rotation", turnRight_);
 
     // clip: the boxes show the selection's size in picture pixels.
-    PlaceLabel(cropWidthLabel_, this, L"\u5BBD\u5EA6\uFF1A", 81, 30);
+    PlaceLabel(cropWidthLabel_, this, Say(TextId::WidthLabel), 81, 30);
     PlaceBox(cropWidthBox_, this, 114, 30, true);
-    PlaceLabel(cropHeightLabel_, this, L"\u9AD8\u5EA6\uFF1A", 160, 30);
+    PlaceLabel(cropHeightLabel_, this, Say(TextId::HeightLabel), 160, 30);
     PlaceBox(cropHeightBox_, this, 192, 30, true);
     cropWidthBox_.SetInt(0);
     cropHeightBox_.SetInt(0);
-    PlaceButton(crop_, this, L"\u88C1\u526A", 332, 26);
-    PlaceButton(cropRevert_, this, L"\u64A4\u6D88", 404, 26);
+    PlaceButton(crop_, this, Say(TextId::Crop), 332, 26);
+    PlaceButton(cropRevert_, this, Say(TextId::UndoCrop), 404, 26);
     crop_.Click.connect([this] { canvas_.CropToSelection(); });
     cropRevert_.Click.connect([this] { canvas_.Revert(); });
     for (ControlBase* c : std::initializer_list<ControlBase*>{&cropWidthLabel_, &cropWidthBox_, &cropHeightLabel_,
@@ -413,10 +444,7 @@ void ImageEditForm::OnPictureReady(uint32_t ticket)
         return;
     if (!fetched->ok || !canvas_.SetImage(std::move(fetched->image))) {
         LOG4CPLUS_WARN(Log::current(), L"edit window: the picture cannot be read: " << record_->path());
-        // 无法读取这张图片：文件可能已损坏，或不是支持的图片格式。请换一张图片再试。
-        Tell(L"\u65E0\u6CD5\u8BFB\u53D6\u8FD9\u5F20\u56FE\u7247\uFF1A\u6587\u4EF6\u53EF\u80FD\u5DF2\u635F\u574F"
-             L"\uFF0C\u6216\u4E0D\u662F\u652F\u6301\u7684\u56FE\u7247\u683C\u5F0F\u3002\u8BF7\u6362\u4E00\u5F20"
-             L"\u56FE\u7247\u518D\u8BD5\u3002");
+        Tell(Say(TextId::EditUnreadable));
         EndDialog(0);
         return;
     }
@@ -433,10 +461,8 @@ void ImageEditForm::OnCancel()
     if (HasUnsavedEdits()) {
         CMessageDialog question;
         question.SetQuestion(true);
-        // 放弃对这张图片所做的修改吗？按“确定”放弃修改，按“取消”回到编辑。
-        question.SetMessage(L"\u653E\u5F03\u5BF9\u8FD9\u5F20\u56FE\u7247\u6240\u505A\u7684\u4FEE\u6539\u5417\uFF1F"
-                            L"\u6309\u201C\u786E\u5B9A\u201D\u653E\u5F03\u4FEE\u6539\uFF0C\u6309\u201C\u53D6\u6D88\u201D"
-                            L"\u56DE\u5230\u7F16\u8F91\u3002");
+        question.SetLanguage(TextLanguage());
+        question.SetMessage(Say(TextId::EditDiscard));
         if (question.DoModal(hwnd()) != 1)
             return;
     }
@@ -446,26 +472,21 @@ void ImageEditForm::OnCancel()
 void ImageEditForm::Tell(const std::wstring& text)
 {
     CMessageDialog message;
+    message.SetLanguage(TextLanguage());
     message.SetMessage(text);
     message.DoModal(hwnd());
 }
 
-std::wstring ImageEditForm::TooLargeText(int width, int height)
+std::wstring ImageEditForm::TooLargeText(int width, int height, UI::Language language)
 {
-    // 无法调整到 20000 × 15000：这么大的图片需要约 858 MB 内存，超出了本机的能力。请输入较小的宽度或高度。
     const int64_t megabytes = static_cast<int64_t>(width) * height * 3 / (1024 * 1024);
-    return L"\u65E0\u6CD5\u8C03\u6574\u5230 " + std::to_wstring(width) + L" \u00D7 " + std::to_wstring(height) +
-           L"\uFF1A\u8FD9\u4E48\u5927\u7684\u56FE\u7247\u9700\u8981\u7EA6 " + std::to_wstring(megabytes) +
-           L" MB \u5185\u5B58\uFF0C\u8D85\u51FA\u4E86\u672C\u673A\u7684\u80FD\u529B\u3002"
-           L"\u8BF7\u8F93\u5165\u8F83\u5C0F\u7684\u5BBD\u5EA6\u6216\u9AD8\u5EA6\u3002";
+    return UI::FormatText(language, TextId::EditTooLarge,
+                          {std::to_wstring(width), std::to_wstring(height), std::to_wstring(megabytes)});
 }
 
-std::wstring ImageEditForm::ResizeFailedText(int width, int height)
+std::wstring ImageEditForm::ResizeFailedText(int width, int height, UI::Language language)
 {
-    // 无法调整到 W × H：内存不足。请输入较小的宽度或高度。
-    return L"\u65E0\u6CD5\u8C03\u6574\u5230 " + std::to_wstring(width) + L" \u00D7 " + std::to_wstring(height) +
-           L"\uFF1A\u5185\u5B58\u4E0D\u8DB3\u3002\u8BF7\u8F93\u5165\u8F83\u5C0F\u7684\u5BBD\u5EA6\u6216\u9AD8"
-           L"\u5EA6\u3002";
+    return UI::FormatText(language, TextId::EditNoMemory, {std::to_wstring(width), std::to_wstring(height)});
 }
 
 void ImageEditForm::OnOk()
@@ -481,9 +502,7 @@ void ImageEditForm::OnOk()
         const std::shared_ptr<const CxImage> result = edit.Result();
         std::unique_ptr<Gdiplus::Bitmap> bitmap = result ? BitmapKeepingAlpha(*result) : nullptr;
         if (!bitmap || !record_->SetEditedImage(bitmap.get(), list_.FrameWidth(), list_.FrameHeight())) {
-            // 图片无法保存：内存不足。请把图片调小一些再按“确定”。
-            Tell(L"\u56FE\u7247\u65E0\u6CD5\u4FDD\u5B58\uFF1A\u5185\u5B58\u4E0D\u8DB3\u3002\u8BF7\u628A\u56FE"
-                 L"\u7247\u8C03\u5C0F\u4E00\u4E9B\u518D\u6309\u201C\u786E\u5B9A\u201D\u3002");
+            Tell(Say(TextId::EditSaveNoMemory));
             return;
         }
         applied_ = true;
@@ -625,6 +644,7 @@ bool EditListItem(ListView& list, int32_t itemId, HWND parent)
     if (!item || !item->editReady || !item->Record())
         return false;
     ImageEditForm form(list, itemId);
+    form.SetLanguage(list.TextLanguage());
     const bool applied = form.Run(parent);
     if (ListViewItem* const after = list.FindById(itemId))
         after->Invalidate();

@@ -31,6 +31,7 @@
 #include "ui/ExtForm.h"
 #include "ui/Label.h"
 #include "ui/TrackBar.h"
+#include "ui/UiText.h"
 
 namespace Vantor {
 
@@ -63,8 +64,8 @@ public:
     // Whether closing now would throw edits away.
     bool HasUnsavedEdits() const;
     // What the user is told when a resize is refused as too large, or fails.
-    static std::wstring TooLargeText(int width, int height);
-    static std::wstring ResizeFailedText(int width, int height);
+    static std::wstring TooLargeText(int width, int height, UI::Language language = UI::Language::ZhCN);
+    static std::wstring ResizeFailedText(int width, int height, UI::Language language = UI::Language::ZhCN);
 
 protected:
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -84,6 +85,10 @@ private:
     // Cancel, Close and Escape: after edits the user is asked before they are thrown away.
     void OnCancel();
     void Tell(const std::wstring& text);
+    std::wstring Say(UI::TextId id) const { return UI::Text(TextLanguage(), id); }
+    // Moves a panel's controls to the right where a label's words are wider than the room
+    // the Chinese layout gives them.
+    void GiveWordsRoom();
     Adjustments SliderAdjustments() const;
     bool OnNcHitTest(POINT screen, LRESULT& result) const;
     void OnSizing(WPARAM edge, RECT* rect) const;

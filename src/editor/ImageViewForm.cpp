@@ -10,6 +10,7 @@
 #include "picker/ListViewItem.h"
 #include "ui/Drawing.h"
 #include "ui/Theme.h"
+#include "ui/UiText.h"
 
 namespace Vantor {
 
@@ -63,6 +64,7 @@ ImageViewForm* ImageViewForm::Open(ListView& list, int32_t itemId)
         return nullptr;
     // The window owns the object from here: it is deleted with the window's last message.
     std::unique_ptr<ImageViewForm> form(new ImageViewForm(list, itemId));
+    form->SetLanguage(list.TextLanguage());
     if (!form->Create())
         return nullptr;
     return form.release();
@@ -72,7 +74,7 @@ ImageViewForm::ImageViewForm(ListView& list, int32_t itemId) : list_(&list), id_
 
 bool ImageViewForm::Create()
 {
-    if (!CreateWindowOfClass(nullptr, RECT{0, 0, kMinWidth, kMinHeight}, L"\u56FE\u7247\u9884\u89C8", WS_POPUP,
+    if (!CreateWindowOfClass(nullptr, RECT{0, 0, kMinWidth, kMinHeight}, UI::Text(TextLanguage(), UI::TextId::PreviewTitle), WS_POPUP,
                              WS_EX_TOOLWINDOW))
         return false;
     AttachWindow(hwnd(), 0, 0, kMinWidth, kMinHeight);
@@ -80,16 +82,19 @@ bool ImageViewForm::Create()
 
     close_.Create(this, L"");
     close_.SetImages("BtnCloseVNormal", "BtnCloseVHover", "BtnCloseVHover", "BtnCloseVNormal");
+    close_.SetAccessibleName(UI::Text(TextLanguage(), UI::TextId::Close));
     close_.SetSize(25, 25);
     close_.SetAnchor(AnchorTop | AnchorRight);
     close_.Click.connect([this] { PostMessageW(hwnd(), kClose, 0, 0); });
     previous_.Create(this, L"");
     previous_.SetImages("ico-left", "ico-left", "ico-left", "ico-left");
+    previous_.SetAccessibleName(UI::Text(TextLanguage(), UI::TextId::PreviousPicture));
     previous_.SetSize(48, 48);
     previous_.SetAnchor(AnchorLeft | AnchorCenterV);
     previous_.Click.connect([this] { Step(-1); });
     next_.Create(this, L"");
     next_.SetImages("ico-right", "ico-right", "ico-right", "ico-right");
+    next_.SetAccessibleName(UI::Text(TextLanguage(), UI::TextId::NextPicture));
     next_.SetSize(48, 48);
     next_.SetAnchor(AnchorRight | AnchorCenterV);
     next_.Click.connect([this] { Step(1); });

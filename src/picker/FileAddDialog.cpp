@@ -11,17 +11,13 @@
 #include "picker/FolderPath.h"
 #include "picker/ListViewSelectItem.h"
 #include "ui/MessageDialog.h"
+#include "ui/SkinTable.h"
 #include "ui/Theme.h"
 
 namespace Vantor {
 
 namespace {
 
-const wchar_t kTitle[] = L"\u6DFB\u52A0\u56FE\u7247";                            // 添加图片
-const wchar_t kSelectAll[] = L"\u5168\u9009";                                   // 全选
-const wchar_t kCounterReset[] = L"\u5F53\u524D\u9009\u62E9" L"0/0\u5F20\u7167\u7247";  // 当前选择0/0张照片
-
-const wchar_t kLoading[] = L"\u52A0\u8F7D\u4E2D...";                           // 加载中...
 constexpr int kPathTop = 37;     // the folder's path, above the pictures
 constexpr int kPickerTop = 55;
 constexpr int kPickerHeight = 484 - kPickerTop;
@@ -38,33 +34,23 @@ HTREEITEM NextOf(HWND tree, HTREEITEM node)
 
 }  // namespace
 
-std::wstring PickedSizeText(int64_t bytes)
+std::wstring PickedSizeText(int64_t bytes, UI::Language language)
 {
-    return L"\u5171" + ByteSizeText(bytes > 0 ? static_cast<uint64_t>(bytes) : 0);
+    return UI::FormatText(language, UI::TextId::PickedSize, {ByteSizeText(bytes > 0 ? static_cast<uint64_t>(bytes) : 0)});
 }
 
-std::wstring PickedCountText(int checked, int count, int checkedElsewhere)
+std::wstring PickedCountText(int checked, int count, int checkedElsewhere, UI::Language language)
 {
-    // 当前选择：
-    const std::wstring head = L"\u5F53\u524D\u9009\u62E9\uFF1A";
     if (checkedElsewhere <= 0)
-        return head + std::to_wstring(checked) + L"/" + std::to_wstring(count) + L" \u5F20\u7167\u7247";
-    // …张照片（本文件夹 3/12）
-    return head + std::to_wstring(checked + checkedElsewhere) + L" \u5F20\u7167\u7247\uFF08\u672C\u6587\u4EF6\u5939 " +
-           std::to_wstring(checked) + L"/" + std::to_wstring(count) + L"\uFF09";
+        return UI::FormatText(language, UI::TextId::PickedCount, {std::to_wstring(checked), std::to_wstring(count)});
+    return UI::FormatText(language, UI::TextId::PickedCountElsewhere,
+                          {std::to_wstring(checked + checkedElsewhere), std::to_wstring(checked), std::to_wstring(count)});
 }
 
-std::wstring LimitMessage(bool listFull, int limit, int added, int leftOut)
+std::wstring LimitMessage(bool listFull, int limit, int added, int leftOut, UI::Language language)
 {
-    const std::wstring tail = L" \u5F20\u7167\u7247\uFF0C\u8FD9\u6B21\u6DFB\u52A0\u4E86 " + std::to_wstring(added) +
-                              L" \u5F20\uFF0C" + std::to_wstring(leftOut) + L" \u5F20\u672A\u6DFB\u52A0\u3002";
-    // 上传列表最多只能放 300 张照片，这次添加了 30 张，20 张未添加。请先上传或删除一些照片再添加。
-    if (listFull)
-        return L"\u4E0A\u4F20\u5217\u8868\u6700\u591A\u53EA\u80FD\u653E " + std::to_wstring(limit) + tail +
-               L"\u8BF7\u5148\u4E0A\u4F20\u6216\u5220\u9664\u4E00\u4E9B\u7167\u7247\u518D\u6DFB\u52A0\u3002";
-    // 一次最多只能添加 100 张照片，这次添加了 100 张，50 张未添加。请再添加一次，选其余的照片。
-    return L"\u4E00\u6B21\u6700\u591A\u53EA\u80FD\u6DFB\u52A0 " + std::to_wstring(limit) + tail +
-           L"\u8BF7\u518D\u6DFB\u52A0\u4E00\u6B21\uFF0C\u9009\u5176\u4F59\u7684\u7167\u7247\u3002";
+    return UI::FormatText(language, listFull ? UI::TextId::LimitListFull : UI::TextId::LimitPick,
+                          {std::to_wstring(limit), std::to_wstring(added), std::to_wstring(leftOut)});
 }
 
 CFileAddDialog::CFileAddDialog() = default;
@@ -82,30 +68,38 @@ CFileAddDialog::~CFileAddDialog()
 void CFileAddDialog::OnInitDialog()
 {
     AttachWindow(hwnd(), 0, 0, Width, Height);
-    SetTitle(kTitle);
+    const UI::Language language = TextLanguage();
+    SetTitle(Say(UI::TextId::AddDialogTitle));
     SetIconName("IcoAdd");
 
-    selectAll_.Create(this, kSelectAll);
+    selectAll_.Create(this, Say(UI::TextId::SelectAll));
     selectAll_.SetMargins(208, 496, 0, 0);
-    counter_.Create(this, kCounterReset);
-    counter_.SetMargins(259, 496, 0, 0);
-    size_.Create(this, PickedSizeText(0));
+    selectAll_.Layout();
+    counter_.Create(this, Say(UI::TextId::PickedNone));
+    // Longer words than the Chinese ones push the counter to the right of the box.
+    counter_.SetMargins(std::max<int>(259, selectAll_.GetBounds().right + 12), 496, 0, 0);
+    size_.Create(this, PickedSizeText(0, language));
     size_.SetMargins(371, 496, 0, 0);
     path_.Create(this, L"");
     path_.SetMargins(195, kPathTop, 0, 0);
 
     ok_.Create(this, L"");
-    ok_.SetImages("BtnOk", "BtnOk", "BtnOk", "BtnOk");
+    const std::string okImage = UI::SkinInLanguage("BtnOk", language);
+    ok_.SetImages(okImage, okImage, okImage, okImage);
+    ok_.SetAccessibleName(Say(UI::TextId::Ok));
     ok_.SetSize(51, 24);
     ok_.SetMargins(0, 0, 73, 6);
     ok_.SetAnchor(AnchorBottom | AnchorRight);
     cancel_.Create(this, L"");
-    cancel_.SetImages("BtnCancel", "BtnCancel", "BtnCancel", "BtnCancel");
+    const std::string cancelImage = UI::SkinInLanguage("BtnCancel", language);
+    cancel_.SetImages(cancelImage, cancelImage, cancelImage, cancelImage);
+    cancel_.SetAccessibleName(Say(UI::TextId::Cancel));
     cancel_.SetSize(51, 24);
     cancel_.SetMargins(0, 0, 16, 6);
     cancel_.SetAnchor(AnchorBottom | AnchorRight);
     close_.Create(this, L"");
     close_.SetImages("BtnCloseNormal", "BtnCloseHover", "BtnCloseHover", "");
+    close_.SetAccessibleName(Say(UI::TextId::Close));
     close_.SetSize(15, 15);
     close_.SetMargins(0, 5, 6, 0);
     close_.SetAnchor(AnchorTop | AnchorRight);
@@ -164,7 +158,7 @@ HTREEITEM CFileAddDialog::InsertNode(HTREEITEM parent, Shell::Item& item, bool p
         loading.hParent = node;
         loading.hInsertAfter = TVI_LAST;
         loading.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-        loading.item.pszText = const_cast<wchar_t*>(kLoading);
+        loading.item.pszText = const_cast<wchar_t*>(UI::Text(TextLanguage(), UI::TextId::Loading));
         loading.item.iImage = loading.item.iSelectedImage = item.IconIndex();
         loading.item.lParam = 0;
         SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&loading));
@@ -278,8 +272,8 @@ void CFileAddDialog::OnFolderSelected(HTREEITEM node)
     KeepChecks();
     selectAll_.SetChecked(false);
     picker_.Clear();
-    size_.SetText(PickedSizeText(0));
-    counter_.SetText(kCounterReset);
+    size_.SetText(PickedSizeText(0, TextLanguage()));
+    counter_.SetText(Say(UI::TextId::PickedNone));
     const FolderNode* data = NodeOf(node);
     const std::wstring path = data && data->item ? data->item->Path() : std::wstring();
     if (!path.empty())
@@ -478,7 +472,7 @@ void CFileAddDialog::UpdateCounters()
     int64_t elsewhereSize = 0;
     const int elsewhere = CheckedElsewhere(&elsewhereSize);
     const int checked = picker_.CheckedCount();
-    counter_.SetText(PickedCountText(checked, picker_.Count(), elsewhere));
+    counter_.SetText(PickedCountText(checked, picker_.Count(), elsewhere, TextLanguage()));
     // The box says whether everything shown is checked, however that came about (Ctrl+A,
     // clicks on the pictures).
     const bool all = picker_.Count() > 0 && checked == picker_.Count();
@@ -488,7 +482,7 @@ void CFileAddDialog::UpdateCounters()
     size_.InvalidateBounds();
     size_.SetMargins(std::max<int>(371, counter_.GetBounds().right + 12), 496, 0, 0);
     size_.Layout();
-    size_.SetText(PickedSizeText(picker_.CheckedSize() + elsewhereSize));
+    size_.SetText(PickedSizeText(picker_.CheckedSize() + elsewhereSize, TextLanguage()));
 }
 
 void CFileAddDialog::ShowLimitMessage(const std::wstring& text)
@@ -496,6 +490,7 @@ void CFileAddDialog::ShowLimitMessage(const std::wstring& text)
     // Owned by this dialog, which it keeps disabled while it shows (the active window may be
     // the page's, which is disabled already).
     CMessageDialog message;
+    message.SetLanguage(TextLanguage());
     message.SetMessage(text);
     message.DoModal(hwnd());
 }
@@ -535,7 +530,7 @@ void CFileAddDialog::OnOK()
             const int pickCap = limits_.pickLimit > 0 ? std::min(kMostPerPick, limits_.pickLimit) : kMostPerPick;
             if (i >= pickCap || listFull) {
                 ShowLimitMessage(LimitMessage(listFull, listFull ? limits_.filesLimit : pickCap, added_,
-                                              total - i));
+                                              total - i, TextLanguage()));
                 stopped = true;
                 break;
             }
@@ -546,7 +541,7 @@ void CFileAddDialog::OnOK()
         // Pictures beyond the files limit were never examined: they are left out too, and
         // the user is told.
         if (!stopped && total > n)
-            ShowLimitMessage(LimitMessage(true, limits_.filesLimit, added_, total - n));
+            ShowLimitMessage(LimitMessage(true, limits_.filesLimit, added_, total - n, TextLanguage()));
         uploadList_->StartThumbnailLoading();
         uploadList_->CheckForDuplicates();
     }

@@ -37,17 +37,21 @@
 #include "ui/CheckBox.h"
 #include "ui/ExtForm.h"
 #include "ui/Label.h"
+#include "ui/UiText.h"
 
 namespace Vantor {
 
+// The dialog's words, in the dialog's language (SetLanguage before DoModal).
 // "共" and the size as the panel writes sizes ("共0 B", "共12.0 KB", "共1.50 MB").
-std::wstring PickedSizeText(int64_t bytes);
+std::wstring PickedSizeText(int64_t bytes, UI::Language language = UI::Language::ZhCN);
 // "当前选择：<checked>/<count> 张照片" for the folder shown; with pictures checked in other
 // folders too, "当前选择：<all> 张照片（本文件夹 <checked>/<count>）".
-std::wstring PickedCountText(int checked, int count, int checkedElsewhere = 0);
+std::wstring PickedCountText(int checked, int count, int checkedElsewhere = 0,
+                             UI::Language language = UI::Language::ZhCN);
 // The message when a pick stops at a limit: the list's files limit (listFull) or the most
 // one pick takes; what was added, how many were left out, and what to do.
-std::wstring LimitMessage(bool listFull, int limit, int added, int leftOut);
+std::wstring LimitMessage(bool listFull, int limit, int added, int leftOut,
+                          UI::Language language = UI::Language::ZhCN);
 
 class CFileAddDialog : public Win::Dialog, public ExtForm, public boost::signals2::trackable {
 public:
@@ -127,6 +131,7 @@ private:
     void OnFolderListed(uint32_t run);
     bool Descend(HTREEITEM node);
     void ShowLimitMessage(const std::wstring& text);
+    std::wstring Say(UI::TextId id) const { return UI::Text(TextLanguage(), id); }
     void ShowPath(const std::wstring& text);
     KeptChecks* KeptFor(const std::wstring& folder);
     // The shown folder's checks (those listed and those still to come) into kept_.

@@ -12,6 +12,7 @@
 #include "picker/DuplicateCheck.h"
 #include "picker/FilePathKey.h"
 #include "picker/ListViewAccessible.h"
+#include "ui/UiText.h"
 #include "ui/Drawing.h"
 
 namespace Vantor {
@@ -920,8 +921,8 @@ bool ListView::RenamesAt(POINT client) const
 
 void ListView::UpdateTip(POINT client)
 {
-    // "单击重命名" over a caption a click renames.
-    std::wstring text = RenamesAt(client) ? L"\u5355\u51FB\u91CD\u547D\u540D" : L"";
+    // Over a caption a click renames, the tip says so.
+    std::wstring text = RenamesAt(client) ? UI::Text(TextLanguage(), UI::TextId::ClickToRename) : L"";
     if (tip_ && !text.empty()) {
         // The tip sees the pointer only there: elsewhere it stays out of the list's messages.
         MSG relay{hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), GetMessageTime(), {}};

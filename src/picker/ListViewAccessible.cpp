@@ -1,5 +1,7 @@
 #include "picker/ListViewAccessible.h"
 
+#include "ui/UiText.h"
+
 #include <algorithm>
 
 #include "Biz/ImageData.h"
@@ -106,7 +108,7 @@ UI::AccessibleInfo ListViewAccessible::Child(long index) const
     const RECT cell = ChildBounds(index);
     if (cell.bottom <= 0 || cell.top >= list_.ClientHeight())
         info.state |= STATE_SYSTEM_OFFSCREEN;
-    info.defaultAction = UI::kClickAction;
+    info.defaultAction = UI::Text(list_.TextLanguage(), UI::TextId::ClickAction);
     return info;
 }
 

@@ -95,6 +95,11 @@ ListViewItem::ListViewItem(std::shared_ptr<ImageData> record, std::shared_ptr<It
 
 ListViewItem::~ListViewItem() = default;
 
+UI::Language ListViewItem::TextLanguage() const
+{
+    return owner_ ? owner_->TextLanguage() : UI::Language::ZhCN;
+}
+
 std::shared_ptr<ImageData> ListViewItem::Record() const
 {
     std::lock_guard<std::mutex> guard(lock_);

@@ -16,6 +16,7 @@
 
 #include "picker/IElement.h"
 #include "platform/Handles.h"
+#include "ui/Language.h"
 
 namespace Vantor {
 
@@ -80,6 +81,8 @@ public:
     const std::wstring& PathKey() const;
     const std::shared_ptr<ItemDates>& Dates() const { return dates_; }
     ListView* Owner() const { return owner_; }
+    // The language of the list the item is in (Chinese outside any list).
+    UI::Language TextLanguage() const;
     int Checked() const { return checked_; }
 
     // Only the main panel's edit tool reads it.

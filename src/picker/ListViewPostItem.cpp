@@ -6,6 +6,7 @@
 #include "picker/CombinBitmap.h"
 #include "picker/ListView.h"
 #include "picker/UploadFailureText.h"
+#include "ui/UiText.h"
 #include "picker/ProgressBandText.h"
 #include "ui/Drawing.h"
 #include "ui/Theme.h"
@@ -109,7 +110,7 @@ void ListViewPostItem::Paint(Gdiplus::Graphics& graphics, const RECT& cell)
     if (uploading) {
         PaintProgress(graphics, cell);
     } else if (failed && (flags_ & ItemHovered)) {
-        DrawReasonBox(graphics, FailureHoverText(record->uploadFailure()),
+        DrawReasonBox(graphics, FailureHoverText(record->uploadFailure(), TextLanguage()),
                       RECT{cell.left + 1, cell.top + 1, cell.right - 1, cell.top + 89});
     } else if (failed) {
         PaintProgress(graphics, cell);
@@ -151,11 +152,11 @@ void ListViewPostItem::PaintProgress(Gdiplus::Graphics& graphics, const RECT& ce
     }
     std::wstring text;
     if (status.phase == UploadPhase::Failed)
-        text = FailureBandText(record->uploadFailure());
+        text = FailureBandText(record->uploadFailure(), TextLanguage());
     else if (status.phase == UploadPhase::Retrying)
-        text = RetryingBandText();
+        text = RetryingBandText(TextLanguage());
     else
-        text = ProgressBandText(status);
+        text = ProgressBandText(status, TextLanguage());
     DrawItemText(graphics, text, band, Gdiplus::Color(255, 255, 255, 255), 1);
 }
 
@@ -269,13 +270,13 @@ std::wstring ListViewPostItem::StatusText() const
     case UploadPhase::None:
         return {};
     case UploadPhase::Waiting:
-        return L"\u7B49\u5F85";  // waiting
+        return UI::Text(TextLanguage(), UI::TextId::Waiting);
     case UploadPhase::Done:
-        return L"\u4E0A\u4F20\u6210\u529F";  // upload succeeded
+        return UI::Text(TextLanguage(), UI::TextId::Uploaded);
     case UploadPhase::Failed:
-        return FailureHoverText(record->uploadFailure());
+        return FailureHoverText(record->uploadFailure(), TextLanguage());
     case UploadPhase::Retrying:
-        return RetryingBandText();
+        return RetryingBandText(TextLanguage());
     default:
         return std::to_wstring(static_cast<int>(status.share() * 100.0)) + L"%";
     }

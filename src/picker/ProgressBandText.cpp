@@ -1,25 +1,27 @@
 #include "picker/ProgressBandText.h"
 
+#include "ui/UiText.h"
+
 #include <cstdint>
 
 namespace Vantor {
 
-std::wstring ProgressBandText(const UploadStatus& status)
+std::wstring ProgressBandText(const UploadStatus& status, UI::Language language)
 {
     switch (status.phase) {
     case UploadPhase::None:
         return {};
     case UploadPhase::Waiting:
-        return L"\u7B49\u5F85";  // 等待
+        return UI::Text(language, UI::TextId::Waiting);
     case UploadPhase::Done:
-        return L"\u4E0A\u4F20\u6210\u529F";  // 上传成功
+        return UI::Text(language, UI::TextId::Uploaded);
     case UploadPhase::AwaitingReply:
         // Every byte went out; the server has the file but has not answered.
-        return L"\u7B49\u5F85\u670D\u52A1\u5668";  // 等待服务器
+        return UI::Text(language, UI::TextId::AwaitingServer);
     case UploadPhase::Sending:
         // Its size is known once the picture is prepared: until then nothing has gone out.
         if (status.size == 0)
-            return L"\u51C6\u5907\u4E2D";  // 准备中
+            return UI::Text(language, UI::TextId::Preparing);
         break;
     default:
         break;

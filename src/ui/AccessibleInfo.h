@@ -17,7 +17,4 @@ struct AccessibleInfo {
     std::wstring defaultAction;  // empty: the element has none
 };
 
-// The default action's name of everything that acts on a click.
-inline const std::wstring kClickAction = L"\u5355\u51FB";  // "单击"
-
 }  // namespace Vantor::UI

@@ -3,6 +3,7 @@
 #include "ui/Drawing.h"
 #include "ui/ImageLister.h"
 #include "ui/Theme.h"
+#include "ui/UiText.h"
 
 namespace Vantor::UI::Controls {
 
@@ -84,7 +85,7 @@ AccessibleInfo Button::Describe() const
     info.role = ROLE_SYSTEM_PUSHBUTTON;
     if (info.name.empty())
         info.name = caption_;
-    info.defaultAction = kClickAction;
+    info.defaultAction = Text(TextLanguage(), TextId::ClickAction);
     return info;
 }
 

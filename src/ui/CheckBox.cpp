@@ -5,23 +5,29 @@
 #include "ui/Drawing.h"
 #include "ui/ImageLister.h"
 #include "ui/Theme.h"
+#include "ui/UiText.h"
 
 namespace Vantor::UI::Controls {
 
 void CheckBox::Create(ControlBase* parent, const std::wstring& caption)
 {
     Attach(parent);
-    SetCaption(caption);
+    SetText(caption);
 }
 
-void CheckBox::SetCaption(const std::wstring& caption)
+void CheckBox::SetText(const std::wstring& caption)
 {
+    const bool renamed = !caption_.empty() && caption_ != caption;
     caption_ = caption;
     const HWND hwnd = GetHwnd();
     const HDC dc = GetDC(hwnd);
     const SIZE extent = MeasureText(dc, caption_, Theme::Instance().NormalFont());
     ReleaseDC(hwnd, dc);
     SetSize(extent.cx, extent.cy);
+    if (renamed) {
+        InvalidateBounds();
+        NotifyControlEvent(EVENT_OBJECT_NAMECHANGE, *this);
+    }
 }
 
 void CheckBox::Layout()
@@ -100,7 +106,7 @@ AccessibleInfo CheckBox::Describe() const
         info.name = caption_;
     if (checked_)
         info.state |= STATE_SYSTEM_CHECKED;
-    info.defaultAction = kClickAction;
+    info.defaultAction = Text(TextLanguage(), TextId::ClickAction);
     return info;
 }
 

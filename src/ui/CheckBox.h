@@ -17,6 +17,8 @@ public:
 
     // Attaches, stores the caption and takes the caption's extent as the size.
     virtual void Create(ControlBase* parent, const std::wstring& caption);
+    // Another caption: the box takes its width.
+    void SetText(const std::wstring& caption);
 
     void Paint(CPaintEventArgs& e) override;
     void OnLButtonDown(CMouseEventArgs& e) override;
@@ -26,8 +28,6 @@ public:
     bool PressByKey() override;
     AccessibleInfo Describe() const override;
 
-    // A new caption (empty: the box alone); the size follows it.
-    void SetCaption(const std::wstring& caption);
     const std::wstring& GetCaption() const { return caption_; }
     void SetChecked(bool checked);
     bool IsChecked() const { return checked_; }

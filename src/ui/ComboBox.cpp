@@ -3,7 +3,10 @@
 #include <commctrl.h>
 
 #include "ui/AccessibleEvents.h"
+#include "ui/Drawing.h"
 #include "ui/Theme.h"
+
+#include <algorithm>
 
 ComboBox::ComboBox() : font_(Theme::CreateUiFont(FW_NORMAL)) {}
 
@@ -92,6 +95,30 @@ int ComboBox::AddString(const std::wstring& text)
     if (hwnd())
         SendMessageW(hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     return static_cast<int>(entries_.size()) - 1;
+}
+
+void ComboBox::SetStrings(const std::vector<std::wstring>& entries)
+{
+    const int selection = GetCurSel();
+    entries_ = entries;
+    if (hwnd()) {
+        SendMessageW(hwnd(), CB_RESETCONTENT, 0, 0);
+        for (const std::wstring& entry : entries_)
+            SendMessageW(hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+    SetCurSel(selection);
+    Vantor::UI::NotifyControlEvent(EVENT_OBJECT_VALUECHANGE, *this);
+}
+
+int ComboBox::TextWidth() const
+{
+    const HWND window = hwnd() ? hwnd() : host_;
+    const HDC dc = GetDC(window);
+    int widest = 0;
+    for (const std::wstring& entry : entries_)
+        widest = std::max<int>(widest, MeasureText(dc, entry, Theme::Instance().NormalFont()).cx);
+    ReleaseDC(window, dc);
+    return widest;
 }
 
 void ComboBox::SetCurSel(int index)

@@ -36,6 +36,10 @@ public:
     Vantor::UI::AccessibleInfo Describe() const override;
 
     int AddString(const std::wstring& text);
+    // Puts these entries in place of the old ones, keeping the chosen place.
+    void SetStrings(const std::vector<std::wstring>& entries);
+    // The widest entry's width in the interface font.
+    int TextWidth() const;
     void SetCurSel(int index);
     int GetCurSel() const;
     int GetCount() const;

@@ -64,6 +64,14 @@ void ControlBase::SetDisabled(int flag)
         Vantor::UI::NotifyControlEvent(EVENT_OBJECT_STATECHANGE, *this);
 }
 
+Vantor::UI::Language ControlBase::TextLanguage() const
+{
+    for (const ControlBase* control = this; control; control = control->parent_)
+        if (control->languageSet_)
+            return control->language_;
+    return Vantor::UI::Language::ZhCN;
+}
+
 Vantor::UI::AccessibleInfo ControlBase::Describe() const
 {
     Vantor::UI::AccessibleInfo info;

@@ -9,6 +9,7 @@
 
 #include "ui/AccessibleInfo.h"
 #include "ui/EventArgs.h"
+#include "ui/Language.h"
 
 // Anchor flags: which host edges a control keeps its margin to.
 enum AnchorFlags : unsigned {
@@ -98,6 +99,14 @@ public:
     // button drawn from images) or shows them differently.
     void SetAccessibleName(std::wstring name) { accessibleName_ = std::move(name); }
     const std::wstring& AccessibleName() const { return accessibleName_; }
+    // The language of the words the control shows and speaks: a root (a form, the panel)
+    // names it, every other control takes its parent's.
+    void SetLanguage(Vantor::UI::Language language)
+    {
+        language_ = language;
+        languageSet_ = true;
+    }
+    Vantor::UI::Language TextLanguage() const;
 
 protected:
     int visible_ = 1;
@@ -112,4 +121,6 @@ protected:
     int height_ = 0;
     std::vector<ControlBase*> children_;  // not owned
     std::wstring accessibleName_;
+    Vantor::UI::Language language_ = Vantor::UI::Language::ZhCN;
+    bool languageSet_ = false;
 };

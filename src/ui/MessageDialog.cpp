@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "ui/Drawing.h"
+#include "ui/SkinTable.h"
 #include "ui/Theme.h"
+#include "ui/UiText.h"
 
 namespace {
 
@@ -42,18 +44,24 @@ void CMessageDialog::Paint(Vantor::UI::CPaintEventArgs& e)
 void CMessageDialog::OnInitDialog()
 {
     AttachWindow(hwnd(), 0, 0, Width, Height);
-    SetTitle(L"\u63D0\u793A\u6D88\u606F");
+    const Vantor::UI::Language language = TextLanguage();
+    using Vantor::UI::TextId;
+    SetTitle(Vantor::UI::Text(language, TextId::MessageTitle));
 
     // OK stands at the right when it is the only button.
     ok_.Create(this, L"");
-    ok_.SetImages("BtnOk", "BtnOk", "BtnOk", "BtnOk");
+    const std::string okImage = Vantor::UI::SkinInLanguage("BtnOk", language);
+    ok_.SetImages(okImage, okImage, okImage, okImage);
+    ok_.SetAccessibleName(Vantor::UI::Text(language, TextId::Ok));
     ok_.SetSize(51, 24);
     ok_.SetMargins(question_ ? 257 : 318, 141, 0, 0);
     ok_.Click.connect([this] { EndDialog(1); });
 
     if (question_) {
         cancel_.Create(this, L"");
-        cancel_.SetImages("BtnCancel", "BtnCancel", "BtnCancel", "BtnCancel");
+        const std::string cancelImage = Vantor::UI::SkinInLanguage("BtnCancel", language);
+        cancel_.SetImages(cancelImage, cancelImage, cancelImage, cancelImage);
+        cancel_.SetAccessibleName(Vantor::UI::Text(language, TextId::Cancel));
         cancel_.SetSize(51, 24);
         cancel_.SetMargins(318, 141, 0, 0);
         cancel_.Click.connect([this] { EndDialog(2); });
@@ -61,6 +69,7 @@ void CMessageDialog::OnInitDialog()
 
     close_.Create(this, L"");
     close_.SetImages("BtnCloseNormal", "BtnCloseHover", "BtnCloseHover", "");
+    close_.SetAccessibleName(Vantor::UI::Text(language, TextId::Close));
     close_.SetSize(15, 15);
     close_.SetMargins(0, 12, 14, 0);
     close_.SetAnchor(AnchorTop | AnchorRight);

@@ -1,5 +1,5 @@
 #pragma once
-// The system's skinned message box: title "提示消息", the message wrapped over as many lines
+// The system's skinned message box: title "提示消息" (in the language SetLanguage names), the message wrapped over as many lines
 // as it needs, and a close button. A box that only informs has an OK button; one that asks
 // (SetQuestion) has OK and Cancel. DoModal returns 1 for OK (or Enter) and 2 for Cancel,
 // Close or Escape.

@@ -1,6 +1,7 @@
 #include "ui/SkinTable.h"
 
 #include <iterator>
+#include <string>
 
 #include "ui/ImageLister.h"
 
@@ -43,8 +44,32 @@ constexpr SkinEntry kSkins[] = {
     {"BtnCloseVNormal", 238},
     {"BtnCloseVHover", 239},
     {"ico-left", 240},
-    {"ico-right", 241},};
+    {"ico-right", 241},
+    // The buttons that carry words in their images, with English words.
+    {"BtnAdd-Normal-en", 242},
+    {"BtnAdd-Hover-en", 243},
+    {"BtnAdd-Disable-en", 244},
+    {"BtnPost-Normal-en", 245},
+    {"BtnPost-Hover-en", 246},
+    {"BtnPost-Disable-en", 247},
+    {"BtnPost-Cancel-en", 248},
+    {"BtnAdd2-Normal-en", 249},
+    {"BtnAdd2-Hover-en", 250},
+    {"BtnOk-en", 251},
+    {"BtnCancel-en", 252},
+};
 }  // namespace
+
+std::string SkinInLanguage(const std::string& name, Language language)
+{
+    if (language != Language::En)
+        return name;
+    const std::string english = name + "-en";
+    for (const SkinEntry& entry : kSkins)
+        if (english == entry.name)
+            return english;
+    return name;
+}
 
 const SkinEntry* SkinTable(size_t* count)
 {

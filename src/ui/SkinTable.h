@@ -1,6 +1,9 @@
 #pragma once
-// The skin images every window draws from: names and PNG resource ids (201 to 241).
+// The skin images every window draws from: names and PNG resource ids (201 to 252).
 #include <cstddef>
+#include <string>
+
+#include "ui/Language.h"
 
 namespace Vantor::UI {
 
@@ -9,8 +12,12 @@ struct SkinEntry {
     int id;
 };
 
-// All 36 entries, by resource id.
+// All 47 entries, by resource id.
 const SkinEntry* SkinTable(size_t* count);
+
+// The image of a button with words in it, for a language: "BtnOk" is "BtnOk-en" in English.
+// Images without words, or without an English version, are the same in every language.
+std::string SkinInLanguage(const std::string& name, Language language);
 
 class ImageLister;
 

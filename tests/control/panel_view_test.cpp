@@ -5,6 +5,7 @@
 
 #include "Biz/ImageData.h"
 #include "control/UploadProgressText.h"
+#include "ui/UiText.h"
 #include "HostWindow.h"
 #include "picture_files.h"
 #include "test_pictures.h"
@@ -132,6 +133,9 @@ protected:
 constexpr POINT kRotateRight{kWidth - 157 - 6, 14};
 constexpr POINT kDelete{kWidth - 103 - 6, 14};
 
+// The panel's words in its language (Chinese unless told otherwise).
+std::wstring Say(Vantor::UI::TextId id) { return Vantor::UI::Text(Vantor::UI::Language::ZhCN, id); }
+
 // Ctrl held down for the keys sent while it lives.
 class CtrlHeld {
 public:
@@ -226,7 +230,7 @@ TEST_F(PanelView, TheHintLineOffersToUndoARemovalForAWhileAndCtrlZWorksAnywhereI
     ASSERT_TRUE(list.IsEmpty());
     EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Empty);
     EXPECT_TRUE(panel_->OffersUndo());
-    EXPECT_EQ(panel_->HintText(), Vantor::RemovedText(3));
+    EXPECT_EQ(panel_->HintText(), L"已删除 3 张照片");
     // The entry follows the words on the hint line, inside the panel.
     const RECT entry = panel_->UndoEntry().GetBounds();
     EXPECT_GT(entry.left, 8 + 40);
@@ -239,7 +243,7 @@ TEST_F(PanelView, TheHintLineOffersToUndoARemovalForAWhileAndCtrlZWorksAnywhereI
     EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Filled);
     EXPECT_TRUE(IsWindowVisible(list.hwnd()));
     EXPECT_FALSE(panel_->OffersUndo());
-    EXPECT_EQ(panel_->HintText(), Vantor::kHintText);
+    EXPECT_EQ(panel_->HintText(), Say(Vantor::UI::TextId::Hint));
 
     // Ctrl+Z reaching the control window (the focus on a button, not in the list).
     removeAll();
@@ -265,7 +269,7 @@ TEST_F(PanelView, TheHintLineOffersToUndoARemovalForAWhileAndCtrlZWorksAnywhereI
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     }
     EXPECT_FALSE(panel_->OffersUndo());
-    EXPECT_EQ(panel_->HintText(), Vantor::kHintText);
+    EXPECT_EQ(panel_->HintText(), Say(Vantor::UI::TextId::Hint));
     {
         const CtrlHeld ctrl;
         panel_->OnKeyDown('Z');
@@ -295,7 +299,7 @@ TEST_F(PanelView, TheHintLineSaysWhenTheServerHasEverythingAndWhatTheTaskDid)
     records[0]->setUploadPhase(Vantor::UploadPhase::Done);
     records[1]->setUploadPhase(Vantor::UploadPhase::Done);
     panel_->OnUploadFileChanged();
-    EXPECT_NE(panel_->HintText().find(Vantor::kAwaitingServerText), std::wstring::npos) << panel_->HintText();
+    EXPECT_NE(panel_->HintText().find(L"已全部发出，等待服务器回应"), std::wstring::npos) << panel_->HintText();
     EXPECT_EQ(panel_->HintText().find(L"剩余"), std::wstring::npos);
     EXPECT_NE(panel_->HintText().find(L"8.8 KB/8.8 KB"), std::wstring::npos) << panel_->HintText();
 
@@ -313,7 +317,7 @@ TEST_F(PanelView, TheHintLineSaysWhenTheServerHasEverythingAndWhatTheTaskDid)
     // Until the user does something else.
     list.AddToSelection(list.Items()[2]->Id());
     list.SelectionChanged(0);
-    EXPECT_EQ(panel_->HintText(), Vantor::kHintText);
+    EXPECT_EQ(panel_->HintText(), Say(Vantor::UI::TextId::Hint));
 }
 
 // The controls of the top row that show now.
@@ -364,9 +368,11 @@ TEST_F(PanelView, TheTopRowNeverOverlapsAndANarrowPanelShowsToolIconsWithTheirCa
             ASSERT_TRUE(panel_->ToolTips());
             std::vector<std::wstring> tips = TipTexts(panel_->ToolTips());
             std::sort(tips.begin(), tips.end());
-            std::vector<std::wstring> captions{Vantor::kSelectAllCaption, Vantor::kEditCaption,
-                                               Vantor::kRotateLeftCaption, Vantor::kRotateRightCaption,
-                                               Vantor::kDeleteCaption};
+            std::vector<std::wstring> captions;
+            for (const auto id : {Vantor::UI::TextId::SelectAll, Vantor::UI::TextId::Edit,
+                                  Vantor::UI::TextId::RotateLeft, Vantor::UI::TextId::RotateRight,
+                                  Vantor::UI::TextId::Delete})
+                captions.push_back(Say(id));
             std::sort(captions.begin(), captions.end());
             EXPECT_EQ(tips, captions);
         } else if (panel_->ToolTips()) {

@@ -45,7 +45,7 @@ TEST(ProgressText, AllSentAndWaitingForTheServerSaysSoInsteadOfATimeLeft)
     TotalProgress progress{9, 10, 5 * 1024 * 1024, 5 * 1024 * 1024, 1024 * 1024};
     progress.awaitingServer = true;
     const std::wstring line = FormatTotalProgress(progress);
-    EXPECT_EQ(line, L"正在上传 9/10 张，5.0 MB/5.0 MB，" + kAwaitingServerText);
+    EXPECT_EQ(line, L"正在上传 9/10 张，5.0 MB/5.0 MB，已全部发出，等待服务器回应");
     EXPECT_EQ(line.find(L"剩余"), std::wstring::npos);
 }
 

@@ -107,7 +107,7 @@ TEST(SharedSkins, AControlOnAnotherThreadKeepsItsPicturesWhenTheFirstGoes)
     // The first control (this thread) and a second one on its own thread each hold leases.
     auto firstSkins = UI::ImageLister::Acquire();
     auto firstIcons = CombinBitmap::Acquire();
-    ASSERT_EQ(firstSkins->Count(), 36u);
+    ASSERT_EQ(firstSkins->Count(), 47u);
     ASSERT_TRUE(firstIcons->HasCell("Del"));
     const std::vector<Gdiplus::ARGB> reference = PaintSkinAndIcon();
     ASSERT_GT(CountNotMagenta(reference, 0, 84), 1000) << "the button skin paints";

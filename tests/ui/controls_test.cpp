@@ -2,7 +2,9 @@
 // memory bitmap and driven with mouse arguments the way a form routes them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "Canvas.h"
 #include "RectCompare.h"
@@ -45,7 +47,7 @@ protected:
     static void SetUpTestSuite()
     {
         skins = ImageLister::Acquire();
-        ASSERT_EQ(skins->Count(), 36u);
+        ASSERT_EQ(skins->Count(), 47u);
     }
     static void TearDownTestSuite() { skins.reset(); }
     static SkinLease skins;
@@ -74,10 +76,10 @@ TEST_F(Controls, SkinTableHasEveryImageAtItsSize)
 {
     size_t count = 0;
     const SkinEntry* table = SkinTable(&count);
-    ASSERT_EQ(count, 36u);
+    ASSERT_EQ(count, 47u);
     for (size_t i = 0; i < count; ++i) {
         EXPECT_GE(table[i].id, 201);
-        EXPECT_LE(table[i].id, 241);
+        EXPECT_LE(table[i].id, 252);
         EXPECT_TRUE(skins->Has(table[i].name)) << table[i].name;
     }
     auto size = [&](const char* name) { return skins->GetSize(name); };
@@ -100,10 +102,46 @@ TEST_F(Controls, SkinTableHasEveryImageAtItsSize)
     EXPECT_EQ(size("NoSuchSkin").cx, 0);
 }
 
+TEST_F(Controls, EnglishButtonImagesStandInForTheChineseOnesAtTheirSize)
+{
+    // Every button with words in its image has an English twin, as high as the Chinese one
+    // and as wide, except the top add button, which is wider for "Add photos".
+    for (const char* name : {"BtnAdd-Normal", "BtnAdd-Hover", "BtnAdd-Disable", "BtnPost-Normal", "BtnPost-Hover",
+                             "BtnPost-Disable", "BtnPost-Cancel", "BtnAdd2-Normal", "BtnAdd2-Hover", "BtnOk",
+                             "BtnCancel"}) {
+        const std::string english = SkinInLanguage(name, Language::En);
+        EXPECT_EQ(english, std::string(name) + "-en");
+        EXPECT_EQ(SkinInLanguage(name, Language::ZhCN), name);
+        ASSERT_TRUE(skins->Has(english)) << english;
+        const SIZE chinese = skins->GetSize(name);
+        const SIZE twin = skins->GetSize(english);
+        EXPECT_EQ(twin.cy, chinese.cy) << english;
+        if (std::string(name).rfind("BtnAdd-", 0) == 0)
+            EXPECT_GT(twin.cx, chinese.cx) << english;
+        else
+            EXPECT_EQ(twin.cx, chinese.cx) << english;
+        // The words are drawn: the English image differs from the Chinese one.
+        Canvas a(twin.cx, twin.cy), b(twin.cx, twin.cy);
+        a.Clear(kMagenta);
+        b.Clear(kMagenta);
+        skins->DrawSkin(a.dc(), name, POINT{0, 0});
+        skins->DrawSkin(b.dc(), english, POINT{0, 0});
+        GdiFlush();
+        int different = 0;
+        for (int y = 0; y < twin.cy; ++y)
+            for (int x = 0; x < std::min(twin.cx, chinese.cx); ++x)
+                different += a.At(x, y) != b.At(x, y);
+        EXPECT_GT(different, 20) << english;
+    }
+    // An image without words is the same in every language.
+    EXPECT_EQ(SkinInLanguage("IcoEdit", Language::En), "IcoEdit");
+    EXPECT_EQ(SkinInLanguage("CheckBox-Normal", Language::En), "CheckBox-Normal");
+}
+
 TEST_F(Controls, BadSkinsAreRefusedAndTheModuleCanBeChosen)
 {
     ImageLister skins;
-    ASSERT_EQ(LoadSkins(skins), 36u);
+    ASSERT_EQ(LoadSkins(skins), 47u);
     EXPECT_FALSE(skins.AddSkin("Nothing", 9999)) << "no such resource";
     const unsigned char notPng[] = {0x89, 'P', 'N', 'G', 1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_FALSE(skins.AddSkinPng("Broken", notPng, sizeof(notPng)));
