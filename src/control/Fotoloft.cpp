@@ -560,9 +560,12 @@ LRESULT CFotoloft::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         }
         break;
     case WM_TIMER:
-        if (wParam != MainPanel::kProgressTimer)
+        if (!panel_.OnTimer(wParam))
             break;
-        panel_.OnProgressTimer();
+        return 0;
+    case WM_KEYDOWN:
+        if (!panel_.OnKeyDown(wParam))
+            break;
         return 0;
     default: {
         // Notifications of native child controls (the sort box) go back to the child, as

@@ -2,6 +2,7 @@
 
 #include "Biz/ImageData.h"
 #include "Biz/Log.h"
+#include "control/UploadEstimate.h"
 #include "control/UploadProgressText.h"
 #include "picker/FileAddDialog.h"
 #include "platform/Handles.h"
@@ -11,7 +12,10 @@
 
 #include <log4cplus/loggingmacros.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace Vantor {
@@ -100,6 +104,9 @@ void MainPanel::BuildTree()
 
     hint_.Create(this, L"");
     hint_.SetMargins(8, 39, 0, 0);
+    // Placed after the hint's text when offered (OfferUndo).
+    undo_.Create(this, L"", "RotatioLeft");
+    undo_.SetVisible(0);
 
     access_.Focus().SetOrder({&add_, &upload_, &cancel_, &bigAdd_, &selectAll_, &edit_, &rotateLeft_, &rotateRight_,
                               &delete_, &sort_, &list_});
@@ -130,13 +137,36 @@ void MainPanel::BuildTree()
     rotateLeft_.Click.connect(guarded([this] { Rotate(true); }));
     rotateRight_.Click.connect(guarded([this] { Rotate(false); }));
     delete_.Click.connect(guarded([this] { Delete(); }));
+    undo_.Click.connect(guarded([this] { Undo(); }));
 
-    list_.SelectionChanged.connect(guarded([this] { UpdateTools(); }));
+    list_.SelectionChanged.connect(guarded([this] {
+        EndTaskSummary();
+        UpdateTools();
+    }));
     list_.ItemRemoved.connect(guarded([this] {
         ListMaybeEmpty();
         UpdateTools();  // a removal changes the selection without SelectionChanged
     }));
-    list_.FilesDropped.connect(guarded([this] { RefreshAfterAdd(); }));
+    list_.FilesDropped.connect(guarded([this] {
+        EndTaskSummary();
+        RefreshAfterAdd();
+    }));
+    list_.RemovalUndoable.connect([this](int count) {
+        try {
+            OfferUndo(count);
+        } catch (...) {
+        }
+    });
+    list_.RemovalUndone.connect([this](int count) {
+        try {
+            EndUndoOffer();
+            if (count > 0) {
+                RefreshAfterAdd();
+                UpdateTools();
+            }
+        } catch (...) {
+        }
+    });
     // A drag put the list in the user's own order: the box shows no sort rather than the last.
     list_.OrderChangedByHand.connect(guarded([this] {
         sortIndex_ = -1;
@@ -181,7 +211,6 @@ void MainPanel::ShowLanguage()
     using UI::TextId;
     const UI::Language language = TextLanguage();
     const auto skin = [language](const char* name) { return UI::SkinInLanguage(name, language); };
-    const bool chinese = language == UI::Language::ZhCN;
 
     // The buttons drawn from images: the images carry the words, the names say them.
     add_.SetImages(skin("BtnAdd-Normal"), skin("BtnAdd-Hover"), skin("BtnAdd-Hover"), skin("BtnAdd-Disable"));
@@ -204,32 +233,13 @@ void MainPanel::ShowLanguage()
     sort_.SetStrings({Say(TextId::SortDefault), Say(TextId::SortByName), Say(TextId::SortByCreated),
                       Say(TextId::SortByTaken)});
 
-    // The right-hand group, from the right edge: sort box, the four tools, select all. The
-    // Chinese places are the panel's fixed ones; other words get the room they take.
-    if (chinese) {
-        sort_.SetSize(86, 70);
-        sort_.SetMargins(0, 4, 10, 0);
-        delete_.SetMargins(0, 7, 103, 0);
-        rotateRight_.SetMargins(0, 7, 157, 0);
-        rotateLeft_.SetMargins(0, 7, 211, 0);
-        edit_.SetMargins(0, 7, 266, 0);
-        selectAll_.SetMargins(0, 7, 326, 0);
-    } else {
-        const int sortWidth = std::max(86, sort_.TextWidth() + 28);  // the text, the arrow and the frame
-        sort_.SetSize(sortWidth, 70);
-        sort_.SetMargins(0, 4, 10, 0);
-        int right = 10 + sortWidth + 7;
-        for (UI::Controls::IconLabel* tool : {&delete_, &rotateRight_, &rotateLeft_, &edit_}) {
-            tool->SetMargins(0, 7, right, 0);
-            right += tool->GetWidth() + 12;
-        }
-        selectAll_.SetMargins(0, 7, right + 4, 0);
-    }
+    // The right-hand group's places follow the words and the width (ArrangeTopRow).
+    undo_.SetText(Say(TextId::UndoRemoval));
 
     emptyText_.SetText(Say(TextId::EmptyList));
     const int emptyHeight = emptyText_.GetBounds().bottom - emptyText_.GetBounds().top;
-    emptyText_.SetSize(chinese ? 227 : emptyText_.GetBounds().right - emptyText_.GetBounds().left, emptyHeight);
-    emptyText_.SetMargins(0, 298, 0, 0);
+    // As wide as its words, so that centring places the words themselves in the middle.
+    emptyText_.SetSize(emptyText_.GetBounds().right - emptyText_.GetBounds().left, emptyHeight);
     if (CurrentState() != State::Uploading)
         SetHint(Say(TextId::Hint));
 
@@ -237,7 +247,8 @@ void MainPanel::ShowLanguage()
     const std::pair<ControlBase*, TextId> names[] = {
         {this, TextId::PanelName},       {&list_, TextId::ListName},         {&add_, TextId::AddPhotos},
         {&bigAdd_, TextId::AddPhotos},   {&upload_, TextId::Upload},         {&cancel_, TextId::CancelUpload},
-        {&sort_, TextId::SortName}};
+        {&sort_, TextId::SortName},      {&selectAll_, TextId::SelectAll},   {&edit_, TextId::Edit},
+        {&rotateLeft_, TextId::RotateLeft}, {&rotateRight_, TextId::RotateRight}, {&delete_, TextId::Delete}};
     for (const auto& [control, id] : names) {
         const std::wstring name = Say(id);
         if (control->AccessibleName() == name)
@@ -305,6 +316,7 @@ void MainPanel::AddImages()
 {
     if (CurrentState() == State::Uploading)
         return;
+    EndTaskSummary();
     CFileAddDialog dialog;
     dialog.SetLanguage(TextLanguage());
     dialog.SetUploadList(&list_);
@@ -324,6 +336,7 @@ void MainPanel::SelectAll()
 {
     if (CurrentState() == State::Uploading)
         return;
+    EndTaskSummary();
     list_.SelectAll(selectAll_.IsChecked());
     UpdateTools();
 }
@@ -339,6 +352,7 @@ void MainPanel::Sort(int index)
             sortIndex_ = index;
         return;
     }
+    EndTaskSummary();
     sortIndex_ = index;
     list_.Sort(index);
 }
@@ -347,6 +361,7 @@ void MainPanel::Edit()
 {
     if (CurrentState() == State::Uploading)
         return;
+    EndTaskSummary();
     const std::vector<ListViewItem*> selection = list_.Selection();
     if (selection.empty())
         return;
@@ -362,6 +377,7 @@ void MainPanel::Rotate(bool left)
 {
     if (CurrentState() == State::Uploading)
         return;
+    EndTaskSummary();
     for (ListViewItem* item : list_.Selection()) {
         if (left)
             item->RotateImageLeft();
@@ -377,6 +393,50 @@ void MainPanel::Delete()
     list_.RemoveSelected();
     ListMaybeEmpty();
     UpdateTools();
+}
+
+void MainPanel::Undo()
+{
+    if (CurrentState() == State::Uploading)
+        return;
+    list_.UndoRemoval();
+}
+
+bool MainPanel::OnKeyDown(WPARAM key)
+{
+    if (key == 'Z' && GetKeyState(VK_CONTROL) < 0) {
+        Undo();
+        return true;
+    }
+    return false;
+}
+
+void MainPanel::OfferUndo(int count)
+{
+    if (count <= 0 || CurrentState() == State::Uploading)
+        return;
+    summaryShown_ = false;
+    SetHint(UI::FormatText(TextLanguage(), UI::TextId::RemovedPhotos, {std::to_wstring(count)}));
+    // The entry follows the hint's text on its line.
+    const RECT hint = hint_.GetBounds();
+    undo_.SetMargins(hint.right - GetBounds().left + 12, 38, 0, 0);
+    undo_.SetVisible(1);
+    undo_.Layout();
+    undo_.InvalidateBounds();
+    if (GetHwnd())
+        SetTimer(GetHwnd(), kUndoOfferTimer, kUndoOfferMs, nullptr);
+}
+
+void MainPanel::EndUndoOffer()
+{
+    if (GetHwnd())
+        KillTimer(GetHwnd(), kUndoOfferTimer);
+    if (!undo_.IsVisible())
+        return;
+    undo_.InvalidateBounds();
+    undo_.SetVisible(0);
+    if (CurrentState() != State::Uploading)
+        SetHint(Say(UI::TextId::Hint));
 }
 
 void MainPanel::UpdateTools()
@@ -427,6 +487,7 @@ void MainPanel::StartUpload()
         return;
     }
     list_.CommitRename();  // a caption being typed goes with the upload
+    summaryShown_ = false;
     // The session's change shows the task.
     host_.StartListUpload();
 }
@@ -441,9 +502,15 @@ void MainPanel::OnSessionChanged()
 {
     list_.UploadingChanged();
     if (!session_.IsUploading()) {
-        SetHint(Say(UI::TextId::Hint));
         RefreshAfterAdd();
         UpdateTools();
+        if (session_.phase() == UploadSession::Phase::Finished) {
+            // What the task did stays on the hint line until the user does something else.
+            SetHint(FormatTaskSummary(SummariseTask(), TextLanguage()));
+            summaryShown_ = true;
+        } else {
+            SetHint(Say(UI::TextId::Hint));
+        }
     }
     ShowState();
     upload_.InvalidateBounds();
@@ -464,21 +531,75 @@ void MainPanel::OnProgressTimer()
         KillTimer(GetHwnd(), kProgressTimer);
 }
 
+bool MainPanel::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kProgressTimer:
+        OnProgressTimer();
+        return true;
+    case kUndoOfferTimer:
+        // The offer ends; Ctrl+Z still brings the removal back until the list changes.
+        if (GetHwnd())
+            KillTimer(GetHwnd(), kUndoOfferTimer);
+        if (undo_.IsVisible()) {
+            undo_.InvalidateBounds();
+            undo_.SetVisible(0);
+            if (hint_.GetText() != Say(UI::TextId::Hint) && CurrentState() != State::Uploading)
+                SetHint(Say(UI::TextId::Hint));
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
 void MainPanel::UpdateProgressLine()
 {
     const UploadTaskProgress task = session_.Progress();
+    const std::vector<UploadFile>& taskFiles = session_.Files();
+    std::vector<FileBytes> files;
+    files.reserve(taskFiles.size());
+    for (const UploadFile& file : taskFiles)
+        files.push_back(FileBytes{file.record->fileSize(), file.record->UploadState()});
+    const TaskBytes bytes = EstimateTaskBytes(files);
     TotalProgress total;
-    const std::vector<UploadFile>& files = session_.Files();
-    total.files = files.size();
+    total.files = taskFiles.size();
     total.filesEnded = std::min<uint64_t>(task.ended, total.files);
-    total.bytesSent = task.bytesSent;
+    total.bytesSent = bytes.done;
+    total.bytesTotal = bytes.total;
     total.bytesPerSecond = task.bytesPerSecond;
-    // A file not prepared yet counts with its size on disk until its encoded size is known.
-    for (const UploadFile& file : files) {
-        const UploadStatus state = file.record->UploadState();
-        total.bytesTotal += state.size > 0 ? state.size : file.record->fileSize();
-    }
+    total.awaitingServer = bytes.awaitingServer;
     SetHint(FormatTotalProgress(total, TextLanguage()));
+}
+
+TaskSummary MainPanel::SummariseTask() const
+{
+    TaskSummary summary;
+    for (const UploadFile& file : session_.LastTaskFiles()) {
+        const UploadStatus state = file.record->UploadState();
+        switch (state.phase) {
+        case UploadPhase::Done:
+            ++summary.uploaded;
+            summary.uploadedBytes += state.size;
+            break;
+        case UploadPhase::Failed:
+            summary.failures.push_back(file.record->uploadFailure());
+            break;
+        default:
+            ++summary.cancelled;
+            break;
+        }
+    }
+    return summary;
+}
+
+void MainPanel::EndTaskSummary()
+{
+    if (!summaryShown_)
+        return;
+    summaryShown_ = false;
+    if (hint_.GetText() != Say(UI::TextId::Hint) && CurrentState() != State::Uploading)
+        SetHint(Say(UI::TextId::Hint));
 }
 
 void MainPanel::ShowDuplicatesSkipped(int skipped)
@@ -521,14 +642,130 @@ void MainPanel::Layout()
     RECT client{};
     GetHostClientRect(&client);
     SetBounds(client);
+    const int width = std::max<int>(client.right - client.left, kMinWidth);
+    const int height = std::max<int>(client.bottom - client.top, kMinHeight);
+    // Narrower than the least the panel needs, the row keeps its layout for that width,
+    // placed from the left: the window shows what fits and nothing overlaps.
+    ArrangeTopRow(width, width - (client.right - client.left));
+    ArrangeEmptyState(width, height);
     LayoutChildren();
+    UpdateToolTips();
+}
+
+namespace {
+
+// The top row: add and upload on the left, up to here.
+constexpr int kLeftButtonsEnd = 178;
+constexpr int kRowGap = 8;
+
+}  // namespace
+
+void MainPanel::ArrangeTopRow(int width, int beyond)
+{
+    using UI::Controls::IconLabel;
+    using UI::TextId;
+    const std::pair<IconLabel*, TextId> tools[] = {{&edit_, TextId::Edit},
+                                                   {&rotateLeft_, TextId::RotateLeft},
+                                                   {&rotateRight_, TextId::RotateRight},
+                                                   {&delete_, TextId::Delete}};
+    for (auto& [tool, id] : tools)
+        if (tool->GetText() != Say(id))
+            tool->SetText(Say(id));
+    if (selectAll_.GetCaption() != Say(TextId::SelectAll))
+        selectAll_.SetText(Say(TextId::SelectAll));
+    // The right-hand group, from the right edge: sort box, the four tools, select all. The
+    // Chinese places are the panel's fixed ones; other words get the room they take.
+    const bool chinese = TextLanguage() == UI::Language::ZhCN;
+    const int sortWidth = chinese ? 86 : std::max(86, sort_.TextWidth() + 28);  // text, arrow, frame
+    int rights[4] = {266, 211, 157, 103};
+    int selectAllRight = 326;
+    if (!chinese) {
+        int right = 10 + sortWidth + 7;
+        for (int i = 3; i >= 0; --i) {
+            rights[i] = right;
+            right += tools[i].first->GetWidth() + 12;
+        }
+        selectAllRight = right + 4;
+    }
+    const int selectAllWidth = selectAll_.GetWidth() + UI::Controls::CheckBox::BoxWidth;
+    const int leftEnd = upload_.GetMargins().left + 84;  // where add and upload end
+    iconsOnly_ = width - selectAllRight - selectAllWidth < leftEnd + kRowGap;
+    if (!iconsOnly_) {
+        selectAll_.SetMargins(0, 7, selectAllRight - beyond, 0);
+        for (int i = 0; i < 4; ++i)
+            tools[i].first->SetMargins(0, 7, rights[i] - beyond, 0);
+        sort_.SetSize(sortWidth, 70);
+        sort_.SetMargins(0, 4, 10 - beyond, 0);
+        return;
+    }
+    // Icons only, closer together, and a narrower sort box.
+    const int narrowSort = chinese ? 76 : sortWidth;
+    sort_.SetSize(narrowSort, 70);
+    sort_.SetMargins(0, 4, 10 - beyond, 0);
+    int right = 10 + narrowSort + 6;
+    for (int i = 3; i >= 0; --i) {
+        IconLabel& tool = *tools[i].first;
+        tool.SetText(L"");
+        tool.SetMargins(0, 7, right - beyond, 0);
+        right += tool.GetWidth() + 3;
+    }
+    selectAll_.SetText(L"");
+    selectAll_.SetMargins(0, 7, right + 3 - beyond, 0);
+}
+
+void MainPanel::ArrangeEmptyState(int width, int height)
+{
+    // The button, then its line 70 pixels below its top, as one block in the middle of the
+    // list area (57 pixels from the top to the bottom border).
+    constexpr int kBlock = 51 + 19 + 16;
+    const int area = height - 58;
+    const int top = 57 + std::max(4, (area - kBlock) / 2);
+    bigAdd_.SetMargins(0, top, 0, 0);
+    emptyText_.SetMargins(0, top + 70, 0, 0);
+}
+
+void MainPanel::UpdateToolTips()
+{
+    const HWND window = GetHwnd();
+    if (!window)
+        return;
+    if (!tips_ && iconsOnly_) {
+        tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
+                                nullptr, nullptr);
+    }
+    if (!tips_)
+        return;
+    // One tool a control, by its place on the window; none while the captions show.
+    using UI::TextId;
+    const std::pair<const ControlBase*, TextId> tools[] = {
+        {&selectAll_, TextId::SelectAll}, {&edit_, TextId::Edit}, {&rotateLeft_, TextId::RotateLeft},
+        {&rotateRight_, TextId::RotateRight}, {&delete_, TextId::Delete}};
+    for (UINT_PTR i = 0; i < std::size(tools); ++i) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = window;
+        tool.uId = i + 1;
+        SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        if (!iconsOnly_ || !tools[i].first->IsVisible())
+            continue;
+        tool.uFlags = TTF_SUBCLASS;
+        tool.rect = tools[i].first->GetBounds();
+        std::wstring text = Say(tools[i].second);  // the tip keeps its own copy
+        tool.lpszText = text.data();
+        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 void MainPanel::ReleaseView()
 {
     // The window goes; the list, the state and the running task's files stay for the next.
-    if (GetHwnd())
+    if (GetHwnd()) {
         KillTimer(GetHwnd(), kProgressTimer);
+        KillTimer(GetHwnd(), kUndoOfferTimer);
+    }
+    undo_.SetVisible(0);
+    tips_ = nullptr;  // it went with the window
     ControlBase::ReleaseView();
     SetHostWindowTree(nullptr);
 }

@@ -14,6 +14,7 @@
 // its list read from the control's upload session and follow its changes. The panel holds a lease on the skin
 // store for as long as it exists.
 #include "control/PanelHost.h"
+#include "control/TaskSummaryText.h"
 #include "control/UploadSession.h"
 #include "picker/ListView.h"
 #include "picker/ListViewPostItem.h"
@@ -39,6 +40,10 @@ class MainPanel : public ControlBase {
 public:
     // The control window's timer that refreshes the progress line while a task runs.
     static constexpr UINT_PTR kProgressTimer = 0x4650;
+    // The control window's timer that ends the offer to undo a removal in the hint line.
+    static constexpr UINT_PTR kUndoOfferTimer = 0x4651;
+    // How long the hint line offers to undo a removal.
+    static constexpr UINT kUndoOfferMs = 8000;
 
     enum class State { Empty, Filled, Uploading };
 
@@ -78,15 +83,35 @@ public:
     void Edit();
     void Rotate(bool left);
     void Delete();
+    // Brings back the items of the user's last removal (Ctrl+Z, the hint line's undo entry).
+    void Undo();
 
     // A file of the running task reported; the progress line follows.
     void OnUploadFileChanged();
     // The progress timer fired.
     void OnProgressTimer();
+    // One of the panel's timers fired; false for a timer that is not the panel's.
+    bool OnTimer(UINT_PTR id);
+    // A key the control window got that the panel acts on wherever the focus is in it
+    // (Ctrl+Z); false for the others.
+    bool OnKeyDown(WPARAM key);
+    // Whether the hint line offers to undo a removal now, and its undo entry.
+    bool OffersUndo() const { return undo_.IsVisible(); }
+    const UI::Controls::IconLabel& UndoEntry() const { return undo_; }
+    const std::wstring& HintText() const { return hint_.GetText(); }
     // Pictures added again under another path were left out: the hint line says how many.
     void ShowDuplicatesSkipped(int skipped);
     // Tells the user how many files an addition refused for their kind.
     void ShowOtherKindsRefused(int refused);
+
+    // The smallest client area the panel lays out in: below it the panel keeps this layout
+    // and the window shows its top left part, so nothing ever overlaps.
+    static constexpr int kMinWidth = 392;
+    static constexpr int kMinHeight = 160;
+    // Whether the tools show their icons only (a narrow panel): their captions are tooltips.
+    bool ToolsShowIconsOnly() const { return iconsOnly_; }
+    // The tooltip window of the icon-only tools (null while captions show or without window).
+    HWND ToolTips() const { return tips_; }
 
     void Paint(UI::CPaintEventArgs& e) override;
     void Layout() override;
@@ -106,6 +131,17 @@ private:
     void SetHint(const std::wstring& text);
     void UpdateProgressLine();
     void ShowMessage(const std::wstring& text);
+    TaskSummary SummariseTask() const;
+    // The hint line goes back to its usual words when it still shows a task's end.
+    void EndTaskSummary();
+    // Places the top row for the width: captions where they fit, icons only where not;
+    // `beyond` is how far that width reaches past the window's right edge.
+    void ArrangeTopRow(int width, int beyond);
+    // Places the big add button and its line in the middle of the list area.
+    void ArrangeEmptyState(int width, int height);
+    void UpdateToolTips();
+    void OfferUndo(int count);
+    void EndUndoOffer();
 
     const UI::SkinLease skins_ = UI::ImageLister::Acquire();
     PanelHost& host_;
@@ -123,9 +159,13 @@ private:
     UI::Controls::IconLabel delete_;
     ComboBox sort_;
     Label hint_;
+    UI::Controls::IconLabel undo_;  // after the hint line: shown while a removal can be undone
     UI::RootAccess access_{*this};  // after the controls it reads, so that it goes first
 
     int sortIndex_ = 0;  // the order the list is in; -1 once a drag gave it the user's own
+    bool summaryShown_ = false;  // the hint line says what the last task did
+    bool iconsOnly_ = false;
+    HWND tips_ = nullptr;  // owned by the panel's window: it goes with it
     boost::signals2::scoped_connection sessionChanged_;  // last: it goes before what it calls
 };
 

@@ -35,6 +35,10 @@ int64_t SecondsLeft(uint64_t bytesLeft, uint64_t bytesPerSecond)
 std::wstring FormatTotalProgress(const TotalProgress& progress, UI::Language language)
 {
     const uint64_t total = std::max(progress.bytesTotal, progress.bytesSent);
+    if (progress.awaitingServer)
+        return UI::FormatText(language, UI::TextId::UploadingAwaiting,
+                              {std::to_wstring(progress.filesEnded), std::to_wstring(progress.files),
+                               FormatBytes(progress.bytesSent), FormatBytes(total)});
     std::wstring text = UI::FormatText(language, UI::TextId::Uploading,
                                        {std::to_wstring(progress.filesEnded), std::to_wstring(progress.files),
                                         FormatBytes(progress.bytesSent), FormatBytes(total),

@@ -27,6 +27,7 @@ bool UploadSession::Start(std::vector<UploadFile> files, ItemIds items, UploadSe
     if (!engine_.Start(files, std::move(settings), std::move(observer)))
         return false;
     files_ = std::move(files);
+    lastFiles_.clear();
     items_ = std::move(items);
     phase_ = Phase::Uploading;
     cancelled_ = false;
@@ -49,6 +50,7 @@ void UploadSession::End()
         return;
     phase_ = Phase::Finished;
     cancelled_ = false;
+    lastFiles_ = std::move(files_);
     files_.clear();
     items_.clear();
     changed();

@@ -55,6 +55,8 @@ public:
     bool CancelRequested() const { return IsUploading() && cancelled_; }
     // The running task's files, in list order; none when no task runs.
     const std::vector<UploadFile>& Files() const { return files_; }
+    // The files of the task that ended last, kept until the next start (for what it did).
+    const std::vector<UploadFile>& LastTaskFiles() const { return lastFiles_; }
     // The item that showed the file when the task started; -1 when it was in none.
     int32_t ItemOf(const std::string& fileId) const;
     // Any thread: the engine's count of the task's progress.
@@ -72,6 +74,7 @@ private:
     Phase phase_ = Phase::NeverStarted;
     bool cancelled_ = false;
     std::vector<UploadFile> files_;
+    std::vector<UploadFile> lastFiles_;
     ItemIds items_;
 };
 

@@ -2,6 +2,7 @@
 #include "image/FitSize.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace Vantor {
 
@@ -36,7 +37,25 @@ std::shared_ptr<Gdiplus::Image> MakeThumbnail(Gdiplus::Bitmap& picture, int boxW
         // A side that truncates to nothing still gets one pixel.
         const UINT w = static_cast<UINT>(std::max(1, size.width));
         const UINT h = static_cast<UINT>(std::max(1, size.height));
-        thumbnail.reset(picture.GetThumbnailImage(w, h, nullptr, nullptr));
+        const Gdiplus::PixelFormat format = picture.GetPixelFormat();
+        if ((format & PixelFormatAlpha) || (format & PixelFormatPAlpha)) {
+            // A picture with cover is shrunk into a premultiplied bitmap: the platform's own
+            // thumbnail keeps colours already multiplied by their cover as if they were not,
+            // which darkens every semi-transparent pixel once more when it is drawn.
+            auto shrunk = std::make_unique<Gdiplus::Bitmap>(w, h, PixelFormat32bppPARGB);
+            if (shrunk->GetLastStatus() != Gdiplus::Ok)
+                return nullptr;
+            Gdiplus::Graphics graphics(shrunk.get());
+            graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+            graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
+            graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+            if (graphics.DrawImage(&picture, Gdiplus::Rect(0, 0, w, h), 0, 0, width, height, Gdiplus::UnitPixel) !=
+                Gdiplus::Ok)
+                return nullptr;
+            thumbnail = std::move(shrunk);
+        } else {
+            thumbnail.reset(picture.GetThumbnailImage(w, h, nullptr, nullptr));
+        }
     }
     if (!thumbnail || thumbnail->GetLastStatus() != Gdiplus::Ok)
         return nullptr;

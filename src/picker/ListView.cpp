@@ -184,9 +184,11 @@ void ListView::SetInteractive(bool interactive)
 
 void ListView::UploadingChanged()
 {
-    // A caption being typed goes with the task.
-    if (IsUploading())
+    // A caption being typed goes with the task, and the task takes the list as it is.
+    if (IsUploading()) {
         CommitRename();
+        ForgetRemoval();
+    }
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
 }
@@ -197,6 +199,7 @@ ListViewItem* ListView::AddItem(std::unique_ptr<ListViewItem> item)
 {
     if (!item)
         return nullptr;
+    ForgetRemoval();  // what comes back must not clash with what came in
     item->owner_ = this;
     item->id_ = nextId_++;
     // An item whose picture already decoded (a picker item's record) may be edited at once.
@@ -369,6 +372,7 @@ void ListView::ReleaseItems()
     items_.clear();
     ForgetPathKeys();
     cells_.Clear();
+    removed_.clear();
     selection_.clear();
     anchorId_ = -1;
     hoverId_ = -1;
@@ -382,13 +386,14 @@ void ListView::ReleaseItems()
 void ListView::Clear()
 {
     CommitRename();
+    ForgetRemoval();
     ReleaseItems();
     UpdateScrollBar();
     if (hwnd())
         InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-void ListView::RemoveItem(int32_t id)
+void ListView::RemoveItem(int32_t id, Removal how)
 {
     const int index = IndexOf(id);
     if (index < 0)
@@ -396,16 +401,7 @@ void ListView::RemoveItem(int32_t id)
     CommitRename();
     const int kept = scrollPos_;
     DropFromSelection(id);
-    if (hoverId_ == id)
-        hoverId_ = -1;
-    if (dragPreparedId_ == id)
-        dragPreparedId_ = -1;
-    if (pathKeysKnown_ && items_[index]->Record()) {
-        const auto counted = pathKeys_.find(items_[index]->PathKey());
-        if (counted != pathKeys_.end() && --counted->second <= 0)
-            pathKeys_.erase(counted);
-    }
-    items_.erase(items_.begin() + index);
+    TakeOut({index}, how);
     CheckAnchor();
     ItemRemoved(id);
     UpdateScrollBar();
@@ -413,33 +409,25 @@ void ListView::RemoveItem(int32_t id)
     ScrollTo(kept);
     RepaintContent();
     SendMouseMoveAtCursor();
+    if (how == Removal::Undoable)
+        RemovalUndoable(UndoableCount());
 }
 
 void ListView::RemoveSelected()
 {
     CommitRename();
     const int kept = scrollPos_;
-    // The focus goes to the item after the first one removed (the new last one at the end).
-    int firstRemoved = -1;
-    for (size_t i = 0; i < items_.size() && firstRemoved < 0; ++i)
+    std::vector<int> indices;
+    for (size_t i = 0; i < items_.size(); ++i)
         if (std::find(selection_.begin(), selection_.end(), items_[i]->Id()) != selection_.end())
-            firstRemoved = static_cast<int>(i);
-    for (const int32_t id : selection_)
-        cells_.Forget(id);
-    ForgetPathKeys();
-    items_.erase(std::remove_if(items_.begin(), items_.end(),
-                                [this](const std::unique_ptr<ListViewItem>& item) {
-                                    return std::find(selection_.begin(), selection_.end(), item->Id()) !=
-                                           selection_.end();
-                                }),
-                 items_.end());
+            indices.push_back(static_cast<int>(i));
+    TakeOut(indices, Removal::Undoable);
     selection_.clear();
-    hoverId_ = -1;
     anchorId_ = -1;
-    dragPreparedId_ = -1;
+    // The focus goes to the item after the first one removed (the new last one at the end).
     const int32_t focusBefore = focusId_;
-    if (firstRemoved >= 0 && !items_.empty()) {
-        focusIndex_ = std::min(firstRemoved, Count() - 1);
+    if (!indices.empty() && !items_.empty()) {
+        focusIndex_ = std::min(indices.front(), Count() - 1);
         focusId_ = items_[focusIndex_]->Id();
     }
     ItemRemoved(0);
@@ -450,11 +438,86 @@ void ListView::RemoveSelected()
     ScrollTo(kept);
     RepaintContent();
     SendMouseMoveAtCursor();
+    if (!indices.empty())
+        RemovalUndoable(UndoableCount());
 }
 
-void ListView::PostRemoveItem(int32_t id)
+void ListView::TakeOut(const std::vector<int>& indices, Removal how)
 {
-    tasks_.Post([this, id] { RemoveItem(id); });
+    if (indices.empty())
+        return;
+    if (how == Removal::Undoable)
+        removed_.clear();  // only the last removal comes back
+    for (auto at = indices.rbegin(); at != indices.rend(); ++at) {
+        std::unique_ptr<ListViewItem> item = std::move(items_[*at]);
+        items_.erase(items_.begin() + *at);
+        cells_.Forget(item->Id());
+        if (pathKeysKnown_ && item->Record()) {
+            const auto counted = pathKeys_.find(item->PathKey());
+            if (counted != pathKeys_.end() && --counted->second <= 0)
+                pathKeys_.erase(counted);
+        }
+        if (item->Id() == hoverId_) {
+            item->OnLeave();
+            hoverId_ = -1;
+        }
+        if (item->Id() == dragPreparedId_)
+            dragPreparedId_ = -1;
+        if (how == Removal::Undoable)
+            removed_.insert(removed_.begin(), RemovedItem{*at, std::move(item)});
+    }
+}
+
+bool ListView::UndoRemoval()
+{
+    if (removed_.empty() || IsUploading())
+        return false;
+    CommitRename();
+    ForgetPathKeys();  // the items come back: counted again on the next look-up
+    std::vector<RemovedItem> back = std::move(removed_);
+    removed_.clear();
+    ClearSelection();
+    bool thumbnailsMissing = false;
+    // In ascending order every item lands on its old place again.
+    for (RemovedItem& entry : back) {
+        ListViewItem& item = *entry.item;
+        const auto record = item.Record();
+        thumbnailsMissing = thumbnailsMissing || (record && record->thumbnailState() ==
+                                                                ImageData::ThumbnailState::Pending);
+        const int at = std::clamp(entry.index, 0, Count());
+        items_.insert(items_.begin() + at, std::move(entry.item));
+        item.Select(POINT{0, 0});
+        selection_.push_back(item.Id());
+    }
+    const int32_t first = selection_.front();
+    const int count = static_cast<int>(back.size());
+    const int kept = scrollPos_;
+    UpdateScrollBar();
+    Arrange();
+    ScrollTo(kept);
+    SetFocusItem(first);
+    RepaintContent();
+    SendMouseMoveAtCursor();
+    if (hwnd())
+        NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+    if (thumbnailsMissing)
+        StartThumbnailLoading();
+    RemovalUndone(count);
+    SelectionChanged(0);
+    return true;
+}
+
+void ListView::ForgetRemoval()
+{
+    if (removed_.empty())
+        return;
+    removed_.clear();
+    RemovalUndone(0);
+}
+
+void ListView::PostRemoveItem(int32_t id, Removal how)
+{
+    tasks_.Post([this, id, how] { RemoveItem(id, how); });
 }
 
 void ListView::SelectAll(bool select)

@@ -61,6 +61,10 @@ struct AddResult {
 // The extensions the list takes by default: every kind the control decodes, in any case.
 bool IsAcceptedImageExtension(const std::wstring& path);
 
+// Whether a removal can be undone: the user's own (the Delete key, the delete tool, an item's
+// own button) can; what an upload or the duplicate check takes out cannot.
+enum class Removal { Final, Undoable };
+
 enum class SortMode : int { ById = 0, ByRemark = 1, ByCreated = 2, ByDateTaken = 3 };
 
 class ListView : public Win::Window, public ControlBase {
@@ -78,6 +82,10 @@ public:
     boost::signals2::signal<void(int32_t)> PreviewRequested;
     // An item was moved by hand (MoveItem): the list is in no sort's order any more.
     boost::signals2::signal<void()> OrderChangedByHand;
+    // The user removed items (count): UndoRemoval can bring them back until the next change.
+    boost::signals2::signal<void(int count)> RemovalUndoable;
+    // UndoRemoval put that many items back; or 0: the last removal can no longer be undone.
+    boost::signals2::signal<void(int count)> RemovalUndone;
     // Once per addition that had to leave acceptable files out (the files limit).
     boost::signals2::signal<void(int leftOut)> AddLimitReached;
     // Fired by AddFiles with the number of files it refused for their kind (their extension).
@@ -150,10 +158,20 @@ public:
     void UpdateScrollBar();
     void Clear();
     void ReleaseItems();
-    void RemoveItem(int32_t id);
+    void RemoveItem(int32_t id, Removal how = Removal::Final);
+    // The user's removal of the selection: it can be undone.
     void RemoveSelected();
     // The removal runs after the current message (an item's own button).
-    void PostRemoveItem(int32_t id);
+    void PostRemoveItem(int32_t id, Removal how = Removal::Final);
+    // --- undoing the last removal ---
+    // The items of the user's last removal are kept, with their records (names, turns, edits),
+    // until it is undone, the user removes again, files are added, an upload starts or the
+    // list is cleared.
+    int UndoableCount() const { return static_cast<int>(removed_.size()); }
+    // Puts the last removal's items back where they were, selected, the first one focused and
+    // in view; false when there is nothing to undo or an upload runs.
+    bool UndoRemoval();
+    void ForgetRemoval();
     void SelectAll(bool select);
     void SetAllChecked(int checked);
     void Sort(SortMode mode);
@@ -250,8 +268,8 @@ public:
     // Scrolls so that the item's cell is wholly visible (its top, when it is taller).
     void EnsureVisible(int32_t id);
     // WM_KEYDOWN: arrows (Shift extends, Ctrl moves the focus only), Home, End, Page Up,
-    // Page Down, Space, Ctrl+A, Delete, F2 (rename), Enter (preview), Ctrl+E (edit); Tab goes
-    // to the parent window. False for the keys the list leaves.
+    // Page Down, Space, Ctrl+A, Delete, F2 (rename), Enter (preview), Ctrl+E (edit), Ctrl+Z
+    // (undo the last removal); Tab goes to the parent window. False for the keys the list leaves.
     bool OnKeyDown(WPARAM key);
 
     // --- assistive technology (ListViewAccessible.cpp) ---
@@ -277,6 +295,8 @@ protected:
 
 private:
     void CreateParts();
+    // Removes the items at the indices (ascending); kept for undoing when `how` says so.
+    void TakeOut(const std::vector<int>& indices, Removal how);
     void ResizeBuffer();
     void OnPaint();
     void OnMouseMoveMessage(WPARAM keys, POINT client);
@@ -344,6 +364,11 @@ private:
     bool additionsWaiting_ = false;  // AddFilesSoon queued the showing of its additions
     bool additionsAdded_ = false;    // and the waiting additions include an item
     std::vector<int32_t> selection_;
+    struct RemovedItem {
+        int index;  // where it was
+        std::unique_ptr<ListViewItem> item;
+    };
+    std::vector<RemovedItem> removed_;  // the last undoable removal, by ascending index
     int32_t renamingId_ = -1;
     RECT client_{};
     int width_ = 0;  // of the window, scroll bar included

@@ -279,28 +279,39 @@ void ListViewItem::DrawThumbnailCentred(HDC dc, const std::shared_ptr<Gdiplus::I
         const int height = static_cast<int>(thumbnail->GetHeight());
         if (width <= 0 || height <= 0)
             return;
-        // The thumbnail drawn once into a premultiplied bitmap, whose bits go to a DIB section.
-        Gdiplus::Bitmap copy(width, height, PixelFormat32bppPARGB);
-        {
-            Gdiplus::Graphics graphics(&copy);
+        // The thumbnail's straight-alpha pixels, premultiplied here once into a DIB section:
+        // each colour times its cover, as the blend below expects (the platform's own
+        // conversions are not trusted with semi-transparent pixels).
+        Gdiplus::Bitmap* const bitmap = dynamic_cast<Gdiplus::Bitmap*>(thumbnail.get());
+        std::unique_ptr<Gdiplus::Bitmap> copy;
+        if (!bitmap) {
+            copy = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
+            Gdiplus::Graphics graphics(copy.get());
             graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
             graphics.DrawImage(thumbnail.get(), Gdiplus::Rect(0, 0, width, height), 0, 0, width, height,
                                Gdiplus::UnitPixel);
         }
+        Gdiplus::Bitmap& source = bitmap ? *bitmap : *copy;
         Gdiplus::BitmapData data{};
         Gdiplus::Rect all(0, 0, width, height);
-        if (copy.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+        if (source.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
             return;
         void* bits = nullptr;
         cached_.reset(CreateTopDownDib(width, height, &bits));
         if (cached_ && bits) {
-            for (int y = 0; y < height; ++y)
-                memcpy(static_cast<uint8_t*>(bits) + static_cast<size_t>(y) * width * 4,
-                       static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
-                       static_cast<size_t>(width) * 4);
+            for (int y = 0; y < height; ++y) {
+                const uint8_t* from = static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
+                uint8_t* to = static_cast<uint8_t*>(bits) + static_cast<size_t>(y) * width * 4;
+                for (int x = 0; x < width; ++x, from += 4, to += 4) {
+                    const unsigned a = from[3];
+                    for (int c = 0; c < 3; ++c)
+                        to[c] = static_cast<uint8_t>((from[c] * a + 127) / 255);
+                    to[3] = static_cast<uint8_t>(a);
+                }
+            }
             cachedSize_ = SIZE{width, height};
         }
-        copy.UnlockBits(&data);
+        source.UnlockBits(&data);
     }
     if (!cached_)
         return;

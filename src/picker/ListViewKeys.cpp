@@ -222,6 +222,11 @@ bool ListView::OnKeyDown(WPARAM key)
         if (FindById(focusId_))
             PreviewRequested(focusId_);
         return true;
+    case 'Z':
+        if (!ctrl)
+            return false;
+        UndoRemoval();
+        return true;
     case 'E':
         if (!ctrl)
             return false;

@@ -235,7 +235,7 @@ void ListViewPostItem::OnClick(POINT point)
     switch (ButtonAt(point)) {
     case Del:
         // The item may not delete itself inside its own handler: the list does it next.
-        owner_->PostRemoveItem(id_);
+        owner_->PostRemoveItem(id_, Removal::Undoable);
         break;
     case Editor:
         owner_->EditRequested(id_);

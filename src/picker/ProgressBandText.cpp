@@ -15,6 +15,9 @@ std::wstring ProgressBandText(const UploadStatus& status, UI::Language language)
         return UI::Text(language, UI::TextId::Waiting);
     case UploadPhase::Done:
         return UI::Text(language, UI::TextId::Uploaded);
+    case UploadPhase::AwaitingReply:
+        // Every byte went out; the server has the file but has not answered.
+        return UI::Text(language, UI::TextId::AwaitingServer);
     case UploadPhase::Sending:
         // Its size is known once the picture is prepared: until then nothing has gone out.
         if (status.size == 0)

@@ -28,6 +28,7 @@ public:
     bool PressByKey() override;
     AccessibleInfo Describe() const override;
 
+    const std::wstring& GetCaption() const { return caption_; }
     void SetChecked(bool checked);
     bool IsChecked() const { return checked_; }
     const std::string& CurrentImage() const;

@@ -58,6 +58,8 @@ void IconLabel::PaintBackground(CPaintEventArgs& e)
 
 void IconLabel::Paint(CPaintEventArgs& e)
 {
+    if (!visible_)
+        return;
     PaintBackground(e);
     RECT text = bounds_;
     text.left += ImageLister::Current()->GetSize(icon_).cx + gap_;

@@ -118,6 +118,19 @@ enum class TextId {
     EditNoMemory,       // %1 width, %2 height
     EditSaveNoMemory,
 
+    // Undo, the server's silence and the end of a task.
+    RemovedPhotos,      // %1 photos removed (the hint line, beside the undo entry)
+    UndoRemoval,        // the undo entry
+    AwaitingServer,     // the band of a file whose every byte went out
+    UploadingAwaiting,  // %1 files ended, %2 files, %3 bytes sent, %4 bytes in all: all sent
+    TaskUploaded,       // %1 photos, %2 bytes
+    TaskNoneUploaded,
+    TaskFailed,         // %1 photos that failed, followed by their reasons
+    TaskFailedReason,   // %1 photos, %2 the reason
+    TaskReasonSeparator,
+    TaskCancelled,      // %1 photos; after the failures when there are any
+    TaskCancelledAfterFailures,  // %1 photos
+
     Count  // not a text: how many there are
 };
 

@@ -109,6 +109,18 @@ const wchar_t* ChineseText(TextId id)
     case TextId::EditNoMemory: return L"无法调整到 %1 × %2：内存不足。请输入较小的宽度或高度。";
     case TextId::EditSaveNoMemory: return L"图片无法保存：内存不足。请把图片调小一些再按“确定”。";
 
+    case TextId::RemovedPhotos: return L"已删除 %1 张照片";
+    case TextId::UndoRemoval: return L"撤销 (Ctrl+Z)";
+    case TextId::AwaitingServer: return L"等待服务器";
+    case TextId::UploadingAwaiting: return L"正在上传 %1/%2 张，%3/%4，已全部发出，等待服务器回应";
+    case TextId::TaskUploaded: return L"%1 张照片已上传（%2）";
+    case TextId::TaskNoneUploaded: return L"没有照片上传成功";
+    case TextId::TaskFailed: return L"，%1 张上传失败：";
+    case TextId::TaskFailedReason: return L"%1 张%2";
+    case TextId::TaskReasonSeparator: return L"，";
+    case TextId::TaskCancelled: return L"，%1 张已取消";
+    case TextId::TaskCancelledAfterFailures: return L"；%1 张已取消";
+
     case TextId::Count: break;
     }
     return nullptr;

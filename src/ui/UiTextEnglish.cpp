@@ -122,6 +122,18 @@ const wchar_t* EnglishText(TextId id)
     case TextId::EditSaveNoMemory:
         return L"The picture cannot be saved: not enough memory. Please make it smaller, then press \"OK\".";
 
+    case TextId::RemovedPhotos: return L"%1 photos removed";
+    case TextId::UndoRemoval: return L"Undo (Ctrl+Z)";
+    case TextId::AwaitingServer: return L"Waiting for server";
+    case TextId::UploadingAwaiting: return L"Uploading %1/%2 photos, %3/%4, all sent, waiting for the server to answer";
+    case TextId::TaskUploaded: return L"%1 photos uploaded (%2)";
+    case TextId::TaskNoneUploaded: return L"No photo was uploaded";
+    case TextId::TaskFailed: return L", %1 failed: ";
+    case TextId::TaskFailedReason: return L"%1 %2";
+    case TextId::TaskReasonSeparator: return L", ";
+    case TextId::TaskCancelled: return L", %1 cancelled";
+    case TextId::TaskCancelledAfterFailures: return L"; %1 cancelled";
+
     case TextId::Count: break;
     }
     return nullptr;

@@ -12,6 +12,9 @@ screenshots: the buttons are recognised at their places by the skin image they s
   5. The sort box (a native child of the control window): picking "by file name" with the
      mouse orders the list, which the upload order shows; while uploading, the box takes no
      choice and still shows the order the list is in.
+
+With --docs DIR it instead writes the panel at 400 x 300 and 1200 x 800 (empty and with
+photos) and the hint line at the end of a task into DIR.
 """
 import json
 import os
@@ -31,7 +34,9 @@ STRIP = "rgb(230,242,253)"  # the button strip behind the top row
 LIST_AREA = "rgb(243,243,243)"  # behind the big add button
 ADD = (6, 4, 84, 24)
 UPLOAD = (94, 4, 84, 24)
-BIG_ADD = ((WIDTH - 203) // 2, 228, 203, 51)
+# The big add button and its line (70 pixels below its top, a 16-pixel line) as one block in
+# the middle of the list area, which runs from 57 to the bottom border.
+BIG_ADD = ((WIDTH - 203) // 2, 57 + (HEIGHT - 58 - (51 + 19 + 16)) // 2, 203, 51)
 UPLOAD_CLICK = (UPLOAD[0] + 42, UPLOAD[1] + 12)
 SORT_BOX = (WIDTH - 10 - 86, 4, 86, 18)  # the closed box
 SORT_OPEN = (WIDTH - 10 - 43, 12)
@@ -138,11 +143,11 @@ function waitFile(path) {
 """
 
 
-def run_page(work, name, body):
+def run_page(work, name, body, size=(WIDTH, HEIGHT)):
     script = os.path.join(work, name + ".js")
     with open(script, "w", encoding="utf-8") as f:
         f.write(PAGE_HEAD + body)
-    run = subprocess.run([os.path.join(ROOT, "scripts", "page"), script, "--size", f"{WIDTH}x{HEIGHT}",
+    run = subprocess.run([os.path.join(ROOT, "scripts", "page"), script, "--size", f"{size[0]}x{size[1]}",
                           "--timeout", "150"], stdin=subprocess.DEVNULL, capture_output=True, text=True)
     check(run.returncode == 0, f"{name}: page exit {run.returncode}: {run.stdout[-500:]} {run.stderr[-1500:]}")
     completes = [json.loads(line[len("COMPLETE "):]) for line in run.stdout.splitlines()
@@ -420,7 +425,48 @@ host.screenshot({json.dumps(winpath(shot(work, "sort-after")))});
         check(False, "sort: a screenshot is missing")
 
 
+def docs_shots(work, server, pictures, docs):
+    """The panel empty and filled at its smallest and a large size, and the hint line at the
+    end of a task, written to DOCS."""
+    for width, height in ((400, 300), (1200, 800)):
+        empty = os.path.join(docs, f"panel-{width}x{height}-empty.png")
+        filled = os.path.join(docs, f"panel-{width}x{height}.png")
+        body = f"""
+host.sleep(500);
+host.screenshot({json.dumps(winpath(empty))});
+""" + "".join(f"add({json.dumps(winpath(p))});\n" for p in pictures) + f"""
+host.sleep(1500);
+host.click(4 + 75, 57 + 4 + 45);
+host.sleep(500);
+host.screenshot({json.dumps(winpath(filled))});
+"""
+        run_page(work, f"docs-{width}", body, (width, height))
+    end = os.path.join(docs, "end-of-task-hint.png")
+    body = f"""
+init("{server.url()}", 1);
+""" + "".join(f"add({json.dumps(winpath(p))});\n" for p in pictures[:3]) + f"""
+host.sleep(800);
+host.click({UPLOAD_CLICK[0]}, {UPLOAD_CLICK[1]});
+waitComplete(1);
+host.sleep(500);
+host.screenshot({json.dumps(winpath(end))});
+"""
+    run_page(work, "docs-end", body)
+    for name in os.listdir(docs):
+        if name.startswith(("panel-", "end-of-task")):
+            path = os.path.join(docs, name)
+            subprocess.run(["/usr/bin/convert", path, "-define", "png:exclude-chunks=date,time", path], check=True)
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--docs":
+        docs = os.path.abspath(sys.argv[2])
+        with tempfile.TemporaryDirectory(prefix="fotoloft-panel-docs-") as work:
+            pictures = make_pictures(work, 5)
+            with servers.RecordingServer(os.path.join(work, "server")) as server:
+                docs_shots(work, server, pictures, docs)
+        print("%d failure(s)" % len(failures))
+        return 1 if failures else 0
     only = sys.argv[1:]
     with tempfile.TemporaryDirectory(prefix="fotoloft-panel-") as work:
         work = os.environ.get("FOTOLOFT_PANEL_WORK", work)

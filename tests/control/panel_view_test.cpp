@@ -5,6 +5,7 @@
 
 #include "Biz/ImageData.h"
 #include "Biz/UploadObserver.h"
+#include "control/UploadProgressText.h"
 #include "HostWindow.h"
 #include "ui/UiText.h"
 #include "picture_files.h"
@@ -12,8 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <atomic>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -59,6 +64,7 @@ public:
 
     bool StartListUpload() override
     {
+        ++uploadPresses;
         if (!list)
             return false;
         std::vector<Vantor::UploadFile> files;
@@ -82,6 +88,7 @@ public:
     Vantor::ListView* list = nullptr;
     const std::shared_ptr<EndWatch> reports = std::make_shared<EndWatch>();
     std::vector<int32_t> previews;
+    int uploadPresses = 0;
 
 private:
     UploadSession& session_;
@@ -104,9 +111,9 @@ protected:
         panel_.reset();
     }
 
-    void makeWindow()
+    void makeWindow(int width = kWidth, int height = kHeight)
     {
-        window_ = std::make_unique<TestHostWindow>(kWidth, kHeight);
+        window_ = std::make_unique<TestHostWindow>(width, height);
         ASSERT_TRUE(window_->get());
         ShowWindow(window_->get(), SW_SHOWNA);
         panel_->MakeView(window_->get());
@@ -181,8 +188,28 @@ protected:
     std::unique_ptr<TestHostWindow> window_;
 };
 
-// The rotate-right tool, right-anchored: a point inside it.
+// The rotate-right and delete tools, right-anchored: a point inside each.
 constexpr POINT kRotateRight{kWidth - 157 - 6, 14};
+constexpr POINT kDelete{kWidth - 103 - 6, 14};
+
+// The panel's words in its language (Chinese unless told otherwise).
+std::wstring Say(Vantor::UI::TextId id) { return Vantor::UI::Text(Vantor::UI::Language::ZhCN, id); }
+
+// Ctrl held down for the keys sent while it lives.
+class CtrlHeld {
+public:
+    CtrlHeld() { set(0x80); }
+    ~CtrlHeld() { set(0); }
+
+private:
+    static void set(BYTE value)
+    {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_CONTROL] = value;
+        SetKeyboardState(state);
+    }
+};
 
 TEST_F(PanelView, AWindowMadeAgainShowsTheSameListAndRunsEachHandlerOnce)
 {
@@ -340,6 +367,203 @@ TEST_F(PanelView, WindowsMadeAgainDuringATaskShowItAndItsEnd)
     EXPECT_FALSE(shows(kCancelName));
     EXPECT_FALSE(panel_->List().IsUploading());
     EXPECT_TRUE(IsWindowVisible(panel_->List().hwnd()));
+}
+
+TEST_F(PanelView, TheHintLineOffersToUndoARemovalForAWhileAndCtrlZWorksAnywhereInThePanel)
+{
+    makeWindow();
+    Vantor::ListView& list = panel_->List();
+    list.AddFiles({picture(L"a.png"), picture(L"b.png"), picture(L"c.png")});
+    ASSERT_TRUE(thumbnailsReady());
+    const auto removeAll = [&] {
+        list.SelectAll(true);
+        list.SelectionChanged(0);
+        click(kDelete.x, kDelete.y);
+    };
+    removeAll();
+    ASSERT_TRUE(list.IsEmpty());
+    EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Empty);
+    EXPECT_TRUE(panel_->OffersUndo());
+    EXPECT_EQ(panel_->HintText(), L"已删除 3 张照片");
+    // The entry follows the words on the hint line, inside the panel.
+    const RECT entry = panel_->UndoEntry().GetBounds();
+    EXPECT_GT(entry.left, 8 + 40);
+    EXPECT_LE(entry.right, kWidth);
+    EXPECT_GE(entry.top, 32);
+    EXPECT_LE(entry.bottom, 57);
+
+    click((entry.left + entry.right) / 2, (entry.top + entry.bottom) / 2);
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(panel_->CurrentState(), MainPanel::State::Filled);
+    EXPECT_TRUE(IsWindowVisible(list.hwnd()));
+    EXPECT_FALSE(panel_->OffersUndo());
+    EXPECT_EQ(panel_->HintText(), Say(Vantor::UI::TextId::Hint));
+
+    // Ctrl+Z reaching the control window (the focus on a button, not in the list).
+    removeAll();
+    {
+        const CtrlHeld ctrl;
+        EXPECT_TRUE(panel_->OnKeyDown('Z'));
+    }
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_FALSE(panel_->OnKeyDown('Z'));  // without Ctrl the panel leaves it
+
+    // The offer goes after a while by the window's timer; Ctrl+Z still brings the photos back.
+    removeAll();
+    ASSERT_TRUE(panel_->OffersUndo());
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (panel_->OffersUndo() && GetTickCount64() < end) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // The control window hands its timers to the panel.
+            if (msg.message == WM_TIMER && msg.hwnd == window_->get() && panel_->OnTimer(msg.wParam))
+                continue;
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    EXPECT_FALSE(panel_->OffersUndo());
+    EXPECT_EQ(panel_->HintText(), Say(Vantor::UI::TextId::Hint));
+    {
+        const CtrlHeld ctrl;
+        panel_->OnKeyDown('Z');
+    }
+    EXPECT_EQ(list.Count(), 3);
+}
+
+TEST_F(PanelView, TheHintLineSaysWhatTheTaskDidUntilTheUserDoesSomethingElse)
+{
+    // The host's uploads go to a port nobody listens on: every file fails to connect. (What
+    // the line says while the server holds a whole body is checked with the progress texts.)
+    makeWindow();
+    Vantor::ListView& list = panel_->List();
+    list.AddFiles({picture(L"a.png"), picture(L"b.png"), picture(L"c.png")});
+    ASSERT_TRUE(thumbnailsReady());
+    panel_->StartUpload();
+    ASSERT_EQ(panel_->CurrentState(), MainPanel::State::Uploading);
+    ASSERT_TRUE(endTask());
+
+    const std::wstring summary = panel_->HintText();
+    const std::wstring none = Say(Vantor::UI::TextId::TaskNoneUploaded);
+    EXPECT_EQ(summary.rfind(none, 0), 0u) << summary;
+    EXPECT_NE(summary.find(L"3 张上传失败："), std::wstring::npos) << summary;
+    panel_->OnProgressTimer();
+    list.Arrange();
+    EXPECT_EQ(panel_->HintText(), summary);
+    // Until the user does something else.
+    list.AddToSelection(list.Items()[2]->Id());
+    list.SelectionChanged(0);
+    EXPECT_EQ(panel_->HintText(), Say(Vantor::UI::TextId::Hint));
+}
+
+// The controls of the top row that show now.
+std::vector<const ::ControlBase*> TopRow(const MainPanel& panel)
+{
+    std::vector<const ::ControlBase*> row;
+    for (const ::ControlBase* child : panel.GetChildren())
+        if (child->IsVisible() && child->GetBounds().top < 32 && child->GetBounds().right > child->GetBounds().left)
+            row.push_back(child);
+    return row;
+}
+
+std::vector<std::wstring> TipTexts(HWND tips)
+{
+    std::vector<std::wstring> texts;
+    const int count = static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[80] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.lpszText = text;
+        if (SendMessageW(tips, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&tool)))
+            texts.push_back(text);
+    }
+    return texts;
+}
+
+TEST_F(PanelView, TheTopRowNeverOverlapsAndANarrowPanelShowsToolIconsWithTheirCaptionsAsTips)
+{
+    struct Size {
+        int width, height;
+        bool iconsOnly;
+    };
+    for (const Size size : {Size{400, 300, true}, Size{520, 400, true}, Size{800, 500, false},
+                            Size{1200, 800, false}, Size{300, 200, true}}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        makeWindow(size.width, size.height);
+        const std::vector<const ::ControlBase*> row = TopRow(*panel_);
+        ASSERT_GE(row.size(), 8u);  // add, upload, select all, four tools, sort
+        for (size_t a = 0; a < row.size(); ++a)
+            for (size_t b = a + 1; b < row.size(); ++b) {
+                RECT overlap{};
+                EXPECT_FALSE(IntersectRect(&overlap, &row[a]->GetBounds(), &row[b]->GetBounds()))
+                    << a << " and " << b << " overlap";
+            }
+        EXPECT_EQ(panel_->ToolsShowIconsOnly(), size.iconsOnly);
+        if (size.iconsOnly) {
+            ASSERT_TRUE(panel_->ToolTips());
+            std::vector<std::wstring> tips = TipTexts(panel_->ToolTips());
+            std::sort(tips.begin(), tips.end());
+            std::vector<std::wstring> captions;
+            for (const auto id : {Vantor::UI::TextId::SelectAll, Vantor::UI::TextId::Edit,
+                                  Vantor::UI::TextId::RotateLeft, Vantor::UI::TextId::RotateRight,
+                                  Vantor::UI::TextId::Delete})
+                captions.push_back(Say(id));
+            std::sort(captions.begin(), captions.end());
+            EXPECT_EQ(tips, captions);
+        } else if (panel_->ToolTips()) {
+            EXPECT_TRUE(TipTexts(panel_->ToolTips()).empty());
+        }
+        dropWindow();
+    }
+}
+
+TEST_F(PanelView, AtTheSmallestSizeAClickOnUploadUploadsAndTheEmptyStateShowsWhole)
+{
+    makeWindow(400, 300);
+    // Empty: the big add button and its line inside the list area, in its middle.
+    const auto emptyState = [&]() {
+        std::vector<RECT> shown;
+        for (const ::ControlBase* child : panel_->GetChildren())
+            if (child->IsVisible() && child->GetBounds().top >= 57 && child != &panel_->List())
+                shown.push_back(child->GetBounds());
+        return shown;
+    };
+    for (const RECT& r : emptyState()) {
+        EXPECT_GE(r.left, 1);
+        EXPECT_LE(r.right, 399);
+        EXPECT_LE(r.bottom, 299);
+    }
+    ASSERT_EQ(emptyState().size(), 2u);
+
+    panel_->List().AddFiles({picture(L"a.png")});
+    panel_->RefreshAfterAdd();
+    ASSERT_TRUE(thumbnailsReady());
+    const int32_t id = panel_->List().Items()[0]->Id();
+    panel_->List().AddToSelection(id);
+    panel_->List().SelectionChanged(0);
+    // The middle of the upload button: it uploads and turns nothing.
+    click(94 + 42, 4 + 12);
+    EXPECT_EQ(host_.uploadPresses, 1);
+    EXPECT_EQ(panel_->List().FindById(id)->Record()->quarterTurns(), 0);
+}
+
+TEST_F(PanelView, TheBigAddButtonAndItsLineSitInTheMiddleOfTheListArea)
+{
+    for (const POINT size : {POINT{1200, 800}, POINT{800, 500}, POINT{400, 300}}) {
+        SCOPED_TRACE(std::to_string(size.x) + "x" + std::to_string(size.y));
+        makeWindow(size.x, size.y);
+        RECT block{};
+        for (const ::ControlBase* child : panel_->GetChildren())
+            if (child->IsVisible() && child->GetBounds().top >= 57 && child != &panel_->List())
+                UnionRect(&block, IsRectEmpty(&block) ? &child->GetBounds() : &block, &child->GetBounds());
+        ASSERT_FALSE(IsRectEmpty(&block));
+        // Centred between the list area's edges (57 to the bottom border) within a few pixels,
+        // the line's own height aside.
+        EXPECT_NEAR((block.left + block.right) / 2.0, size.x / 2.0, 2.0);
+        EXPECT_NEAR((block.top + block.bottom) / 2.0, (57 + size.y - 1) / 2.0, 6.0);
+        dropWindow();
+    }
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ TEST_F(ListFixture, KeptCellsShowWhatFreshDrawingShowsAfterEveryChange)
              failure.status = 503;
              record(2)->setUploadFailure(failure);
              record(2)->setUploadPhase(UploadPhase::Failed);
-             list_->SetUploading(true);
+             SetUploading(true);
          }},
         {"progress",
          [&] {
@@ -165,7 +165,7 @@ TEST_F(ListFixture, KeptCellsShowWhatFreshDrawingShowsAfterEveryChange)
         {"upload ends, a failure hovered",
          [&] {
              record(0)->setUploadPhase(UploadPhase::Done);
-             list_->SetUploading(false);
+             SetUploading(false);
              MoveTo(*list_, CentreOf(*list_, ids[2]));
          }},
         {"not interactive", [&] { list_->SetInteractive(false); }},

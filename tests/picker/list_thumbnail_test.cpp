@@ -311,3 +311,40 @@ TEST_F(ListFixture, AListDestroyedWhileThumbnailsAreMadeWaitsOnlyForTheDecodesUn
     EXPECT_GT(pending, 20);
     EXPECT_LT(took, 5000u);
 }
+
+TEST_F(ListFixture, ASemiTransparentPictureIsBlendedOverTheCellsBackgroundOnce)
+{
+    // (255, 102, 102) at half cover over white is (255, 178, 178): not darker, not paler.
+    const uint8_t cover = 128;
+    const int expectedGreen = (102 * cover + 255 * (255 - cover) + 127) / 255;
+    // Kept at its own size, and made smaller for the frame.
+    for (const SIZE size : {SIZE{64, 48}, SIZE{480, 360}}) {
+        SCOPED_TRACE(size.cx);
+        list_->Clear();
+        const std::wstring path = folder_.file(L"glass" + std::to_wstring(size.cx) + L".png");
+        ASSERT_TRUE(testpics::WriteBytes(
+            path, testpics::WritePng(size.cx, size.cy, testpics::PngKind::Rgba,
+                                     [&](uint32_t, uint32_t) { return RGBQUAD{102, 102, 255, cover}; })));
+        list_->AddFiles({path});
+        ASSERT_TRUE(WaitForThumbnails());
+        auto* item = dynamic_cast<Vantor::ListViewPostItem*>(list_->Items()[0].get());
+        ASSERT_TRUE(item);
+        ASSERT_EQ(ThumbSize(*item).cx, std::min<LONG>(size.cx, 120));
+        const RECT cell{0, 0, 148, 150};
+        Gdiplus::Bitmap canvas(cell.right, cell.bottom, PixelFormat24bppRGB);
+        {
+            Gdiplus::Graphics graphics(&canvas);
+            graphics.Clear(Gdiplus::Color(255, 255, 255, 255));
+            item->Paint(graphics, cell);
+        }
+        const RECT thumb = item->ThumbRect(cell);
+        for (const POINT at : {POINT{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2},
+                               POINT{(thumb.left + thumb.right) / 2 - 20, (thumb.top + thumb.bottom) / 2 + 15}}) {
+            Gdiplus::Color c;
+            ASSERT_EQ(canvas.GetPixel(at.x, at.y, &c), Gdiplus::Ok);
+            EXPECT_NEAR(c.GetR(), 255, 3) << at.x << "," << at.y;
+            EXPECT_NEAR(c.GetG(), expectedGreen, 3) << at.x << "," << at.y;
+            EXPECT_NEAR(c.GetB(), expectedGreen, 3) << at.x << "," << at.y;
+        }
+    }
+}

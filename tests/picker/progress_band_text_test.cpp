@@ -38,6 +38,7 @@ TEST(ProgressBandText, APreparedFileShowsTheWholePerCentSentRoundedDown)
     EXPECT_EQ(ProgressBandText(Status(UploadPhase::Sending, 999, 1000)), L"99%");
     EXPECT_EQ(ProgressBandText(Status(UploadPhase::Sending, 4000000000u, 4000000001u)), L"99%");
     EXPECT_EQ(ProgressBandText(Status(UploadPhase::Sending, 1200, 1000)), L"100%");
-    EXPECT_EQ(ProgressBandText(Status(UploadPhase::AwaitingReply, 1000, 1000)), L"100%");
+    // The last byte went out: not "100%" for as long as the server keeps its answer.
+    EXPECT_EQ(ProgressBandText(Status(UploadPhase::AwaitingReply, 1000, 1000)), L"\u7B49\u5F85\u670D\u52A1\u5668");
     EXPECT_EQ(ProgressBandText(Status(UploadPhase::Done, 1000, 1000)), L"\u4E0A\u4F20\u6210\u529F");
 }

@@ -420,6 +420,22 @@ TEST_F(Controls, IconLabelSizesGreysAndCarriesItself)
         }
     EXPECT_EQ(coloured, 0);
 
+    // Hidden: nothing of it is painted, and a press goes through.
+    tool.SetDisabled(0);
+    tool.SetVisible(0);
+    canvas.Clear(RGB(255, 255, 255));
+    CPaintEventArgs hidden(canvas.dc(), nullptr, nullptr);
+    root.Paint(hidden);
+    int painted = 0;
+    for (int y = b.top; y < b.bottom; ++y)
+        for (int x = b.left; x < b.right; ++x)
+            painted += canvas.At(x, y) != RGB(255, 255, 255);
+    EXPECT_EQ(painted, 0);
+    CMouseEventArgs through = At(b.left + 2, b.top + 2);
+    root.OnLButtonDown(through);
+    EXPECT_FALSE(through.handled);
+    tool.SetVisible(1);
+
     // A label without an icon is as wide as its caption.
     IconLabel bare;
     bare.Create(&root, L"\u7F16\u8F91", "NoSuchIcon");
