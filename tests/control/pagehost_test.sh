@@ -75,7 +75,7 @@ check_pixel() {
 }
 check_pixel 0 0 "srgb(166,197,225)"      # the panel's border
 check_pixel 399 299 "srgb(166,197,225)"
-check_pixel 200 10 "srgb(230,242,253)"   # the button strip
+check_pixel 200 29 "srgb(230,242,253)"   # the button strip, under its controls
 check_pixel 200 31 "srgb(166,197,225)"   # the strips' shared border
 check_pixel 200 45 "srgb(240,246,254)"   # the hint strip
 check_pixel 200 57 "srgb(243,243,243)"   # the list area
