@@ -199,27 +199,11 @@ public:
     }
     STDMETHODIMP get_accRole(VARIANT child, VARIANT* out) override
     {
-        return Guard([&] {
-            if (!out)
-                return E_POINTER;
-            long index = 0;
-            if (!ChildIndex(child, index))
-                return E_INVALIDARG;
-            SetChildId(out, (index < 0 ? source_->Self() : source_->Child(index)).role);
-            return S_OK;
-        });
+        return ReadNumber(child, out, [](const AccessibleInfo& info) { return info.role; });
     }
     STDMETHODIMP get_accState(VARIANT child, VARIANT* out) override
     {
-        return Guard([&] {
-            if (!out)
-                return E_POINTER;
-            long index = 0;
-            if (!ChildIndex(child, index))
-                return E_INVALIDARG;
-            SetChildId(out, (index < 0 ? source_->Self() : source_->Child(index)).state);
-            return S_OK;
-        });
+        return ReadNumber(child, out, [](const AccessibleInfo& info) { return info.state; });
     }
     STDMETHODIMP get_accFocus(VARIANT* out) override
     {
@@ -400,9 +384,25 @@ private:
             long index = 0;
             if (!ChildIndex(child, index))
                 return E_INVALIDARG;
-            return Text(field(index < 0 ? source_->Self() : source_->Child(index)), out);
+            return Text(field(InfoOf(index)), out);
         });
     }
+    // The same for a number (a role, a state), given as a VT_I4.
+    template <typename Field>
+    HRESULT ReadNumber(const VARIANT& child, VARIANT* out, Field field)
+    {
+        return Guard([&] {
+            if (!out)
+                return E_POINTER;
+            long index = 0;
+            if (!ChildIndex(child, index))
+                return E_INVALIDARG;
+            SetChildId(out, field(InfoOf(index)));
+            return S_OK;
+        });
+    }
+    // What the element says of itself (index -1) or of one of its children.
+    AccessibleInfo InfoOf(long index) const { return index < 0 ? source_->Self() : source_->Child(index); }
 
     AccessibleSource* source_;
 };
